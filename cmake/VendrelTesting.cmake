@@ -1,0 +1,37 @@
+find_package(GTest QUIET)
+if(NOT GTest_FOUND AND EXISTS /usr/src/googletest/CMakeLists.txt)
+    # The googletest package ships the sources; cross builds compile them here.
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+endif()
+
+set(VENDREL_TEST_ENVIRONMENT
+    QT_QPA_PLATFORM=offscreen
+    XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/runtime
+    LC_ALL=C.UTF-8
+    ASAN_OPTIONS=detect_leaks=1
+    LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/runtime)
+
+# vendrel_add_test(name SOURCES ... LIBS ... [TIMEOUT s])
+# One program is one CTest test; GoogleTest programs get gtest_main unless they bring a main.
+function(vendrel_add_test name)
+    cmake_parse_arguments(T "QT;OWN_MAIN" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE vendrel_options ${T_LIBS})
+    if(T_QT)
+        target_link_libraries(${name} PRIVATE Qt6::Test)
+    elseif(T_OWN_MAIN)
+        target_link_libraries(${name} PRIVATE GTest::gtest)
+    else()
+        target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main)
+    endif()
+    add_test(NAME ${name} COMMAND ${name})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${VENDREL_TEST_ENVIRONMENT}" TIMEOUT ${T_TIMEOUT})
+endfunction()
