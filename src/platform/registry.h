@@ -51,6 +51,10 @@ public:
     // Deletes the key with all its subkeys and values.
     void deleteKey(Hive hive, std::string_view keyPath);
 
+    // Many writes in a row (an imported file): they reach the store together at endBatch().
+    void beginBatch();
+    void endBatch();
+
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;

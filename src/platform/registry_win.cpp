@@ -1,0 +1,150 @@
+#include "registry.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+// The registry itself, through the ANSI calls: texts are in the system's single-byte code page.
+
+namespace {
+
+HKEY rootOf(Hive hive)
+{
+    switch (hive) {
+    case Hive::ClassesRoot:
+        return HKEY_CLASSES_ROOT;
+    case Hive::CurrentUser:
+        return HKEY_CURRENT_USER;
+    case Hive::LocalMachine:
+        return HKEY_LOCAL_MACHINE;
+    }
+    return HKEY_CURRENT_USER;
+}
+
+class Key
+{
+public:
+    Key(Hive hive, std::string_view path, bool create)
+    {
+        const std::string p(path);
+        const LONG rc = create ? RegCreateKeyA(rootOf(hive), p.c_str(), &m_key) : RegOpenKeyA(rootOf(hive), p.c_str(), &m_key);
+        if (rc != ERROR_SUCCESS)
+            m_key = nullptr;
+    }
+    ~Key()
+    {
+        if (m_key)
+            RegCloseKey(m_key);
+    }
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+    explicit operator bool() const { return m_key != nullptr; }
+    HKEY get() const { return m_key; }
+
+private:
+    HKEY m_key = nullptr;
+};
+
+// The type and data of a value; type 0 with no data when it cannot be read.
+std::pair<DWORD, std::string> query(Hive hive, std::string_view keyPath, std::string_view name)
+{
+    Key key(hive, keyPath, false);
+    if (!key)
+        return {};
+    const std::string n(name);
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExA(key.get(), n.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return {};
+    std::string data(size, '\0');
+    if (size > 0 &&
+        RegQueryValueExA(key.get(), n.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+            ERROR_SUCCESS)
+        return {};
+    data.resize(size);
+    return {type, data};
+}
+
+void set(Hive hive, std::string_view keyPath, std::string_view name, DWORD type, std::string_view data)
+{
+    Key key(hive, keyPath, true);
+    if (!key)
+        return;
+    const std::string n(name);
+    RegSetValueExA(key.get(), n.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()), DWORD(data.size()));
+}
+
+} // namespace
+
+struct Registry::Impl
+{
+};
+
+Registry::Registry(std::string) : m_impl(std::make_unique<Impl>()) {}
+
+Registry::~Registry() = default;
+
+std::string Registry::defaultUserStore()
+{
+    return {};
+}
+
+std::string Registry::readString(Hive hive, std::string_view keyPath, std::string_view name,
+                                 std::string_view defaultText) const
+{
+    auto [type, data] = query(hive, keyPath, name);
+    std::string text;
+    if (type == REG_SZ)
+        text = data.substr(0, data.find('\0'));
+    return text.empty() ? std::string(defaultText) : text;
+}
+
+void Registry::writeString(Hive hive, std::string_view keyPath, std::string_view name, std::string_view text)
+{
+    set(hive, keyPath, name, REG_SZ, text); // no terminating NUL, as the settings were always written
+}
+
+std::int32_t Registry::readDword(Hive hive, std::string_view keyPath, std::string_view name) const
+{
+    auto [type, data] = query(hive, keyPath, name);
+    if (type != REG_DWORD || data.size() != 4)
+        return 0;
+    std::int32_t number = 0;
+    std::memcpy(&number, data.data(), 4);
+    return number;
+}
+
+void Registry::writeDword(Hive hive, std::string_view keyPath, std::string_view name, std::uint32_t value)
+{
+    set(hive, keyPath, name, REG_DWORD, std::string_view(reinterpret_cast<const char*>(&value), 4));
+}
+
+std::string Registry::readBinary(Hive hive, std::string_view keyPath, std::string_view name) const
+{
+    auto [type, data] = query(hive, keyPath, name);
+    return type == REG_SZ || type == REG_DWORD ? std::string() : data;
+}
+
+void Registry::writeBinary(Hive hive, std::string_view keyPath, std::string_view name, std::string_view data,
+                           std::uint32_t type)
+{
+    set(hive, keyPath, name, type, data);
+}
+
+void Registry::deleteValue(Hive hive, std::string_view keyPath, std::string_view name)
+{
+    Key key(hive, keyPath, false);
+    if (key)
+        RegDeleteValueA(key.get(), std::string(name).c_str());
+}
+
+void Registry::deleteKey(Hive hive, std::string_view keyPath)
+{
+    RegDeleteTreeA(rootOf(hive), std::string(keyPath).c_str());
+    RegDeleteKeyA(rootOf(hive), std::string(keyPath).c_str());
+}
+
+void Registry::beginBatch() {}
+
+void Registry::endBatch() {}

@@ -1,0 +1,31 @@
+#include "initreg.h"
+
+#include "settings.h"
+
+#include <windows.h>
+
+#include <string>
+
+// The registry editor applies the file on its own; it is started minimised and not waited for.
+bool importInitReg(Settings& settings)
+{
+    if (settings.savedBarCount() >= 1)
+        return false;
+    const std::string path = settings.programFolder() + "\\Init.reg";
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    // The path is quoted: the program usually lies under "Program Files".
+    std::string commandLine = "REGEDIT /s \"" + path + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWMINNOACTIVE;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}

@@ -1,0 +1,321 @@
+// The settings store: the registry-shaped file, the settings on top of it, window placement and the
+// import of registry scripts on a first start.
+#include "initreg.h"
+#include "regfile.h"
+#include "registry.h"
+#include "settings.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+const std::string key = "Software\\Brannoc\\Vendrel";
+const std::string mainKey = key + "\\Main";
+
+class Store : public ::testing::Test
+{
+protected:
+    std::string path() const { return dir.filePath(QStringLiteral("Brannoc/Vendrel.conf")).toStdString(); }
+    std::string fileText() const
+    {
+        std::ifstream in(path(), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    void writeFile(const std::string& name, std::string_view bytes)
+    {
+        std::ofstream(dir.filePath(QString::fromStdString(name)).toStdString(), std::ios::binary) << bytes;
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(Store, TextsRoundTripAndEmptyOrMissingReadsAsDefault)
+{
+    Registry registry(path());
+    EXPECT_EQ(registry.readString(Hive::CurrentUser, key, "LastPattern", "*.dwg"), "*.dwg");
+    registry.writeString(Hive::CurrentUser, key, "LastPattern", "*.dxf;*.dwg");
+    registry.writeString(Hive::CurrentUser, mainKey, "LastPath", "/home/ritare/Jobb 12/åäö");
+    registry.writeString(Hive::CurrentUser, key, "LastTemplate", "");
+    registry.writeString(Hive::CurrentUser, key, "Files", "500,2000,2000,1200,700,960");
+
+    Registry again(path()); // nothing is cached: a second store sees it all
+    EXPECT_EQ(again.readString(Hive::CurrentUser, key, "LastPattern", "*.dwg"), "*.dxf;*.dwg");
+    EXPECT_EQ(again.readString(Hive::CurrentUser, mainKey, "LastPath", ""), "/home/ritare/Jobb 12/åäö");
+    EXPECT_EQ(again.readString(Hive::CurrentUser, key, "LastTemplate", "x.scr"), "x.scr");
+    EXPECT_EQ(again.readString(Hive::CurrentUser, key, "Files", ""), "500,2000,2000,1200,700,960");
+    // Key and value names compare without regard to case, as in the registry.
+    EXPECT_EQ(again.readString(Hive::CurrentUser, "SOFTWARE\\brannoc\\VENDREL\\main", "lastpath", ""),
+              "/home/ritare/Jobb 12/åäö");
+}
+
+TEST_F(Store, BytesThatAreNotUtf8AndTextsThatLookLikeTypesSurvive)
+{
+    Registry registry(path());
+    const std::string latin1Path = "/srv/ritningar/Ritning\xe5r";
+    const std::string tricky[] = {latin1Path, "dword:0000000a", "hex:01,02", "sz:x", "a\nb", "\"quoted\" ; ="};
+    for (size_t i = 0; i < std::size(tricky); ++i)
+        registry.writeString(Hive::CurrentUser, key, "V" + std::to_string(i), tricky[i]);
+    Registry again(path());
+    for (size_t i = 0; i < std::size(tricky); ++i)
+        EXPECT_EQ(again.readString(Hive::CurrentUser, key, "V" + std::to_string(i), "-"), tricky[i]) << i;
+    EXPECT_EQ(again.readDword(Hive::CurrentUser, key, "V1"), 0) << "a text is never a number value";
+}
+
+TEST_F(Store, NumberValuesAreToldApartFromTexts)
+{
+    Registry registry(path());
+    EXPECT_EQ(registry.readDword(Hive::CurrentUser, key + "\\Layout-Summary", "Bars"), 0);
+    registry.writeString(Hive::CurrentUser, key + "\\Layout-Summary", "Bars", "5");
+    EXPECT_EQ(registry.readDword(Hive::CurrentUser, key + "\\Layout-Summary", "Bars"), 0);
+    registry.writeDword(Hive::CurrentUser, key + "\\Layout-Summary", "Bars", 5);
+    EXPECT_EQ(registry.readDword(Hive::CurrentUser, key + "\\Layout-Summary", "Bars"), 5);
+    EXPECT_EQ(registry.readString(Hive::CurrentUser, key + "\\Layout-Summary", "Bars", "def"), "def");
+    registry.writeDword(Hive::CurrentUser, key, "Negative", 0xFFFFFFC4u);
+    EXPECT_EQ(registry.readDword(Hive::CurrentUser, key, "Negative"), -60);
+    registry.writeBinary(Hive::CurrentUser, key + "\\Layout", "State", std::string("\0\x01\xff", 3));
+    EXPECT_EQ(registry.readBinary(Hive::CurrentUser, key + "\\Layout", "State"), std::string("\0\x01\xff", 3));
+    EXPECT_EQ(registry.readString(Hive::CurrentUser, key + "\\Layout", "State", "def"), "def");
+}
+
+TEST_F(Store, ATextIsCutAtItsFirstNul)
+{
+    Registry registry(path());
+    registry.writeString(Hive::CurrentUser, key, "RdsDir", std::string("/mallar\0skräp", 14));
+    EXPECT_EQ(registry.readString(Hive::CurrentUser, key, "RdsDir", "def"), "/mallar");
+    registry.writeString(Hive::CurrentUser, key, "RdsDir", std::string("\0skräp", 7));
+    EXPECT_EQ(registry.readString(Hive::CurrentUser, key, "RdsDir", "def"), "def");
+}
+
+TEST_F(Store, OnlyTheProductKeyIsKept)
+{
+    Registry registry(path());
+    registry.writeString(Hive::CurrentUser, "Software\\Brannoc\\VendrelX", "A", "1");
+    registry.writeString(Hive::CurrentUser, "Software\\Other", "A", "1");
+    registry.writeString(Hive::ClassesRoot, "AutoCAD.Drawing\\CurVer", "", "x");
+    EXPECT_EQ(registry.readString(Hive::CurrentUser, "Software\\Brannoc\\VendrelX", "A", "-"), "-");
+    EXPECT_EQ(registry.readString(Hive::CurrentUser, "Software\\Other", "A", "-"), "-");
+    EXPECT_EQ(registry.readString(Hive::ClassesRoot, "AutoCAD.Drawing\\CurVer", "", "-"), "-");
+}
+
+TEST_F(Store, HandEditedAndGarbageFilesReadAsDefaultsWithoutLosingTheRest)
+{
+    QDir().mkpath(dir.filePath(QStringLiteral("Brannoc")));
+    std::string garbage = "[General]\nLastPattern=*.dxf\nFiles=500,2000,2000\nTheme=\x01\x02\xff\xfe\n"
+                          "[Main]\nTreeWidth=-5\nWinState=7\n";
+    garbage += "Huge=" + std::string(10 * 1024 * 1024, 'x') + "\n";
+    garbage += std::string("\0\0\xff\n=\n[[[\n", 10);
+    {
+        std::ofstream(path(), std::ios::binary) << garbage;
+    }
+    Registry registry(path());
+    EXPECT_EQ(registry.readString(Hive::CurrentUser, key, "LastPattern", ""), "*.dxf");
+    EXPECT_EQ(registry.readString(Hive::CurrentUser, key, "Files", ""), "500,2000,2000");
+    EXPECT_EQ(registry.readString(Hive::CurrentUser, mainKey, "TreeWidth", ""), "-5");
+    registry.writeString(Hive::CurrentUser, key, "LastTemplate", "a.scr");
+    Registry again(path());
+    EXPECT_EQ(again.readString(Hive::CurrentUser, key, "LastPattern", ""), "*.dxf");
+    EXPECT_EQ(again.readString(Hive::CurrentUser, key, "LastTemplate", ""), "a.scr");
+}
+
+TEST_F(Store, AnUnwritableFolderLosesWritesQuietly)
+{
+    const std::string blocked = dir.filePath(QStringLiteral("file")).toStdString();
+    std::ofstream(blocked) << "a file where a folder should be";
+    Registry registry(blocked + "/Brannoc/Vendrel.conf");
+    registry.writeString(Hive::CurrentUser, key, "Theme", "3");
+    EXPECT_EQ(registry.readString(Hive::CurrentUser, key, "Theme", "2"), "3") << "kept for this session";
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(blocked + "/Brannoc/Vendrel.conf")));
+}
+
+TEST_F(Store, TwoCopiesWritingInTurnKeepEachOthersValues)
+{
+    Registry first(path());
+    Registry second(path());
+    first.writeString(Hive::CurrentUser, key, "ProgramAcad", "/opt/cad/acad");
+    second.writeString(Hive::CurrentUser, key, "ProgramIcad", "/opt/cad/icad");
+    first.writeString(Hive::CurrentUser, mainKey, "TreeWidth", "3000");
+    Registry reader(path());
+    EXPECT_EQ(reader.readString(Hive::CurrentUser, key, "ProgramAcad", ""), "/opt/cad/acad");
+    EXPECT_EQ(reader.readString(Hive::CurrentUser, key, "ProgramIcad", ""), "/opt/cad/icad");
+    EXPECT_EQ(reader.readString(Hive::CurrentUser, mainKey, "TreeWidth", ""), "3000");
+    EXPECT_EQ(fileText().find("Vendrel.conf"), std::string::npos);
+}
+
+TEST(Numbers, OnlyPlainDecimalTextIsANumber)
+{
+    EXPECT_EQ(settings::parseNumber("2350"), 2350);
+    EXPECT_EQ(settings::parseNumber("-60"), -60);
+    EXPECT_EQ(settings::parseNumber(" 12.5 "), 12.5);
+    for (const char* bad : {"", "abc", "12abc", "0x10", "inf", "nan", "1e3", "9999999999", "--1", "1,5"})
+        EXPECT_FALSE(settings::parseNumber(bad)) << bad;
+    EXPECT_EQ(settings::numberText(2349.6), "2350");
+    EXPECT_EQ(settings::numberText(-60), "-60");
+}
+
+TEST_F(Store, PlacementIsAppliedUntilTheFirstUnusableValue)
+{
+    Registry registry(path());
+    Settings store(registry, "/prog");
+    QWidget window;
+    window.setGeometry(10, 20, 300, 200);
+    store.writeSetting("Top", "-60", "Main");
+    store.writeSetting("Left", "150", "Main");
+    store.writeSetting("Height", "abc", "Main");
+    store.writeSetting("Width", "1500", "Main");
+    restoreWindowPlacement(store, &window, "Main", 9000, 12000);
+    EXPECT_EQ(window.pos(), QPoint(10, -4)); // 150 twips = 10 px, -60 twips = -4 px at 96 DPI
+    EXPECT_EQ(window.size(), QSize(300, 200)) << "the height was not a number: the restore ends there";
+
+    store.writeSetting("Height", "", "Main");
+    restoreWindowPlacement(store, &window, "Main", 4000, 7000);
+    EXPECT_EQ(window.size(), QSize(100, 267)); // 1500 x 4000 twips
+
+    window.resize(450, 300);
+    window.move(30, 45);
+    saveWindowPlacement(store, &window, "Main");
+    EXPECT_EQ(store.readSetting("Top", "", "Main"), "675");
+    EXPECT_EQ(store.readSetting("Left", "", "Main"), "450");
+    EXPECT_EQ(store.readSetting("Height", "", "Main"), "4500");
+    EXPECT_EQ(store.readSetting("Width", "", "Main"), "6750");
+}
+
+TEST_F(Store, TableDefaults)
+{
+    Registry registry(path());
+    Settings store(registry, "/opt/vendrel");
+    EXPECT_EQ(store.read("Theme"), "2");
+    EXPECT_EQ(store.read("Files"), "500,2000,2000,1200,700");
+    EXPECT_EQ(store.read("LastPattern"), "*.dwg");
+    EXPECT_EQ(store.read("RdsDir"), "/opt/vendrel");
+    EXPECT_EQ(store.read("LastPath"), QDir::currentPath().toStdString());
+    EXPECT_EQ(store.read("Height", "9000"), "9000");
+    store.writeSetting("LastPattern", "");
+    EXPECT_EQ(store.read("LastPattern"), "*.dwg") << "an empty text cannot be stored";
+}
+
+// --- registry scripts
+
+TEST(RegFile, Regedit4WithEverythingAWindowsExportHolds)
+{
+    const std::string text = "REGEDIT4\r\n\r\n"
+                             "; delivered with the program\r\n"
+                             "[HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel]\r\n"
+                             "\"RdsDir\"=\"C:\\\\Jobb\\\\Mallar \\\"nya\\\"\"\r\n"
+                             "\"Theme\"=\"4\"\r\n"
+                             "\"Count\"=dword:0000001f\r\n"
+                             "\"Blob\"=hex:01,02,\\\r\n"
+                             "  03,ff\r\n"
+                             "\"Gone\"=-\r\n"
+                             "this line is nonsense\r\n"
+                             "\"Pattern\"=\"*.dwg\" trailing junk\r\n"
+                             "@=\"default value\"\r\n"
+                             "\"Mall\xe5r\"=\"\xe5\xe4\xf6\"\r\n"
+                             "[-HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel\\Layout]\r\n"
+                             "\"Orphan\"=\"no key is open\"\r\n";
+    const RegFile file = parseRegFile(text);
+    ASSERT_TRUE(file.valid);
+    EXPECT_EQ(file.skippedLines, 3);
+    ASSERT_EQ(file.changes.size(), 8u);
+    EXPECT_EQ(file.changes[0].name, "RdsDir");
+    EXPECT_EQ(file.changes[0].data, "C:\\Jobb\\Mallar \"nya\"");
+    EXPECT_EQ(file.changes[2].type, 4u);
+    EXPECT_EQ(file.changes[3].data, std::string("\x01\x02\x03\xff", 4));
+    EXPECT_EQ(file.changes[4].kind, RegFileChange::Kind::DeleteValue);
+    EXPECT_EQ(file.changes[5].name, "");
+    EXPECT_EQ(file.changes[6].name, "Mallår") << "single-byte code page becomes UTF-8";
+    EXPECT_EQ(file.changes[6].data, "åäö");
+    EXPECT_EQ(file.changes[7].kind, RegFileChange::Kind::DeleteKey);
+}
+
+TEST(RegFile, Version5InUtf16WithAndWithoutBom)
+{
+    const std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n"
+                                u"[HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel\\Main]\r\n"
+                                u"\"LastPath\"=\"D:\\\\Ritningar\\\\Kvarter Ö\"\r\n"
+                                u"\"Name\"=hex(1):41,00,e5,00,00,00\r\n";
+    std::string bytes;
+    for (char16_t c : text) {
+        bytes += char(c & 0xff);
+        bytes += char(c >> 8);
+    }
+    for (const std::string& input : {"\xff\xfe" + bytes, bytes}) {
+        const RegFile file = parseRegFile(input);
+        ASSERT_TRUE(file.valid);
+        ASSERT_EQ(file.changes.size(), 2u);
+        EXPECT_EQ(file.changes[0].key, "HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel\\Main");
+        EXPECT_EQ(file.changes[0].data, "D:\\Ritningar\\Kvarter Ö");
+        EXPECT_EQ(file.changes[1].type, 1u);
+        EXPECT_EQ(file.changes[1].data, "Aå");
+    }
+}
+
+TEST(RegFile, FilesWithoutAHeaderApplyNothing)
+{
+    for (const std::string& bad : {std::string(), std::string("\0\0\0\xff\xfe", 5), std::string("[HKEY_CURRENT_USER]"),
+                                   std::string("REGEDIT5\n\"a\"=\"b\""), std::string("\xff\xfe")}) {
+        EXPECT_FALSE(parseRegFile(bad).valid);
+    }
+    const RegFile truncated = parseRegFile("REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel]\n\"A\"=\"unterminated");
+    EXPECT_TRUE(truncated.valid);
+    EXPECT_TRUE(truncated.changes.empty());
+}
+
+TEST_F(Store, ApplyingTouchesOnlyTheProductKey)
+{
+    Registry registry(path());
+    registry.writeString(Hive::CurrentUser, key + "\\Layout", "Keep", "no");
+    const RegFile file = parseRegFile("REGEDIT4\n"
+                                      "[HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel]\n\"Theme\"=\"5\"\n"
+                                      "[HKEY_CURRENT_USER\\Software\\Brannoc\\VendrelOld]\n\"Theme\"=\"1\"\n"
+                                      "[HKEY_LOCAL_MACHINE\\Software\\Brannoc\\Vendrel]\n\"Theme\"=\"1\"\n"
+                                      "[HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel\\Main]\n\"WinState\"=\"2\"\n"
+                                      "[-HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel\\Layout]\n");
+    EXPECT_EQ(applyRegFile(file, registry), 3);
+    Registry again(path());
+    EXPECT_EQ(again.readString(Hive::CurrentUser, key, "Theme", ""), "5");
+    EXPECT_EQ(again.readString(Hive::CurrentUser, mainKey, "WinState", ""), "2");
+    EXPECT_EQ(again.readString(Hive::CurrentUser, key + "\\Layout", "Keep", "gone"), "gone");
+}
+
+TEST_F(Store, InitRegIsImportedOnlyUntilAnArrangementIsSaved)
+{
+    writeFile("Init.reg", "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel]\r\n\"RdsDir\"=\"/srv/mallar\"\r\n");
+    Registry registry(path());
+    Settings store(registry, dir.path().toStdString());
+    EXPECT_TRUE(importInitReg(store));
+    EXPECT_EQ(store.read("RdsDir"), "/srv/mallar");
+
+    store.writeSetting("RdsDir", "/home/egen");
+    registry.writeDword(Hive::CurrentUser, key + "\\Layout-Summary", "Bars", 5);
+    EXPECT_FALSE(importInitReg(store));
+    EXPECT_EQ(store.read("RdsDir"), "/home/egen");
+}
+
+TEST_F(Store, AnInitRegOfGarbageChangesNothing)
+{
+    std::string junk(200000, '\0');
+    for (size_t i = 0; i < junk.size(); ++i)
+        junk[i] = char((i * 7919) % 251);
+    writeFile("Init.reg", junk);
+    Registry registry(path());
+    Settings store(registry, dir.path().toStdString());
+    EXPECT_FALSE(importInitReg(store));
+    EXPECT_EQ(store.read("Theme"), "2");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
