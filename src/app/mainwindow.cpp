@@ -1,0 +1,317 @@
+#include "mainwindow.h"
+
+#include "device.h"
+#include "grid.h"
+#include "initreg.h"
+#include "messagebox.h"
+#include "settings.h"
+#include "twips.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QComboBox>
+#include <QDrag>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+
+namespace {
+
+constexpr std::string_view mainSection = settings::mainSection;
+constexpr int listColumnsBeforeSetUp = 5;
+constexpr int missingColumnWidth = 960;
+
+// The dragged splitter carries this type, so the grids know what was dropped on them.
+const QString draggedControlType = QStringLiteral("application/x-vendrel-control");
+
+QString fromBytes(const std::string& bytes)
+{
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+}
+
+std::string toBytes(const QString& text)
+{
+    return text.toStdString();
+}
+
+} // namespace
+
+MainWindow::MainWindow(Settings& settings, QWidget* parent)
+    : QMainWindow(parent), m_settings(settings), m_deviceCheck(isDeviceAvailable)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Vendrel"));
+    createControls();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::setDeviceCheck(std::function<bool(const std::string&)> check)
+{
+    m_deviceCheck = std::move(check);
+}
+
+void MainWindow::createControls()
+{
+    // The central widget only marks the part of the client area the bars leave free; the frame is
+    // placed over it by the layout.
+    auto* free = new QWidget(this);
+    free->setObjectName(QStringLiteral("freeClientArea"));
+    setCentralWidget(free);
+
+    m_fraFileSelection = new QFrame(this);
+    m_fraFileSelection->setObjectName(QStringLiteral("fraFileSelection"));
+    m_fraFileSelection->setAutoFillBackground(true);
+    m_fraFileSelection->hide();
+
+    m_fgTree = new Grid(m_fraFileSelection);
+    m_fgTree->setObjectName(QStringLiteral("fgTree"));
+
+    m_picDrag = new QLabel(QStringLiteral("H"), m_fraFileSelection);
+    m_picDrag->setObjectName(QStringLiteral("picDrag"));
+    m_picDrag->setCursor(Qt::SizeHorCursor);
+    m_picDrag->installEventFilter(this);
+
+    m_fgFiles = new Grid(m_fraFileSelection);
+    m_fgFiles->setObjectName(QStringLiteral("fgFiles"));
+    m_fgFiles->setFixedRows(1);
+    m_fgFiles->setCols(listColumnsBeforeSetUp);
+    m_fgFiles->setSelectionMode(Grid::SelectionMode::ListMulti);
+
+    connect(m_fgTree, &Grid::dragDrop, this,
+            [this](QWidget* source, int x, int) { onSplitterDropped(m_fgTree, source, x); });
+    connect(m_fgFiles, &Grid::dragDrop, this,
+            [this](QWidget* source, int x, int) { onSplitterDropped(m_fgFiles, source, x); });
+
+    auto edit = [this](const char* name) {
+        auto* box = new QLineEdit(this);
+        box->setObjectName(QLatin1String(name));
+        box->hide(); // shown where the toolbars host it
+        return box;
+    };
+    m_combo1 = new QComboBox(this);
+    m_combo1->setObjectName(QStringLiteral("Combo1"));
+    m_combo1->setEditable(true);
+    m_combo1->hide();
+    m_cboScr = new QComboBox(this);
+    m_cboScr->setObjectName(QStringLiteral("cboScr"));
+    m_cboScr->setEditable(true);
+    m_cboScr->hide();
+    m_txtAcad = edit("txtAcad");
+    m_txtParamAcad = edit("txtParamAcad");
+    m_txtIcad = edit("txtIcad");
+    m_txtParamIcad = edit("txtParamIcad");
+}
+
+void MainWindow::load()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+
+    importInitReg(m_settings);
+    // TODO(BuildCommandBars): theme, command bars, menu title, face colour, tooltips, bar arrangement.
+
+    restoreWindowPlacement(m_settings, this, mainSection, 9000, 12000);
+
+    if (auto width = settings::parseNumber(m_settings.read("TreeWidth")); width && *width >= 0)
+        setTreeWidth(*width);
+
+    std::string lastFolder = m_settings.read("LastPath");
+    applyColumnWidths();
+
+    if (x() < 0)
+        move(0, y());
+    if (y() < 0)
+        move(x(), 0);
+    // Top first, then left; both are moved to 0 independently.
+    if (auto state = settings::parseNumber(m_settings.read("WinState")); state && (*state == 1 || *state == 2))
+        setWindowState(*state == 2 ? Qt::WindowMaximized : Qt::WindowMinimized);
+
+    m_layout.frame.left = 60;
+    m_layout.frame.top = 0;
+    m_fraFileSelection->show();
+
+    restoreLastFolder(lastFolder);
+    // TODO(SetupTreeView): the computer row and the drive rows.
+    // TODO(RestoreLastPath): open the tree along the last folder and fill the list from it.
+    setUpFileListGrid();
+    if (QFileInfo(fromBytes(lastFolder)).isDir())
+        m_listingFolder = lastFolder;
+
+    std::string acad = m_settings.read("ProgramAcad");
+    // TODO(FindAutoCadProgram): when acad is empty or no such file exists, then TODO(FindAutoCadLtProgram).
+    m_txtAcad->setText(fromBytes(acad));
+    std::string icad = m_settings.read("ProgramIcad");
+    // TODO(FindIntelliCadProgram): when icad is empty or no such file exists.
+    m_txtIcad->setText(fromBytes(icad));
+
+    m_templateFolder = m_settings.read("RdsDir");
+    m_cboScr->setEditText(fromBytes(m_settings.read("LastTemplate")));
+    // TODO(RefreshTemplateList)
+
+    m_combo1->setEditText(fromBytes(m_settings.read("LastPattern")));
+    // TODO(FillFileList)
+
+    m_txtParamAcad->setText(fromBytes(m_settings.read("ParametersAcad")));
+    m_txtParamIcad->setText(fromBytes(m_settings.read("ParametersIcad")));
+
+    QApplication::restoreOverrideCursor();
+    restoreWindowPlacement(m_settings, this, mainSection, 4000, 7000);
+    arrangeMainWindow();
+}
+
+// Step "LastFolder": a folder on a device that is gone (a removed medium, a share that is not connected)
+// is replaced by the program folder, with a message.
+void MainWindow::restoreLastFolder(std::string& lastFolder)
+{
+    m_listingFolder = toBytes(QDir::currentPath());
+    if (m_deviceCheck(lastFolder))
+        return;
+    messagebox::show(this, QStringLiteral("Sökvägen ") + fromBytes(lastFolder) + QStringLiteral(" är ej tillgänglig."),
+                     QStringLiteral("Vendrel"), messagebox::Icon::Critical);
+    lastFolder = m_settings.programFolder();
+    m_listingFolder = m_settings.programFolder();
+}
+
+void MainWindow::applyColumnWidths()
+{
+    const QStringList widths = fromBytes(m_settings.read("Files")).split(u',');
+    for (int c = 0; c < m_fgFiles->cols(); ++c) {
+        if (c >= widths.size()) {
+            m_fgFiles->setColWidth(c, missingColumnWidth);
+            continue;
+        }
+        // A width that is not a number leaves that column alone; the next one is still set.
+        if (auto width = settings::parseNumber(toBytes(widths[c])); width && *width >= 0)
+            m_fgFiles->setColWidth(c, int(*width));
+    }
+}
+
+void MainWindow::setUpFileListGrid()
+{
+    m_fgFiles->setCols(6);
+    m_fgFiles->setColDataType(0, Grid::DataType::Boolean);
+    m_fgFiles->setColHidden(0, true);
+    const QString headers[] = {QString(), QStringLiteral("Namn"), QStringLiteral("Datum"), QStringLiteral("Typ"),
+                               QStringLiteral("Storlek")};
+    for (int c = 1; c < 5; ++c)
+        m_fgFiles->setTextMatrix(0, c, headers[c]);
+    for (int c = 0; c < 5; ++c)
+        m_fgFiles->setColAlignment(c, Grid::Alignment::LeftCenter);
+    m_fgFiles->setColAlignment(4, Grid::Alignment::RightCenter);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!m_closed) {
+        m_closed = true;
+        closeSequence();
+    }
+    event->accept();
+}
+
+void MainWindow::closeSequence()
+{
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    const std::string treeWidth = settings::numberText(m_layout.tree.width);
+    m_settings.writeSetting("TreeWidth", treeWidth, mainSection);
+    m_settings.writeSetting("LastPath", m_listingFolder, mainSection);
+    m_settings.writeSetting("ParametersAcad", toBytes(m_txtParamAcad->text()));
+    m_settings.writeSetting("ParametersIcad", toBytes(m_txtParamIcad->text()));
+    m_settings.writeSetting("ProgramAcad", toBytes(m_txtAcad->text()));
+    m_settings.writeSetting("ProgramIcad", toBytes(m_txtIcad->text()));
+    m_settings.writeSetting("StartDir", m_listingFolder);
+    m_settings.writeSetting("LastPattern", toBytes(m_combo1->currentText()));
+    m_settings.writeSetting("LastTemplate", toBytes(m_cboScr->currentText()));
+
+    saveWindowPlacement(m_settings, this, mainSection);
+    m_settings.writeSetting("InitPath", m_listingFolder, mainSection);
+    m_settings.writeSetting("TreeWidth", treeWidth, mainSection);
+
+    if (!isMinimized()) {
+        const int state = isMaximized() ? 2 : 0;
+        m_settings.writeSetting("WinState", std::to_string(state), mainSection);
+    }
+    QStringList widths;
+    for (int c = 0; c < m_fgFiles->cols(); ++c)
+        widths << QString::number(m_fgFiles->colWidth(c));
+    m_settings.writeSetting("Files", toBytes(widths.join(u',')));
+    // TODO(BuildCommandBars): save the bar arrangement under "Layout".
+}
+
+void MainWindow::setTreeWidth(double twips)
+{
+    m_layout.tree.width = twips;
+    applyLayout();
+}
+
+FreeRect MainWindow::freeClientRect() const
+{
+    // TODO(BuildCommandBars): the command bars report the free rectangle; until then the central area.
+    const QRect area = centralWidget()->geometry();
+    const double dpi = twips::logicalDpi(this);
+    return {twips::fromPixels(area.left(), dpi), twips::fromPixels(area.top(), dpi),
+            twips::fromPixels(area.left() + area.width(), dpi), twips::fromPixels(area.top() + area.height(), dpi)};
+}
+
+void MainWindow::arrangeMainWindow()
+{
+    if (isMinimized())
+        return;
+    const double outerWidth = twips::fromPixels(frameGeometry().width(), this);
+    ::arrangeMainWindow(m_layout, freeClientRect(), outerWidth);
+    applyLayout();
+}
+
+void MainWindow::applyLayout()
+{
+    const double dpi = twips::logicalDpi(this);
+    auto place = [dpi](QWidget* widget, const LayoutRect& r) {
+        widget->setGeometry(twips::toPixels(r.left, dpi), twips::toPixels(r.top, dpi), twips::toPixels(r.width, dpi),
+                            twips::toPixels(r.height, dpi));
+    };
+    place(m_fraFileSelection, m_layout.frame);
+    place(m_fgTree, m_layout.tree);
+    place(m_picDrag, m_layout.splitter);
+    place(m_fgFiles, m_layout.list);
+    m_fraFileSelection->raise();
+    // The splitter draws nothing: only the pointer shows where it is.
+    QPalette palette = m_picDrag->palette();
+    palette.setColor(QPalette::WindowText, this->palette().color(QPalette::Window));
+    m_picDrag->setPalette(palette);
+    m_picDrag->setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (!isMinimized())
+        arrangeMainWindow();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_picDrag && event->type() == QEvent::MouseButtonPress) {
+        auto* drag = new QDrag(m_picDrag);
+        auto* data = new QMimeData;
+        data->setData(draggedControlType, m_picDrag->objectName().toUtf8());
+        drag->setMimeData(data);
+        drag->exec(Qt::MoveAction);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::onSplitterDropped(QWidget* target, QWidget* source, double x)
+{
+    if (target == m_fgTree) {
+        const auto* label = qobject_cast<const QLabel*>(source);
+        ::dropOnTree(m_layout, label && label->text() == QStringLiteral("H"), x);
+    } else {
+        ::dropOnList(m_layout, x);
+    }
+    arrangeMainWindow();
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "layout.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <string>
+
+class Grid;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class Settings;
+
+// frmMain: the one window of the program. It owns every control for its whole life, fills them from the
+// settings in a fixed order when it loads and writes the working state back when it closes.
+class MainWindow final : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MainWindow)
+
+public:
+    explicit MainWindow(Settings& settings, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The load sequence: everything from the first-start import to the first layout. The window is shown
+    // by the caller afterwards.
+    void load();
+
+    // Places the frame, the tree, the splitter and the list below the bars.
+    void arrangeMainWindow();
+
+    // Whether the device of a folder can be reached; replaceable so tests can make a device vanish.
+    void setDeviceCheck(std::function<bool(const std::string&)> check);
+
+    // The controls, for the parts of the program that work on them.
+    Grid* fgTree() const { return m_fgTree; }
+    Grid* fgFiles() const { return m_fgFiles; }
+    QFrame* fraFileSelection() const { return m_fraFileSelection; }
+    QLabel* picDrag() const { return m_picDrag; }
+    QComboBox* combo1() const { return m_combo1; }
+    QComboBox* cboScr() const { return m_cboScr; }
+    QLineEdit* txtAcad() const { return m_txtAcad; }
+    QLineEdit* txtParamAcad() const { return m_txtParamAcad; }
+    QLineEdit* txtIcad() const { return m_txtIcad; }
+    QLineEdit* txtParamIcad() const { return m_txtParamIcad; }
+
+    // The folder whose drawings the list shows (the hidden list "Files"), as the file system's bytes.
+    const std::string& listingFolder() const { return m_listingFolder; }
+    void setListingFolder(const std::string& folder) { m_listingFolder = folder; }
+    // The folder whose templates the template box lists (the hidden list "FileScr").
+    const std::string& templateFolder() const { return m_templateFolder; }
+    void setTemplateFolder(const std::string& folder) { m_templateFolder = folder; }
+
+    const MainWindowLayout& layoutGeometry() const { return m_layout; }
+    double treeWidth() const { return m_layout.tree.width; }
+    void setTreeWidth(double twips);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void setUpFileListGrid();
+    void applyColumnWidths();
+    void restoreLastFolder(std::string& lastFolder);
+    void closeSequence();
+    void applyLayout();
+    FreeRect freeClientRect() const;
+    void onSplitterDropped(QWidget* target, QWidget* source, double x);
+
+    Settings& m_settings;
+    MainWindowLayout m_layout;
+    std::function<bool(const std::string&)> m_deviceCheck;
+    std::string m_listingFolder;
+    std::string m_templateFolder;
+    bool m_closed = false;
+
+    QFrame* m_fraFileSelection = nullptr;
+    Grid* m_fgTree = nullptr;
+    QLabel* m_picDrag = nullptr;
+    Grid* m_fgFiles = nullptr;
+    QComboBox* m_combo1 = nullptr;
+    QComboBox* m_cboScr = nullptr;
+    QLineEdit* m_txtAcad = nullptr;
+    QLineEdit* m_txtParamAcad = nullptr;
+    QLineEdit* m_txtIcad = nullptr;
+    QLineEdit* m_txtParamIcad = nullptr;
+};
