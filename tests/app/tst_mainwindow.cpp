@@ -1,0 +1,219 @@
+// The main window's load and close sequences against real settings files.
+#include "grid.h"
+#include "mainwindow.h"
+#include "messagebox.h"
+#include "registry.h"
+#include "settings.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+struct Shown
+{
+    QString text;
+    QString title;
+    messagebox::Icon icon;
+};
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<Registry> m_registry;
+    std::unique_ptr<Settings> m_settings;
+    QList<Shown> m_shown;
+
+    std::string store() const { return m_dir.filePath(QStringLiteral("config/Brannoc/Vendrel.conf")).toStdString(); }
+    std::string programFolder() const { return m_dir.filePath(QStringLiteral("prog")).toStdString(); }
+    void write(const char* name, const char* value, std::string_view section = {})
+    {
+        m_settings->writeSetting(name, value, section);
+    }
+    std::string read(const char* name, std::string_view section = {}) const
+    {
+        return m_settings->readSetting(name, "<missing>", section);
+    }
+    std::unique_ptr<MainWindow> loaded()
+    {
+        auto window = std::make_unique<MainWindow>(*m_settings);
+        window->load();
+        return window;
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY2(m_dir.isValid(), qPrintable(m_dir.errorString()));
+        QDir().mkpath(QString::fromStdString(programFolder()));
+        m_settings.reset();
+        m_registry = std::make_unique<Registry>(store());
+        m_registry->deleteKey(Hive::CurrentUser, settings::productKey);
+        m_settings = std::make_unique<Settings>(*m_registry, programFolder());
+        m_shown.clear();
+        messagebox::setRecorder([this](const QString& text, const QString& title, messagebox::Icon icon) {
+            m_shown.append({text, title, icon});
+        });
+    }
+
+    void firstStartUsesEveryDefault()
+    {
+        auto window = loaded();
+        QCOMPARE(window->pos(), QPoint(0, 0));
+        QCOMPARE(window->size(), QSize(467, 267)); // 7000 x 4000 twips at 96 DPI, not 12000 x 9000
+        QCOMPARE(window->windowState(), Qt::WindowNoState);
+        QCOMPARE(window->treeWidth(), 2350.0);
+        const int widths[] = {500, 2000, 2000, 1200, 700};
+        for (int c = 0; c < 5; ++c)
+            QCOMPARE(window->fgFiles()->colWidth(c), widths[c]);
+        QCOMPARE(window->fgFiles()->cols(), 6);
+        QCOMPARE(window->fgFiles()->textMatrix(0, 1), QStringLiteral("Namn"));
+        QCOMPARE(window->fgFiles()->textMatrix(0, 4), QStringLiteral("Storlek"));
+        QCOMPARE(window->combo1()->currentText(), QStringLiteral("*.dwg"));
+        QCOMPARE(window->templateFolder(), programFolder());
+        QVERIFY(window->cboScr()->currentText().isEmpty());
+        QVERIFY(window->txtParamAcad()->text().isEmpty());
+        QVERIFY(window->txtParamIcad()->text().isEmpty());
+        QVERIFY(m_shown.isEmpty());
+    }
+
+    void columnWidthLists_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QList<int>>("expected");
+        QTest::newRow("two numbers") << QStringLiteral("100,200") << QList<int>{100, 200, 960, 960, 960};
+        QTest::newRow("six numbers") << QStringLiteral("10,20,30,40,50,60") << QList<int>{10, 20, 30, 40, 50};
+        QTest::newRow("garbage") << QStringLiteral(",,x,9999999999,77") << QList<int>{500, 500, 500, 500, 77};
+    }
+    void columnWidthLists()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QList<int>, expected);
+        write("Files", "500,500,500,500,500");
+        auto first = loaded();
+        const int defaultLast = first->fgFiles()->colWidth(5);
+        for (int c = 0; c < 5; ++c)
+            first->fgFiles()->setColWidth(c, 500);
+        m_settings->writeSetting("Files", stored.toStdString());
+        auto window = std::make_unique<MainWindow>(*m_settings);
+        for (int c = 0; c < 5; ++c)
+            window->fgFiles()->setColWidth(c, 500);
+        window->load();
+        for (int c = 0; c < 5; ++c)
+            QCOMPARE(window->fgFiles()->colWidth(c), expected[c]);
+        QCOMPARE(window->fgFiles()->colWidth(5), defaultLast); // a sixth number is never applied at start
+    }
+
+    void maximisedStateAndNegativeTop()
+    {
+        write("WinState", "2", "Main");
+        write("Top", "-60", "Main");
+        write("Left", "-60", "Main");
+        auto window = loaded();
+        QVERIFY(window->isMaximized() || (window->windowState() & Qt::WindowMaximized));
+        QCOMPARE(window->pos(), QPoint(0, 0)); // the second restore is not applied to a maximised window
+
+        write("WinState", "0", "Main");
+        write("Left", "300", "Main");
+        window = loaded();
+        QCOMPARE(window->pos(), QPoint(20, -4)); // moved to 0 in between, -60 again at the end
+    }
+
+    void garbageNumbersFallBack()
+    {
+        write("WinState", "7", "Main");
+        write("TreeWidth", "-5", "Main");
+        write("Top", "12abc", "Main");
+        auto window = loaded();
+        QCOMPARE(window->windowState(), Qt::WindowNoState);
+        QCOMPARE(window->treeWidth(), 2350.0);
+        write("TreeWidth", "abc", "Main");
+        QCOMPARE(loaded()->treeWidth(), 2350.0);
+    }
+
+    void unavailableDeviceFallsBackToTheProgramFolder()
+    {
+        write("LastPath", "/media/usb-stick/Ritningar", "Main");
+        auto window = std::make_unique<MainWindow>(*m_settings);
+        window->setDeviceCheck([](const std::string&) { return false; });
+        window->load();
+        QCOMPARE(m_shown.size(), 1);
+        QCOMPARE(m_shown[0].text, QStringLiteral("Sökvägen /media/usb-stick/Ritningar är ej tillgänglig."));
+        QCOMPARE(m_shown[0].icon, messagebox::Icon::Critical);
+        QCOMPARE(window->listingFolder(), programFolder());
+    }
+
+    void aVanishedFolderOnAPresentDeviceSaysNothing()
+    {
+        write("LastPath", (m_dir.path() + QStringLiteral("/gone/deeper")).toUtf8().constData(), "Main");
+        auto window = loaded();
+        QVERIFY(m_shown.isEmpty());
+        QCOMPARE(window->listingFolder(), QDir::currentPath().toStdString());
+    }
+
+    void closeWritesTheWorkingState()
+    {
+        const QString folder = m_dir.filePath(QStringLiteral("Jobb"));
+        QDir().mkpath(folder);
+        write("LastPath", folder.toUtf8().constData(), "Main");
+        auto window = loaded();
+        window->move(30, 45);
+        window->resize(600, 400);
+        window->setTreeWidth(3000);
+        window->txtAcad()->setText(QStringLiteral("/opt/cad/acad"));
+        window->txtParamAcad()->setText(QStringLiteral("/nologo"));
+        window->txtIcad()->setText(QStringLiteral("/opt/cad/icad"));
+        window->txtParamIcad()->setText(QStringLiteral("-p"));
+        window->combo1()->setEditText(QStringLiteral("*.dxf"));
+        window->cboScr()->setEditText(QStringLiteral("Plotta.scr"));
+        window->fgFiles()->setColWidth(5, 1500);
+        window->close();
+
+        QCOMPARE(read("TreeWidth", "Main"), "3000");
+        QCOMPARE(read("LastPath", "Main"), folder.toStdString());
+        QCOMPARE(read("InitPath", "Main"), folder.toStdString());
+        QCOMPARE(read("StartDir"), folder.toStdString());
+        QCOMPARE(read("ProgramAcad"), "/opt/cad/acad");
+        QCOMPARE(read("ParametersAcad"), "/nologo");
+        QCOMPARE(read("ProgramIcad"), "/opt/cad/icad");
+        QCOMPARE(read("ParametersIcad"), "-p");
+        QCOMPARE(read("LastPattern"), "*.dxf");
+        QCOMPARE(read("LastTemplate"), "Plotta.scr");
+        QCOMPARE(read("Top", "Main"), "675");
+        QCOMPARE(read("Left", "Main"), "450");
+        QCOMPARE(read("Width", "Main"), "9000");
+        QCOMPARE(read("Height", "Main"), "6000");
+        QCOMPARE(read("WinState", "Main"), "0");
+        QCOMPARE(read("Files"), "500,2000,2000,1200,700,1500");
+
+        auto next = loaded(); // and the next start restores it
+        QCOMPARE(next->pos(), QPoint(30, 45));
+        QCOMPARE(next->size(), QSize(600, 400));
+        QCOMPARE(next->treeWidth(), 3000.0);
+        QCOMPARE(next->fgFiles()->colWidth(2), 2000);
+        QCOMPARE(next->listingFolder(), folder.toStdString());
+    }
+
+    void closingWhileMinimisedSavesTheNormalState()
+    {
+        auto window = loaded();
+        window->show();
+        window->move(15, 30);
+        window->showMinimized();
+        window->close();
+        QCOMPARE(read("WinState", "Main"), "0");
+        QCOMPARE(read("Left", "Main"), "225");
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
