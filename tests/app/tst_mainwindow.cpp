@@ -98,11 +98,9 @@ private slots:
     {
         QFETCH(QString, stored);
         QFETCH(QList<int>, expected);
-        write("Files", "500,500,500,500,500");
-        auto first = loaded();
-        const int defaultLast = first->fgFiles()->colWidth(5);
-        for (int c = 0; c < 5; ++c)
-            first->fgFiles()->setColWidth(c, 500);
+        Grid plain;
+        plain.setCols(6);
+        const int defaultLast = plain.colWidth(5);
         m_settings->writeSetting("Files", stored.toStdString());
         auto window = std::make_unique<MainWindow>(*m_settings);
         for (int c = 0; c < 5; ++c)
