@@ -277,6 +277,11 @@ void tst_Grid::collapsedStateFollowsBothWays()
     view->expand(indexOfRow(grid, 3));
     QVERIFY(!grid.isCollapsed(3));
 
+    // Restyling many rows at once keeps what is open.
+    grid.setCellBold(0, 0, grid.rows() - 1, 0, true);
+    QVERIFY(grid.view()->isExpanded(indexOfRow(grid, 3)));
+    QVERIFY(grid.view()->model()->data(indexOfRow(grid, 4), Qt::FontRole).value<QFont>().bold());
+
     // Collapsed rows keep their state across a rebuild of the view's structure.
     grid.insertRow(3);
     grid.setRowOutlineLevel(3, 2);
