@@ -470,6 +470,9 @@ void tst_Grid::multiSelectionTopToBottom()
     QCOMPARE(ups.at(0).at(0).value<Qt::MouseButton>(), Qt::RightButton);
     QCOMPARE(grid.rowAt(ups.at(0).at(2).toPoint()), -1);
     QCOMPARE(grid.rowAt(ups.at(1).at(2).toPoint()), 8);
+    QTest::mouseClick(grid.view()->header()->viewport(), Qt::RightButton, {}, QPoint(40, 5));
+    QCOMPARE(ups.size(), 3);
+    QCOMPARE(grid.rowAt(ups.at(2).at(2).toPoint()), 0);
     QCOMPARE(grid.selectedRows(), 3);
 
     // Marking all and none through ranges, as the list's commands do.
