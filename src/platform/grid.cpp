@@ -314,9 +314,9 @@ Grid::Grid(QWidget* parent)
     m_view->header()->setSectionsMovable(false);
     m_view->header()->setHighlightSections(false);
     m_view->viewport()->setAcceptDrops(true);
-    m_view->header()->setAcceptDrops(true);
+    m_view->header()->viewport()->setAcceptDrops(true);
     m_view->viewport()->installEventFilter(this);
-    m_view->header()->installEventFilter(this);
+    m_view->header()->viewport()->installEventFilter(this);
 
     m_model->trackRow(&m_current);
     m_model->trackRow(&m_scrollTo);
@@ -918,6 +918,13 @@ QMimeData* Grid::widgetDragData(QWidget* source)
 bool Grid::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    QWidget* header = m_view->header()->viewport();
+    if (type == QEvent::MouseButtonRelease && watched == header && m_redraw) {
+        // The header row is part of the grid too.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        emit mouseUp(mouse->button(), mouse->modifiers(), header->mapTo(this, mouse->position().toPoint()));
+        return QWidget::eventFilter(watched, event);
+    }
     if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
         return QWidget::eventFilter(watched, event);
     auto* drop = static_cast<QDropEvent*>(event);
