@@ -169,14 +169,48 @@ TEST(ExpandTemplate, ReadsTheClockForEachLineItExpands)
                                          "no clock here", "00:00:01", ".EXIT"}));
 }
 
-TEST(ExpandTemplate, GivesIdenticalBytesForIdenticalInput)
+TEST(ExpandTemplate, GivesIdenticalBytesForIdenticalInputInMemoryOrStreamed)
 {
     const Lines body{"_.OPEN %f", "(setq d \"%date %time\" p \"%m\")", "_.SAVEAS %lpath/%name-ut.%ext"};
     Lines names;
-    for (int i = 0; i < 500; ++i)
+    for (int i = 0; i < 5000; ++i)
         names.push_back("R" + std::to_string(i) + (i % 3 ? ".dwg" : ".DXF"));
     const auto first = expand(body, "D:\\Jobb", names, "Anl 7");
     const auto second = expand(body, "D:\\Jobb", names, "Anl 7");
     EXPECT_EQ(first.script.bytes(), second.script.bytes());
     EXPECT_EQ(first.script.lineCount(), names.size() * body.size() + 1);
+
+    // Streamed in pieces, the script is the same byte for byte.
+    struct Pieces final : script::ScriptOutput
+    {
+        bool write(std::string_view bytes) override
+        {
+            text.append(bytes);
+            ++count;
+            return true;
+        }
+        std::string text;
+        int count = 0;
+    } pieces;
+    EXPECT_FALSE(script::expandTemplate(script::ScriptTemplate{body, false}, "D:\\Jobb", names, "Anl 7",
+                                        fixedClock(), isoFormat, '\\', pieces));
+    EXPECT_GT(pieces.count, 1);
+    EXPECT_EQ(pieces.text, first.script.bytes());
+}
+
+TEST(ExpandTemplate, StopsWhenItsOutputFails)
+{
+    struct Refusing final : script::ScriptOutput
+    {
+        bool write(std::string_view) override
+        {
+            ++calls;
+            return false;
+        }
+        int calls = 0;
+    } refusing;
+    const Lines names(100000, "a-rather-long-drawing-name.dwg");
+    EXPECT_FALSE(script::expandTemplate(script::ScriptTemplate{{"%f %f %f"}, false}, "/d", names, {}, fixedClock(),
+                                        isoFormat, '/', refusing));
+    EXPECT_EQ(refusing.calls, 1);
 }

@@ -1,5 +1,6 @@
 #include "expandtemplate.h"
 #include "scriptfile.h"
+#include "scriptfs.h"
 #include "tempdir.h"
 
 #include <gtest/gtest.h>
@@ -151,6 +152,32 @@ TEST(WriteScriptFile, FailsWithoutTouchingAnythingWhenItCannotWrite)
     writeBytes(dir.file("Vendrel.scr/inside"), "x");
     EXPECT_FALSE(script::writeScriptFile(script, dir.file("Vendrel.scr")).ok);
     EXPECT_EQ(readBytes(dir.file("Vendrel.scr/inside")), "x");
+    EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"Vendrel.scr"});
+}
+
+TEST(ReplacingFile, TouchesNothingUntilItIsWrittenAndCommitted)
+{
+    TempDir dir;
+    const std::string path = dir.file("Vendrel.scr");
+    writeBytes(path, "earlier");
+    {
+        script::ReplacingFile untouched(path);
+        EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"Vendrel.scr"});
+    }
+    {
+        script::ReplacingFile dropped(path);
+        ASSERT_TRUE(dropped.write("half a script\r\n"));
+        EXPECT_EQ(entriesOf(dir.path()).size(), 2u);
+    }
+    EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"Vendrel.scr"});
+    EXPECT_EQ(readBytes(path), "earlier");
+
+    script::ReplacingFile pieces(path);
+    ASSERT_TRUE(pieces.write("A\r\n"));
+    ASSERT_TRUE(pieces.write("B\r\n"));
+    EXPECT_EQ(readBytes(path), "earlier");
+    ASSERT_TRUE(pieces.commit().ok);
+    EXPECT_EQ(readBytes(path), "A\r\nB\r\n");
     EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"Vendrel.scr"});
 }
 
