@@ -91,6 +91,8 @@ bool CommandBars::restoreArrangement(const QString& registryKey, const QString& 
         return false;
 
     const bool windowRestored = m_window.restoreState(windowState, windowStateVersion);
+    // The rows come back with the state; they are not to be laid out anew when the window shows.
+    m_rowsSettled = m_rowsSettled || windowRestored;
     bool applied = windowRestored;
     for (const Record& record : records) {
         if (record.name == QLatin1String(menuBarName)) {

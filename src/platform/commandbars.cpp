@@ -10,6 +10,7 @@
 #include <QCursor>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
@@ -632,7 +633,11 @@ void CommandBars::attachIcons(const QHash<int, QIcon>& icons)
 
 void CommandBars::issue(BarControl* control)
 {
+    // The command may end the window and these bars with it.
+    const QPointer<CommandBars> alive(this);
     emit execute(control);
+    if (!alive)
+        return;
     // A command may change what the toolbars show (a theme button's check mark, for one).
     updateToolbars();
 }
@@ -776,6 +781,9 @@ void CommandBars::setTooltipSettings(int style, int maxWidth)
 
 TwipRect CommandBars::freeClientRect() const
 {
+    // The window lays out its bars lazily; the load sequence asks before the window is shown.
+    if (QLayout* layout = m_window.layout())
+        layout->activate();
     QRect free = m_window.rect();
     if (m_central && m_central == m_window.centralWidget()) {
         free = m_central->geometry();
@@ -800,6 +808,27 @@ void CommandBars::watchCentralWidget()
     m_central = central;
     if (central)
         central->installEventFilter(this);
+}
+
+void CommandBars::wrapToolbarRows()
+{
+    // Qt puts every toolbar of an area on one row and squeezes them into the window's width; a new
+    // row is started instead where the next toolbar would not fit whole.
+    const int available = m_window.width();
+    int used = 0;
+    for (CommandBar* bar : toolbars()) {
+        auto* toolbar = static_cast<QToolBar*>(bar->widget());
+        if (toolbar->isHidden() || m_window.toolBarArea(toolbar) != Qt::TopToolBarArea)
+            continue;
+        if (m_window.toolBarBreak(toolbar))
+            used = 0;
+        const int width = toolbar->sizeHint().width();
+        if (used > 0 && used + width > available) {
+            m_window.insertToolBarBreak(toolbar);
+            used = 0;
+        }
+        used += width;
+    }
 }
 
 void CommandBars::checkFreeClientRect()
@@ -832,6 +861,12 @@ bool CommandBars::eventFilter(QObject* watched, QEvent* event)
     case QEvent::WindowActivate:
         if (watched == &m_window)
             refreshLockPanes();
+        break;
+    case QEvent::Show:
+        if (watched == &m_window && !m_rowsSettled) {
+            m_rowsSettled = true;
+            wrapToolbarRows();
+        }
         break;
     case QEvent::Move:
     case QEvent::Resize:

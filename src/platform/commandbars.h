@@ -339,6 +339,7 @@ private:
     void applyThemeTo(QWidget* widget) const;
     void watchCentralWidget();
     void checkFreeClientRect();
+    void wrapToolbarRows();
     void refreshLockPanes();
     void showDescription(const QString& description);
     QList<CommandBar*> toolbars() const;
@@ -360,5 +361,6 @@ private:
     QPointer<QWidget> m_central;
     QPointer<QStatusBar> m_statusBar;
     TwipRect m_lastFreeRect;
+    bool m_rowsSettled = false; // toolbar rows laid out for the first show, or restored
     QStringList m_toolbarNames;
 };

@@ -132,9 +132,9 @@ QToolBar QLineEdit, QToolBar QComboBox { background: @editBack; color: #000000; 
     border-radius: @radiuspx; padding: 1px 3px; min-height: 17px; }
 QToolBar QComboBox:editable { padding: 1px 3px; }
 QMenu { background: @menuBack; color: @text; border: 1px solid @menuBorder; padding: 2px; }
-QMenu::item { padding: 4px 24px 4px 26px; border: 1px solid transparent; border-radius: @radiuspx; }
+QMenu::item { padding: 4px 24px 4px 10px; border: 1px solid transparent; border-radius: @radiuspx; }
 QMenu::item:selected { background: @menuSelBack; border-color: @menuSelBorder; color: @menuSelText; }
-QMenu::separator { height: 1px; background: @separator; margin: 3px 4px 3px 26px; }
+QMenu::separator { height: 1px; background: @separator; margin: 3px 4px 3px 28px; }
 QStatusBar { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @statusTop, stop:1 @statusBottom);
     color: @statusText; border-top: 1px solid @barBorder; }
 QStatusBar::item { border: none; }

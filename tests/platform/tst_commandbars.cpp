@@ -391,9 +391,12 @@ void TestCommandBars::toolbarListShowsAndHidesToolbars()
 void TestCommandBars::freeClientRectIsWhatTheBarsLeave()
 {
     build(*m_window, *m_bars);
+    // The load sequence lays out the window before showing it.
+    const TwipRect beforeShow = m_bars->freeClientRect();
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QSignalSpy resized(m_bars, &CommandBars::resized);
+    QCOMPARE(m_bars->freeClientRect(), beforeShow);
 
     const QWidget* toolbar = m_bars->bars().at(1)->widget();
     const QWidget* status = m_window->statusBar();
