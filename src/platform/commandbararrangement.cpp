@@ -1,5 +1,4 @@
 #include "commandbars.h"
-
 #include "registry.h"
 
 #include <QDataStream>
@@ -70,8 +69,8 @@ bool CommandBars::restoreArrangement(const QString& registryKey, const QString& 
     quint16 format = 0;
     qint32 count = 0;
     in >> magic >> format >> count;
-    if (in.status() != QDataStream::Ok || magic != arrangementMagic || format != arrangementFormat || count < 0
-        || count > maxStoredBars)
+    if (in.status() != QDataStream::Ok || magic != arrangementMagic || format != arrangementFormat || count < 0 ||
+        count > maxStoredBars)
         return false;
     struct Record
     {
@@ -106,8 +105,8 @@ bool CommandBars::restoreArrangement(const QString& registryKey, const QString& 
             if (toolbar->objectName() != record.name)
                 continue;
             const auto area = static_cast<Qt::ToolBarArea>(record.area);
-            if (area == Qt::LeftToolBarArea || area == Qt::RightToolBarArea || area == Qt::TopToolBarArea
-                || area == Qt::BottomToolBarArea)
+            if (area == Qt::LeftToolBarArea || area == Qt::RightToolBarArea || area == Qt::TopToolBarArea ||
+                area == Qt::BottomToolBarArea)
                 m_window.addToolBar(area, toolbar);
             bar->setVisible(record.visible);
             applied = true;

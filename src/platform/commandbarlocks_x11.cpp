@@ -1,7 +1,6 @@
 #include "commandbarlocks.h"
 
 #include <QGuiApplication>
-
 #include <X11/XKBlib.h>
 
 // On X11 the lock state lives in the keyboard's named indicators. Other platforms of the same build

@@ -22,7 +22,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QWidgetAction>
-
 #include <algorithm>
 #include <optional>
 
@@ -57,8 +56,8 @@ QString tooltipText(QString tooltip)
 // Boxes that do their own thing with keys such as Ctrl+A and Ctrl+V.
 bool isTextBox(const QObject* object)
 {
-    if (qobject_cast<const QLineEdit*>(object) || qobject_cast<const QAbstractSpinBox*>(object)
-        || qobject_cast<const QTextEdit*>(object) || qobject_cast<const QPlainTextEdit*>(object))
+    if (qobject_cast<const QLineEdit*>(object) || qobject_cast<const QAbstractSpinBox*>(object) ||
+        qobject_cast<const QTextEdit*>(object) || qobject_cast<const QPlainTextEdit*>(object))
         return true;
     const auto* combo = qobject_cast<const QComboBox*>(object);
     return combo && combo->isEditable();
@@ -92,8 +91,7 @@ Qt::ToolBarArea toolBarArea(BarPosition position)
 class HostAction final : public QWidgetAction
 {
 public:
-    HostAction(QWidget* hosted, QWidget* home, QObject* parent)
-        : QWidgetAction(parent), m_hosted(hosted), m_home(home)
+    HostAction(QWidget* hosted, QWidget* home, QObject* parent) : QWidgetAction(parent), m_hosted(hosted), m_home(home)
     {
         setVisible(hosted != nullptr);
     }

@@ -6,12 +6,11 @@
 #include <QIcon>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QPalette>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
-
 #include <functional>
 #include <memory>
 #include <vector>
@@ -77,7 +76,8 @@ public:
     bool isTemporary() const { return m_temporary; }
     // The bar the control stands in; null for a shortcut's control.
     CommandBar* bar() const { return m_bar; }
-    // The sub-bar of a popup entry; null for every other kind.
+    // The sub-bar of a popup entry, and of a toolbar-list button outside a menu (the list opens from it);
+    // null otherwise.
     CommandBar* commandBar() const { return m_subBar.get(); }
 
     // The caption marks its access key with '&'; "&&" is a literal ampersand.
@@ -102,8 +102,9 @@ public:
     QString category() const { return m_category; }
     void setCategory(const QString& category) { m_category = category; }
 
-    // The edit or combo box a hosted control embeds. The bar shows it while the control stands there;
-    // the window keeps owning it and gets it back, hidden, when the control goes. Ignored for other kinds.
+    // The edit or combo box a hosted control embeds. While the control stands in its bar the box is a child
+    // of the bar; when the control goes the box goes back to the window, hidden, and is not deleted.
+    // Ignored for other kinds.
     QWidget* hostedWindow() const { return m_hosted; }
     void setHostedWindow(QWidget* window);
 
@@ -171,8 +172,7 @@ public:
 
     // Adds a control in front of the control at index before (0-based); -1 or an index past the end
     // appends. Never null.
-    BarControl* addControl(ControlKind kind, int id, const QString& caption, int before = -1,
-                           bool temporary = false);
+    BarControl* addControl(ControlKind kind, int id, const QString& caption, int before = -1, bool temporary = false);
     int controlCount() const { return static_cast<int>(m_controls.size()); }
     // Null when index is out of range.
     BarControl* control(int index) const;
@@ -306,8 +306,8 @@ public:
     int tooltipMaxWidth() const { return m_tooltipMaxWidth; }
 
     // The arrangement of the bars (visibility, docking place, order) is kept under
-    // Software\<registryKey>\<application>\<section> and the number of saved bars as "Bars" under
-    // ...\<section>-Summary.
+    // Software\<registryKey>\<application>\<section> and the number of saved bars (the menu bar and the
+    // toolbars) as the number value "Bars" under ...\<section>-Summary.
     void saveArrangement(const QString& registryKey, const QString& application, const QString& section);
     // False, leaving the bars as they are, when nothing usable is stored.
     bool restoreArrangement(const QString& registryKey, const QString& application, const QString& section);

@@ -19,7 +19,6 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-
 #include <memory>
 #include <set>
 
@@ -309,7 +308,9 @@ void TestCommandBars::ctrlAStaysInTextBoxes()
 void TestCommandBars::ctrlVPastesIntoTheFocusedEdit()
 {
     build(*m_window, *m_bars);
-    m_bars->addShortcut(CommandBars::ctrlFlag, 'V', 902);
+    // Registered twice, the keys still issue one command, not an ambiguous nothing.
+    QVERIFY(m_bars->addShortcut(CommandBars::ctrlFlag, 'V', 902));
+    QVERIFY(m_bars->addShortcut(CommandBars::ctrlFlag, 'V', 902));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QApplication::setActiveWindow(m_window.get());
@@ -385,6 +386,16 @@ void TestCommandBars::toolbarListShowsAndHidesToolbars()
     QVERIFY(!list[1]->isChecked());
     list[2]->trigger(); // show "Färgtema"
     QVERIFY(m_bars->findControl(130)->bar()->isVisible());
+
+    // Outside a menu the entry opens the same list as a popup of its own.
+    BarControl* onToolbar =
+        m_bars->bars().at(3)->addControl(ControlKind::Button, CommandBars::toolbarListId, u"Verktygsfält"_s);
+    QVERIFY(onToolbar->commandBar());
+    auto* own = qobject_cast<QMenu*>(onToolbar->commandBar()->widget());
+    own->popup(QPoint(10, 10));
+    own->hide();
+    QCOMPARE(own->actions().size(), 3);
+    QVERIFY(own->actions().at(2)->isChecked());
     QCOMPARE(executed.size(), 0);
 }
 
