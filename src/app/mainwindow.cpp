@@ -16,16 +16,12 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
 
 namespace {
 
 constexpr std::string_view mainSection = settings::mainSection;
 constexpr int listColumnsBeforeSetUp = 5;
 constexpr int missingColumnWidth = 960;
-
-// The dragged splitter carries this type, so the grids know what was dropped on them.
-const QString draggedControlType = QStringLiteral("application/x-vendrel-control");
 
 QString fromBytes(const std::string& bytes)
 {
@@ -296,9 +292,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_picDrag && event->type() == QEvent::MouseButtonPress) {
         auto* drag = new QDrag(m_picDrag);
-        auto* data = new QMimeData;
-        data->setData(draggedControlType, m_picDrag->objectName().toUtf8());
-        drag->setMimeData(data);
+        drag->setMimeData(Grid::widgetDragData(m_picDrag));
         drag->exec(Qt::MoveAction);
         return true;
     }
