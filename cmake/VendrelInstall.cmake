@@ -5,7 +5,7 @@
 #   share/vendrel/            the program folder: sample templates (*.scr), and where an administrator puts
 #                             Init.reg and the start drawing helvscr.dwg
 #   share/vendrel/examples/   a sample Init.reg (inactive until copied into the program folder)
-#   share/man/man1/vendrel-script.1
+#   share/man/man1/vendrel-script.1.gz
 #
 # On Windows everything of the program folder lies beside the executable instead.
 include(GNUInstallDirs)
@@ -47,7 +47,18 @@ endif()
 if(TARGET vendrel-script)
     install(TARGETS vendrel-script RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     if(NOT WIN32)
-        install(FILES ${PROJECT_SOURCE_DIR}/docs/vendrel-script.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+        # Manual pages are installed compressed, as man and the Debian tools expect them.
+        find_program(VENDREL_GZIP gzip)
+        set(page ${PROJECT_SOURCE_DIR}/docs/vendrel-script.1)
+        if(VENDREL_GZIP)
+            add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/vendrel-script.1.gz
+                               COMMAND ${CMAKE_COMMAND} -E copy ${page} ${PROJECT_BINARY_DIR}/vendrel-script.1
+                               COMMAND ${VENDREL_GZIP} -9nf ${PROJECT_BINARY_DIR}/vendrel-script.1
+                               DEPENDS ${page} VERBATIM)
+            add_custom_target(vendrel_manual ALL DEPENDS ${PROJECT_BINARY_DIR}/vendrel-script.1.gz)
+            set(page ${PROJECT_BINARY_DIR}/vendrel-script.1.gz)
+        endif()
+        install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     endif()
 endif()
 

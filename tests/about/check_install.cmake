@@ -1,4 +1,5 @@
 # cmake -DBUILD_DIR=... -DPREFIX=... -DWITH_SCRIPT=0|1 -P check_install.cmake
+cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
@@ -15,7 +16,14 @@ foreach(size 16 22 24 32 48 64 128 256)
     list(APPEND expected share/icons/hicolor/${size}x${size}/apps/vendrel.png)
 endforeach()
 if(WITH_SCRIPT)
-    list(APPEND expected bin/vendrel-script share/man/man1/vendrel-script.1)
+    list(APPEND expected bin/vendrel-script)
+    # The manual page, compressed where gzip was found.
+    file(GLOB manual RELATIVE ${PREFIX} ${PREFIX}/share/man/man1/vendrel-script.1*)
+    list(LENGTH manual pages)
+    if(NOT pages EQUAL 1)
+        list(APPEND expected share/man/man1/vendrel-script.1.gz)
+    endif()
+    list(APPEND expected ${manual})
 endif()
 
 set(problems)

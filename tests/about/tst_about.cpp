@@ -176,10 +176,7 @@ private slots:
         QCOMPARE(box->windowTitle(), QStringLiteral("Om Vendrel"));
         QCOMPARE(box->windowIcon().cacheKey(), owner.windowIcon().cacheKey());
         QCOMPARE(control<CaptionLabel>(box.get(), "lblTitle")->text(), QStringLiteral("Vendrel"));
-        QCOMPARE(control<CaptionLabel>(box.get(), "lblVersion")->text(), QStringLiteral("Version %1.%2%3")
-                     .arg(VENDREL_VERSION_MAJOR)
-                     .arg(VENDREL_VERSION_MINOR, 2, 10, QLatin1Char('0'))
-                     .arg(VENDREL_VERSION_PATCH > 0 ? QChar(96 + VENDREL_VERSION_PATCH) : QChar()));
+        QCOMPARE(control<CaptionLabel>(box.get(), "lblVersion")->text(), about::versionText(about::programVersion()));
         QCOMPARE(control<CaptionLabel>(box.get(), "lblDescription")->text(),
                  QStringLiteral("Scriptgenerator för DWG- och DXF-filer."));
 
