@@ -12,8 +12,10 @@ constexpr std::size_t defaultValueBuffer = 255;
 
 std::string registeredProgram(const ClassesRootReader& read, std::string_view versionKey)
 {
-    // An empty version leaves "\shell\open\command", a key that does not open.
+    // Without a version the key would be "\shell\open\command", which names no registration.
     const std::string version = read(versionKey);
+    if (version.empty())
+        return {};
     return programFromOpenCommand(read(version + "\\shell\\open\\command"));
 }
 
