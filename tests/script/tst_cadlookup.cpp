@@ -85,3 +85,24 @@ TEST(CommandLine, CharacterForCharacter)
 }
 
 } // namespace
+
+#ifdef _WIN32
+#include "registry.h"
+
+namespace {
+
+// The registry itself, under a key of the test's own.
+TEST(ClassesRootDefault, ReadsTheDefaultValueOfAKey)
+{
+    Registry registry(Registry::defaultUserStore());
+    const std::string key = "Vendrel.Test.Drawing\\shell\\open\\command";
+    registry.writeString(Hive::ClassesRoot, key, "", R"(  "C:\Program Files\ACAD\acad.exe" "%1")");
+    EXPECT_EQ(cad::readClassesRootDefault(registry, key), R"(C:\Program Files\ACAD\acad.exe %1)");
+    registry.writeString(Hive::ClassesRoot, key, "", std::string(300, 'a'));
+    EXPECT_EQ(cad::readClassesRootDefault(registry, key), "");
+    registry.deleteKey(Hive::ClassesRoot, "Vendrel.Test.Drawing");
+    EXPECT_EQ(cad::readClassesRootDefault(registry, key), "");
+}
+
+} // namespace
+#endif
