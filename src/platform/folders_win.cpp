@@ -9,9 +9,10 @@ std::optional<std::vector<std::string>> readSubfolderNames(const std::string& fo
     const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     HANDLE find = FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &data, FindExSearchLimitToDirectories, nullptr,
                                    FIND_FIRST_EX_LARGE_FETCH);
+    const DWORD openError = find == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
     SetErrorMode(previousMode);
-    if (find == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_FILE_NOT_FOUND ? std::optional(std::vector<std::string>{}) : std::nullopt;
+    if (find == INVALID_HANDLE_VALUE) // an empty drive root has not even "." to find
+        return openError == ERROR_FILE_NOT_FOUND ? std::optional(std::vector<std::string>{}) : std::nullopt;
     std::vector<std::string> names;
     do
     {
