@@ -27,7 +27,7 @@ const std::string& bigFolder()
     static const std::string path = [] {
         const QByteArray root = QFile::encodeName(dir.path());
         for (int i = 0; i < subfolderCount; ++i)
-            ::mkdir((root + "/Ritning " + QByteArray::number(i * 7919 % subfolderCount)).constData(), 0700);
+            ::mkdir(QByteArray(root + "/Ritning " + QByteArray::number(i * 7919 % subfolderCount)).constData(), 0700);
         return root.toStdString();
     }();
     return path;

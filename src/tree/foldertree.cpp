@@ -160,11 +160,11 @@ void FolderTree::expandRow(int row)
     if (folder.isEmpty())
         return;
     const std::string path(folder.constData(), static_cast<std::size_t>(folder.size()));
+    BusyPointer busy; // a folder of thousands of subfolders takes a moment to read
     std::optional<std::vector<std::string>> names = m_reader(path);
     if (!names)
         return; // gone, unreadable or unreachable: the node stays without children
 
-    BusyPointer busy;
     std::vector<Subfolder> subfolders;
     subfolders.reserve(names->size());
     for (std::string& name : *names)
