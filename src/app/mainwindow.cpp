@@ -2,6 +2,8 @@
 
 #include "cadlauncher.h"
 #include "device.h"
+#include "drives.h"
+#include "foldertree.h"
 #include "grid.h"
 #include "initreg.h"
 #include "messagebox.h"
@@ -46,6 +48,7 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Vendrel"));
     createControls();
+    createTree();
     createRuns();
 }
 
@@ -106,6 +109,12 @@ void MainWindow::createControls()
     m_txtParamAcad = edit("txtParamAcad");
     m_txtIcad = edit("txtIcad");
     m_txtParamIcad = edit("txtParamIcad");
+}
+
+void MainWindow::createTree()
+{
+    m_drives = std::make_unique<Drives>();
+    m_folderTree = std::make_unique<FolderTree>(*m_fgTree, *m_drives);
 }
 
 void MainWindow::createRuns()
@@ -169,8 +178,8 @@ void MainWindow::load()
     m_fraFileSelection->show();
 
     restoreLastFolder(lastFolder);
-    // TODO(SetupTreeView): the computer row and the drive rows.
-    // TODO(RestoreLastPath): open the tree along the last folder and fill the list from it.
+    m_folderTree->setupTreeView();
+    m_folderTree->restoreLastPath(QByteArray::fromStdString(lastFolder));
     setUpFileListGrid();
     if (QFileInfo(fromBytes(lastFolder)).isDir())
         m_listingFolder = lastFolder;
