@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "commandbars.h"
+#include "commandcontroller.h"
 #include "device.h"
 #include "grid.h"
 #include "initreg.h"
@@ -41,6 +43,7 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Vendrel"));
     createControls();
+    createCommandBars();
 }
 
 MainWindow::~MainWindow() = default;
@@ -102,12 +105,26 @@ void MainWindow::createControls()
     m_txtParamIcad = edit("txtParamIcad");
 }
 
+void MainWindow::createCommandBars()
+{
+    m_commandBars = new CommandBars(*this, m_settings.registry());
+    m_commands = new CommandController(*m_commandBars, m_settings, {this, m_fraFileSelection, m_cboScr}, this);
+    CommandHandlers& handlers = m_commands->handlers();
+    handlers.closeMainWindow = [this] { close(); };
+    handlers.arrangeMainWindow = [this] { arrangeMainWindow(); };
+    // TODO(showAboutBox): 601 opens the About box with this window as owner and the face colour of the theme.
+    // TODO(selectAllFiles), TODO(deselectAllFiles): 901 and 902 mark all drawings of the list or none.
+    // TODO(setupTreeView): 911 reads the drives again and rebuilds fgTree.
+    // TODO(chooseTemplateFolder), TODO(editTemplate), TODO(refreshTemplateList): 910, 912 and 913.
+    // TODO(runScript), TODO(browseCadProgram): 922 and 923 with "Acad", 932 and 933 with "Icad".
+}
+
 void MainWindow::load()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
 
     importInitReg(m_settings);
-    // TODO(BuildCommandBars): theme, command bars, menu title, face colour, tooltips, bar arrangement.
+    m_commands->startCommandBars();
 
     restoreWindowPlacement(m_settings, this, mainSection, 9000, 12000);
 
@@ -235,7 +252,8 @@ void MainWindow::closeSequence()
     for (int c = 0; c < m_fgFiles->cols(); ++c)
         widths << QString::number(m_fgFiles->colWidth(c));
     m_settings.writeSetting("Files", toBytes(widths.join(u',')));
-    // TODO(BuildCommandBars): save the bar arrangement under "Layout".
+    // Also tells the next start that this is no longer the user's first.
+    m_commands->saveArrangement();
 }
 
 void MainWindow::setTreeWidth(double twips)
@@ -246,11 +264,8 @@ void MainWindow::setTreeWidth(double twips)
 
 FreeRect MainWindow::freeClientRect() const
 {
-    // TODO(BuildCommandBars): the command bars report the free rectangle; until then the central area.
-    const QRect area = centralWidget()->geometry();
-    const double dpi = twips::logicalDpi(this);
-    return {twips::fromPixels(area.left(), dpi), twips::fromPixels(area.top(), dpi),
-            twips::fromPixels(area.left() + area.width(), dpi), twips::fromPixels(area.top() + area.height(), dpi)};
+    const TwipRect free = m_commandBars->freeClientRect();
+    return {free.left, free.top, free.right, free.bottom};
 }
 
 void MainWindow::arrangeMainWindow()
@@ -274,9 +289,9 @@ void MainWindow::applyLayout()
     place(m_picDrag, m_layout.splitter);
     place(m_fgFiles, m_layout.list);
     m_fraFileSelection->raise();
-    // The splitter draws nothing: only the pointer shows where it is.
+    // The splitter draws nothing, whatever the theme: only the pointer shows where it is.
     QPalette palette = m_picDrag->palette();
-    palette.setColor(QPalette::WindowText, this->palette().color(QPalette::Window));
+    palette.setColor(QPalette::WindowText, Qt::transparent);
     m_picDrag->setPalette(palette);
     m_picDrag->setAttribute(Qt::WA_TranslucentBackground);
 }

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+class CommandBars;
+class CommandController;
 class Grid;
 class QComboBox;
 class QFrame;
@@ -31,6 +33,10 @@ public:
 
     // Places the frame, the tree, the splitter and the list below the bars.
     void arrangeMainWindow();
+
+    // The command bars and the program's side of them (themes, dispatch, the face colour of the theme).
+    CommandBars* commandBars() const { return m_commandBars; }
+    CommandController* commands() const { return m_commands; }
 
     // Whether the device of a folder can be reached; replaceable so tests can make a device vanish.
     void setDeviceCheck(std::function<bool(const std::string&)> check);
@@ -65,6 +71,7 @@ protected:
 
 private:
     void createControls();
+    void createCommandBars();
     void setUpFileListGrid();
     void applyColumnWidths();
     void restoreLastFolder(std::string& lastFolder);
@@ -90,4 +97,6 @@ private:
     QLineEdit* m_txtParamAcad = nullptr;
     QLineEdit* m_txtIcad = nullptr;
     QLineEdit* m_txtParamIcad = nullptr;
+    CommandBars* m_commandBars = nullptr;
+    CommandController* m_commands = nullptr;
 };
