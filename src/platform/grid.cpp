@@ -345,6 +345,8 @@ Grid::Grid(QWidget* parent)
         // The user dragged a column border (or the last column stretched): that is its width now.
         if (m_syncing || m_applyingColumns || col < 0 || col >= static_cast<int>(m_colWidthTwips.size()))
             return;
+        if (m_view->header()->sectionResizeMode(col) == QHeaderView::ResizeToContents)
+            return; // the tree follows its rows; no width of its own
         m_colWidthTwips[static_cast<size_t>(col)] = static_cast<int>(twips::fromPixels(size, this));
     });
 }
@@ -384,7 +386,7 @@ void Grid::sync()
 
 void Grid::pushViewState(bool rowsChanged, bool reset, int scrollValue)
 {
-    if (reset || m_columnsDirty)
+    if (reset || m_columnsDirty || rowsChanged)
         applyColumns();
 
     if (m_model->outline() && (reset || m_expansionDirty)) {
@@ -451,7 +453,7 @@ void Grid::applyColumns()
     }
     // A tree of one column is as wide as its widest shown row, with a scroll bar when that is wider than
     // the grid, so deep folders are never cut off.
-    const bool fitTree = m_model->outline() && count == 1 && m_colWidthTwips[0] < 0;
+    const bool fitTree = m_model->outline() && m_model->cols() == 1 && m_colWidthTwips[0] < 0;
     header->setStretchLastSection(!fitTree);
     m_view->setTextElideMode(fitTree ? Qt::ElideNone : Qt::ElideRight);
     if (count > 0)
