@@ -12,13 +12,23 @@ void Script::appendLine(std::string_view line)
 {
     m_bytes.append(line);
     m_bytes.append("\r\n", 2);
-    ++m_lineCount;
+}
+
+bool Script::write(std::string_view bytes)
+{
+    m_bytes.append(bytes);
+    return true;
+}
+
+std::size_t Script::lineCount() const
+{
+    return static_cast<std::size_t>(std::count(m_bytes.begin(), m_bytes.end(), '\r'));
 }
 
 std::vector<std::string_view> Script::lines() const
 {
     std::vector<std::string_view> result;
-    result.reserve(m_lineCount);
+    result.reserve(lineCount());
     std::string_view rest = m_bytes;
     while (!rest.empty()) {
         const auto end = rest.find("\r\n");
@@ -55,6 +65,19 @@ constexpr Placeholder placeholderKinds[] = {
     Placeholder::Project, Placeholder::Date, Placeholder::Time,
 };
 static_assert(std::size(placeholderKinds) == std::size(placeholderNames));
+
+// For each character that may follow a '%', the placeholders that start with it, as bits in table order.
+struct PlaceholderIndex
+{
+    unsigned short candidates[256] = {};
+
+    constexpr PlaceholderIndex()
+    {
+        for (std::size_t i = 0; i < std::size(placeholderNames); ++i)
+            candidates[static_cast<unsigned char>(placeholderNames[i][1])] |= static_cast<unsigned short>(1u << i);
+    }
+};
+constexpr PlaceholderIndex placeholderIndex;
 
 std::string withSlashes(std::string_view path, char separator)
 {
@@ -101,12 +124,15 @@ public:
             pos = percent;
             const std::string_view rest = line.substr(percent);
             bool matched = false;
-            for (std::size_t i = 0; i < std::size(placeholderNames); ++i) {
-                if (rest.starts_with(placeholderNames[i])) {
-                    out.append(value(placeholderKinds[i]));
-                    pos += placeholderNames[i].size();
-                    matched = true;
-                    break;
+            if (rest.size() > 1) {
+                unsigned candidates = placeholderIndex.candidates[static_cast<unsigned char>(rest[1])];
+                for (std::size_t i = 0; candidates != 0; ++i, candidates >>= 1) {
+                    if ((candidates & 1u) && rest.starts_with(placeholderNames[i])) {
+                        out.append(value(placeholderKinds[i]));
+                        pos += placeholderNames[i].size();
+                        matched = true;
+                        break;
+                    }
                 }
             }
             if (!matched) {
@@ -195,29 +221,43 @@ std::optional<LineBreakFault> findLineBreak(std::string_view listingFolder, std:
     return std::nullopt;
 }
 
+std::optional<LineBreakFault> expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view listingFolder,
+                                             std::span<const std::string> names, std::string_view projectName,
+                                             const Clock& clock, const DateTimeFormat& format, char separator,
+                                             ScriptOutput& output)
+{
+    if (auto fault = findLineBreak(listingFolder, names, projectName))
+        return fault;
+
+    // Pieces small enough to stay in the processor's cache, large enough to keep the writes few.
+    constexpr std::size_t pieceSize = 128 * 1024;
+    std::string piece;
+    piece.reserve(pieceSize * 2);
+    LineExpander expander(listingFolder, projectName, clock, format, separator);
+    for (const std::string& name : names) {
+        expander.setDrawing(name);
+        for (const std::string& body : scriptTemplate.bodyLines) {
+            expander.expand(body, piece);
+            piece.append("\r\n", 2);
+            if (piece.size() >= pieceSize) {
+                if (!output.write(piece))
+                    return std::nullopt;
+                piece.clear();
+            }
+        }
+    }
+    piece.append(".EXIT\r\n");
+    output.write(piece);
+    return std::nullopt;
+}
+
 Expansion expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view listingFolder,
                          std::span<const std::string> names, std::string_view projectName, const Clock& clock,
                          const DateTimeFormat& format, char separator)
 {
     Expansion expansion;
-    expansion.lineBreak = findLineBreak(listingFolder, names, projectName);
-    if (expansion.lineBreak)
-        return expansion;
-
-    LineExpander expander(listingFolder, projectName, clock, format, separator);
-    std::string line;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        expander.setDrawing(names[i]);
-        for (const std::string& body : scriptTemplate.bodyLines) {
-            line.clear();
-            expander.expand(body, line);
-            expansion.script.appendLine(line);
-        }
-        // The first drawing tells roughly how much the rest will take.
-        if (i == 0 && names.size() > 1)
-            expansion.script.reserve(expansion.script.bytes().size() * names.size() * 9 / 8 + 64);
-    }
-    expansion.script.appendLine(".EXIT");
+    expansion.lineBreak = expandTemplate(scriptTemplate, listingFolder, names, projectName, clock, format, separator,
+                                         expansion.script);
     return expansion;
 }
 

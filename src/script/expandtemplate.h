@@ -38,21 +38,30 @@ struct DateTimeFormat
     std::function<std::string(const LocalDateTime&)> time;
 };
 
-// The script: every line followed by CR LF, the last one included, exactly the bytes of the script file.
-class Script
+// Where an expansion puts the script: whole lines, each followed by CR LF, in pieces as they are done.
+class ScriptOutput
+{
+public:
+    virtual ~ScriptOutput() = default;
+    // False when the bytes could not be taken: the expansion stops there.
+    virtual bool write(std::string_view bytes) = 0;
+};
+
+// The script held in memory: every line followed by CR LF, the last one included, exactly the bytes of the
+// script file.
+class Script final : public ScriptOutput
 {
 public:
     void appendLine(std::string_view line);
-    void reserve(std::size_t bytes) { m_bytes.reserve(bytes); }
+    bool write(std::string_view bytes) override;
 
     const std::string& bytes() const { return m_bytes; }
-    std::size_t lineCount() const { return m_lineCount; }
+    std::size_t lineCount() const;
     // The lines without their CR LF. A line never holds a CR, so this is the exact inverse of appendLine.
     std::vector<std::string_view> lines() const;
 
 private:
     std::string m_bytes;
-    std::size_t m_lineCount = 0;
 };
 
 // A value that would break the script's line structure: a line break in it would let a file name inject
@@ -88,6 +97,15 @@ inline constexpr std::string_view placeholderNames[] = {"%f",    "%lfullname", "
 // the line ".EXIT". Inserted values are never searched for placeholders again. The clock is read once for
 // each line that holds %date or %time. Names are bytes and are never decoded. separator is the joint
 // between the folder and a name; %lfullname and %lpath use '/' in its place.
+//
+// The script goes to output as it is made, so it never has to lie whole in memory. When an input holds a
+// line break, that is the answer and nothing reaches output.
+std::optional<LineBreakFault> expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view listingFolder,
+                                             std::span<const std::string> names, std::string_view projectName,
+                                             const Clock& clock, const DateTimeFormat& format, char separator,
+                                             ScriptOutput& output);
+
+// The same, into memory.
 Expansion expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view listingFolder,
                          std::span<const std::string> names, std::string_view projectName, const Clock& clock,
                          const DateTimeFormat& format, char separator);

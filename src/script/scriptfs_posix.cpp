@@ -3,14 +3,41 @@
 #include "scriptfs.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace script {
+
+namespace {
+
+// Puts the finished file in place under path; gives 0 or an errno value.
+int moveIntoPlace(const std::string& temporary, const std::string& path)
+{
+#ifdef __linux__
+    // ext4 starts writing the whole new file out when a rename replaces an existing file, which costs more
+    // than the write itself. Swapping the two names and then removing the old file under the temporary name
+    // replaces it just as atomically without that. A folder at path is never swapped away.
+    struct stat existing{};
+    if (::lstat(path.c_str(), &existing) == 0 && !S_ISDIR(existing.st_mode) &&
+        ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE) == 0) {
+        if (::unlink(temporary.c_str()) == 0)
+            return 0;
+        // Something other than the old file came back: put it where it was.
+        const int error = errno;
+        ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE);
+        return error;
+    }
+#endif
+    return ::rename(temporary.c_str(), path.c_str()) == 0 ? 0 : errno;
+}
+
+} // namespace
 
 char nativeSeparator()
 {
@@ -45,37 +72,85 @@ bool isVisibleFile(const std::string& path)
     return nameStart >= path.size() || path[nameStart] != '.';
 }
 
-WriteResult replaceFile(const std::string& path, std::string_view bytes)
+ReplacingFile::ReplacingFile(std::string path) : m_path(std::move(path))
+{
+}
+
+ReplacingFile::~ReplacingFile()
+{
+    discard();
+}
+
+bool ReplacingFile::open()
 {
     // The new file must lie in the same folder, or the rename would not be a plain replacement.
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return {false, std::strerror(errno)};
+    m_temporary = m_path + ".XXXXXX";
+    const int fd = ::mkstemp(m_temporary.data());
+    if (fd < 0) {
+        m_error = std::strerror(errno);
+        m_temporary.clear();
+        return false;
+    }
+    m_handle = fd;
+    return true;
+}
 
-    int error = 0;
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, left);
+void ReplacingFile::discard()
+{
+    if (m_handle >= 0)
+        ::close(static_cast<int>(m_handle));
+    m_handle = -1;
+    if (!m_temporary.empty())
+        ::unlink(m_temporary.c_str());
+    m_temporary.clear();
+}
+
+bool ReplacingFile::write(std::string_view bytes)
+{
+    if (!m_error.empty() || (m_handle < 0 && !open()))
+        return false;
+    const int fd = static_cast<int>(m_handle);
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            error = errno;
-            break;
+            m_error = std::strerror(errno);
+            discard();
+            return false;
         }
-        data += written;
-        left -= static_cast<std::size_t>(written);
+        bytes.remove_prefix(static_cast<std::size_t>(written));
     }
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
-        error = errno;
+    return true;
+}
+
+WriteResult ReplacingFile::commit()
+{
+    if (m_error.empty() && m_handle < 0 && m_temporary.empty())
+        open();
+    if (!m_error.empty()) {
+        discard();
+        return {false, m_error};
+    }
+    const int fd = static_cast<int>(m_handle);
+    m_handle = -1;
+    int error = ::close(fd) == 0 ? 0 : errno;
+    if (error == 0)
+        error = moveIntoPlace(m_temporary, m_path);
     if (error != 0) {
-        ::unlink(temporary.c_str());
-        return {false, std::strerror(error)};
+        m_error = std::strerror(error);
+        discard();
+        return {false, m_error};
     }
+    m_temporary.clear();
     return {true, {}};
+}
+
+WriteResult replaceFile(const std::string& path, std::string_view bytes)
+{
+    ReplacingFile file(path);
+    file.write(bytes);
+    return file.commit();
 }
 
 void setBinaryStdio()

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
+#include <utility>
 #include <windows.h>
 
 namespace script {
@@ -53,48 +54,92 @@ bool isVisibleFile(const std::string& path)
            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN)) == 0;
 }
 
-WriteResult replaceFile(const std::string& path, std::string_view bytes)
+ReplacingFile::ReplacingFile(std::string path) : m_path(std::move(path))
+{
+}
+
+ReplacingFile::~ReplacingFile()
+{
+    discard();
+}
+
+bool ReplacingFile::open()
 {
     // The new file must lie in the same folder, or the move would not be a plain replacement.
-    HANDLE file = INVALID_HANDLE_VALUE;
-    std::string temporary;
     DWORD error = 0;
-    for (unsigned attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-        temporary = path + "." + std::to_string(GetCurrentProcessId()) + "-" +
-                    std::to_string(GetTickCount() + attempt) + ".tmp";
-        file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            error = GetLastError();
-            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
-                return {false, lastErrorText(error)};
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        m_temporary = m_path + "." + std::to_string(GetCurrentProcessId()) + "-" +
+                      std::to_string(GetTickCount() + attempt) + ".tmp";
+        const HANDLE file = CreateFileA(m_temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            m_handle = reinterpret_cast<std::intptr_t>(file);
+            return true;
         }
-    }
-    if (file == INVALID_HANDLE_VALUE)
-        return {false, lastErrorText(error)};
-
-    error = 0;
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
-        DWORD written = 0;
-        if (!WriteFile(file, data, chunk, &written, nullptr)) {
-            error = GetLastError();
-            break;
-        }
-        data += written;
-        left -= written;
-    }
-    if (!CloseHandle(file) && error == 0)
         error = GetLastError();
-    if (error == 0 && !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    m_temporary.clear();
+    m_error = lastErrorText(error);
+    return false;
+}
+
+void ReplacingFile::discard()
+{
+    if (m_handle != -1)
+        CloseHandle(reinterpret_cast<HANDLE>(m_handle));
+    m_handle = -1;
+    if (!m_temporary.empty())
+        DeleteFileA(m_temporary.c_str());
+    m_temporary.clear();
+}
+
+bool ReplacingFile::write(std::string_view bytes)
+{
+    if (!m_error.empty() || (m_handle == -1 && !open()))
+        return false;
+    const HANDLE file = reinterpret_cast<HANDLE>(m_handle);
+    while (!bytes.empty()) {
+        const DWORD chunk = bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr)) {
+            m_error = lastErrorText(GetLastError());
+            discard();
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+WriteResult ReplacingFile::commit()
+{
+    if (m_error.empty() && m_handle == -1 && m_temporary.empty())
+        open();
+    if (!m_error.empty()) {
+        discard();
+        return {false, m_error};
+    }
+    const HANDLE file = reinterpret_cast<HANDLE>(m_handle);
+    m_handle = -1;
+    DWORD error = CloseHandle(file) ? 0 : GetLastError();
+    if (error == 0 && !MoveFileExA(m_temporary.c_str(), m_path.c_str(), MOVEFILE_REPLACE_EXISTING))
         error = GetLastError();
     if (error != 0) {
-        DeleteFileA(temporary.c_str());
-        return {false, lastErrorText(error)};
+        m_error = lastErrorText(error);
+        discard();
+        return {false, m_error};
     }
+    m_temporary.clear();
     return {true, {}};
+}
+
+WriteResult replaceFile(const std::string& path, std::string_view bytes)
+{
+    ReplacingFile file(path);
+    file.write(bytes);
+    return file.commit();
 }
 
 void setBinaryStdio()

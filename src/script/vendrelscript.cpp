@@ -2,6 +2,7 @@
 
 #include "cliformat.h"
 #include "expandtemplate.h"
+#include "paths.h"
 #include "scriptfile.h"
 #include "scripttemplate.h"
 #include "texts.h"
@@ -185,6 +186,20 @@ bool writeAll(std::FILE* output, std::string_view bytes)
     return std::fwrite(bytes.data(), 1, bytes.size(), output) == bytes.size() && std::fflush(output) == 0;
 }
 
+class StandardOutput final : public script::ScriptOutput
+{
+public:
+    bool write(std::string_view bytes) override
+    {
+        m_ok = m_ok && std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+        return m_ok;
+    }
+    bool finish() { return m_ok && std::fflush(stdout) == 0; }
+
+private:
+    bool m_ok = true;
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -223,18 +238,25 @@ int main(int argc, char** argv)
     const script::LocalDateTime fixedNow = options.now.value_or(script::LocalDateTime{});
     const script::Clock clock = options.now ? script::Clock([fixedNow] { return fixedNow; })
                                             : script::Clock(&script::localNow);
-    const script::Expansion expansion =
-        script::expandTemplate(loaded.scriptTemplate, folder, names, options.project.value_or(std::string()), clock,
-                               script::regionalDateTimeFormat());
-    if (expansion.lineBreak)
-        return failure(script::texts::lineBreak(*expansion.lineBreak));
-
+    const std::string project = options.project.value_or(std::string());
+    const script::DateTimeFormat format = script::regionalDateTimeFormat();
+    const auto expand = [&](script::ScriptOutput& output) {
+        return script::expandTemplate(loaded.scriptTemplate, folder, names, project, clock, format,
+                                      script::nativeSeparator(), output);
+    };
     if (options.output) {
-        const script::WriteResult written = script::writeScriptFile(expansion.script, *options.output);
+        script::ReplacingFile file(*options.output);
+        if (const auto lineBreak = expand(file))
+            return failure(script::texts::lineBreak(*lineBreak));
+        const script::WriteResult written = file.commit();
         if (!written.ok)
             return failure(script::texts::scriptNotWritten(*options.output, written.error));
-    } else if (!writeAll(stdout, expansion.script.bytes())) {
-        return failure(script::texts::scriptNotWritten("(standard ut)", std::strerror(errno)));
+    } else {
+        StandardOutput output;
+        if (const auto lineBreak = expand(output))
+            return failure(script::texts::lineBreak(*lineBreak));
+        if (!output.finish())
+            return failure(script::texts::scriptNotWritten("(standard ut)", std::strerror(errno)));
     }
     return 0;
 }
