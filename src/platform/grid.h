@@ -1,10 +1,17 @@
 #pragma once
 
+#include <QRect>
 #include <QWidget>
 
+#include <vector>
+
 class QIcon;
+class QItemSelection;
+class QMimeData;
+class QTimer;
 class QTreeView;
 class GridModel;
+class GridView;
 
 // The grid both the folder tree (fgTree) and the drawing list (fgFiles) are made of.
 //
@@ -112,7 +119,18 @@ public:
 
     // The row under a point of the grid's own coordinates (pixels); -1 below the last row.
     int rowAt(QPoint pos) const;
+    // The view, brought up to date with every change made so far.
     QTreeView* view() const;
+
+    // Cells are read-only unless the grid is editable; then an edit starts on double click or F2 and
+    // beforeEdit may cancel it. Off by default.
+    bool isEditable() const { return m_editable; }
+    void setEditable(bool on);
+
+    // The drag data a widget carries to be dropped on a grid (dragDrop): start a QDrag with the widget as
+    // its source and this as its data.
+    static QMimeData* widgetDragData(QWidget* source);
+    static QString widgetMimeType();
 
 signals:
     void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
@@ -123,11 +141,49 @@ signals:
     // Before any expansion or collapse the user starts; set cancel to keep the state. row < 0 concerns a
     // whole outline level.
     void beforeCollapse(int row, bool collapse, bool& cancel);
+    // Raised only while the grid is editable (setEditable).
     void beforeEdit(int row, int col, bool& cancel);
     // A dragged widget was dropped on the grid at x, y (twips, grid coordinates).
     void dragDrop(QWidget* source, int xTwips, int yTwips);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    friend class GridView;
+
+    // Nothing reaches the view until sync(): changes pile up and are shown together, at the latest when
+    // control returns to the event loop or the view is about to paint or take input.
+    void scheduleSync();
+    void sync();
+    void pushViewState(bool rowsChanged, bool reset, int scrollValue);
+    void applyColumns();
+    // The user asks to open or close a row (row < 0: every node); the program may cancel first.
+    void userOutline(int row, bool collapse);
+    bool validRow(int row) const;
+    void writeBackSelection(const QItemSelection& selected, const QItemSelection& deselected);
+
     GridModel* m_model;
-    QTreeView* m_view;
+    GridView* m_view;
+    QTimer* m_syncTimer;
+    SelectionMode m_mode = SelectionMode::Single;
+    bool m_redraw = true;
+    bool m_editable = false;
+    bool m_syncing = false;
+    bool m_applyingColumns = false;
+    // Changes of view state waiting for sync().
+    bool m_selectionDirty = false;
+    bool m_currentDirty = false;
+    bool m_expansionDirty = false;
+    bool m_columnsDirty = false;
+    // Grid rows, kept in step with inserted and removed rows by the model.
+    int m_current = -1;
+    int m_currentCol = 0;
+    int m_scrollTo = -1;
+    int m_scrollCol = 0;
+    std::vector<int> m_colWidthTwips; // -1: the view's default width
+    std::vector<bool> m_colHidden;
+    // The last placement asked for in twips and the pixels it gave, so reading it back is exact.
+    QRect m_geometryTwips;
+    QRect m_geometryPixels;
 };

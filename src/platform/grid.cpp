@@ -1,0 +1,944 @@
+#include "grid.h"
+
+#include "gridmodel.h"
+#include "twips.h"
+
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTimer>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// Windows virtual-key numbers, which the program's key handlers are written in; 0 for keys without one.
+int windowsKeyCode(const QKeyEvent* event)
+{
+    const int key = event->key();
+    const bool keypad = event->modifiers() & Qt::KeypadModifier;
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return key; // 65-90 in both
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return keypad ? 96 + (key - Qt::Key_0) : key;
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+        return 112 + (key - Qt::Key_F1);
+    switch (key) {
+    case Qt::Key_Backspace:
+        return 8;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return 9;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Shift:
+        return 16;
+    case Qt::Key_Control:
+        return 17;
+    case Qt::Key_Alt:
+        return 18;
+    case Qt::Key_Pause:
+        return 19;
+    case Qt::Key_CapsLock:
+        return 20;
+    case Qt::Key_Escape:
+        return 27;
+    case Qt::Key_Space:
+        return 32;
+    case Qt::Key_PageUp:
+        return 33;
+    case Qt::Key_PageDown:
+        return 34;
+    case Qt::Key_End:
+        return 35;
+    case Qt::Key_Home:
+        return 36;
+    case Qt::Key_Left:
+        return 37;
+    case Qt::Key_Up:
+        return 38;
+    case Qt::Key_Right:
+        return 39;
+    case Qt::Key_Down:
+        return 40;
+    case Qt::Key_Insert:
+        return 45;
+    case Qt::Key_Delete:
+        return 46;
+    case Qt::Key_Asterisk:
+        return 106;
+    case Qt::Key_Plus:
+        return keypad ? 107 : 187;
+    case Qt::Key_Minus:
+        return keypad ? 109 : 189;
+    case Qt::Key_Comma:
+        return 188;
+    case Qt::Key_Period:
+        return keypad ? 110 : 190;
+    case Qt::Key_Slash:
+        return keypad ? 111 : 191;
+    case Qt::Key_NumLock:
+        return 144;
+    case Qt::Key_ScrollLock:
+        return 145;
+    default:
+        return 0;
+    }
+}
+
+Qt::KeyboardModifiers plainModifiers(Qt::KeyboardModifiers modifiers)
+{
+    return modifiers & ~Qt::KeypadModifier;
+}
+
+bool isInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+// The tree view that takes the grid's input: outline buttons, keys and double clicks go through the
+// grid, which asks its program before it opens or closes anything.
+class GridView final : public QTreeView
+{
+public:
+    explicit GridView(Grid* grid) : QTreeView(grid), m_grid(grid) {}
+
+    void relayout()
+    {
+        executeDelayedItemsLayout();
+        updateGeometries();
+    }
+
+    // The row whose outline button is at pos (viewport coordinates), -1 when there is none.
+    int outlineButtonAt(QPoint pos) const
+    {
+        if (!m_grid->m_model->outline())
+            return -1;
+        const QModelIndex index = indexAt(pos);
+        if (!index.isValid() || index.column() != 0)
+            return -1;
+        const QRect rect = visualRect(index);
+        if (pos.x() >= rect.left() || pos.x() < rect.left() - indentation())
+            return -1;
+        const int row = m_grid->m_model->rowOfIndex(index);
+        return m_grid->m_model->hasPresentedChildren(row) ? row : -1;
+    }
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (!admit(event))
+            return true;
+        return QTreeView::event(event);
+    }
+
+    bool viewportEvent(QEvent* event) override
+    {
+        if (!admit(event))
+            return true;
+        return QTreeView::viewportEvent(event);
+    }
+
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (event->button() != Qt::LeftButton)
+            return; // other buttons leave the marks and the current row alone; the program reacts on release
+        const int row = outlineButtonAt(event->position().toPoint());
+        if (row >= 0) {
+            m_grid->userOutline(row, !m_grid->m_model->isCollapsed(row));
+            return;
+        }
+        QTreeView::mousePressEvent(event);
+    }
+
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        const QPoint pos = event->position().toPoint();
+        if (event->button() != Qt::LeftButton || outlineButtonAt(pos) >= 0)
+            setState(NoState);
+        else
+            QTreeView::mouseReleaseEvent(event);
+        emit m_grid->mouseUp(event->button(), event->modifiers(), viewport()->mapTo(m_grid, pos));
+    }
+
+    void mouseDoubleClickEvent(QMouseEvent* event) override
+    {
+        if (event->button() != Qt::LeftButton)
+            return;
+        const QPoint pos = event->position().toPoint();
+        if (outlineButtonAt(pos) >= 0) {
+            mousePressEvent(event); // a second click on the button toggles again
+            return;
+        }
+        const quint64 before = m_grid->m_model->outlineGeneration();
+        QTreeView::mouseDoubleClickEvent(event);
+        emit m_grid->dblClick();
+        m_grid->sync();
+        // The program's handler may open or close the row itself; doing it here as well would undo it.
+        if (m_grid->m_model->outlineGeneration() != before || !m_grid->m_redraw)
+            return;
+        const int row = m_grid->m_model->rowOfIndex(indexAt(pos));
+        if (row >= 0 && m_grid->m_model->hasPresentedChildren(row))
+            m_grid->userOutline(row, !m_grid->m_model->isCollapsed(row));
+    }
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const quint64 before = m_grid->m_model->outlineGeneration();
+        emit m_grid->keyDown(windowsKeyCode(event), plainModifiers(event->modifiers()));
+        m_grid->sync();
+        if (!m_grid->m_redraw)
+            return;
+        if (m_grid->m_model->outline() && outlineKey(event)) {
+            // As with double clicks: what the program's handler did already stands.
+            if (m_grid->m_model->outlineGeneration() == before)
+                outlineKeyAction(event->key());
+            event->accept();
+            return;
+        }
+        QTreeView::keyPressEvent(event);
+    }
+
+    void keyReleaseEvent(QKeyEvent* event) override
+    {
+        QTreeView::keyReleaseEvent(event);
+        emit m_grid->keyUp(windowsKeyCode(event), plainModifiers(event->modifiers()));
+    }
+
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override
+    {
+        if (!m_grid->m_editable)
+            return false;
+        const bool starts = (trigger & editTriggers()) || trigger == AllEditTriggers;
+        if (starts && state() != EditingState && index.isValid()) {
+            bool cancel = false;
+            emit m_grid->beforeEdit(m_grid->m_model->rowOfIndex(index), index.column(), cancel);
+            if (cancel)
+                return false;
+        }
+        return QTreeView::edit(index, trigger, event);
+    }
+
+private:
+    // Input waits while redraw is off (the view would act on rows that are no longer there); before
+    // anything else the view is brought up to date.
+    bool admit(QEvent* event)
+    {
+        const bool input = isInput(event->type());
+        if (!input && event->type() != QEvent::Paint)
+            return true;
+        if (!m_grid->m_redraw)
+            return !input;
+        m_grid->sync();
+        return true;
+    }
+
+    static bool outlineKey(const QKeyEvent* event)
+    {
+        switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Plus:
+        case Qt::Key_Minus:
+        case Qt::Key_Asterisk:
+            return event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
+        default:
+            return false;
+        }
+    }
+
+    void outlineKeyAction(int key)
+    {
+        if (key == Qt::Key_Asterisk) {
+            m_grid->userOutline(-1, false);
+            return;
+        }
+        const int row = m_grid->m_current;
+        if (row < 0 || !m_grid->m_model->hasPresentedChildren(row))
+            return;
+        const bool open = key == Qt::Key_Right || key == Qt::Key_Plus;
+        if (m_grid->m_model->isCollapsed(row) == open)
+            m_grid->userOutline(row, !open);
+    }
+
+    Grid* m_grid;
+};
+
+// ---------------------------------------------------------------- construction
+
+Grid::Grid(QWidget* parent)
+    : QWidget(parent), m_model(new GridModel(this)), m_view(new GridView(this)), m_syncTimer(new QTimer(this)),
+      m_colWidthTwips(1, -1), m_colHidden(1, false)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+    setFocusProxy(m_view);
+
+    m_view->setModel(m_model);
+    m_view->setUniformRowHeights(true);
+    m_view->setAlternatingRowColors(false);
+    m_view->setAllColumnsShowFocus(true);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setItemsExpandable(false); // every opening and closing goes through userOutline()
+    m_view->setExpandsOnDoubleClick(false);
+    m_view->setRootIsDecorated(false);
+    m_view->setSortingEnabled(false);
+    m_view->setHeaderHidden(true);
+    m_view->header()->setSectionsMovable(false);
+    m_view->header()->setHighlightSections(false);
+    m_view->viewport()->setAcceptDrops(true);
+    m_view->header()->setAcceptDrops(true);
+    m_view->viewport()->installEventFilter(this);
+    m_view->header()->installEventFilter(this);
+
+    m_model->trackRow(&m_current);
+    m_model->trackRow(&m_scrollTo);
+
+    m_syncTimer->setSingleShot(true);
+    m_syncTimer->setInterval(0);
+    connect(m_syncTimer, &QTimer::timeout, this, &Grid::sync);
+
+    QItemSelectionModel* selection = m_view->selectionModel();
+    connect(selection, &QItemSelectionModel::selectionChanged, this, &Grid::writeBackSelection);
+    connect(selection, &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+        if (m_syncing || !current.isValid())
+            return;
+        m_current = m_model->rowOfIndex(current);
+        m_currentCol = current.column();
+    });
+    connect(m_view, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+        if (!m_syncing)
+            m_model->setCollapsed(m_model->rowOfIndex(index), false);
+    });
+    connect(m_view, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
+        if (!m_syncing)
+            m_model->setCollapsed(m_model->rowOfIndex(index), true);
+    });
+    connect(m_view->header(), &QHeaderView::sectionResized, this, [this](int col, int, int size) {
+        // The user dragged a column border (or the last column stretched): that is its width now.
+        if (m_syncing || m_applyingColumns || col < 0 || col >= static_cast<int>(m_colWidthTwips.size()))
+            return;
+        m_colWidthTwips[static_cast<size_t>(col)] = static_cast<int>(twips::fromPixels(size, this));
+    });
+}
+
+Grid::~Grid()
+{
+    m_syncTimer->stop();
+    delete m_view; // before the model, and while this object can still take the view's last signals
+    m_view = nullptr;
+    m_model->untrackRow(&m_current);
+    m_model->untrackRow(&m_scrollTo);
+}
+
+// ---------------------------------------------------------------- bringing the view up to date
+
+void Grid::scheduleSync()
+{
+    if (m_redraw && !m_syncTimer->isActive())
+        m_syncTimer->start();
+}
+
+void Grid::sync()
+{
+    if (!m_redraw || m_syncing || !m_view)
+        return;
+    m_syncTimer->stop();
+    if (!m_model->hasPending() && !m_selectionDirty && !m_currentDirty && !m_expansionDirty && !m_columnsDirty &&
+        m_scrollTo < 0)
+        return;
+    m_syncing = true;
+    const int scrollValue = m_view->verticalScrollBar()->value();
+    const GridModel::Announced announced = m_model->announce();
+    pushViewState(announced != GridModel::Announced::Nothing, announced == GridModel::Announced::Reset, scrollValue);
+    m_syncing = false;
+    m_view->viewport()->update();
+}
+
+void Grid::pushViewState(bool rowsChanged, bool reset, int scrollValue)
+{
+    if (reset || m_columnsDirty)
+        applyColumns();
+
+    if (m_model->outline() && (reset || m_expansionDirty)) {
+        for (int r = m_model->fixedRows(); r < m_model->rows(); ++r) {
+            if (!m_model->hasPresentedChildren(r))
+                continue;
+            const QModelIndex index = m_model->indexOfRow(r);
+            const bool open = !m_model->isCollapsed(r);
+            if (reset ? open : m_view->isExpanded(index) != open)
+                m_view->setExpanded(index, open);
+        }
+    }
+
+    QItemSelectionModel* selection = m_view->selectionModel();
+    if (rowsChanged || m_selectionDirty) {
+        QItemSelection wanted;
+        const std::vector<int>& rows = m_model->selectedRows();
+        const int lastCol = m_model->cols() - 1;
+        for (size_t i = 0; i < rows.size() && lastCol >= 0;) {
+            // Runs of neighbouring rows make one range where they share a parent.
+            size_t j = i + 1;
+            if (!m_model->outline()) {
+                while (j < rows.size() && rows[j] == rows[j - 1] + 1)
+                    ++j;
+            }
+            wanted.append(QItemSelectionRange(m_model->indexOfRow(rows[i], 0),
+                                              m_model->indexOfRow(rows[j - 1], lastCol)));
+            i = j;
+        }
+        if (wanted.isEmpty())
+            selection->clearSelection();
+        else
+            selection->select(wanted, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    if (rowsChanged || m_currentDirty) {
+        const QModelIndex index = m_current >= 0 ? m_model->indexOfRow(m_current, m_currentCol) : QModelIndex();
+        if (selection->currentIndex() != index)
+            selection->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    }
+    if (reset) {
+        // A reset forgets the scroll position; rows are added below the one the user looks at, so the
+        // old position is the right one.
+        m_view->relayout();
+        m_view->verticalScrollBar()->setValue(scrollValue);
+    }
+    if (m_scrollTo >= 0) {
+        m_view->scrollTo(m_model->indexOfRow(m_scrollTo, m_scrollCol));
+        m_scrollTo = -1;
+    }
+    m_selectionDirty = m_currentDirty = m_expansionDirty = m_columnsDirty = false;
+}
+
+void Grid::applyColumns()
+{
+    m_applyingColumns = true;
+    QHeaderView* header = m_view->header();
+    m_view->setHeaderHidden(m_model->fixedRows() == 0);
+    const int count = std::min(header->count(), m_model->cols());
+    for (int c = 0; c < count; ++c) {
+        header->setSectionHidden(c, m_colHidden[static_cast<size_t>(c)]);
+        const int width = m_colWidthTwips[static_cast<size_t>(c)];
+        if (width >= 0)
+            header->resizeSection(c, twips::toPixels(width, this));
+    }
+    m_applyingColumns = false;
+}
+
+void Grid::writeBackSelection(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    if (m_syncing)
+        return;
+    const auto apply = [this](const QItemSelection& ranges, bool on) {
+        for (const QItemSelectionRange& range : ranges) {
+            for (int i = range.top(); i <= range.bottom(); ++i)
+                m_model->setSelected(m_model->rowOfIndex(m_model->index(i, 0, range.parent())), on);
+        }
+    };
+    apply(deselected, false);
+    apply(selected, true);
+}
+
+void Grid::userOutline(int row, bool collapse)
+{
+    if (!m_redraw)
+        return;
+    const bool wholeOutline = row < 0;
+    bool cancel = false;
+    // The handler may insert and remove rows (the tree reads a folder here); follow the row through it.
+    m_model->trackRow(&row);
+    emit beforeCollapse(wholeOutline ? -1 : row, collapse, cancel);
+    m_model->untrackRow(&row);
+    if (cancel)
+        return;
+    if (wholeOutline) {
+        for (int r = m_model->fixedRows(); r < m_model->rows(); ++r)
+            m_model->setCollapsed(r, collapse);
+    } else if (row >= 0) {
+        m_model->setCollapsed(row, collapse);
+    }
+    m_expansionDirty = true;
+    sync();
+}
+
+bool Grid::validRow(int row) const
+{
+    return row >= m_model->fixedRows() && row < m_model->rows();
+}
+
+// ---------------------------------------------------------------- rows and columns
+
+int Grid::rows() const
+{
+    return m_model->rows();
+}
+
+void Grid::setRows(int n)
+{
+    m_model->setRows(n);
+    scheduleSync();
+}
+
+int Grid::fixedRows() const
+{
+    return m_model->fixedRows();
+}
+
+void Grid::setFixedRows(int n)
+{
+    m_model->setFixedRows(n);
+    scheduleSync();
+}
+
+int Grid::cols() const
+{
+    return m_model->cols();
+}
+
+void Grid::setCols(int n)
+{
+    m_model->setCols(n);
+    m_colWidthTwips.resize(static_cast<size_t>(m_model->cols()), -1);
+    m_colHidden.resize(static_cast<size_t>(m_model->cols()), false);
+    m_currentCol = std::clamp(m_currentCol, 0, std::max(0, m_model->cols() - 1));
+    m_columnsDirty = true;
+    scheduleSync();
+}
+
+void Grid::setColDataType(int col, DataType type)
+{
+    m_model->setBooleanColumn(col, type == DataType::Boolean);
+    scheduleSync();
+}
+
+void Grid::setColHidden(int col, bool hidden)
+{
+    if (col < 0 || col >= cols())
+        return;
+    m_colHidden[static_cast<size_t>(col)] = hidden;
+    m_columnsDirty = true;
+    scheduleSync();
+}
+
+void Grid::setColAlignment(int col, Alignment alignment)
+{
+    m_model->setColumnAlignment(col, static_cast<int>(alignment));
+    scheduleSync();
+}
+
+int Grid::colWidth(int col) const
+{
+    if (col < 0 || col >= cols())
+        return 0;
+    const int stored = m_colWidthTwips[static_cast<size_t>(col)];
+    if (stored >= 0)
+        return stored;
+    const_cast<Grid*>(this)->sync();
+    return static_cast<int>(twips::fromPixels(m_view->header()->sectionSize(col), this));
+}
+
+void Grid::setColWidth(int col, int widthTwips)
+{
+    if (col < 0 || col >= cols() || widthTwips < 0)
+        return;
+    m_colWidthTwips[static_cast<size_t>(col)] = widthTwips;
+    m_columnsDirty = true;
+    scheduleSync();
+}
+
+void Grid::addItem(const QString& tabSeparated)
+{
+    m_model->appendTabbed(tabSeparated);
+    scheduleSync();
+}
+
+void Grid::insertRow(int row)
+{
+    m_model->insertRowAt(row);
+    scheduleSync();
+}
+
+void Grid::removeRow(int row)
+{
+    m_model->removeRowAt(row);
+    scheduleSync();
+}
+
+QString Grid::textMatrix(int row, int col) const
+{
+    return m_model->text(row, col);
+}
+
+void Grid::setTextMatrix(int row, int col, const QString& text)
+{
+    m_model->setText(row, col, text);
+    scheduleSync();
+}
+
+QByteArray Grid::rowData(int row) const
+{
+    return m_model->rowData(row);
+}
+
+void Grid::setRowData(int row, const QByteArray& data)
+{
+    m_model->setRowData(row, data);
+}
+
+// ---------------------------------------------------------------- outline
+
+void Grid::setOutlineTree(bool on)
+{
+    m_model->setOutline(on);
+    m_view->setRootIsDecorated(on);
+    scheduleSync();
+}
+
+int Grid::rowOutlineLevel(int row) const
+{
+    return m_model->level(row);
+}
+
+void Grid::setRowOutlineLevel(int row, int level)
+{
+    m_model->setLevel(row, level);
+    scheduleSync();
+}
+
+bool Grid::isNode(int row) const
+{
+    return m_model->isNode(row);
+}
+
+void Grid::setIsNode(int row, bool node)
+{
+    m_model->setNode(row, node);
+}
+
+bool Grid::isCollapsed(int row) const
+{
+    return m_model->isCollapsed(row);
+}
+
+void Grid::setIsCollapsed(int row, bool collapsed)
+{
+    m_model->setCollapsed(row, collapsed);
+    m_expansionDirty = true;
+    scheduleSync();
+}
+
+void Grid::collapseLevel(int level)
+{
+    for (int r = m_model->fixedRows(); r < m_model->rows(); ++r) {
+        if (m_model->isNode(r) && m_model->level(r) >= level)
+            m_model->setCollapsed(r, true);
+    }
+    m_expansionDirty = true;
+    scheduleSync();
+}
+
+// ---------------------------------------------------------------- current row and view
+
+int Grid::row() const
+{
+    return m_current;
+}
+
+void Grid::setRow(int row)
+{
+    if (row != -1 && !validRow(row))
+        return;
+    m_current = row;
+    if (m_mode == SelectionMode::Single) {
+        m_model->clearSelected();
+        m_model->setSelected(row, true);
+        m_selectionDirty = true;
+    }
+    m_currentDirty = true;
+    scheduleSync();
+}
+
+int Grid::col() const
+{
+    return m_currentCol;
+}
+
+void Grid::setCol(int col)
+{
+    if (col < 0 || col >= cols())
+        return;
+    m_currentCol = col;
+    m_currentDirty = true;
+    scheduleSync();
+}
+
+void Grid::showCell(int row, int col)
+{
+    if (!validRow(row))
+        return;
+    m_scrollTo = row;
+    m_scrollCol = std::clamp(col, 0, std::max(0, cols() - 1));
+    scheduleSync();
+}
+
+int Grid::topRow() const
+{
+    const_cast<Grid*>(this)->sync();
+    return m_model->rowOfIndex(m_view->indexAt(QPoint(0, 0)));
+}
+
+// ---------------------------------------------------------------- cell looks
+
+namespace {
+
+// Orders and clips a cell range to the grid; false when nothing is left of it.
+bool clipRange(int& row1, int& col1, int& row2, int& col2, int rows, int cols)
+{
+    if (row1 > row2)
+        std::swap(row1, row2);
+    if (col1 > col2)
+        std::swap(col1, col2);
+    row1 = std::max(row1, 0);
+    col1 = std::max(col1, 0);
+    row2 = std::min(row2, rows - 1);
+    col2 = std::min(col2, cols - 1);
+    return row1 <= row2 && col1 <= col2;
+}
+
+} // namespace
+
+void Grid::setCellBold(int row1, int col1, int row2, int col2, bool bold)
+{
+    if (!clipRange(row1, col1, row2, col2, rows(), cols()))
+        return;
+    for (int r = row1; r <= row2; ++r) {
+        for (int c = col1; c <= col2; ++c)
+            m_model->setBold(r, c, bold);
+    }
+    m_model->cellsChanged(row1, col1, row2, col2);
+    scheduleSync();
+}
+
+bool Grid::isCellBold(int row, int col) const
+{
+    return m_model->isBold(row, col);
+}
+
+void Grid::setCellPicture(int row, int col, const QIcon& picture)
+{
+    m_model->setPicture(row, col, picture);
+    scheduleSync();
+}
+
+void Grid::setCellAlignment(int row1, int col1, int row2, int col2, Alignment alignment)
+{
+    if (!clipRange(row1, col1, row2, col2, rows(), cols()))
+        return;
+    for (int r = row1; r <= row2; ++r) {
+        for (int c = col1; c <= col2; ++c)
+            m_model->setAlignment(r, c, static_cast<int>(alignment));
+    }
+    m_model->cellsChanged(row1, col1, row2, col2);
+    scheduleSync();
+}
+
+// ---------------------------------------------------------------- selection
+
+void Grid::setSelectionMode(SelectionMode mode)
+{
+    m_mode = mode;
+    m_view->setSelectionMode(mode == SelectionMode::Single ? QAbstractItemView::SingleSelection
+                                                           : QAbstractItemView::ExtendedSelection);
+    if (mode == SelectionMode::Single) {
+        m_model->clearSelected();
+        m_model->setSelected(m_current, true);
+        m_selectionDirty = true;
+        scheduleSync();
+    }
+}
+
+int Grid::selectedRows() const
+{
+    return static_cast<int>(m_model->selectedRows().size());
+}
+
+int Grid::selectedRow(int index) const
+{
+    const std::vector<int>& rows = m_model->selectedRows();
+    return index >= 0 && index < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(index)] : -1;
+}
+
+void Grid::select(int row1, int col1, int row2, int col2)
+{
+    m_model->clearSelected();
+    m_selectionDirty = true;
+    // A range within the fixed rows selects no row: it only clears the marks.
+    if (clipRange(row1, col1, row2, col2, rows(), cols())) {
+        if (m_mode == SelectionMode::Single) {
+            row2 = row1;
+            if (validRow(row1)) {
+                m_current = row1;
+                m_currentDirty = true;
+            }
+        }
+        for (int r = row1; r <= row2; ++r)
+            m_model->setSelected(r, true);
+    }
+    scheduleSync();
+}
+
+void Grid::clearSelection()
+{
+    m_model->clearSelected();
+    m_selectionDirty = true;
+    scheduleSync();
+}
+
+// ---------------------------------------------------------------- redraw
+
+bool Grid::redraw() const
+{
+    return m_redraw;
+}
+
+void Grid::setRedraw(bool on)
+{
+    if (on == m_redraw)
+        return;
+    m_redraw = on;
+    m_model->setQuiet(!on);
+    if (on) {
+        sync();
+        m_view->setUpdatesEnabled(true);
+    } else {
+        m_syncTimer->stop();
+        m_view->setUpdatesEnabled(false);
+    }
+}
+
+// ---------------------------------------------------------------- placement
+
+void Grid::setGeometryTwips(int left, int top, int width, int height)
+{
+    // A negative size is refused and that dimension stays as it is, as a window system would do.
+    const QRect old = geometry();
+    const QRect pixels(twips::toPixels(left, this), twips::toPixels(top, this),
+                       width < 0 ? old.width() : twips::toPixels(width, this),
+                       height < 0 ? old.height() : twips::toPixels(height, this));
+    m_geometryTwips = QRect(left, top, width < 0 ? widthTwips() : width, height < 0 ? heightTwips() : height);
+    setGeometry(pixels);
+    m_geometryPixels = geometry();
+}
+
+int Grid::leftTwips() const
+{
+    return x() == m_geometryPixels.x() ? m_geometryTwips.x() : static_cast<int>(twips::fromPixels(x(), this));
+}
+
+int Grid::topTwips() const
+{
+    return y() == m_geometryPixels.y() ? m_geometryTwips.y() : static_cast<int>(twips::fromPixels(y(), this));
+}
+
+int Grid::widthTwips() const
+{
+    return width() == m_geometryPixels.width() ? m_geometryTwips.width()
+                                                : static_cast<int>(twips::fromPixels(width(), this));
+}
+
+int Grid::heightTwips() const
+{
+    return height() == m_geometryPixels.height() ? m_geometryTwips.height()
+                                                  : static_cast<int>(twips::fromPixels(height(), this));
+}
+
+int Grid::rowAt(QPoint pos) const
+{
+    const_cast<Grid*>(this)->sync();
+    const QHeaderView* header = m_view->header();
+    if (!header->isHidden() && header->geometry().contains(m_view->mapFrom(this, pos)))
+        return 0;
+    return m_model->rowOfIndex(m_view->indexAt(m_view->viewport()->mapFrom(this, pos)));
+}
+
+QTreeView* Grid::view() const
+{
+    const_cast<Grid*>(this)->sync();
+    return m_view;
+}
+
+void Grid::setEditable(bool on)
+{
+    m_editable = on;
+    m_view->setEditTriggers(on ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                               : QAbstractItemView::NoEditTriggers);
+}
+
+// ---------------------------------------------------------------- dragged widgets
+
+QString Grid::widgetMimeType()
+{
+    return QStringLiteral("application/x-vendrel-widget");
+}
+
+QMimeData* Grid::widgetDragData(QWidget* source)
+{
+    auto* data = new QMimeData;
+    data->setData(widgetMimeType(), source ? source->objectName().toUtf8() : QByteArray());
+    return data;
+}
+
+bool Grid::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return QWidget::eventFilter(watched, event);
+    auto* drop = static_cast<QDropEvent*>(event);
+    // Only a widget of this window, dragged with our data, is taken; the data names it when the drag
+    // itself does not tell its source.
+    QWidget* source = nullptr;
+    if (drop->mimeData()->hasFormat(widgetMimeType())) {
+        source = qobject_cast<QWidget*>(drop->source());
+        const QString name = QString::fromUtf8(drop->mimeData()->data(widgetMimeType()));
+        if (!source && !name.isEmpty())
+            source = window()->findChild<QWidget*>(name);
+    }
+    if (!m_redraw || !source) {
+        drop->ignore();
+        return true;
+    }
+    drop->acceptProposedAction();
+    if (type == QEvent::Drop) {
+        const QPoint pos = static_cast<QWidget*>(watched)->mapTo(this, drop->position().toPoint());
+        emit dragDrop(source, static_cast<int>(twips::fromPixels(pos.x(), this)),
+                      static_cast<int>(twips::fromPixels(pos.y(), this)));
+    }
+    return true;
+}

@@ -1,0 +1,720 @@
+#include "gridmodel.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr quint32 pictureMask = 0xffffu;
+constexpr int alignShift = 16;
+constexpr quint32 alignMask = 0xfu << alignShift;
+constexpr quint32 boldMask = 1u << 20;
+// The packed cell string stores offsets as single UTF-16 units.
+constexpr qsizetype maxRowText = 0xffff;
+constexpr int maxCols = 4096;
+
+bool isTrueText(QStringView text)
+{
+    return text == u"-1" || text == u"1" || text.compare(u"true", Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+GridModel::GridModel(QObject* parent) : QAbstractItemModel(parent), m_columns(1)
+{
+    m_boldFont.setBold(true);
+}
+
+GridModel::~GridModel() = default;
+
+// ---------------------------------------------------------------- cells
+
+QStringView GridModel::cellOf(const QString& cells, int col)
+{
+    if (cells.isEmpty())
+        return {};
+    const int count = cells.at(0).unicode();
+    if (col >= count)
+        return {};
+    const int start = col == 0 ? 0 : cells.at(col).unicode();
+    const int end = cells.at(col + 1).unicode();
+    return QStringView(cells).mid(1 + count + start, end - start);
+}
+
+QString GridModel::packCells(const std::vector<QStringView>& cells)
+{
+    qsizetype count = static_cast<qsizetype>(cells.size());
+    while (count > 0 && cells[static_cast<size_t>(count - 1)].isEmpty())
+        --count;
+    if (count == 0)
+        return {};
+    qsizetype total = 0;
+    for (qsizetype i = 0; i < count; ++i)
+        total += cells[static_cast<size_t>(i)].size();
+    total = std::min(total, maxRowText);
+
+    QString packed(1 + count + total, Qt::Uninitialized);
+    QChar* out = packed.data();
+    out[0] = QChar(static_cast<char16_t>(count));
+    qsizetype end = 0;
+    QChar* text = out + 1 + count;
+    for (qsizetype i = 0; i < count; ++i) {
+        // A row holds at most 65535 characters of text; a cell that would pass that is cut.
+        const QStringView cell = cells[static_cast<size_t>(i)].first(std::min(cells[static_cast<size_t>(i)].size(),
+                                                                              total - end));
+        std::copy(cell.begin(), cell.end(), text + end);
+        end += cell.size();
+        out[1 + i] = QChar(static_cast<char16_t>(end));
+    }
+    return packed;
+}
+
+void GridModel::appendTabbed(QStringView tabSeparated)
+{
+    std::vector<QStringView> cells;
+    cells.reserve(static_cast<size_t>(m_cols));
+    for (const QStringView part : tabSeparated.tokenize(u'\t')) {
+        if (static_cast<int>(cells.size()) == m_cols)
+            break;
+        cells.push_back(part);
+    }
+    Row row;
+    row.cells = packCells(cells);
+    m_rows.push_back(std::move(row));
+    structureChanged(rows() - 1 - m_fixedRows);
+}
+
+QString GridModel::text(int row, int col) const
+{
+    if (!validCell(row, col))
+        return {};
+    return cellOf(m_rows[static_cast<size_t>(row)].cells, col).toString();
+}
+
+void GridModel::setText(int row, int col, QStringView text)
+{
+    if (!validCell(row, col))
+        return;
+    Row& r = m_rows[static_cast<size_t>(row)];
+    const int count = r.cells.isEmpty() ? 0 : r.cells.at(0).unicode();
+    std::vector<QStringView> cells(static_cast<size_t>(std::max(count, col + 1)));
+    for (int c = 0; c < count; ++c)
+        cells[static_cast<size_t>(c)] = cellOf(r.cells, c);
+    cells[static_cast<size_t>(col)] = text;
+    r.cells = packCells(cells); // the views point into the old string, which lives until here
+    cellsChanged(row, col, row, col);
+}
+
+QByteArray GridModel::rowData(int row) const
+{
+    return validRow(row) ? m_rows[static_cast<size_t>(row)].data : QByteArray();
+}
+
+void GridModel::setRowData(int row, const QByteArray& data)
+{
+    if (validRow(row))
+        m_rows[static_cast<size_t>(row)].data = data;
+}
+
+// ---------------------------------------------------------------- rows and columns
+
+void GridModel::setRows(int n)
+{
+    n = std::max(n, m_fixedRows);
+    const int old = rows();
+    if (n == old)
+        return;
+    if (n < old) {
+        rowsDropped(n, old - n);
+        m_rows.erase(m_rows.begin() + n, m_rows.end());
+        structureChanged(n - m_fixedRows);
+    } else {
+        m_rows.resize(static_cast<size_t>(n));
+        structureChanged(old - m_fixedRows);
+    }
+}
+
+void GridModel::setFixedRows(int n)
+{
+    n = std::clamp(n, 0, 1);
+    if (n == m_fixedRows)
+        return;
+    m_fixedRows = n;
+    if (rows() < n)
+        m_rows.resize(static_cast<size_t>(n));
+    for (int r = 0; r < n; ++r)
+        m_rows[static_cast<size_t>(r)].flags &= ~Selected;
+    m_selectedDirty = true;
+    m_resetPending = true;
+    ++m_outlineGeneration;
+}
+
+void GridModel::setCols(int n)
+{
+    n = std::clamp(n, 0, maxCols);
+    if (n == m_cols)
+        return;
+    if (n < m_cols) {
+        for (Row& r : m_rows) {
+            const int count = r.cells.isEmpty() ? 0 : r.cells.at(0).unicode();
+            if (count > n) {
+                std::vector<QStringView> cells;
+                for (int c = 0; c < n; ++c)
+                    cells.push_back(cellOf(r.cells, c));
+                r.cells = packCells(cells);
+            }
+            r.lookCount = static_cast<quint16>(std::min<int>(r.lookCount, n));
+        }
+    }
+    m_cols = n;
+    m_columns.resize(static_cast<size_t>(n));
+    m_resetPending = true;
+}
+
+bool GridModel::isBooleanColumn(int col) const
+{
+    return col >= 0 && col < m_cols && m_columns[static_cast<size_t>(col)].boolean;
+}
+
+void GridModel::setBooleanColumn(int col, bool on)
+{
+    if (col < 0 || col >= m_cols)
+        return;
+    m_columns[static_cast<size_t>(col)].boolean = on;
+    cellsChanged(m_fixedRows, col, rows() - 1, col);
+}
+
+int GridModel::columnAlignment(int col) const
+{
+    return col >= 0 && col < m_cols ? m_columns[static_cast<size_t>(col)].alignment : 0;
+}
+
+void GridModel::setColumnAlignment(int col, int code)
+{
+    if (col < 0 || col >= m_cols)
+        return;
+    m_columns[static_cast<size_t>(col)].alignment = std::clamp(code, 0, 15);
+    cellsChanged(0, col, rows() - 1, col);
+}
+
+void GridModel::setOutline(bool on)
+{
+    if (on == m_outline)
+        return;
+    m_outline = on;
+    m_resetPending = true;
+    ++m_outlineGeneration;
+}
+
+void GridModel::insertRowAt(int row)
+{
+    if (row < m_fixedRows || row > rows())
+        return;
+    rowsShifted(row, 1);
+    m_rows.insert(m_rows.begin() + row, Row());
+    structureChanged(row - m_fixedRows);
+}
+
+void GridModel::removeRowAt(int row)
+{
+    if (row < m_fixedRows || row >= rows())
+        return;
+    rowsDropped(row, 1);
+    m_rows.erase(m_rows.begin() + row);
+    structureChanged(row - m_fixedRows);
+}
+
+void GridModel::structureChanged(int modelRowFrom)
+{
+    ++m_outlineGeneration;
+    m_selectedDirty = true;
+    if (m_outline || m_shownOutline)
+        m_resetPending = true;
+    else
+        m_tailFrom = std::min(m_tailFrom, std::max(0, modelRowFrom));
+}
+
+void GridModel::trackRow(int* row)
+{
+    m_tracked.push_back(row);
+}
+
+void GridModel::untrackRow(int* row)
+{
+    m_tracked.erase(std::remove(m_tracked.begin(), m_tracked.end(), row), m_tracked.end());
+}
+
+void GridModel::rowsShifted(int from, int delta)
+{
+    for (int* t : m_tracked) {
+        if (*t >= from)
+            *t += delta;
+    }
+}
+
+void GridModel::rowsDropped(int from, int count)
+{
+    for (int* t : m_tracked) {
+        if (*t >= from + count)
+            *t -= count;
+        else if (*t >= from)
+            *t = -1;
+    }
+}
+
+// ---------------------------------------------------------------- outline and selection flags
+
+int GridModel::level(int row) const
+{
+    return validRow(row) ? m_rows[static_cast<size_t>(row)].level : 0;
+}
+
+void GridModel::setLevel(int row, int level)
+{
+    if (!validRow(row))
+        return;
+    const auto value = static_cast<quint16>(std::clamp(level, 0, maxLevel));
+    Row& r = m_rows[static_cast<size_t>(row)];
+    if (r.level == value)
+        return;
+    r.level = value;
+    ++m_outlineGeneration;
+    if (m_outline)
+        m_resetPending = true;
+}
+
+bool GridModel::isNode(int row) const
+{
+    return validRow(row) && (m_rows[static_cast<size_t>(row)].flags & Node);
+}
+
+void GridModel::setNode(int row, bool node)
+{
+    if (!validRow(row))
+        return;
+    quint8& f = m_rows[static_cast<size_t>(row)].flags;
+    f = node ? (f | Node) : (f & ~Node);
+}
+
+bool GridModel::isCollapsed(int row) const
+{
+    return validRow(row) && (m_rows[static_cast<size_t>(row)].flags & Collapsed);
+}
+
+void GridModel::setCollapsed(int row, bool collapsed)
+{
+    if (!validRow(row) || isCollapsed(row) == collapsed)
+        return;
+    quint8& f = m_rows[static_cast<size_t>(row)].flags;
+    f = collapsed ? (f | Collapsed) : (f & ~Collapsed);
+    ++m_outlineGeneration;
+}
+
+bool GridModel::isSelected(int row) const
+{
+    return validRow(row) && (m_rows[static_cast<size_t>(row)].flags & Selected);
+}
+
+void GridModel::setSelected(int row, bool selected)
+{
+    if (row < m_fixedRows || row >= rows() || isSelected(row) == selected)
+        return;
+    quint8& f = m_rows[static_cast<size_t>(row)].flags;
+    f = selected ? (f | Selected) : (f & ~Selected);
+    m_selectedDirty = true;
+}
+
+void GridModel::clearSelected()
+{
+    for (Row& r : m_rows)
+        r.flags &= ~Selected;
+    m_selectedDirty = true;
+}
+
+const std::vector<int>& GridModel::selectedRows() const
+{
+    if (m_selectedDirty) {
+        m_selectedCache.clear();
+        for (int r = m_fixedRows; r < rows(); ++r) {
+            if (m_rows[static_cast<size_t>(r)].flags & Selected)
+                m_selectedCache.push_back(r);
+        }
+        m_selectedDirty = false;
+    }
+    return m_selectedCache;
+}
+
+// ---------------------------------------------------------------- cell looks
+
+quint32 GridModel::look(int row, int col) const
+{
+    if (!validCell(row, col))
+        return 0;
+    const Row& r = m_rows[static_cast<size_t>(row)];
+    return col < r.lookCount ? r.looks[static_cast<size_t>(col)] : 0;
+}
+
+void GridModel::setLook(int row, int col, quint32 mask, quint32 value)
+{
+    if (!validCell(row, col))
+        return;
+    Row& r = m_rows[static_cast<size_t>(row)];
+    if (col >= r.lookCount) {
+        if (value == 0)
+            return;
+        auto grown = std::make_unique<quint32[]>(static_cast<size_t>(col + 1));
+        std::copy(r.looks.get(), r.looks.get() + r.lookCount, grown.get());
+        r.looks = std::move(grown);
+        r.lookCount = static_cast<quint16>(col + 1);
+    }
+    quint32& l = r.looks[static_cast<size_t>(col)];
+    l = (l & ~mask) | (value & mask);
+}
+
+bool GridModel::isBold(int row, int col) const
+{
+    return look(row, col) & boldMask;
+}
+
+void GridModel::setBold(int row, int col, bool bold)
+{
+    setLook(row, col, boldMask, bold ? boldMask : 0);
+}
+
+int GridModel::alignment(int row, int col) const
+{
+    const int own = static_cast<int>((look(row, col) & alignMask) >> alignShift);
+    return own ? own : columnAlignment(col);
+}
+
+void GridModel::setAlignment(int row, int col, int code)
+{
+    setLook(row, col, alignMask, static_cast<quint32>(std::clamp(code, 0, 15)) << alignShift);
+}
+
+void GridModel::setPicture(int row, int col, const QIcon& picture)
+{
+    if (!validCell(row, col))
+        return;
+    int index = 0;
+    if (!picture.isNull()) {
+        const auto found = m_pictureIndex.constFind(picture.cacheKey());
+        if (found != m_pictureIndex.constEnd()) {
+            index = *found;
+        } else if (m_pictures.size() <= pictureMask) {
+            index = static_cast<int>(m_pictures.size());
+            m_pictures.push_back(picture);
+            m_pictureIndex.insert(picture.cacheKey(), index);
+        }
+    }
+    setLook(row, col, pictureMask, static_cast<quint32>(index));
+    cellsChanged(row, col, row, col);
+}
+
+QIcon GridModel::picture(int row, int col) const
+{
+    const quint32 index = look(row, col) & pictureMask;
+    return index < m_pictures.size() ? m_pictures[index] : QIcon();
+}
+
+// ---------------------------------------------------------------- presentation
+
+void GridModel::cellsChanged(int row1, int col1, int row2, int col2)
+{
+    row1 = std::max(row1, 0);
+    row2 = std::min(row2, rows() - 1);
+    col1 = std::max(col1, 0);
+    col2 = std::min(col2, m_shownCols - 1);
+    if (row1 > row2 || col1 > col2)
+        return;
+    if (hasPendingStructure() || m_quiet) {
+        m_dataPending = true;
+        return;
+    }
+    if (row1 < m_shownFixed) {
+        emit headerDataChanged(Qt::Horizontal, col1, col2);
+        row1 = m_shownFixed;
+        if (row1 > row2)
+            return;
+    }
+    if (!m_shownOutline) {
+        emit dataChanged(indexOfRow(row1, col1), indexOfRow(row2, col2));
+        return;
+    }
+    for (int r = row1; r <= row2; ++r)
+        emit dataChanged(indexOfRow(r, col1), indexOfRow(r, col2));
+}
+
+void GridModel::announceAllData()
+{
+    m_dataPending = false;
+    if (m_shownCols == 0)
+        return;
+    if (m_shownFixed > 0)
+        emit headerDataChanged(Qt::Horizontal, 0, m_shownCols - 1);
+    if (m_shownRows == 0)
+        return;
+    if (!m_shownOutline) {
+        emit dataChanged(index(0, 0), index(m_shownRows - 1, m_shownCols - 1));
+        return;
+    }
+    // One notice per parent: a range must not cross parents.
+    for (int p = -1; p < m_shownRows; ++p) {
+        const int first = m_childStart[static_cast<size_t>(p + 1)];
+        const int end = m_childStart[static_cast<size_t>(p + 2)];
+        if (end > first) {
+            emit dataChanged(createIndex(0, 0, quintptr(p + 1)),
+                             createIndex(end - first - 1, m_shownCols - 1, quintptr(p + 1)));
+        }
+    }
+}
+
+GridModel::Announced GridModel::announce()
+{
+    if (!hasPending())
+        return Announced::Nothing;
+    if (m_resetPending || m_shownFixed != m_fixedRows || m_shownCols != m_cols || m_shownOutline != m_outline) {
+        beginResetModel();
+        takeSnapshot();
+        m_resetPending = false;
+        m_tailFrom = INT_MAX;
+        m_dataPending = false;
+        endResetModel();
+        return Announced::Reset;
+    }
+    if (m_tailFrom != INT_MAX) {
+        const int from = m_tailFrom;
+        m_tailFrom = INT_MAX;
+        if (from < m_shownRows) {
+            beginRemoveRows({}, from, m_shownRows - 1);
+            m_shownRows = from;
+            endRemoveRows();
+        }
+        const int n = rows() - m_fixedRows;
+        if (n > m_shownRows) {
+            beginInsertRows({}, m_shownRows, n - 1);
+            m_shownRows = n;
+            endInsertRows();
+        }
+        if (m_dataPending)
+            announceAllData();
+        return Announced::Rows;
+    }
+    announceAllData();
+    return Announced::Nothing;
+}
+
+void GridModel::takeSnapshot()
+{
+    m_shownFixed = m_fixedRows;
+    m_shownRows = rows() - m_fixedRows;
+    m_shownCols = m_cols;
+    m_shownOutline = m_outline;
+    m_parentOf.clear();
+    m_childPos.clear();
+    m_childStart.clear();
+    m_kids.clear();
+    if (!m_outline) {
+        m_parentOf.shrink_to_fit();
+        m_childPos.shrink_to_fit();
+        m_kids.shrink_to_fit();
+        return;
+    }
+    const auto n = static_cast<size_t>(m_shownRows);
+    m_parentOf.resize(n);
+    m_childPos.resize(n);
+    m_childStart.assign(n + 2, 0);
+    std::vector<int> stack;
+    for (int i = 0; i < m_shownRows; ++i) {
+        const int level = m_rows[static_cast<size_t>(i + m_fixedRows)].level;
+        while (!stack.empty() && m_rows[static_cast<size_t>(stack.back() + m_fixedRows)].level >= level)
+            stack.pop_back();
+        const int p = stack.empty() ? -1 : stack.back();
+        m_parentOf[static_cast<size_t>(i)] = p;
+        m_childPos[static_cast<size_t>(i)] = m_childStart[static_cast<size_t>(p + 2)]++;
+        stack.push_back(i);
+    }
+    // Counts sit at start[p + 2]; running sums turn them into starts.
+    for (size_t k = 1; k < m_childStart.size(); ++k)
+        m_childStart[k] += m_childStart[k - 1];
+    m_kids.resize(n);
+    for (int i = 0; i < m_shownRows; ++i) {
+        const int p = m_parentOf[static_cast<size_t>(i)];
+        m_kids[static_cast<size_t>(m_childStart[static_cast<size_t>(p + 1)] + m_childPos[static_cast<size_t>(i)])] = i;
+    }
+}
+
+int GridModel::presentedRow(const QModelIndex& index) const
+{
+    if (!index.isValid() || index.model() != this)
+        return -1;
+    if (!m_shownOutline)
+        return index.row() < m_shownRows ? index.row() : -1;
+    const auto p1 = static_cast<size_t>(index.internalId());
+    if (p1 + 1 >= m_childStart.size())
+        return -1;
+    const int first = m_childStart[p1];
+    if (index.row() >= m_childStart[p1 + 1] - first)
+        return -1;
+    return m_kids[static_cast<size_t>(first + index.row())];
+}
+
+QModelIndex GridModel::indexOfRow(int row, int col) const
+{
+    const int mr = row - m_shownFixed;
+    if (mr < 0 || mr >= m_shownRows || col < 0 || col >= m_shownCols)
+        return {};
+    if (!m_shownOutline)
+        return createIndex(mr, col, quintptr(0));
+    return createIndex(m_childPos[static_cast<size_t>(mr)], col, quintptr(m_parentOf[static_cast<size_t>(mr)] + 1));
+}
+
+int GridModel::rowOfIndex(const QModelIndex& index) const
+{
+    const int mr = presentedRow(index);
+    return mr < 0 ? -1 : mr + m_shownFixed;
+}
+
+bool GridModel::hasPresentedChildren(int row) const
+{
+    const int mr = row - m_shownFixed;
+    if (!m_shownOutline || mr < 0 || mr >= m_shownRows)
+        return false;
+    return m_childStart[static_cast<size_t>(mr + 2)] > m_childStart[static_cast<size_t>(mr + 1)];
+}
+
+// ---------------------------------------------------------------- QAbstractItemModel
+
+QModelIndex GridModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (row < 0 || column < 0 || column >= m_shownCols)
+        return {};
+    if (!m_shownOutline) {
+        if (parent.isValid() || row >= m_shownRows)
+            return {};
+        return createIndex(row, column, quintptr(0));
+    }
+    int p = -1;
+    if (parent.isValid()) {
+        if (parent.column() != 0)
+            return {};
+        p = presentedRow(parent);
+        if (p < 0)
+            return {};
+    }
+    const int count = m_childStart[static_cast<size_t>(p + 2)] - m_childStart[static_cast<size_t>(p + 1)];
+    if (row >= count)
+        return {};
+    return createIndex(row, column, quintptr(p + 1));
+}
+
+QModelIndex GridModel::parent(const QModelIndex& child) const
+{
+    if (!m_shownOutline || !child.isValid())
+        return {};
+    const int p = static_cast<int>(child.internalId()) - 1;
+    if (p < 0 || p >= m_shownRows)
+        return {};
+    return createIndex(m_childPos[static_cast<size_t>(p)], 0, quintptr(m_parentOf[static_cast<size_t>(p)] + 1));
+}
+
+QModelIndex GridModel::sibling(int row, int column, const QModelIndex& idx) const
+{
+    if (!idx.isValid() || column < 0 || column >= m_shownCols)
+        return {};
+    if (row == idx.row())
+        return createIndex(row, column, idx.internalId());
+    return QAbstractItemModel::sibling(row, column, idx);
+}
+
+int GridModel::rowCount(const QModelIndex& parent) const
+{
+    if (!m_shownOutline)
+        return parent.isValid() ? 0 : m_shownRows;
+    int p = -1;
+    if (parent.isValid()) {
+        if (parent.column() != 0)
+            return 0;
+        p = presentedRow(parent);
+        if (p < 0)
+            return 0;
+    }
+    return m_childStart[static_cast<size_t>(p + 2)] - m_childStart[static_cast<size_t>(p + 1)];
+}
+
+int GridModel::columnCount(const QModelIndex& /*parent*/) const
+{
+    return m_shownCols;
+}
+
+bool GridModel::hasChildren(const QModelIndex& parent) const
+{
+    return rowCount(parent) > 0;
+}
+
+QVariant GridModel::data(const QModelIndex& index, int role) const
+{
+    const int mr = presentedRow(index);
+    const int row = mr + m_shownFixed;
+    const int col = index.column();
+    if (mr < 0 || !validCell(row, col))
+        return {}; // a dated presentation may name rows that are gone
+    switch (role) {
+    case Qt::DisplayRole:
+        if (m_columns[static_cast<size_t>(col)].boolean)
+            return {};
+        return text(row, col);
+    case Qt::EditRole:
+        return text(row, col);
+    case Qt::CheckStateRole:
+        if (!m_columns[static_cast<size_t>(col)].boolean)
+            return {};
+        return isTrueText(cellOf(m_rows[static_cast<size_t>(row)].cells, col)) ? Qt::Checked : Qt::Unchecked;
+    case Qt::DecorationRole: {
+        const QIcon icon = picture(row, col);
+        return icon.isNull() ? QVariant() : QVariant(icon);
+    }
+    case Qt::FontRole:
+        return isBold(row, col) ? QVariant(m_boldFont) : QVariant();
+    case Qt::TextAlignmentRole:
+        switch (alignment(row, col)) {
+        case alignLeftCenter:
+            return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+        case alignRightCenter:
+            return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+        default:
+            return {};
+        }
+    default:
+        return {};
+    }
+}
+
+bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    const int row = rowOfIndex(index);
+    if (row < 0 || role != Qt::EditRole || hasPendingStructure())
+        return false;
+    setText(row, index.column(), value.toString());
+    return true;
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || m_shownFixed == 0 || section < 0 || section >= m_shownCols)
+        return {};
+    if (role == Qt::DisplayRole)
+        return text(0, section);
+    if (role == Qt::TextAlignmentRole && columnAlignment(section) == alignRightCenter)
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+    return {};
+}
+
+Qt::ItemFlags GridModel::flags(const QModelIndex& index) const
+{
+    if (presentedRow(index) < 0)
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+    if (!m_shownOutline)
+        f |= Qt::ItemNeverHasChildren;
+    return f;
+}
