@@ -1,10 +1,12 @@
 #include "mainwindow.h"
 
+#include "cadlauncher.h"
 #include "device.h"
 #include "grid.h"
 #include "initreg.h"
 #include "messagebox.h"
 #include "settings.h"
+#include "templates.h"
 #include "twips.h"
 
 #include <QApplication>
@@ -12,11 +14,14 @@
 #include <QDir>
 #include <QComboBox>
 #include <QDrag>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+
+#include <algorithm>
 
 namespace {
 
@@ -45,6 +50,7 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Vendrel"));
     createControls();
+    createRuns();
 }
 
 MainWindow::~MainWindow() = default;
@@ -106,6 +112,39 @@ void MainWindow::createControls()
     m_txtParamIcad = edit("txtParamIcad");
 }
 
+void MainWindow::createRuns()
+{
+    ScriptTemplates::Wiring templates;
+    templates.window = this;
+    templates.cboScr = m_cboScr;
+    templates.settings = &m_settings;
+    templates.templateFolder = [this] { return m_templateFolder; };
+    templates.setTemplateFolder = [this](const std::string& folder) { m_templateFolder = folder; };
+    // TODO(BuildCommandBars): setControlTexts finds the bar controls 910 and 911 by id.
+    templates.arrange = [this] { arrangeMainWindow(); };
+    m_scriptTemplates = std::make_unique<ScriptTemplates>(std::move(templates));
+
+    CadLauncher::Wiring runs;
+    runs.window = this;
+    runs.settings = &m_settings;
+    runs.templates = m_scriptTemplates.get();
+    runs.acad = {m_txtAcad, m_txtParamAcad};
+    runs.icad = {m_txtIcad, m_txtParamIcad};
+    runs.markedDrawings = [this] { return markedDrawings(); };
+    runs.listingFolder = [this] { return m_listingFolder; };
+    m_cadLauncher = std::make_unique<CadLauncher>(std::move(runs));
+}
+
+std::vector<std::string> MainWindow::markedDrawings() const
+{
+    std::vector<std::string> names;
+    const int count = m_fgFiles->selectedRows();
+    names.reserve(std::size_t(std::max(count, 0)));
+    for (int i = 0; i < count; ++i)
+        names.push_back(QFile::encodeName(m_fgFiles->textMatrix(m_fgFiles->selectedRow(i), 1)).toStdString());
+    return names;
+}
+
 void MainWindow::load()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -140,16 +179,8 @@ void MainWindow::load()
     if (QFileInfo(fromBytes(lastFolder)).isDir())
         m_listingFolder = lastFolder;
 
-    std::string acad = m_settings.read("ProgramAcad");
-    // TODO(FindAutoCadProgram): when acad is empty or no such file exists, then TODO(FindAutoCadLtProgram).
-    m_txtAcad->setText(fromBytes(acad));
-    std::string icad = m_settings.read("ProgramIcad");
-    // TODO(FindIntelliCadProgram): when icad is empty or no such file exists.
-    m_txtIcad->setText(fromBytes(icad));
-
-    m_templateFolder = m_settings.read("RdsDir");
-    m_cboScr->setEditText(fromBytes(m_settings.read("LastTemplate")));
-    // TODO(RefreshTemplateList)
+    m_cadLauncher->loadProgramsAtStart();
+    m_scriptTemplates->loadAtStart();
 
     m_combo1->setEditText(fromBytes(m_settings.read("LastPattern")));
     // TODO(FillFileList)

@@ -5,13 +5,17 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
+class CadLauncher;
 class Grid;
 class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class ScriptTemplates;
 class Settings;
 
 // frmMain: the one window of the program. It owns every control for its whole life, fills them from the
@@ -54,6 +58,12 @@ public:
     const std::string& templateFolder() const { return m_templateFolder; }
     void setTemplateFolder(const std::string& folder) { m_templateFolder = folder; }
 
+    // The template folder and list, and the CAD runs: the commands call their operations.
+    ScriptTemplates& scriptTemplates() const { return *m_scriptTemplates; }
+    CadLauncher& cadLauncher() const { return *m_cadLauncher; }
+    // The names in the list's "Namn" column of the marked rows, top to bottom.
+    std::vector<std::string> markedDrawings() const;
+
     const MainWindowLayout& layoutGeometry() const { return m_layout; }
     double treeWidth() const { return m_layout.tree.width; }
     void setTreeWidth(double twips);
@@ -65,6 +75,7 @@ protected:
 
 private:
     void createControls();
+    void createRuns();
     void setUpFileListGrid();
     void applyColumnWidths();
     void restoreLastFolder(std::string& lastFolder);
@@ -79,6 +90,8 @@ private:
     std::string m_listingFolder;
     std::string m_templateFolder;
     bool m_closed = false;
+    std::unique_ptr<ScriptTemplates> m_scriptTemplates;
+    std::unique_ptr<CadLauncher> m_cadLauncher;
 
     QFrame* m_fraFileSelection = nullptr;
     Grid* m_fgTree = nullptr;

@@ -33,6 +33,8 @@ std::vector<std::string_view> Script::lines() const
     while (!rest.empty()) {
         const auto end = rest.find("\r\n");
         result.push_back(rest.substr(0, end));
+        if (end == std::string_view::npos)
+            break;
         rest.remove_prefix(end + 2);
     }
     return result;
