@@ -159,6 +159,20 @@ TEST_F(RegistrySettings, RawValuesAndDeletion)
     EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, productKey.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
 }
 
+TEST(MachineRegistry, ValuesAreReadFromTheMachineWideHive)
+{
+    if (!wintest::mayWriteRegistry())
+        GTEST_SKIP() << "would write HKEY_LOCAL_MACHINE; set VENDREL_TESTS_OWN_REGISTRY=1 on a test machine";
+    // Where the system-information program is registered, in a key of our own.
+    const std::string key = "SOFTWARE\\Brannoc\\VendrelTests\\MSINFO";
+    wintest::writeRaw(HKEY_LOCAL_MACHINE, key, "PATH", REG_SZ, "C:\\Program Files\\MSINFO\\MSINFO32.EXE\0"s);
+    const Registry registry{std::string()};
+
+    EXPECT_EQ(registry.readString(Hive::LocalMachine, key, "PATH", ""), "C:\\Program Files\\MSINFO\\MSINFO32.EXE");
+    EXPECT_EQ(registry.readString(Hive::CurrentUser, key, "PATH", "none"), "none");
+    wintest::deleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brannoc\\VendrelTests");
+}
+
 class InitRegImport : public RegistrySettings
 {
 protected:
