@@ -80,7 +80,7 @@ TEST_F(CadRegistrations, BrokenChainsFindNothing)
 class StandIn
 {
 public:
-    StandIn(const std::string& programPath) : m_program(programPath)
+    explicit StandIn(const std::string& programPath) : m_program(programPath)
     {
         const std::string source = wintest::ownFolder() + "\\cad_stand_in.exe";
         m_copied = CopyFileA(source.c_str(), programPath.c_str(), FALSE) != 0;
