@@ -12,12 +12,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
-#include <vector>
-
-#include <fcntl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -84,7 +83,11 @@ int main(int argc, char** argv)
     names.reserve(100000);
     for (int i = 0; i < 100000; ++i) {
         char name[64];
-        std::snprintf(name, sizeof name, "K%06d Plan %s.%s", i, i % 2 ? "norra" : "s\xf6" "dra", i % 5 ? "dwg" : "DXF");
+        std::snprintf(name, sizeof name, "K%06d Plan %s.%s", i,
+                      i % 2 ? "norra"
+                            : "s\xf6"
+                              "dra",
+                      i % 5 ? "dwg" : "DXF");
         names.emplace_back(name);
     }
     const std::string listingFolder = "/srv/cad/Projekt/2026 Kvarteret Eken/Ritningar";

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-
 #include <utility>
 
 namespace script {

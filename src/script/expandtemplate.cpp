@@ -62,9 +62,8 @@ enum class Placeholder
 
 // Same order as placeholderNames: where one placeholder could be read at a position, the earlier wins.
 constexpr Placeholder placeholderKinds[] = {
-    Placeholder::FullName, Placeholder::SlashFullName, Placeholder::Path,
-    Placeholder::SlashPath, Placeholder::Name, Placeholder::Ext,
-    Placeholder::Project, Placeholder::Date, Placeholder::Time,
+    Placeholder::FullName, Placeholder::SlashFullName, Placeholder::Path, Placeholder::SlashPath, Placeholder::Name,
+    Placeholder::Ext,      Placeholder::Project,       Placeholder::Date, Placeholder::Time,
 };
 static_assert(std::size(placeholderKinds) == std::size(placeholderNames));
 
@@ -95,8 +94,8 @@ class LineExpander
 public:
     LineExpander(std::string_view folder, std::string_view projectName, const Clock& clock,
                  const DateTimeFormat& format, char separator)
-        : m_folder(folder), m_slashFolder(withSlashes(folder, separator)), m_project(projectName),
-          m_clock(clock), m_format(format), m_separator(separator)
+        : m_folder(folder), m_slashFolder(withSlashes(folder, separator)), m_project(projectName), m_clock(clock),
+          m_format(format), m_separator(separator)
     {
     }
 
@@ -258,8 +257,8 @@ Expansion expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view 
                          const DateTimeFormat& format, char separator)
 {
     Expansion expansion;
-    expansion.lineBreak = expandTemplate(scriptTemplate, listingFolder, names, projectName, clock, format, separator,
-                                         expansion.script);
+    expansion.lineBreak =
+        expandTemplate(scriptTemplate, listingFolder, names, projectName, clock, format, separator, expansion.script);
     return expansion;
 }
 

@@ -90,8 +90,8 @@ struct Expansion
 };
 
 // The placeholders, in the order they are tried at each position of a line.
-inline constexpr std::string_view placeholderNames[] = {"%f",    "%lfullname", "%path", "%lpath", "%name",
-                                                        "%ext",  "%m",         "%date", "%time"};
+inline constexpr std::string_view placeholderNames[] = {"%f",   "%lfullname", "%path", "%lpath", "%name",
+                                                        "%ext", "%m",         "%date", "%time"};
 
 // Repeats the template's body lines for every drawing, in order, filling in the placeholders, and ends with
 // the line ".EXIT". Inserted values are never searched for placeholders again. The clock is read once for

@@ -27,14 +27,13 @@ DateTimeFormat localeDateTimeFormat(const QLocale& locale)
 {
     const QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
     const QString timeFormat = timeFormatWithoutZone(locale.timeFormat(QLocale::LongFormat));
-    return {[locale, dateFormat](const LocalDateTime& when) {
-                return locale.toString(QDate(when.year, when.month, when.day), dateFormat).toLocal8Bit().toStdString();
-            },
-            [locale, timeFormat](const LocalDateTime& when) {
-                return locale.toString(QTime(when.hour, when.minute, when.second), timeFormat)
-                    .toLocal8Bit()
-                    .toStdString();
-            }};
+    return {
+        [locale, dateFormat](const LocalDateTime& when) {
+            return locale.toString(QDate(when.year, when.month, when.day), dateFormat).toLocal8Bit().toStdString();
+        },
+        [locale, timeFormat](const LocalDateTime& when) {
+            return locale.toString(QTime(when.hour, when.minute, when.second), timeFormat).toLocal8Bit().toStdString();
+        }};
 }
 
 } // namespace script

@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace script {
 
@@ -23,7 +23,9 @@ int moveIntoPlace(const std::string& temporary, const std::string& path)
     // ext4 starts writing the whole new file out when a rename replaces an existing file, which costs more
     // than the write itself. Swapping the two names and then removing the old file under the temporary name
     // replaces it just as atomically without that. A folder at path is never swapped away.
-    struct stat existing{};
+    struct stat existing
+    {
+    };
     if (::lstat(path.c_str(), &existing) == 0 && !S_ISDIR(existing.st_mode) &&
         ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE) == 0) {
         if (::unlink(temporary.c_str()) == 0)
@@ -64,7 +66,9 @@ LocalDateTime localNow()
 
 bool isVisibleFile(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
     const auto slash = path.rfind('/');
@@ -72,9 +76,7 @@ bool isVisibleFile(const std::string& path)
     return nameStart >= path.size() || path[nameStart] != '.';
 }
 
-ReplacingFile::ReplacingFile(std::string path) : m_path(std::move(path))
-{
-}
+ReplacingFile::ReplacingFile(std::string path) : m_path(std::move(path)) {}
 
 ReplacingFile::~ReplacingFile()
 {
@@ -153,8 +155,6 @@ WriteResult replaceFile(const std::string& path, std::string_view bytes)
     return file.commit();
 }
 
-void setBinaryStdio()
-{
-}
+void setBinaryStdio() {}
 
 } // namespace script

@@ -16,9 +16,9 @@ namespace {
 std::string lastErrorText(DWORD code)
 {
     char* text = nullptr;
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                            FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
     std::string result = length > 0 && text ? std::string(text, length) : "error " + std::to_string(code);
     if (text)
         LocalFree(text);
@@ -54,9 +54,7 @@ bool isVisibleFile(const std::string& path)
            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN)) == 0;
 }
 
-ReplacingFile::ReplacingFile(std::string path) : m_path(std::move(path))
-{
-}
+ReplacingFile::ReplacingFile(std::string path) : m_path(std::move(path)) {}
 
 ReplacingFile::~ReplacingFile()
 {
@@ -70,8 +68,8 @@ bool ReplacingFile::open()
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         m_temporary = m_path + "." + std::to_string(GetCurrentProcessId()) + "-" +
                       std::to_string(GetTickCount() + attempt) + ".tmp";
-        const HANDLE file = CreateFileA(m_temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE file =
+            CreateFileA(m_temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             m_handle = reinterpret_cast<std::intptr_t>(file);
             return true;

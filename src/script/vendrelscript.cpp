@@ -90,8 +90,7 @@ bool readNumber(std::string_view text, std::size_t from, std::size_t count, int 
 // YYYY-MM-DDTHH:MM:SS, a real calendar date.
 std::optional<script::LocalDateTime> parseNow(std::string_view text)
 {
-    if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
-        text[16] != ':')
+    if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':')
         return std::nullopt;
     script::LocalDateTime when;
     if (!readNumber(text, 0, 4, 1, 9999, when.year) || !readNumber(text, 5, 2, 1, 12, when.month) ||
@@ -236,8 +235,8 @@ int main(int argc, char** argv)
         return failure(std::string("ritningsnamnen kan inte läsas: ") + std::strerror(errno));
 
     const script::LocalDateTime fixedNow = options.now.value_or(script::LocalDateTime{});
-    const script::Clock clock = options.now ? script::Clock([fixedNow] { return fixedNow; })
-                                            : script::Clock(&script::localNow);
+    const script::Clock clock =
+        options.now ? script::Clock([fixedNow] { return fixedNow; }) : script::Clock(&script::localNow);
     const std::string project = options.project.value_or(std::string());
     const script::DateTimeFormat format = script::regionalDateTimeFormat();
     const auto expand = [&](script::ScriptOutput& output) {

@@ -1,9 +1,8 @@
 #include "expandtemplate.h"
 #include "scripttemplate.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
+#include <gtest/gtest.h>
 
 using script::LocalDateTime;
 using Lines = std::vector<std::string>;
@@ -30,9 +29,8 @@ script::Clock fixedClock(LocalDateTime when = december6)
     return [when] { return when; };
 }
 
-script::Expansion expand(const Lines& body, std::string_view folder, const Lines& names,
-                         std::string_view project = {}, char separator = '\\',
-                         const script::Clock& clock = fixedClock())
+script::Expansion expand(const Lines& body, std::string_view folder, const Lines& names, std::string_view project = {},
+                         char separator = '\\', const script::Clock& clock = fixedClock())
 {
     return script::expandTemplate(script::ScriptTemplate{body, false}, folder, names, project, clock, isoFormat,
                                   separator);
@@ -54,8 +52,7 @@ TEST(ExpandTemplate, WritesTheSampleScriptByteForByte)
                                                  "%END\r\n"
                                                  "text after the end line\r\n");
     const Lines names{"K01.dwg", "K02.DWG"};
-    const auto expansion =
-        script::expandTemplate(*read, "C:\\Projekt\\A1", names, {}, fixedClock(), isoFormat, '\\');
+    const auto expansion = script::expandTemplate(*read, "C:\\Projekt\\A1", names, {}, fixedClock(), isoFormat, '\\');
     EXPECT_EQ(expansion.script.bytes(), "_.OPEN C:\\Projekt\\A1\\K01.dwg\r\n"
                                         "_.QSAVE _.CLOSE\r\n"
                                         "_.OPEN C:\\Projekt\\A1\\K02.DWG\r\n"
@@ -79,9 +76,9 @@ TEST(ExpandTemplate, NeverExpandsInsertedValuesAgain)
     script::DateTimeFormat sneaky{[](const LocalDateTime&) { return std::string("%time%f"); },
                                   [](const LocalDateTime&) { return std::string("%date"); }};
     const Lines names{"Plan 100%mod.dwg", "%name.%ext"};
-    const auto expansion = script::expandTemplate(
-        script::ScriptTemplate{{"%f %lfullname %path %name.%ext %m %date %time"}, false}, "C:\\Jobb\\50%date",
-        names, "Anl %f", fixedClock(), sneaky, '\\');
+    const auto expansion =
+        script::expandTemplate(script::ScriptTemplate{{"%f %lfullname %path %name.%ext %m %date %time"}, false},
+                               "C:\\Jobb\\50%date", names, "Anl %f", fixedClock(), sneaky, '\\');
     EXPECT_EQ(linesOf(expansion),
               (Views{"C:\\Jobb\\50%date\\Plan 100%mod.dwg C:/Jobb/50%date/Plan 100%mod.dwg C:\\Jobb\\50%date "
                      "Plan 100%mod.dwg Anl %f %time%f %date",
@@ -92,8 +89,8 @@ TEST(ExpandTemplate, NeverExpandsInsertedValuesAgain)
 
 TEST(ExpandTemplate, LeavesEverythingElseAlone)
 {
-    const auto expansion = expand({"%F %PATH %Name %EXT %M %DATE %Time", "100% %% %%f %l %lpat %", "", "  x\t"},
-                                  "C:\\A", {"K.dwg"});
+    const auto expansion =
+        expand({"%F %PATH %Name %EXT %M %DATE %Time", "100% %% %%f %l %lpat %", "", "  x\t"}, "C:\\A", {"K.dwg"});
     EXPECT_EQ(linesOf(expansion),
               (Views{"%F %PATH %Name %EXT %M %DATE %Time", "100% %% %C:\\A\\K.dwg %l %lpat %", "", "  x\t", ".EXIT"}));
 }
@@ -101,8 +98,7 @@ TEST(ExpandTemplate, LeavesEverythingElseAlone)
 TEST(ExpandTemplate, SplitsNamesAtTheLastDot)
 {
     const auto expansion = expand({"[%name][%ext]"}, "/d", {"a.b.dwg", "README", ".dwg", "K.DwG", "x."}, {}, '/');
-    EXPECT_EQ(linesOf(expansion),
-              (Views{"[a.b][dwg]", "[README][]", "[][dwg]", "[K][DwG]", "[x][]", ".EXIT"}));
+    EXPECT_EQ(linesOf(expansion), (Views{"[a.b][dwg]", "[README][]", "[][dwg]", "[K][DwG]", "[x][]", ".EXIT"}));
 }
 
 TEST(ExpandTemplate, JoinsFolderAndNameWithOneSeparator)
@@ -127,8 +123,8 @@ TEST(ExpandTemplate, CarriesNameBytesUnchanged)
     const std::string latin1 = "Ritning \xe5\xe4\xf6 \xff.dwg";
     const std::string broken = "\xc3(\x80\xfe.DXF";
     const auto expansion = expand({"%f", "%name"}, "/m\xe9", {latin1, broken}, "Pr\xf6j", '/');
-    EXPECT_EQ(linesOf(expansion), (Views{"/m\xe9/" + latin1, "Ritning \xe5\xe4\xf6 \xff", "/m\xe9/" + broken,
-                                         "\xc3(\x80\xfe", ".EXIT"}));
+    EXPECT_EQ(linesOf(expansion),
+              (Views{"/m\xe9/" + latin1, "Ritning \xe5\xe4\xf6 \xff", "/m\xe9/" + broken, "\xc3(\x80\xfe", ".EXIT"}));
 }
 
 TEST(ExpandTemplate, RefusesLineBreaksInNamesFolderAndProject)
@@ -192,8 +188,8 @@ TEST(ExpandTemplate, GivesIdenticalBytesForIdenticalInputInMemoryOrStreamed)
         std::string text;
         int count = 0;
     } pieces;
-    EXPECT_FALSE(script::expandTemplate(script::ScriptTemplate{body, false}, "D:\\Jobb", names, "Anl 7",
-                                        fixedClock(), isoFormat, '\\', pieces));
+    EXPECT_FALSE(script::expandTemplate(script::ScriptTemplate{body, false}, "D:\\Jobb", names, "Anl 7", fixedClock(),
+                                        isoFormat, '\\', pieces));
     EXPECT_GT(pieces.count, 1);
     EXPECT_EQ(pieces.text, first.script.bytes());
 }

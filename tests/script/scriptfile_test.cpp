@@ -3,12 +3,11 @@
 #include "scriptfs.h"
 #include "tempdir.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <optional>
 
 namespace fs = std::filesystem;

@@ -5,10 +5,9 @@
 #include "scripttemplate.h"
 #include "tempdir.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -223,10 +222,10 @@ TEST_F(VendrelScriptCommand, ExplainsItselfAndThePlaceholders)
 {
     const Outcome help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find(
-                  "vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS] [--output FILE] TEMPLATE FOLDER "
-                  "[DRAWING...]"),
-              std::string::npos);
+    EXPECT_NE(
+        help.out.find("vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS] [--output FILE] TEMPLATE FOLDER "
+                      "[DRAWING...]"),
+        std::string::npos);
     for (const auto name : script::placeholderNames)
         EXPECT_NE(help.out.find("  " + std::string(name) + " "), std::string::npos) << name;
 }
