@@ -20,6 +20,8 @@
 #include <QFileInfo>
 #include <QLineEdit>
 
+#include <utility>
+
 namespace {
 
 QString fromBytes(const std::string& bytes)

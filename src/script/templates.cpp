@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <utility>
+
 namespace {
 
 QString fromBytes(const std::string& bytes)
