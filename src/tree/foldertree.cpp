@@ -10,6 +10,8 @@
 #include <QGuiApplication>
 
 #include <algorithm>
+#include <cstdint>
+#include <numeric>
 
 namespace {
 
@@ -41,12 +43,21 @@ char asciiLower(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-struct Subfolder
+// The name without regard to case, as bytes that sort like the names should. Most names are ASCII and
+// fold cheaply; other text folds through Unicode; bytes that are no text fold their ASCII letters only.
+std::string sortKeyOf(const std::string& name)
 {
-    QString label;
-    QString sortKey; // case-folded once, so sorting compares plain strings
-    std::string name;
-};
+    const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii)
+    {
+        const QByteArrayView bytes(name.data(), static_cast<qsizetype>(name.size()));
+        if (bytes.isValidUtf8())
+            return QString::fromUtf8(bytes).toCaseFolded().toStdString();
+    }
+    std::string key = name;
+    std::transform(key.begin(), key.end(), key.begin(), asciiLower);
+    return key;
+}
 
 } // namespace
 
@@ -160,28 +171,27 @@ void FolderTree::expandRow(int row)
     if (folder.isEmpty())
         return;
     const std::string path(folder.constData(), static_cast<std::size_t>(folder.size()));
+    BusyPointer busy; // a folder of thousands of subfolders takes a moment to read
     std::optional<std::vector<std::string>> names = m_reader(path);
     if (!names)
         return; // gone, unreadable or unreachable: the node stays without children
 
-    BusyPointer busy;
-    std::vector<Subfolder> subfolders;
-    subfolders.reserve(names->size());
-    for (std::string& name : *names)
-    {
-        QString label = displayName(toBytes(name));
-        QString sortKey = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).toCaseFolded();
-        subfolders.push_back({std::move(label), std::move(sortKey), std::move(name)});
-    }
-    std::sort(subfolders.begin(), subfolders.end(), [](const Subfolder& a, const Subfolder& b) {
-        return a.sortKey != b.sortKey ? a.sortKey < b.sortKey : a.name < b.name;
+    std::vector<std::string>& list = *names;
+    // Keys next to their index: the sort compares neighbouring memory, not strings scattered on the heap.
+    std::vector<std::pair<std::string, std::uint32_t>> order;
+    order.reserve(list.size());
+    for (std::uint32_t i = 0; i < list.size(); ++i)
+        order.emplace_back(sortKeyOf(list[i]), i);
+    std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
+        const int byKey = a.first.compare(b.first);
+        return byKey != 0 ? byKey < 0 : list[a.second] < list[b.second];
     });
 
     int position = row + 1;
     const int level = m_grid.rowOutlineLevel(row) + 1;
-    for (const Subfolder& subfolder : subfolders)
+    for (const auto& [key, i] : order)
     {
-        insertFolderRow(position++, subfolder.label, toBytes(joinFolder(path, subfolder.name)), level);
+        insertFolderRow(position++, displayName(toBytes(list[i])), toBytes(joinFolder(path, list[i])), level);
         insertPlaceholder(position++, level + 1);
     }
     m_grid.setRow(row);
