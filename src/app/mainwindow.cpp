@@ -2,6 +2,8 @@
 
 #include "cadlauncher.h"
 #include "device.h"
+#include "drives.h"
+#include "foldertree.h"
 #include "grid.h"
 #include "initreg.h"
 #include "messagebox.h"
@@ -19,7 +21,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
 
 #include <algorithm>
 
@@ -28,9 +29,6 @@ namespace {
 constexpr std::string_view mainSection = settings::mainSection;
 constexpr int listColumnsBeforeSetUp = 5;
 constexpr int missingColumnWidth = 960;
-
-// The dragged splitter carries this type, so the grids know what was dropped on them.
-const QString draggedControlType = QStringLiteral("application/x-vendrel-control");
 
 QString fromBytes(const std::string& bytes)
 {
@@ -50,6 +48,7 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Vendrel"));
     createControls();
+    createTree();
     createRuns();
 }
 
@@ -110,6 +109,12 @@ void MainWindow::createControls()
     m_txtParamAcad = edit("txtParamAcad");
     m_txtIcad = edit("txtIcad");
     m_txtParamIcad = edit("txtParamIcad");
+}
+
+void MainWindow::createTree()
+{
+    m_drives = std::make_unique<Drives>();
+    m_folderTree = std::make_unique<FolderTree>(*m_fgTree, *m_drives);
 }
 
 void MainWindow::createRuns()
@@ -173,8 +178,8 @@ void MainWindow::load()
     m_fraFileSelection->show();
 
     restoreLastFolder(lastFolder);
-    // TODO(SetupTreeView): the computer row and the drive rows.
-    // TODO(RestoreLastPath): open the tree along the last folder and fill the list from it.
+    m_folderTree->setupTreeView();
+    m_folderTree->restoreLastPath(QByteArray::fromStdString(lastFolder));
     setUpFileListGrid();
     if (QFileInfo(fromBytes(lastFolder)).isDir())
         m_listingFolder = lastFolder;
@@ -327,9 +332,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_picDrag && event->type() == QEvent::MouseButtonPress) {
         auto* drag = new QDrag(m_picDrag);
-        auto* data = new QMimeData;
-        data->setData(draggedControlType, m_picDrag->objectName().toUtf8());
-        drag->setMimeData(data);
+        drag->setMimeData(Grid::widgetDragData(m_picDrag));
         drag->exec(Qt::MoveAction);
         return true;
     }

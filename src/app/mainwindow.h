@@ -10,6 +10,8 @@
 #include <vector>
 
 class CadLauncher;
+class Drives;
+class FolderTree;
 class Grid;
 class QComboBox;
 class QFrame;
@@ -58,6 +60,8 @@ public:
     const std::string& templateFolder() const { return m_templateFolder; }
     void setTemplateFolder(const std::string& folder) { m_templateFolder = folder; }
 
+    // The drive and folder tree over fgTree.
+    FolderTree& folderTree() const { return *m_folderTree; }
     // The template folder and list, and the CAD runs: the commands call their operations.
     ScriptTemplates& scriptTemplates() const { return *m_scriptTemplates; }
     CadLauncher& cadLauncher() const { return *m_cadLauncher; }
@@ -75,6 +79,7 @@ protected:
 
 private:
     void createControls();
+    void createTree();
     void createRuns();
     void setUpFileListGrid();
     void applyColumnWidths();
@@ -85,6 +90,8 @@ private:
     void onSplitterDropped(QWidget* target, QWidget* source, double x);
 
     Settings& m_settings;
+    std::unique_ptr<Drives> m_drives;
+    std::unique_ptr<FolderTree> m_folderTree;
     MainWindowLayout m_layout;
     std::function<bool(const std::string&)> m_deviceCheck;
     std::string m_listingFolder;

@@ -314,9 +314,9 @@ Grid::Grid(QWidget* parent)
     m_view->header()->setSectionsMovable(false);
     m_view->header()->setHighlightSections(false);
     m_view->viewport()->setAcceptDrops(true);
-    m_view->header()->setAcceptDrops(true);
+    m_view->header()->viewport()->setAcceptDrops(true);
     m_view->viewport()->installEventFilter(this);
-    m_view->header()->installEventFilter(this);
+    m_view->header()->viewport()->installEventFilter(this);
 
     m_model->trackRow(&m_current);
     m_model->trackRow(&m_scrollTo);
@@ -449,6 +449,13 @@ void Grid::applyColumns()
         if (width >= 0)
             header->resizeSection(c, twips::toPixels(width, this));
     }
+    // A tree of one column is as wide as its widest shown row, with a scroll bar when that is wider than
+    // the grid, so deep folders are never cut off.
+    const bool fitTree = m_model->outline() && count == 1 && m_colWidthTwips[0] < 0;
+    header->setStretchLastSection(!fitTree);
+    m_view->setTextElideMode(fitTree ? Qt::ElideNone : Qt::ElideRight);
+    if (count > 0)
+        header->setSectionResizeMode(0, fitTree ? QHeaderView::ResizeToContents : QHeaderView::Interactive);
     m_applyingColumns = false;
 }
 
@@ -918,6 +925,13 @@ QMimeData* Grid::widgetDragData(QWidget* source)
 bool Grid::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    QWidget* header = m_view->header()->viewport();
+    if (type == QEvent::MouseButtonRelease && watched == header && m_redraw) {
+        // The header row is part of the grid too.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        emit mouseUp(mouse->button(), mouse->modifiers(), header->mapTo(this, mouse->position().toPoint()));
+        return QWidget::eventFilter(watched, event);
+    }
     if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
         return QWidget::eventFilter(watched, event);
     auto* drop = static_cast<QDropEvent*>(event);

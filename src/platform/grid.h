@@ -119,7 +119,7 @@ public:
 
     // The row under a point of the grid's own coordinates (pixels); -1 below the last row.
     int rowAt(QPoint pos) const;
-    // The view, brought up to date with every change made so far.
+    // The view, brought up to date with every change made so far (while redraw is on).
     QTreeView* view() const;
 
     // Cells are read-only unless the grid is editable; then an edit starts on double click or F2 and

@@ -436,12 +436,19 @@ void GridModel::cellsChanged(int row1, int col1, int row2, int col2)
         if (row1 > row2)
             return;
     }
-    if (!m_shownOutline) {
+    if (!m_shownOutline || row1 == row2) {
         emit dataChanged(indexOfRow(row1, col1), indexOfRow(row2, col2));
         return;
     }
-    for (int r = row1; r <= row2; ++r)
-        emit dataChanged(indexOfRow(r, col1), indexOfRow(r, col2));
+    outlineDataChanged();
+}
+
+void GridModel::outlineDataChanged()
+{
+    // A changed range may span many parents, and one notice per row costs a tree view a search each.
+    // A layout change without moves makes it repaint everything once instead.
+    emit layoutAboutToBeChanged();
+    emit layoutChanged();
 }
 
 void GridModel::announceAllData()
@@ -457,15 +464,7 @@ void GridModel::announceAllData()
         emit dataChanged(index(0, 0), index(m_shownRows - 1, m_shownCols - 1));
         return;
     }
-    // One notice per parent: a range must not cross parents.
-    for (int p = -1; p < m_shownRows; ++p) {
-        const int first = m_childStart[static_cast<size_t>(p + 1)];
-        const int end = m_childStart[static_cast<size_t>(p + 2)];
-        if (end > first) {
-            emit dataChanged(createIndex(0, 0, quintptr(p + 1)),
-                             createIndex(end - first - 1, m_shownCols - 1, quintptr(p + 1)));
-        }
-    }
+    outlineDataChanged();
 }
 
 GridModel::Announced GridModel::announce()

@@ -149,6 +149,7 @@ private:
     void rowsDropped(int from, int count);
     void takeSnapshot();
     void announceAllData();
+    void outlineDataChanged();
     int presentedRow(const QModelIndex& index) const; // model row as last announced, -1 when invalid
 
     std::vector<Row> m_rows;

@@ -277,6 +277,11 @@ void tst_Grid::collapsedStateFollowsBothWays()
     view->expand(indexOfRow(grid, 3));
     QVERIFY(!grid.isCollapsed(3));
 
+    // Restyling many rows at once keeps what is open.
+    grid.setCellBold(0, 0, grid.rows() - 1, 0, true);
+    QVERIFY(grid.view()->isExpanded(indexOfRow(grid, 3)));
+    QVERIFY(grid.view()->model()->data(indexOfRow(grid, 4), Qt::FontRole).value<QFont>().bold());
+
     // Collapsed rows keep their state across a rebuild of the view's structure.
     grid.insertRow(3);
     grid.setRowOutlineLevel(3, 2);
@@ -465,6 +470,9 @@ void tst_Grid::multiSelectionTopToBottom()
     QCOMPARE(ups.at(0).at(0).value<Qt::MouseButton>(), Qt::RightButton);
     QCOMPARE(grid.rowAt(ups.at(0).at(2).toPoint()), -1);
     QCOMPARE(grid.rowAt(ups.at(1).at(2).toPoint()), 8);
+    QTest::mouseClick(grid.view()->header()->viewport(), Qt::RightButton, {}, QPoint(40, 5));
+    QCOMPARE(ups.size(), 3);
+    QCOMPARE(grid.rowAt(ups.at(2).at(2).toPoint()), 0);
     QCOMPARE(grid.selectedRows(), 3);
 
     // Marking all and none through ranges, as the list's commands do.
