@@ -1,10 +1,19 @@
 # One target that every Vendrel target links: language level, warnings and the Qt defines.
 add_library(vendrel_options INTERFACE)
 target_compile_features(vendrel_options INTERFACE cxx_std_20)
-target_compile_options(vendrel_options INTERFACE
-    -Wall -Wextra -Wpedantic -Wold-style-cast -Wnon-virtual-dtor)
-if(VENDREL_WERROR)
-    target_compile_options(vendrel_options INTERFACE -Werror)
+if(MSVC)
+    # A Windows build with Visual C++: its own spelling of the same strictness, sources in UTF-8.
+    target_compile_options(vendrel_options INTERFACE /W4 /permissive- /Zc:__cplusplus /utf-8)
+    target_compile_definitions(vendrel_options INTERFACE _CRT_SECURE_NO_WARNINGS)
+    if(VENDREL_WERROR)
+        target_compile_options(vendrel_options INTERFACE /WX)
+    endif()
+else()
+    target_compile_options(vendrel_options INTERFACE
+        -Wall -Wextra -Wpedantic -Wold-style-cast -Wnon-virtual-dtor)
+    if(VENDREL_WERROR)
+        target_compile_options(vendrel_options INTERFACE -Werror)
+    endif()
 endif()
 target_compile_definitions(vendrel_options INTERFACE
     QT_NO_CAST_FROM_ASCII QT_NO_CONTEXTLESS_CONNECT QT_USE_QSTRINGBUILDER

@@ -4,8 +4,10 @@ if(NOT GTest_FOUND AND EXISTS /usr/src/googletest/CMakeLists.txt)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-    add_library(GTest::gtest ALIAS gtest)
-    add_library(GTest::gtest_main ALIAS gtest_main)
+    if(NOT TARGET GTest::gtest) # newer googletest sources define the aliases themselves
+        add_library(GTest::gtest ALIAS gtest)
+        add_library(GTest::gtest_main ALIAS gtest_main)
+    endif()
 endif()
 
 set(VENDREL_TEST_ENVIRONMENT
@@ -15,6 +17,11 @@ set(VENDREL_TEST_ENVIRONMENT
     ASAN_OPTIONS=detect_leaks=1
     LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp)
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/runtime)
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+    # Windows programs run under Wine in a Wine folder of the build's own, never the user's.
+    set(VENDREL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+    list(APPEND VENDREL_TEST_ENVIRONMENT WINEPREFIX=${VENDREL_WINEPREFIX} WINEDEBUG=-all)
+endif()
 
 # vendrel_add_test(name SOURCES ... LIBS ... [TIMEOUT s])
 # One program is one CTest test; GoogleTest programs get gtest_main unless they bring a main.

@@ -102,7 +102,11 @@ std::string Registry::readString(Hive hive, std::string_view keyPath, std::strin
 
 void Registry::writeString(Hive hive, std::string_view keyPath, std::string_view name, std::string_view text)
 {
-    set(hive, keyPath, name, REG_SZ, text); // no terminating NUL, as the settings were always written
+    // No terminating NUL, as the settings were always written. RegSetValueExA adds one to a text whose
+    // next byte in memory is a NUL (so does RegSetValueExW); a non-NUL byte there keeps the length exact.
+    std::string guarded(text);
+    guarded.push_back('\x01');
+    set(hive, keyPath, name, REG_SZ, std::string_view(guarded.data(), text.size()));
 }
 
 std::int32_t Registry::readDword(Hive hive, std::string_view keyPath, std::string_view name) const

@@ -1,6 +1,7 @@
 // Runs the built vendrel-script program as a user would.
 
 #include "expandtemplate.h"
+#include "paths.h"
 #include "scripttemplate.h"
 #include "tempdir.h"
 
@@ -93,8 +94,9 @@ TEST_F(VendrelScriptCommand, WritesTheSameBytesAsTheEngine)
     const Outcome toStdout = run({mall, "/Projekt/A1", "K01.dwg", "K02.DWG"});
     EXPECT_EQ(toStdout.exitCode, 0) << toStdout.err;
     EXPECT_EQ(toStdout.out, expected.script.bytes());
-    EXPECT_EQ(toStdout.out, "_.OPEN /Projekt/A1/K01.dwg\r\n_.QSAVE _.CLOSE\r\n"
-                            "_.OPEN /Projekt/A1/K02.DWG\r\n_.QSAVE _.CLOSE\r\n.EXIT\r\n");
+    const std::string joint(1, script::nativeSeparator());
+    EXPECT_EQ(toStdout.out, "_.OPEN /Projekt/A1" + joint + "K01.dwg\r\n_.QSAVE _.CLOSE\r\n"
+                            "_.OPEN /Projekt/A1" + joint + "K02.DWG\r\n_.QSAVE _.CLOSE\r\n.EXIT\r\n");
 
     // Names from standard input: a CR before the LF is no part of the name, blank lines name nothing.
     const Outcome fromStdin = run({mall, "/Projekt/A1"}, "K01.dwg\r\n\nK02.DWG");
