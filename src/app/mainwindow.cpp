@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "device.h"
+#include "filelist.h"
 #include "grid.h"
 #include "initreg.h"
 #include "messagebox.h"
@@ -76,6 +77,10 @@ void MainWindow::createControls()
     m_fgFiles->setFixedRows(1);
     m_fgFiles->setCols(listColumnsBeforeSetUp);
     m_fgFiles->setSelectionMode(Grid::SelectionMode::ListMulti);
+    m_fileList = new FileList(*m_fgFiles, *m_fgTree, m_listingFolder, this);
+    // TODO(SetupTreeView): the folder tree refills the list through m_fileList->fillFileList().
+    // TODO(popup): the list's menu, "Markera alla" (901) and "Avmarkera alla" (902), at
+    // FileList::contextMenuRequested.
 
     connect(m_fgTree, &Grid::dragDrop, this,
             [this](QWidget* source, int x, int) { onSplitterDropped(m_fgTree, source, x); });
@@ -100,6 +105,7 @@ void MainWindow::createControls()
     m_txtParamAcad = edit("txtParamAcad");
     m_txtIcad = edit("txtIcad");
     m_txtParamIcad = edit("txtParamIcad");
+    m_fileList->connectFilterBox(*m_combo1);
 }
 
 void MainWindow::load()
@@ -148,7 +154,7 @@ void MainWindow::load()
     // TODO(RefreshTemplateList)
 
     m_combo1->setEditText(fromBytes(m_settings.read("LastPattern")));
-    // TODO(FillFileList)
+    m_fileList->applyFilterPattern(m_combo1->currentText());
 
     m_txtParamAcad->setText(fromBytes(m_settings.read("ParametersAcad")));
     m_txtParamIcad->setText(fromBytes(m_settings.read("ParametersIcad")));

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+class FileList;
 class Grid;
 class QComboBox;
 class QFrame;
@@ -38,6 +39,8 @@ public:
     // The controls, for the parts of the program that work on them.
     Grid* fgTree() const { return m_fgTree; }
     Grid* fgFiles() const { return m_fgFiles; }
+    // The drawing list over fgFiles: its fill, filter and marks.
+    FileList* fileList() const { return m_fileList; }
     QFrame* fraFileSelection() const { return m_fraFileSelection; }
     QLabel* picDrag() const { return m_picDrag; }
     QComboBox* combo1() const { return m_combo1; }
@@ -84,6 +87,7 @@ private:
     Grid* m_fgTree = nullptr;
     QLabel* m_picDrag = nullptr;
     Grid* m_fgFiles = nullptr;
+    FileList* m_fileList = nullptr;
     QComboBox* m_combo1 = nullptr;
     QComboBox* m_cboScr = nullptr;
     QLineEdit* m_txtAcad = nullptr;

@@ -1,0 +1,10 @@
+# Listing a folder's files with their sizes and times: plain C++, built also without Qt.
+add_library(vendrel_filelisting STATIC ${CMAKE_CURRENT_LIST_DIR}/filelisting.h)
+if(WIN32)
+    target_sources(vendrel_filelisting PRIVATE ${CMAKE_CURRENT_LIST_DIR}/filelisting_win.cpp)
+else()
+    target_sources(vendrel_filelisting PRIVATE ${CMAKE_CURRENT_LIST_DIR}/filelisting_posix.cpp)
+endif()
+set_target_properties(vendrel_filelisting PROPERTIES AUTOMOC OFF AUTORCC OFF)
+target_include_directories(vendrel_filelisting PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(vendrel_filelisting PRIVATE vendrel_options)
