@@ -8,7 +8,6 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLineEdit>
-
 #include <algorithm>
 #include <optional>
 
@@ -158,8 +157,7 @@ void FileList::fillFileList()
     for (const ListedFile& file : *files) {
         const QString name = displayName(file.name);
         const QString row = u"-1\t" + name + u'\t' + texts.dateText(file.mtime) + u'\t' +
-                            texts.typeText(lastThree(name).toString().toLower()) + u'\t' +
-                            texts.sizeText(file.size) + u'\t';
+                            texts.typeText(lastThree(name)) + u'\t' + texts.sizeText(file.size) + u'\t';
         m_files.addItem(row);
         const int added = m_files.rows() - 1;
         m_files.setRowData(added, QByteArray(file.name.data(), qsizetype(file.name.size())));

@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QPoint>
 #include <QString>
-
 #include <optional>
 #include <string>
 #include <vector>

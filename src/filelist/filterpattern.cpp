@@ -4,7 +4,6 @@
 
 #include <QList>
 #include <QString>
-
 #include <algorithm>
 
 namespace {
@@ -25,8 +24,7 @@ bool isAscii(std::string_view bytes)
 
 // The usual one-step-back wildcard walk: on a mismatch only the last "*" takes one more character, so the
 // work is bounded by name length times pattern length (no nested backtracking).
-template<typename Name>
-bool globMatch(const std::vector<char32_t>& pattern, const Name& name, std::size_t nameLength)
+template <typename Name> bool globMatch(const std::vector<char32_t>& pattern, const Name& name, std::size_t nameLength)
 {
     std::size_t i = 0;
     std::size_t j = 0;

@@ -16,9 +16,9 @@ inline constexpr std::string_view charactersNotInFileNames{"/\0", 2};
 
 struct ListedFile
 {
-    std::string name;        // the bytes the file system gave
-    std::int64_t size = 0;   // bytes
-    std::int64_t mtime = 0;  // last write, seconds since 1970-01-01 UTC
+    std::string name;       // the bytes the file system gave
+    std::int64_t size = 0;  // bytes
+    std::int64_t mtime = 0; // last write, seconds since 1970-01-01 UTC
 };
 
 // The files lying directly in a folder whose names the filter accepts, with their sizes and last-write times,

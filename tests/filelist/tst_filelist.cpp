@@ -15,13 +15,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
-
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 

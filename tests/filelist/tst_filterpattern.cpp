@@ -2,9 +2,7 @@
 #include "filterpattern.h"
 
 #include <QString>
-
 #include <gtest/gtest.h>
-
 #include <string>
 
 namespace {
@@ -50,7 +48,7 @@ TEST(FilterPattern, SeveralPatternsAnyOfThem)
 
 TEST(FilterPattern, NonAsciiNamesAndBytesThatAreNoText)
 {
-    EXPECT_TRUE(matches(u"ö*.dwg", "\xc3\x96versikt.dwg"));   // Ö folds to ö
+    EXPECT_TRUE(matches(u"ö*.dwg", "\xc3\x96versikt.dwg"));       // Ö folds to ö
     EXPECT_TRUE(matches(u"?versikt.dwg", "\xc3\x96versikt.dwg")); // one character, two bytes
     EXPECT_FALSE(matches(u"??versikt.dwg", "\xc3\x96versikt.dwg"));
     EXPECT_TRUE(matches(u"*.dwg", "\xff\xfe.dwg"));
