@@ -125,6 +125,7 @@ void FileList::connectFilterBox(QComboBox& box)
             m_editedText = text;
         });
     }
+    // Enter in the box reports the text just typed as chosen: the last keystroke has listed it already.
     connect(&box, &QComboBox::textActivated, this, [this](const QString& text) {
         const bool listed = m_editedText && *m_editedText == text;
         if (!listed)
