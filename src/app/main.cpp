@@ -1,4 +1,6 @@
+#include "appicon.h"
 #include "mainwindow.h"
+#include "programfolder.h"
 #include "registry.h"
 #include "settings.h"
 
@@ -10,8 +12,11 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QString::fromLatin1(settings::companyName.data(), settings::companyName.size()));
     QApplication::setApplicationName(QString::fromLatin1(settings::productName.data(), settings::productName.size()));
 
+    QApplication::setWindowIcon(applicationIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("vendrel"));
+
     Registry registry(Registry::defaultUserStore());
-    Settings settings(registry, QApplication::applicationDirPath().toStdString());
+    Settings settings(registry, programFolder(QApplication::applicationDirPath()));
     MainWindow window(settings);
     window.load();
     window.show();

@@ -1,11 +1,15 @@
 #include "mainwindow.h"
 
+#include "cadlauncher.h"
 #include "device.h"
+#include "drives.h"
 #include "filelist.h"
+#include "foldertree.h"
 #include "grid.h"
 #include "initreg.h"
 #include "messagebox.h"
 #include "settings.h"
+#include "templates.h"
 #include "twips.h"
 
 #include <QApplication>
@@ -13,10 +17,13 @@
 #include <QDir>
 #include <QComboBox>
 #include <QDrag>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+
+#include <algorithm>
 
 namespace {
 
@@ -42,6 +49,8 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Vendrel"));
     createControls();
+    createTree();
+    createRuns();
 }
 
 MainWindow::~MainWindow() = default;
@@ -78,7 +87,6 @@ void MainWindow::createControls()
     m_fgFiles->setCols(listColumnsBeforeSetUp);
     m_fgFiles->setSelectionMode(Grid::SelectionMode::ListMulti);
     m_fileList = new FileList(*m_fgFiles, *m_fgTree, m_listingFolder, this);
-    // TODO(SetupTreeView): the folder tree refills the list through m_fileList->fillFileList().
     // TODO(popup): the list's menu, "Markera alla" (901) and "Avmarkera alla" (902), at
     // FileList::contextMenuRequested.
 
@@ -106,6 +114,41 @@ void MainWindow::createControls()
     m_txtIcad = edit("txtIcad");
     m_txtParamIcad = edit("txtParamIcad");
     m_fileList->connectFilterBox(*m_combo1);
+}
+
+void MainWindow::createTree()
+{
+    m_drives = std::make_unique<Drives>();
+    m_folderTree = std::make_unique<FolderTree>(*m_fgTree, *m_drives);
+    m_folderTree->setFillFileList([this] { m_fileList->fillFileList(); });
+}
+
+void MainWindow::createRuns()
+{
+    ScriptTemplates::Wiring templates;
+    templates.window = this;
+    templates.cboScr = m_cboScr;
+    templates.settings = &m_settings;
+    templates.templateFolder = [this] { return m_templateFolder; };
+    templates.setTemplateFolder = [this](const std::string& folder) { m_templateFolder = folder; };
+    // TODO(BuildCommandBars): setControlTexts finds the bar controls 910 and 911 by id.
+    templates.arrange = [this] { arrangeMainWindow(); };
+    m_scriptTemplates = std::make_unique<ScriptTemplates>(std::move(templates));
+
+    CadLauncher::Wiring runs;
+    runs.window = this;
+    runs.settings = &m_settings;
+    runs.templates = m_scriptTemplates.get();
+    runs.acad = {m_txtAcad, m_txtParamAcad};
+    runs.icad = {m_txtIcad, m_txtParamIcad};
+    runs.markedDrawings = [this] { return markedDrawings(); };
+    runs.listingFolder = [this] { return m_listingFolder; };
+    m_cadLauncher = std::make_unique<CadLauncher>(std::move(runs));
+}
+
+std::vector<std::string> MainWindow::markedDrawings() const
+{
+    return m_fileList->markedDrawings();
 }
 
 void MainWindow::load()
@@ -136,22 +179,14 @@ void MainWindow::load()
     m_fraFileSelection->show();
 
     restoreLastFolder(lastFolder);
-    // TODO(SetupTreeView): the computer row and the drive rows.
-    // TODO(RestoreLastPath): open the tree along the last folder and fill the list from it.
+    m_folderTree->setupTreeView();
+    m_folderTree->restoreLastPath(QByteArray::fromStdString(lastFolder));
     setUpFileListGrid();
     if (QFileInfo(fromBytes(lastFolder)).isDir())
         m_listingFolder = lastFolder;
 
-    std::string acad = m_settings.read("ProgramAcad");
-    // TODO(FindAutoCadProgram): when acad is empty or no such file exists, then TODO(FindAutoCadLtProgram).
-    m_txtAcad->setText(fromBytes(acad));
-    std::string icad = m_settings.read("ProgramIcad");
-    // TODO(FindIntelliCadProgram): when icad is empty or no such file exists.
-    m_txtIcad->setText(fromBytes(icad));
-
-    m_templateFolder = m_settings.read("RdsDir");
-    m_cboScr->setEditText(fromBytes(m_settings.read("LastTemplate")));
-    // TODO(RefreshTemplateList)
+    m_cadLauncher->loadProgramsAtStart();
+    m_scriptTemplates->loadAtStart();
 
     m_combo1->setEditText(fromBytes(m_settings.read("LastPattern")));
     m_fileList->applyFilterPattern(m_combo1->currentText());

@@ -5,14 +5,20 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
+class CadLauncher;
+class Drives;
 class FileList;
+class FolderTree;
 class Grid;
 class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class ScriptTemplates;
 class Settings;
 
 // frmMain: the one window of the program. It owns every control for its whole life, fills them from the
@@ -57,6 +63,14 @@ public:
     const std::string& templateFolder() const { return m_templateFolder; }
     void setTemplateFolder(const std::string& folder) { m_templateFolder = folder; }
 
+    // The drive and folder tree over fgTree.
+    FolderTree& folderTree() const { return *m_folderTree; }
+    // The template folder and list, and the CAD runs: the commands call their operations.
+    ScriptTemplates& scriptTemplates() const { return *m_scriptTemplates; }
+    CadLauncher& cadLauncher() const { return *m_cadLauncher; }
+    // The names of the marked drawings, top to bottom, as the file system's exact bytes.
+    std::vector<std::string> markedDrawings() const;
+
     const MainWindowLayout& layoutGeometry() const { return m_layout; }
     double treeWidth() const { return m_layout.tree.width; }
     void setTreeWidth(double twips);
@@ -68,6 +82,8 @@ protected:
 
 private:
     void createControls();
+    void createTree();
+    void createRuns();
     void setUpFileListGrid();
     void applyColumnWidths();
     void restoreLastFolder(std::string& lastFolder);
@@ -77,11 +93,15 @@ private:
     void onSplitterDropped(QWidget* target, QWidget* source, double x);
 
     Settings& m_settings;
+    std::unique_ptr<Drives> m_drives;
+    std::unique_ptr<FolderTree> m_folderTree;
     MainWindowLayout m_layout;
     std::function<bool(const std::string&)> m_deviceCheck;
     std::string m_listingFolder;
     std::string m_templateFolder;
     bool m_closed = false;
+    std::unique_ptr<ScriptTemplates> m_scriptTemplates;
+    std::unique_ptr<CadLauncher> m_cadLauncher;
 
     QFrame* m_fraFileSelection = nullptr;
     Grid* m_fgTree = nullptr;

@@ -449,6 +449,13 @@ void Grid::applyColumns()
         if (width >= 0)
             header->resizeSection(c, twips::toPixels(width, this));
     }
+    // A tree of one column is as wide as its widest shown row, with a scroll bar when that is wider than
+    // the grid, so deep folders are never cut off.
+    const bool fitTree = m_model->outline() && count == 1 && m_colWidthTwips[0] < 0;
+    header->setStretchLastSection(!fitTree);
+    m_view->setTextElideMode(fitTree ? Qt::ElideNone : Qt::ElideRight);
+    if (count > 0)
+        header->setSectionResizeMode(0, fitTree ? QHeaderView::ResizeToContents : QHeaderView::Interactive);
     m_applyingColumns = false;
 }
 

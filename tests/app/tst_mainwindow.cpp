@@ -1,4 +1,5 @@
 // The main window's load and close sequences against real settings files.
+#include "foldertree.h"
 #include "grid.h"
 #include "mainwindow.h"
 #include "messagebox.h"
@@ -156,6 +157,19 @@ private slots:
         auto window = loaded();
         QVERIFY(m_shown.isEmpty());
         QCOMPARE(window->listingFolder(), QDir::currentPath().toStdString());
+    }
+
+    void theTreeReopensTheLastFolder()
+    {
+        const QString folder = m_dir.filePath(QStringLiteral("Jobb/Kv Ugglan"));
+        QDir().mkpath(folder + QStringLiteral("/Plan 1"));
+        write("LastPath", folder.toUtf8().constData(), "Main");
+        auto window = loaded();
+        QCOMPARE(window->folderTree().currentFolder(), folder.toUtf8());
+        const int row = window->fgTree()->row();
+        QVERIFY(window->fgTree()->isCellBold(row, 0));
+        QCOMPARE(window->fgTree()->textMatrix(0, 0), QStringLiteral("Den här datorn"));
+        QCOMPARE(window->listingFolder(), folder.toStdString());
     }
 
     void closeWritesTheWorkingState()

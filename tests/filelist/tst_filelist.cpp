@@ -421,8 +421,15 @@ private slots:
         QCOMPARE(window.fgFiles()->textMatrix(1, 1), QStringLiteral("x.dxf"));
         QCOMPARE(window.fgFiles()->textMatrix(0, 1), QStringLiteral("Namn"));
 
-        QTest::keyClicks(window.combo1()->lineEdit(), QStringLiteral(";*.dwg"));
+        // The tree refills the list: Space over its current row, the last folder.
+        makeFile(last + "/w\xff.dxf");
+        QTest::keyClick(window.fgTree()->view(), Qt::Key_Space);
         QCOMPARE(window.fgFiles()->rows(), 3);
+        window.fileList()->selectAllFiles();
+        QCOMPARE(window.markedDrawings(), (Names{"w\xff.dxf", "x.dxf"}));
+
+        QTest::keyClicks(window.combo1()->lineEdit(), QStringLiteral(";*.dwg"));
+        QCOMPARE(window.fgFiles()->rows(), 4);
         window.close();
         QCOMPARE(settings.read("LastPattern"), std::string("*.dxf;*.dwg"));
     }

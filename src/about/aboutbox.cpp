@@ -1,0 +1,288 @@
+#include "aboutbox.h"
+
+#include "appicon.h"
+#include "captionlabel.h"
+#include "texts.h"
+#include "toolbarcolour.h"
+#include "twips.h"
+#include "version.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QUrl>
+
+namespace {
+
+// The client area and every control's place in it, in twips.
+constexpr int clientWidth = 7035;
+constexpr int clientHeight = 2625;
+
+struct Place
+{
+    const char* name;
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+constexpr Place places[] = {
+    {"picBanner", 0, 0, 840, clientHeight},
+    {"imgIcon", 1080, 240, 480, 480},
+    {"lblTitle", 1740, 180, 4200, 300},
+    {"lblVersion", 1740, 480, 4200, 240},
+    {"lblDescription", 1740, 720, 5100, 240},
+    {"Line1", 1080, 1095, 5805, 30},
+    {"lblDisclaimer", 1080, 1215, 4440, 420},
+    {"lblCopyright", 1080, 1680, 4440, 240},
+    {"LblMail", 1080, 2265, 1860, 240},
+    {"Lblwww", 3060, 2265, 2520, 240},
+    {"cmdSysInfo", 5640, 1680, 1245, 345},
+    {"cmdOK", 5640, 2130, 1245, 345},
+};
+
+const QColor linkColour(0, 0, 255);
+const QColor lineDark(128, 128, 128);
+const QColor lineLight(255, 255, 255);
+
+// Tahoma where the system has it; otherwise the nearest sans serif it does have.
+QFont tahoma(double points, bool bold = false)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+// The decorative column at the left edge: a strip of drafting paper in the icon's blue.
+class BannerPicture final : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        QLinearGradient ground(0, 0, 0, height());
+        ground.setColorAt(0, QColor(0x3a, 0x7b, 0xc8));
+        ground.setColorAt(1, QColor(0x1b, 0x4a, 0x8a));
+        painter.fillRect(rect(), ground);
+
+        const int step = qMax(4, width() / 7);
+        painter.setPen(QColor(255, 255, 255, 28));
+        for (int x = step / 2; x < width(); x += step)
+            painter.drawLine(x, 0, x, height());
+        for (int y = step / 2; y < height(); y += step)
+            painter.drawLine(0, y, width(), y);
+
+        // A stack of sheets, the drawings a run works through.
+        painter.setRenderHint(QPainter::Antialiasing);
+        const int sheetWidth = width() * 5 / 9;
+        const int sheetHeight = sheetWidth * 4 / 3;
+        const int offset = qMax(2, width() / 14);
+        for (int i = 2; i >= 0; --i) {
+            const QRectF sheet(width() / 2.0 - sheetWidth / 2.0 + (i - 1) * offset,
+                               height() - sheetHeight - width() / 3.0 - i * offset, sheetWidth, sheetHeight);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor(255, 255, 255, i == 0 ? 235 : 90));
+            painter.drawRoundedRect(sheet, 2, 2);
+        }
+    }
+};
+
+// Line1: the etched separator, a dark grey line with a white one just below it.
+class EtchedLine final : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setPen(lineDark);
+        painter.drawLine(0, 0, width() - 1, 0);
+        painter.setPen(lineLight);
+        painter.drawLine(0, 1, width() - 1, 1);
+    }
+};
+
+CaptionLabel* newLabel(QWidget* parent, const QFont& font)
+{
+    auto* label = new CaptionLabel(parent);
+    label->setFont(font);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+} // namespace
+
+void CaptionLabel::setCaption(const QString& caption)
+{
+    m_caption = caption;
+    setText(about::shownText(caption));
+}
+
+namespace about {
+
+bool openWithDefaultHandler(const QUrl& url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+QUrl webLink(const QString& shown)
+{
+    const QUrl url(shown);
+    if (!url.scheme().isEmpty())
+        return url;
+    return QUrl(QStringLiteral("https://") + shown);
+}
+
+} // namespace about
+
+AboutBox::AboutBox(QWidget* owner, const QColor& toolbarFaceColour)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowCloseButtonHint),
+      m_openUrl(about::openWithDefaultHandler), m_startProgram(about::startDetached)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setModal(true);
+    createControls();
+    placeControls();
+    load(toolbarFaceColour);
+}
+
+AboutBox::~AboutBox() = default;
+
+void AboutBox::setUrlOpener(about::UrlOpener opener)
+{
+    m_openUrl = std::move(opener);
+}
+
+void AboutBox::setProgramStarter(about::ProgramStarter starter)
+{
+    m_startProgram = std::move(starter);
+}
+
+void AboutBox::createControls()
+{
+    m_picBanner = new BannerPicture(this);
+    m_imgIcon = new QLabel(this);
+    m_imgIcon->setAlignment(Qt::AlignCenter);
+
+    m_lblTitle = newLabel(this, tahoma(9.75, true));
+    m_lblVersion = newLabel(this, tahoma(8.25));
+    m_lblDescription = newLabel(this, tahoma(8.25));
+    m_line1 = new EtchedLine(this);
+    m_lblDisclaimer = newLabel(this, tahoma(6.75));
+    m_lblDisclaimer->setWordWrap(true);
+    m_lblCopyright = newLabel(this, tahoma(6.75));
+
+    m_lblMail = newLabel(this, tahoma(8.25));
+    m_lblwww = newLabel(this, tahoma(8.25));
+    for (CaptionLabel* link : {m_lblMail, m_lblwww}) {
+        QPalette palette = link->palette();
+        palette.setColor(QPalette::WindowText, linkColour);
+        link->setPalette(palette);
+        link->setCursor(Qt::PointingHandCursor);
+        link->installEventFilter(this);
+    }
+
+    m_cmdSysInfo = new QPushButton(about::texts::systemInfo, this);
+    m_cmdSysInfo->setFont(tahoma(8.25));
+    m_cmdSysInfo->setAutoDefault(false);
+    connect(m_cmdSysInfo, &QPushButton::clicked, this, [this] { about::startSysInfo(this, m_startProgram); });
+
+    m_cmdOK = new QPushButton(about::texts::ok, this);
+    m_cmdOK->setFont(tahoma(8.25));
+    // Default button: Enter closes the box; QDialog takes Esc as its cancel.
+    m_cmdOK->setDefault(true);
+    connect(m_cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+
+    m_picBanner->setObjectName(QStringLiteral("picBanner"));
+    m_imgIcon->setObjectName(QStringLiteral("imgIcon"));
+    m_lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    m_lblVersion->setObjectName(QStringLiteral("lblVersion"));
+    m_lblDescription->setObjectName(QStringLiteral("lblDescription"));
+    m_line1->setObjectName(QStringLiteral("Line1"));
+    m_lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
+    m_lblCopyright->setObjectName(QStringLiteral("lblCopyright"));
+    m_lblMail->setObjectName(QStringLiteral("LblMail"));
+    m_lblwww->setObjectName(QStringLiteral("Lblwww"));
+    m_cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
+    m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
+
+    // Tab order as the box reads: OK first, so Enter and Esc act on it at once.
+    setTabOrder(m_cmdOK, m_cmdSysInfo);
+    m_cmdOK->setFocus();
+}
+
+void AboutBox::placeControls()
+{
+    const double dpi = twips::logicalDpi(parentWidget() ? parentWidget() : this);
+    auto pixels = [dpi](int value) { return twips::toPixels(value, dpi); };
+    for (const Place& place : places) {
+        if (auto* control = findChild<QWidget*>(QLatin1String(place.name), Qt::FindDirectChildrenOnly))
+            control->setGeometry(pixels(place.left), pixels(place.top), pixels(place.width), pixels(place.height));
+    }
+    setFixedSize(pixels(clientWidth), pixels(clientHeight));
+}
+
+void AboutBox::load(const QColor& toolbarFaceColour)
+{
+    const about::Version version = about::programVersion();
+    const QString title = about::applicationTitle();
+    m_lblVersion->setCaption(about::versionText(version));
+    m_lblTitle->setCaption(title);
+    m_lblDescription->setCaption(about::texts::description);
+    m_lblCopyright->setCaption(about::labelCaption(about::texts::copyright));
+    m_lblDisclaimer->setCaption(about::texts::disclaimer);
+    m_lblMail->setCaption(about::texts::mailAddress);
+    m_lblwww->setCaption(about::texts::webAddress);
+    setWindowTitle(about::texts::windowTitlePrefix + title);
+
+    QIcon icon = parentWidget() ? parentWidget()->window()->windowIcon() : QApplication::windowIcon();
+    if (icon.isNull())
+        icon = applicationIcon();
+    setWindowIcon(icon);
+    const int iconSize = m_imgIcon->width();
+    m_imgIcon->setPixmap(icon.pixmap(QSize(iconSize, iconSize), devicePixelRatio()));
+
+    applyToolbarColour(this, toolbarFaceColour);
+}
+
+bool AboutBox::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease && (watched == m_lblMail || watched == m_lblwww)) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const auto* label = static_cast<QWidget*>(watched);
+        if (label->rect().contains(mouse->position().toPoint())) {
+            // The mail link answers a click (the left button); the web link any button let go over it.
+            if (watched == m_lblwww)
+                openLink(about::webLink(m_lblwww->text()));
+            else if (mouse->button() == Qt::LeftButton)
+                openLink(about::mailLink(m_lblMail->text(), about::programVersion()));
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void AboutBox::openLink(const QUrl& url)
+{
+    // What the system does with an address it cannot handle is the system's to show; the box stays open.
+    m_openUrl(url);
+}
+
+void showAboutBox(QWidget* owner, const QColor& toolbarFaceColour)
+{
+    AboutBox box(owner, toolbarFaceColour);
+    box.exec();
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The separator between a folder and a name on this platform.
+#ifdef _WIN32
+inline constexpr char folderSeparator = '\\';
+#else
+inline constexpr char folderSeparator = '/';
+#endif
+
+// The names of the direct subfolders of a folder, as the bytes the file system gave, in the file system's
+// order. Hidden folders (a name beginning with "." and, on Windows, the hidden attribute) are left out;
+// a link to a folder counts as a folder. Nothing when the folder cannot be opened or read to its end.
+std::optional<std::vector<std::string>> readSubfolderNames(const std::string& folder);
+
+// folder and name with one separator between them ("/" + "usr" is "/usr", "c:" + "x" is "c:\x").
+std::string joinFolder(std::string_view folder, std::string_view name);

@@ -1,0 +1,58 @@
+#include "folders.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+class DirHandle
+{
+public:
+    explicit DirHandle(const std::string& path) : m_dir(opendir(path.c_str())) {}
+    ~DirHandle()
+    {
+        if (m_dir)
+            closedir(m_dir);
+    }
+    DirHandle(const DirHandle&) = delete;
+    DirHandle& operator=(const DirHandle&) = delete;
+    DIR* get() const { return m_dir; }
+
+private:
+    DIR* m_dir;
+};
+
+} // namespace
+
+std::optional<std::vector<std::string>> readSubfolderNames(const std::string& folder)
+{
+    DirHandle dir(folder);
+    if (!dir.get())
+        return std::nullopt;
+    const int fd = dirfd(dir.get());
+    std::vector<std::string> names;
+    for (;;)
+    {
+        errno = 0;
+        const dirent* entry = readdir(dir.get());
+        if (!entry)
+            break;
+        const char* name = entry->d_name;
+        if (name[0] == '.')
+            continue; // ".", ".." and hidden folders
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN)
+        {
+            struct stat info;
+            isFolder = fstatat(fd, name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+        }
+        if (isFolder)
+            names.emplace_back(name);
+    }
+    // A listing cut short (a server gone, a stale handle) is no listing: the caller shows nothing.
+    if (errno != 0)
+        return std::nullopt;
+    return names;
+}

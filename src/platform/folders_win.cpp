@@ -1,0 +1,29 @@
+#include "folders.h"
+
+#include <windows.h>
+
+std::optional<std::vector<std::string>> readSubfolderNames(const std::string& folder)
+{
+    WIN32_FIND_DATAA data;
+    const std::string pattern = joinFolder(folder, "*");
+    const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HANDLE find = FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &data, FindExSearchLimitToDirectories, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH);
+    const DWORD openError = find == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    SetErrorMode(previousMode);
+    if (find == INVALID_HANDLE_VALUE) // an empty drive root has not even "." to find
+        return openError == ERROR_FILE_NOT_FOUND ? std::optional(std::vector<std::string>{}) : std::nullopt;
+    std::vector<std::string> names;
+    do
+    {
+        const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        const bool hidden = (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+        if (isFolder && !hidden && data.cFileName[0] != '.')
+            names.emplace_back(data.cFileName);
+    } while (FindNextFileA(find, &data));
+    const DWORD error = GetLastError();
+    FindClose(find);
+    if (error != ERROR_NO_MORE_FILES)
+        return std::nullopt;
+    return names;
+}

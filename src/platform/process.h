@@ -1,0 +1,46 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Starting outside programs (the CAD programs, the template editor) as independent processes: never through
+// a shell, never awaited, no handle kept. Implemented in process_posix.cpp and process_win.cpp.
+namespace process {
+
+enum class Show
+{
+    Normal,
+    Minimized, // minimised and activated, where the window system knows window states
+};
+
+// The words of a command line as a POSIX shell splits them, without any expansion: blanks and tabs separate
+// words; '...' keeps everything literally; "..." keeps everything except that a backslash before " \ $ `
+// stands for that character; outside quotes a backslash takes the next character literally. Adjacent
+// quoted and unquoted pieces form one word ("a"b is ab; "" is an empty word). Nothing when a quote is left
+// open or the text ends in a lone backslash.
+std::optional<std::vector<std::string>> splitCommandLine(std::string_view commandLine);
+
+// Starts the program named by a complete command line. On Windows the text goes to the system unchanged;
+// elsewhere it is split by splitCommandLine and its first word names the program (a word without '/' is
+// looked up on PATH). Gives whether the program was started.
+bool startCommandLine(const std::string& commandLine, Show show);
+
+// Starts arguments[0] with the whole list as its arguments (a name without '/' is looked up on PATH).
+// Gives whether the program was started.
+bool startProgram(const std::vector<std::string>& arguments);
+
+// The file a program name stands for: a name holding a separator as it is, otherwise the first executable
+// file of that name in the folders of PATH. Empty when there is none.
+std::string findExecutable(std::string_view name);
+
+// Whether path may be offered as a CAD program: an executable file here, a name ending in "exe" (without
+// regard to case) on Windows.
+bool isProgramFile(const std::string& path);
+
+// Whether program files are recognised by their extension on this platform (so an open-file dialog can
+// filter on it).
+bool programFilesHaveExtension();
+
+} // namespace process

@@ -1,0 +1,14 @@
+#include "cliformat.h"
+#include "strftimeformat.h"
+
+#include <clocale>
+
+namespace script {
+
+DateTimeFormat regionalDateTimeFormat()
+{
+    std::setlocale(LC_TIME, "");
+    return cLocaleDateTimeFormat();
+}
+
+} // namespace script

@@ -1,0 +1,11 @@
+#include "cliformat.h"
+#include "localeformat.h"
+
+namespace script {
+
+DateTimeFormat regionalDateTimeFormat()
+{
+    return localeDateTimeFormat(QLocale::system());
+}
+
+} // namespace script

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace script {
+
+struct ScriptTemplate;
+
+// A local civil date and time, as the user's clock shows it.
+struct LocalDateTime
+{
+    int year = 1970;
+    int month = 1; // 1-12
+    int day = 1;   // 1-31
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+
+    friend bool operator==(const LocalDateTime&, const LocalDateTime&) = default;
+};
+
+using Clock = std::function<LocalDateTime()>;
+
+// The computer's clock in local time.
+LocalDateTime localNow();
+
+// How %date and %time are written: the window fills this from the user's regional settings (short date;
+// time with hours, minutes and seconds and no time zone).
+struct DateTimeFormat
+{
+    std::function<std::string(const LocalDateTime&)> date;
+    std::function<std::string(const LocalDateTime&)> time;
+};
+
+// Where an expansion puts the script: whole lines, each followed by CR LF, in pieces as they are done.
+class ScriptOutput
+{
+public:
+    virtual ~ScriptOutput() = default;
+    // False when the bytes could not be taken: the expansion stops there.
+    virtual bool write(std::string_view bytes) = 0;
+};
+
+// The script held in memory: every line followed by CR LF, the last one included, exactly the bytes of the
+// script file.
+class Script final : public ScriptOutput
+{
+public:
+    void appendLine(std::string_view line);
+    bool write(std::string_view bytes) override;
+
+    const std::string& bytes() const { return m_bytes; }
+    std::size_t lineCount() const;
+    // The lines without their CR LF. A line never holds a CR, so this is the exact inverse of appendLine.
+    std::vector<std::string_view> lines() const;
+
+private:
+    std::string m_bytes;
+};
+
+// A value that would break the script's line structure: a line break in it would let a file name inject
+// commands into the CAD program.
+struct LineBreakFault
+{
+    enum class Field
+    {
+        DrawingName,
+        ListingFolder,
+        ProjectName,
+    };
+    Field field;
+    std::string value;
+};
+
+// The first drawing name, the folder or the project name that holds a CR or an LF.
+std::optional<LineBreakFault> findLineBreak(std::string_view listingFolder, std::span<const std::string> names,
+                                            std::string_view projectName);
+
+struct Expansion
+{
+    Script script;
+    // Set when an input holds a line break; the script is then empty.
+    std::optional<LineBreakFault> lineBreak;
+};
+
+// The placeholders, in the order they are tried at each position of a line.
+inline constexpr std::string_view placeholderNames[] = {"%f",   "%lfullname", "%path", "%lpath", "%name",
+                                                        "%ext", "%m",         "%date", "%time"};
+
+// Repeats the template's body lines for every drawing, in order, filling in the placeholders, and ends with
+// the line ".EXIT". Inserted values are never searched for placeholders again. The clock is read once for
+// each line that holds %date or %time. Names are bytes and are never decoded. separator is the joint
+// between the folder and a name; %lfullname and %lpath use '/' in its place.
+//
+// The script goes to output as it is made, so it never has to lie whole in memory. When an input holds a
+// line break, that is the answer and nothing reaches output.
+std::optional<LineBreakFault> expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view listingFolder,
+                                             std::span<const std::string> names, std::string_view projectName,
+                                             const Clock& clock, const DateTimeFormat& format, char separator,
+                                             ScriptOutput& output);
+
+// The same, into memory.
+Expansion expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view listingFolder,
+                         std::span<const std::string> names, std::string_view projectName, const Clock& clock,
+                         const DateTimeFormat& format, char separator);
+Expansion expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view listingFolder,
+                         std::span<const std::string> names, std::string_view projectName, const Clock& clock,
+                         const DateTimeFormat& format);
+
+} // namespace script

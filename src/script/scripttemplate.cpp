@@ -1,0 +1,160 @@
+#include "scripttemplate.h"
+
+#include "paths.h"
+#include "scriptfs.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace script {
+
+namespace {
+
+bool startsWithNoCase(std::string_view line, std::string_view upperPrefix)
+{
+    if (line.size() < upperPrefix.size())
+        return false;
+    for (std::size_t i = 0; i < upperPrefix.size(); ++i) {
+        char c = line[i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        if (c != upperPrefix[i])
+            return false;
+    }
+    return true;
+}
+
+std::string_view trimSpaces(std::string_view text)
+{
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+} // namespace
+
+void TemplateReader::takeLine(std::string_view line)
+{
+    if (line.find("\"%m\"") != std::string_view::npos)
+        m_template.needsProjectDatabase = true;
+    if (startsWithNoCase(line, "%C"))
+        return;
+    if (startsWithNoCase(line, "%END")) {
+        m_stopped = true;
+        return;
+    }
+    if (const auto semicolon = line.rfind(';'); semicolon != std::string_view::npos)
+        line = line.substr(0, semicolon);
+    const auto last = line.find_last_not_of(' ');
+    line = last == std::string_view::npos ? std::string_view{} : line.substr(0, last + 1);
+    if (m_template.bodyLines.size() == maxBodyLines) {
+        m_tooLong = true;
+        m_stopped = true;
+        return;
+    }
+    m_template.bodyLines.emplace_back(line);
+}
+
+bool TemplateReader::feed(std::string_view bytes)
+{
+    if (m_stopped)
+        return false;
+    // The CR of a CR LF pair may close one chunk and its LF open the next.
+    if (m_crPending && !bytes.empty()) {
+        m_crPending = false;
+        if (bytes.front() == '\n')
+            bytes.remove_prefix(1);
+    }
+    while (!m_stopped) {
+        const auto cr = bytes.find('\r');
+        if (cr == std::string_view::npos) {
+            m_partial.append(bytes);
+            break;
+        }
+        if (m_partial.empty()) {
+            takeLine(bytes.substr(0, cr));
+        } else {
+            m_partial.append(bytes.substr(0, cr));
+            takeLine(m_partial);
+            m_partial.clear();
+        }
+        if (cr + 1 == bytes.size()) {
+            m_crPending = true;
+            bytes = {};
+        } else {
+            bytes.remove_prefix(bytes[cr + 1] == '\n' ? cr + 2 : cr + 1);
+        }
+    }
+    return !m_stopped;
+}
+
+std::optional<ScriptTemplate> TemplateReader::finish()
+{
+    if (!m_stopped && !m_partial.empty())
+        takeLine(m_partial);
+    m_partial.clear();
+    m_stopped = true;
+    if (m_tooLong)
+        return std::nullopt;
+    return std::move(m_template);
+}
+
+std::optional<ScriptTemplate> readScriptTemplate(std::string_view bytes)
+{
+    TemplateReader reader;
+    reader.feed(bytes);
+    return reader.finish();
+}
+
+LoadedTemplate loadScriptTemplate(const std::string& path)
+{
+    LoadedTemplate result;
+    if (!isVisibleFile(path)) {
+        result.status = TemplateStatus::Missing;
+        return result;
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) {
+        result.status = TemplateStatus::Unreadable;
+        result.error = std::strerror(errno);
+        return result;
+    }
+    TemplateReader reader;
+    char buffer[64 * 1024];
+    for (;;) {
+        const std::size_t count = std::fread(buffer, 1, sizeof buffer, file.get());
+        if (count > 0 && !reader.feed(std::string_view(buffer, count)))
+            break;
+        if (count < sizeof buffer) {
+            if (std::ferror(file.get())) {
+                result.status = TemplateStatus::Unreadable;
+                result.error = std::strerror(errno);
+                return result;
+            }
+            break;
+        }
+    }
+    auto scriptTemplate = reader.finish();
+    if (!scriptTemplate) {
+        result.status = TemplateStatus::TooLong;
+        return result;
+    }
+    result.status = TemplateStatus::Ok;
+    result.scriptTemplate = std::move(*scriptTemplate);
+    return result;
+}
+
+std::string scriptTemplatePath(std::string_view templateFolder, std::string_view name, char separator)
+{
+    return joinPath(templateFolder, trimSpaces(name), separator);
+}
+
+std::string scriptTemplatePath(std::string_view templateFolder, std::string_view name)
+{
+    return scriptTemplatePath(templateFolder, name, nativeSeparator());
+}
+
+} // namespace script

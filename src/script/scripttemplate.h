@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace script {
+
+// The line count is kept in a signed 16-bit number by the CAD side of the tool chain: more lines than this
+// make the template unusable rather than silently cut.
+inline constexpr std::size_t maxBodyLines = 32767;
+
+// A script template as read for one run.
+struct ScriptTemplate
+{
+    std::vector<std::string> bodyLines;
+    // Some line that was read, comment and end lines included, holds "%m" in double quotes.
+    bool needsProjectDatabase = false;
+};
+
+// Reads template bytes as they arrive, so a long file after its end line is never read. Lines end at CR LF
+// or a lone CR (a lone LF stays in the line); a line starting with %C is a comment and one starting with
+// %END stops reading (both without regard to case); in a body line the last ';' and what follows, then
+// trailing spaces, are removed.
+class TemplateReader
+{
+public:
+    // Takes the next bytes of the file. Returns false once reading has stopped (end line or too many lines):
+    // the caller need not feed the rest.
+    bool feed(std::string_view bytes);
+    // Takes the last line that has no line end. Gives nothing when the template has too many body lines.
+    std::optional<ScriptTemplate> finish();
+
+private:
+    void takeLine(std::string_view line);
+
+    ScriptTemplate m_template;
+    std::string m_partial;
+    bool m_crPending = false;
+    bool m_stopped = false;
+    bool m_tooLong = false;
+};
+
+// The template held in bytes. Nothing when it has more than maxBodyLines body lines.
+std::optional<ScriptTemplate> readScriptTemplate(std::string_view bytes);
+
+enum class TemplateStatus
+{
+    Ok,
+    Missing,    // no such file, or not a plain, visible file
+    Unreadable, // could not be opened or read
+    TooLong,    // more than maxBodyLines body lines
+};
+
+struct LoadedTemplate
+{
+    TemplateStatus status = TemplateStatus::Missing;
+    ScriptTemplate scriptTemplate;
+    std::string error; // why the file could not be read, for Unreadable
+};
+
+// Reads the template file at path (bytes, as the file system takes them).
+LoadedTemplate loadScriptTemplate(const std::string& path);
+
+// Where the template called name (leading and trailing spaces ignored) lies in the template folder. An empty
+// name gives the folder with a separator, which never names a file.
+std::string scriptTemplatePath(std::string_view templateFolder, std::string_view name, char separator);
+std::string scriptTemplatePath(std::string_view templateFolder, std::string_view name);
+
+} // namespace script

@@ -1,0 +1,93 @@
+#include "templates.h"
+
+#include "dialogs.h"
+#include "editor.h"
+#include "runtexts.h"
+#include "settings.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <utility>
+
+namespace {
+
+QString fromBytes(const std::string& bytes)
+{
+    return QFile::decodeName(QByteArray(bytes.data(), qsizetype(bytes.size())));
+}
+
+std::string toBytes(const QString& text)
+{
+    return QFile::encodeName(text).toStdString();
+}
+
+} // namespace
+
+ScriptTemplates::ScriptTemplates(Wiring wiring) : m_wiring(std::move(wiring)) {}
+
+QString ScriptTemplates::templateName() const
+{
+    return m_wiring.cboScr->currentText();
+}
+
+QStringList ScriptTemplates::listTemplates(const QString& folder)
+{
+    if (folder.isEmpty())
+        return {};
+    return QDir(folder).entryList({QStringLiteral("*.scr")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+}
+
+void ScriptTemplates::loadAtStart()
+{
+    std::string folder = m_wiring.settings->read("RdsDir");
+    // A folder that has gone since the last session would leave an empty list and every run failing.
+    if (!QFileInfo(fromBytes(folder)).isDir())
+        folder = toBytes(QDir::toNativeSeparators(fromBytes(m_wiring.settings->programFolder())));
+    m_wiring.setTemplateFolder(folder);
+    m_wiring.cboScr->setEditText(fromBytes(m_wiring.settings->read("LastTemplate")));
+    refreshTemplateList();
+}
+
+void ScriptTemplates::refreshTemplateList()
+{
+    QComboBox* box = m_wiring.cboScr;
+    const QString remembered = box->currentText();
+    const QString folder = fromBytes(templateFolder());
+    if (m_wiring.setControlTexts) {
+        m_wiring.setControlTexts(templateFolderId, folder, folder);
+        m_wiring.setControlTexts(templateBoxId, folder, QString());
+    }
+    const QStringList names = listTemplates(folder);
+    box->clear();
+    box->addItems(names);
+    if (!names.isEmpty())
+        box->setEditText(names.front());
+    if (!remembered.isEmpty())
+        box->setEditText(remembered);
+    if (m_wiring.arrange)
+        m_wiring.arrange();
+}
+
+void ScriptTemplates::chooseTemplateFolder()
+{
+    const QString path =
+        dialogs::browseForFolder(m_wiring.window, runtexts::templateFolderPrompt(), fromBytes(templateFolder()));
+    if (path.isEmpty())
+        return;
+    const std::string folder = toBytes(path);
+    m_wiring.setTemplateFolder(folder);
+    refreshTemplateList();
+    m_wiring.settings->writeSetting("RdsDir", folder);
+}
+
+void ScriptTemplates::editTemplate()
+{
+    const QString name = templateName();
+    if (name.isEmpty())
+        return;
+    // A failed start ends the command quietly; the user sees no editor come up.
+    editor::openTextFile(templateFolder(), toBytes(name));
+}

@@ -1,0 +1,261 @@
+// vendrel-script: writes the same script as the window, from the command line.
+
+#include "cliformat.h"
+#include "expandtemplate.h"
+#include "paths.h"
+#include "scriptfile.h"
+#include "scripttemplate.h"
+#include "texts.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr std::string_view usageLine =
+    "vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS] [--output FILE] TEMPLATE FOLDER [DRAWING...]";
+
+constexpr std::string_view helpText = R"(
+
+Skriver ett script som upprepar mallen TEMPLATE för varje ritning i mappen FOLDER och slutar med .EXIT.
+Ritningarnas namn tas från argumenten, eller, när inga ges, från standard in, ett namn per rad.
+
+  --project NAME   projektnamnet som ersätter %m (krävs när mallen innehåller "%m")
+  --now TIME       fast klockslag för %date och %time, till exempel 2026-12-06T14:05:09
+  --output FILE    skriv scriptet till FILE i stället för till standard ut
+  --help           visa denna text
+
+Platshållare i mallen:
+  %f           mappen och ritningens namn (hela sökvägen)
+  %lfullname   hela sökvägen med / mellan delarna
+  %path        mappen
+  %lpath       mappen med / mellan delarna
+  %name        ritningens namn utan filtillägg
+  %ext         filtillägget utan punkt
+  %m           projektnamnet
+  %date        dagens datum (kort datumformat)
+  %time        klockslaget (timmar, minuter, sekunder)
+
+Slutstatus: 0 klart, 1 fel (inget skrivet), 2 felaktiga argument.
+)";
+
+constexpr int exitFailure = 1;
+constexpr int exitUsage = 2;
+
+struct Options
+{
+    std::optional<std::string> project;
+    std::optional<script::LocalDateTime> now;
+    std::optional<std::string> output;
+    std::vector<std::string> positional;
+    bool help = false;
+};
+
+void writeError(std::string_view message)
+{
+    std::fwrite(message.data(), 1, message.size(), stderr);
+    std::fputc('\n', stderr);
+}
+
+int usageError(std::string_view message)
+{
+    std::string text = "vendrel-script: ";
+    text.append(message).append("\nAnvändning: ").append(usageLine);
+    writeError(text);
+    return exitUsage;
+}
+
+int failure(std::string_view message)
+{
+    writeError(std::string("vendrel-script: ").append(message));
+    return exitFailure;
+}
+
+bool readNumber(std::string_view text, std::size_t from, std::size_t count, int low, int high, int& value)
+{
+    value = 0;
+    for (std::size_t i = from; i < from + count; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value >= low && value <= high;
+}
+
+// YYYY-MM-DDTHH:MM:SS, a real calendar date.
+std::optional<script::LocalDateTime> parseNow(std::string_view text)
+{
+    if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':')
+        return std::nullopt;
+    script::LocalDateTime when;
+    if (!readNumber(text, 0, 4, 1, 9999, when.year) || !readNumber(text, 5, 2, 1, 12, when.month) ||
+        !readNumber(text, 8, 2, 1, 31, when.day) || !readNumber(text, 11, 2, 0, 23, when.hour) ||
+        !readNumber(text, 14, 2, 0, 59, when.minute) || !readNumber(text, 17, 2, 0, 59, when.second))
+        return std::nullopt;
+    const bool leap = (when.year % 4 == 0 && when.year % 100 != 0) || when.year % 400 == 0;
+    constexpr int monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (when.day > monthDays[when.month - 1] + (when.month == 2 && leap ? 1 : 0))
+        return std::nullopt;
+    return when;
+}
+
+// Gives an error text for a usage error, or nothing.
+std::optional<std::string> parseArguments(int argc, char** argv, Options& options)
+{
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            options.positional.emplace_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument == "--help" || argument == "-h") {
+            options.help = true;
+            continue;
+        }
+        const auto equals = argument.find('=');
+        const std::string_view name = argument.substr(0, equals);
+        if (name != "--project" && name != "--now" && name != "--output")
+            return "okänd flagga " + std::string(argument);
+        std::string_view value;
+        if (equals != std::string_view::npos) {
+            value = argument.substr(equals + 1);
+        } else if (i + 1 < argc) {
+            value = argv[++i];
+        } else {
+            return std::string(name) + " saknar värde";
+        }
+        if (name == "--project") {
+            options.project = std::string(value);
+        } else if (name == "--now") {
+            options.now = parseNow(value);
+            if (!options.now)
+                return "--now väntar sig YYYY-MM-DDTHH:MM:SS, inte " + std::string(value);
+        } else {
+            if (value.empty())
+                return "--output saknar filnamn";
+            options.output = std::string(value);
+        }
+    }
+    if (options.help)
+        return std::nullopt;
+    if (options.positional.size() < 2)
+        return std::string("TEMPLATE och FOLDER krävs");
+    for (std::size_t i = 2; i < options.positional.size(); ++i) {
+        if (options.positional[i].empty())
+            return std::string("ett ritningsnamn är tomt");
+    }
+    return std::nullopt;
+}
+
+// One name a line; a CR before the LF belongs to the line end, empty lines name nothing.
+bool readNames(std::FILE* input, std::vector<std::string>& names)
+{
+    std::string all;
+    char buffer[64 * 1024];
+    std::size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, input)) > 0)
+        all.append(buffer, count);
+    if (std::ferror(input))
+        return false;
+    std::string_view rest = all;
+    while (!rest.empty()) {
+        const auto newline = rest.find('\n');
+        std::string_view line = rest.substr(0, newline);
+        rest.remove_prefix(newline == std::string_view::npos ? rest.size() : newline + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (!line.empty())
+            names.emplace_back(line);
+    }
+    return true;
+}
+
+bool writeAll(std::FILE* output, std::string_view bytes)
+{
+    return std::fwrite(bytes.data(), 1, bytes.size(), output) == bytes.size() && std::fflush(output) == 0;
+}
+
+class StandardOutput final : public script::ScriptOutput
+{
+public:
+    bool write(std::string_view bytes) override
+    {
+        m_ok = m_ok && std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+        return m_ok;
+    }
+    bool finish() { return m_ok && std::fflush(stdout) == 0; }
+
+private:
+    bool m_ok = true;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    script::setBinaryStdio();
+
+    Options options;
+    if (const auto error = parseArguments(argc, argv, options))
+        return usageError(*error);
+    if (options.help) {
+        std::string text = "Användning: ";
+        text.append(usageLine).append(helpText);
+        return writeAll(stdout, text) ? 0 : exitFailure;
+    }
+
+    const std::string& templatePath = options.positional[0];
+    const std::string& folder = options.positional[1];
+    const script::LoadedTemplate loaded = script::loadScriptTemplate(templatePath);
+    switch (loaded.status) {
+    case script::TemplateStatus::Ok:
+        break;
+    case script::TemplateStatus::Missing:
+        return failure(script::texts::templateNotFound(templatePath));
+    case script::TemplateStatus::Unreadable:
+        return failure(script::texts::templateUnreadable(templatePath, loaded.error));
+    case script::TemplateStatus::TooLong:
+        return failure(script::texts::templateTooLong(templatePath));
+    }
+    if (loaded.scriptTemplate.needsProjectDatabase && !options.project)
+        return failure(script::texts::projectNameMissing(templatePath));
+
+    std::vector<std::string> names(options.positional.begin() + 2, options.positional.end());
+    if (names.empty() && !readNames(stdin, names))
+        return failure(std::string("ritningsnamnen kan inte läsas: ") + std::strerror(errno));
+
+    const script::LocalDateTime fixedNow = options.now.value_or(script::LocalDateTime{});
+    const script::Clock clock =
+        options.now ? script::Clock([fixedNow] { return fixedNow; }) : script::Clock(&script::localNow);
+    const std::string project = options.project.value_or(std::string());
+    const script::DateTimeFormat format = script::regionalDateTimeFormat();
+    const auto expand = [&](script::ScriptOutput& output) {
+        return script::expandTemplate(loaded.scriptTemplate, folder, names, project, clock, format,
+                                      script::nativeSeparator(), output);
+    };
+    if (options.output) {
+        script::ReplacingFile file(*options.output);
+        if (const auto lineBreak = expand(file))
+            return failure(script::texts::lineBreak(*lineBreak));
+        const script::WriteResult written = file.commit();
+        if (!written.ok)
+            return failure(script::texts::scriptNotWritten(*options.output, written.error));
+    } else {
+        StandardOutput output;
+        if (const auto lineBreak = expand(output))
+            return failure(script::texts::lineBreak(*lineBreak));
+        if (!output.finish())
+            return failure(script::texts::scriptNotWritten("(standard ut)", std::strerror(errno)));
+    }
+    return 0;
+}

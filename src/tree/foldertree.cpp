@@ -1,0 +1,329 @@
+#include "foldertree.h"
+
+#include "drivetypes.h"
+#include "drives.h"
+#include "folders.h"
+#include "grid.h"
+#include "treetexts.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+
+#include <algorithm>
+#include <cstdint>
+#include <numeric>
+
+namespace {
+
+// Windows virtual-key codes, as the grid reports keys.
+constexpr int keySpace = 32;
+constexpr int keyLeft = 37;
+constexpr int keyUp = 38;
+constexpr int keyRight = 39;
+constexpr int keyDown = 40;
+
+constexpr int treeLeftTwips = 50;
+
+class BusyPointer
+{
+public:
+    BusyPointer() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    ~BusyPointer() { QGuiApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
+QByteArray toBytes(const std::string& text)
+{
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The name without regard to case, as bytes that sort like the names should. Most names are ASCII and
+// fold cheaply; other text folds through Unicode; bytes that are no text fold their ASCII letters only.
+std::string sortKeyOf(const std::string& name)
+{
+    const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii)
+    {
+        const QByteArrayView bytes(name.data(), static_cast<qsizetype>(name.size()));
+        if (bytes.isValidUtf8())
+            return QString::fromUtf8(bytes).toCaseFolded().toStdString();
+    }
+    std::string key = name;
+    std::transform(key.begin(), key.end(), key.begin(), asciiLower);
+    return key;
+}
+
+} // namespace
+
+QString displayName(const QByteArray& bytes)
+{
+    QString text = QString::fromUtf8(bytes);
+    for (QChar& c : text)
+    {
+        if (c.unicode() < 0x20)
+            c = QChar(0x2400 + c.unicode()); // the Control Pictures block: U+240A shows a line feed
+        else if (c.unicode() == 0x7f)
+            c = QChar(0x2421);
+    }
+    return text;
+}
+
+bool containsIgnoringCase(const QByteArray& whole, const QByteArray& part)
+{
+    if (whole.isValidUtf8() && part.isValidUtf8())
+        return QString::fromUtf8(whole).contains(QString::fromUtf8(part), Qt::CaseInsensitive);
+    // Bytes that are no text are compared as they are, letters of the ASCII range without case.
+    const auto equal = [](char a, char b) { return asciiLower(a) == asciiLower(b); };
+    return std::search(whole.begin(), whole.end(), part.begin(), part.end(), equal) != whole.end();
+}
+
+FolderTree::FolderTree(Grid& grid, Drives& drives, FolderReader reader, QObject* parent)
+    : QObject(parent), m_grid(grid), m_drives(drives),
+      m_reader(reader ? std::move(reader) : FolderReader(readSubfolderNames))
+{
+    connect(&m_grid, &Grid::mouseUp, this, [this](Qt::MouseButton button) { onMouseUp(button); });
+    connect(&m_grid, &Grid::keyDown, this, [this](int keyCode) { onKeyDown(keyCode); });
+    connect(&m_grid, &Grid::keyUp, this, [this](int keyCode) { onKeyUp(keyCode); });
+    connect(&m_grid, &Grid::dblClick, this, &FolderTree::onDblClick);
+    connect(&m_grid, &Grid::beforeCollapse, this, &FolderTree::loadOnExpand);
+}
+
+FolderTree::~FolderTree() = default;
+
+void FolderTree::setFillFileList(std::function<void()> fillFileList)
+{
+    m_fillFileList = std::move(fillFileList);
+}
+
+void FolderTree::fillFileList()
+{
+    // TODO(fillFileList): until the window hands in the drawing list's fill, the tree refills nothing.
+    if (m_fillFileList)
+        m_fillFileList();
+}
+
+void FolderTree::setupTreeView()
+{
+    m_grid.setRedraw(false);
+    m_grid.setRows(0);
+    m_grid.setFixedRows(0);
+    m_grid.setCols(1);
+    m_grid.setOutlineTree(true);
+    m_grid.setSelectionMode(Grid::SelectionMode::Single);
+    m_grid.setColAlignment(0, Grid::Alignment::LeftCenter);
+    m_grid.setGeometryTwips(treeLeftTwips, m_grid.topTwips(), m_grid.widthTwips(), m_grid.heightTwips());
+
+    appendRow(treeText::computer(), QByteArray(), TreeIcon::Computer, 0);
+    for (const Drive& drive : m_drives.list())
+    {
+        const DriveTypeLook look = driveTypeText(drive.type, drive.entry);
+        appendRow(look.text + u" (" + displayName(toBytes(drive.entry)) + u')', toBytes(drive.folder), look.icon, 1);
+        insertPlaceholder(m_grid.rows(), 2);
+    }
+
+    m_grid.collapseLevel(1);
+    m_grid.setIsCollapsed(0, false);
+    m_grid.setRow(0);
+    m_grid.setCellAlignment(0, 0, m_grid.rows() - 1, 0, Grid::Alignment::LeftCenter);
+    m_grid.setRedraw(true);
+}
+
+void FolderTree::appendRow(const QString& label, const QByteArray& folder, TreeIcon icon, int level)
+{
+    const int row = m_grid.rows();
+    m_grid.insertRow(row);
+    m_grid.setTextMatrix(row, 0, label);
+    m_grid.setRowData(row, folder);
+    m_grid.setCellPicture(row, 0, m_icons.icon(icon));
+    m_grid.setRowOutlineLevel(row, level);
+    m_grid.setIsNode(row, true);
+}
+
+void FolderTree::insertFolderRow(int position, const QString& label, const QByteArray& folder, int level)
+{
+    m_grid.insertRow(position);
+    m_grid.setTextMatrix(position, 0, label);
+    m_grid.setRowData(position, folder);
+    m_grid.setCellPicture(position, 0, m_icons.icon(TreeIcon::Folder));
+    m_grid.setRowOutlineLevel(position, level);
+    m_grid.setIsNode(position, true);
+    m_grid.setIsCollapsed(position, true);
+}
+
+void FolderTree::insertPlaceholder(int position, int level)
+{
+    m_grid.insertRow(position);
+    m_grid.setRowOutlineLevel(position, level);
+    m_grid.setIsNode(position, false);
+}
+
+void FolderTree::expandRow(int row)
+{
+    if (row < 0 || row >= m_grid.rows())
+        return;
+    const QByteArray folder = m_grid.rowData(row);
+    if (folder.isEmpty())
+        return;
+    const std::string path(folder.constData(), static_cast<std::size_t>(folder.size()));
+    BusyPointer busy; // a folder of thousands of subfolders takes a moment to read
+    std::optional<std::vector<std::string>> names = m_reader(path);
+    if (!names)
+        return; // gone, unreadable or unreachable: the node stays without children
+
+    std::vector<std::string>& list = *names;
+    // Keys next to their index: the sort compares neighbouring memory, not strings scattered on the heap.
+    std::vector<std::pair<std::string, std::uint32_t>> order;
+    order.reserve(list.size());
+    for (std::uint32_t i = 0; i < list.size(); ++i)
+        order.emplace_back(sortKeyOf(list[i]), i);
+    std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
+        const int byKey = a.first.compare(b.first);
+        return byKey != 0 ? byKey < 0 : list[a.second] < list[b.second];
+    });
+
+    int position = row + 1;
+    const int level = m_grid.rowOutlineLevel(row) + 1;
+    for (const auto& [key, i] : order)
+    {
+        insertFolderRow(position++, displayName(toBytes(list[i])), toBytes(joinFolder(path, list[i])), level);
+        insertPlaceholder(position++, level + 1);
+    }
+    m_grid.setRow(row);
+}
+
+void FolderTree::restoreLastPath(const QByteArray& savedPath)
+{
+    for (int r = 1; r < m_grid.rows(); ++r) // the rows grow while the walk opens nodes
+    {
+        m_grid.setRow(r);
+        m_grid.showCell(r, 0);
+        const QByteArray folder = m_grid.rowData(r);
+        if (folder.isEmpty() || !containsIgnoringCase(savedPath, folder))
+            continue;
+        m_grid.setCellBold(r, 0, r, 0, true);
+        if (folder != savedPath)
+        {
+            if (hasPlaceholder(r))
+            {
+                m_grid.removeRow(r + 1);
+                expandRow(r);
+            }
+            m_grid.setIsCollapsed(r, false);
+        }
+        else
+        {
+            m_grid.setRow(r);
+            fillFileList();
+            return;
+        }
+    }
+}
+
+void FolderTree::refreshTree()
+{
+    m_drives.reread();
+    setupTreeView();
+}
+
+bool FolderTree::hasPlaceholder(int row) const
+{
+    const int below = row + 1;
+    return below < m_grid.rows() && m_grid.isNode(row) && !m_grid.isNode(below) &&
+           m_grid.rowOutlineLevel(below) == m_grid.rowOutlineLevel(row) + 1 && m_grid.textMatrix(below, 0).isEmpty();
+}
+
+void FolderTree::loadOnExpand(int row, bool collapse, bool& cancel)
+{
+    if (!m_grid.redraw())
+        return; // the tree is being built
+    if (row < 0)
+    {
+        cancel = true; // a whole outline level at once would read every drive
+        return;
+    }
+    if (collapse)
+        return;
+    if (hasPlaceholder(row))
+    {
+        m_grid.removeRow(row + 1);
+        expandRow(row);
+    }
+}
+
+QByteArray FolderTree::currentFolder() const
+{
+    const int row = m_grid.row();
+    return row >= 0 && row < m_grid.rows() ? m_grid.rowData(row) : QByteArray();
+}
+
+void FolderTree::openRow(int row)
+{
+    if (row < 0 || row >= m_grid.rows() || !m_grid.isNode(row) || !m_grid.isCollapsed(row))
+        return;
+    bool cancel = false;
+    loadOnExpand(row, false, cancel);
+    if (!cancel)
+        m_grid.setIsCollapsed(row, false);
+}
+
+void FolderTree::closeRow(int row)
+{
+    if (row >= 0 && row < m_grid.rows() && m_grid.isNode(row))
+        m_grid.setIsCollapsed(row, true);
+}
+
+void FolderTree::onMouseUp(Qt::MouseButton button)
+{
+    if (button == Qt::LeftButton)
+    {
+        fillFileList();
+        if (m_grid.rows() > 0)
+            m_grid.setCellBold(0, 0, m_grid.rows() - 1, 0, false);
+        const int row = m_grid.row();
+        if (row >= 0)
+            m_grid.setCellBold(row, 0, row, 0, true);
+    }
+    else if (button == Qt::RightButton)
+    {
+        emit contextMenuRequested(QCursor::pos());
+    }
+}
+
+void FolderTree::onKeyDown(int keyCode)
+{
+    switch (keyCode)
+    {
+    case keyLeft:
+        closeRow(m_grid.row());
+        break;
+    case keyRight:
+        openRow(m_grid.row());
+        break;
+    case keySpace:
+        fillFileList();
+        break;
+    default:
+        break;
+    }
+}
+
+void FolderTree::onKeyUp(int keyCode)
+{
+    if (keyCode == keyUp || keyCode == keyDown)
+        fillFileList();
+}
+
+void FolderTree::onDblClick()
+{
+    const int row = m_grid.row();
+    if (row >= 0 && row < m_grid.rows() && m_grid.isNode(row) && m_grid.isCollapsed(row))
+        openRow(row);
+    else
+        closeRow(row);
+}

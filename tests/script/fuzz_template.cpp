@@ -1,0 +1,68 @@
+// Feeds arbitrary bytes to the template reader and the expander and checks what must hold for any input.
+
+#include "expandtemplate.h"
+#include "scripttemplate.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+// Input: template bytes, a NUL, then the folder, the project name and the drawing names, each ended by a NUL.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    std::string_view input(reinterpret_cast<const char*>(data), size);
+    const auto cut = input.find('\0');
+    const std::string_view templateBytes = input.substr(0, cut);
+    std::vector<std::string> fields;
+    if (cut != std::string_view::npos) {
+        std::string_view rest = input.substr(cut + 1);
+        while (!rest.empty() && fields.size() < 64) {
+            const auto end = rest.find('\0');
+            fields.emplace_back(rest.substr(0, end));
+            rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        }
+    }
+    const std::string folder = fields.size() > 0 ? fields[0] : "C:\\A";
+    const std::string project = fields.size() > 1 ? fields[1] : "";
+    const std::vector<std::string> names(fields.size() > 2 ? fields.begin() + 2 : fields.end(), fields.end());
+
+    const auto read = script::readScriptTemplate(templateBytes);
+    if (!read)
+        return 0;
+    check(read->bodyLines.size() <= script::maxBodyLines);
+    for (const auto& line : read->bodyLines) {
+        check(line.find('\r') == std::string::npos);
+        check(line.empty() || line.back() != ' ');
+    }
+    if (read->needsProjectDatabase)
+        check(templateBytes.find("\"%m\"") != std::string_view::npos);
+
+    const script::Clock clock = [] { return script::LocalDateTime{2026, 12, 6, 14, 5, 9}; };
+    const script::DateTimeFormat format{[](const script::LocalDateTime&) { return std::string("%date"); },
+                                        [](const script::LocalDateTime&) { return std::string("%time"); }};
+    for (const char separator : {'\\', '/'}) {
+        const auto expansion = script::expandTemplate(*read, folder, names, project, clock, format, separator);
+        if (expansion.lineBreak) {
+            check(expansion.script.bytes().empty());
+            continue;
+        }
+        const auto lines = expansion.script.lines();
+        check(lines.size() == read->bodyLines.size() * names.size() + 1);
+        check(lines.back() == ".EXIT");
+        for (const auto line : lines)
+            check(line.find('\r') == std::string_view::npos);
+    }
+    return 0;
+}

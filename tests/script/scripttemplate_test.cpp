@@ -1,0 +1,153 @@
+#include "scripttemplate.h"
+#include "tempdir.h"
+
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+using script::readScriptTemplate;
+using script::ScriptTemplate;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+Lines bodyOf(std::string_view bytes)
+{
+    const auto read = readScriptTemplate(bytes);
+    EXPECT_TRUE(read.has_value());
+    return read ? read->bodyLines : Lines{};
+}
+
+bool flagOf(std::string_view bytes)
+{
+    const auto read = readScriptTemplate(bytes);
+    return read && read->needsProjectDatabase;
+}
+
+} // namespace
+
+TEST(ReadScriptTemplate, TakesBodyLinesOfTheSampleTemplate)
+{
+    const auto read = readScriptTemplate("%C Opens, saves and closes each drawing\r\n"
+                                         "_.OPEN %f\r\n"
+                                         "_.QSAVE _.CLOSE ; %name.%ext done\r\n"
+                                         "%END\r\n"
+                                         "text after the end line\r\n");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->bodyLines, (Lines{"_.OPEN %f", "_.QSAVE _.CLOSE"}));
+    EXPECT_FALSE(read->needsProjectDatabase);
+}
+
+TEST(ReadScriptTemplate, EndsLinesAtCrLfOrLoneCrOnly)
+{
+    EXPECT_EQ(bodyOf(""), Lines{});
+    EXPECT_EQ(bodyOf("a"), Lines{"a"});
+    EXPECT_EQ(bodyOf("a\r\n"), Lines{"a"});
+    EXPECT_EQ(bodyOf("a\r"), Lines{"a"});
+    EXPECT_EQ(bodyOf("\r\n"), Lines{""});
+    EXPECT_EQ(bodyOf("a\r\nb\rc\nd"), (Lines{"a", "b", "c\nd"}));
+    EXPECT_EQ(bodyOf("a\r\r\nb"), (Lines{"a", "", "b"}));
+    EXPECT_EQ(bodyOf("a\n\rb"), (Lines{"a\n", "b"}));
+}
+
+TEST(ReadScriptTemplate, GivesTheSameLinesWhateverTheChunks)
+{
+    const std::string bytes = "%C c\r\nA %f\r\n\rB;x\r\n\nC  \rD\r";
+    const auto whole = readScriptTemplate(bytes);
+    ASSERT_TRUE(whole);
+    for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+        script::TemplateReader reader;
+        reader.feed(std::string_view(bytes).substr(0, cut));
+        reader.feed(std::string_view(bytes).substr(cut));
+        const auto split = reader.finish();
+        ASSERT_TRUE(split);
+        EXPECT_EQ(split->bodyLines, whole->bodyLines) << "cut at " << cut;
+    }
+    script::TemplateReader byteWise;
+    for (const char c : bytes)
+        byteWise.feed(std::string_view(&c, 1));
+    EXPECT_EQ(byteWise.finish()->bodyLines, whole->bodyLines);
+}
+
+TEST(ReadScriptTemplate, DropsCommentsAndStopsAtTheEndLineInTheFirstColumnOnly)
+{
+    EXPECT_EQ(bodyOf("%c lower\r\n%Cxyz\r\n %C indented\r\n  %C two blanks\r\nkept"),
+              (Lines{" %C indented", "  %C two blanks", "kept"}));
+    for (const char* end : {"%end", "%End", "%ENDING", "%END of it"})
+        EXPECT_EQ(bodyOf(std::string("a\r\n") + end + "\r\nb"), Lines{"a"}) << end;
+    EXPECT_EQ(bodyOf("%EN\r\n %END\r\nb"), (Lines{"%EN", " %END", "b"}));
+    EXPECT_EQ(bodyOf("%END\r\na"), Lines{});
+    EXPECT_EQ(bodyOf("%C only\r\n%c comments"), Lines{});
+}
+
+TEST(ReadScriptTemplate, CutsAtTheLastSemicolonAndTrailingSpacesOnly)
+{
+    EXPECT_EQ(bodyOf("a;b;c"), Lines{"a;b"});
+    EXPECT_EQ(bodyOf("; a note"), Lines{""});
+    EXPECT_EQ(bodyOf(";"), Lines{""});
+    EXPECT_EQ(bodyOf("  lead  "), Lines{"  lead"});
+    EXPECT_EQ(bodyOf("tab\t ;x"), Lines{"tab\t"});
+    EXPECT_EQ(bodyOf("  ;x"), Lines{""});
+    EXPECT_EQ(bodyOf("x %name ; %ext gone"), Lines{"x %name"});
+}
+
+TEST(ReadScriptTemplate, SeesTheQuotedProjectPlaceholderOnEveryLineRead)
+{
+    EXPECT_TRUE(flagOf("%C uses \"%m\"\r\nA %m"));
+    EXPECT_TRUE(flagOf("A ; comment \"%m\""));
+    EXPECT_TRUE(flagOf("%END \"%m\""));
+    EXPECT_TRUE(flagOf("x\r\ny \"%m\""));
+    EXPECT_FALSE(flagOf("A %m\r\n\"%m \""));
+    EXPECT_FALSE(flagOf("\"%M\""));
+    EXPECT_FALSE(flagOf("%END\r\n\"%m\""));
+}
+
+TEST(ReadScriptTemplate, TakesAtMostTheLineLimit)
+{
+    std::string full;
+    for (std::size_t i = 0; i < script::maxBodyLines; ++i)
+        full += "l\r\n";
+    EXPECT_EQ(readScriptTemplate(full)->bodyLines.size(), script::maxBodyLines);
+    EXPECT_FALSE(readScriptTemplate(full + "one more"));
+    EXPECT_TRUE(readScriptTemplate(full + "%C comment\r\n%END\r\nmore\r\n"));
+}
+
+TEST(LoadScriptTemplate, ReadsAPresentFileAndTellsWhyNot)
+{
+    TempDir dir;
+    writeBytes(dir.file("Plot.scr"), "A %f\r\n%END\r\n");
+    const auto loaded = script::loadScriptTemplate(dir.file("Plot.scr"));
+    EXPECT_EQ(loaded.status, script::TemplateStatus::Ok);
+    EXPECT_EQ(loaded.scriptTemplate.bodyLines, Lines{"A %f"});
+
+    EXPECT_EQ(script::loadScriptTemplate(dir.file("None.scr")).status, script::TemplateStatus::Missing);
+    EXPECT_EQ(script::loadScriptTemplate(dir.path().string()).status, script::TemplateStatus::Missing);
+
+    std::string tooLong;
+    for (std::size_t i = 0; i <= script::maxBodyLines; ++i)
+        tooLong += "l\r\n";
+    writeBytes(dir.file("Long.scr"), tooLong);
+    EXPECT_EQ(script::loadScriptTemplate(dir.file("Long.scr")).status, script::TemplateStatus::TooLong);
+
+#ifndef _WIN32
+    writeBytes(dir.file(".Hidden.scr"), "A\r\n");
+    EXPECT_EQ(script::loadScriptTemplate(dir.file(".Hidden.scr")).status, script::TemplateStatus::Missing);
+    if (geteuid() != 0) {
+        writeBytes(dir.file("Locked.scr"), "A\r\n");
+        std::filesystem::permissions(dir.file("Locked.scr"), std::filesystem::perms::none);
+        const auto locked = script::loadScriptTemplate(dir.file("Locked.scr"));
+        EXPECT_EQ(locked.status, script::TemplateStatus::Unreadable);
+        EXPECT_FALSE(locked.error.empty());
+    }
+#endif
+}
+
+TEST(ScriptTemplatePath, TrimsTheNameAndJoinsOnce)
+{
+    EXPECT_EQ(script::scriptTemplatePath("C:\\Mallar", "  Plot.scr  ", '\\'), "C:\\Mallar\\Plot.scr");
+    EXPECT_EQ(script::scriptTemplatePath("C:\\", "Plot.scr", '\\'), "C:\\Plot.scr");
+    EXPECT_EQ(script::scriptTemplatePath("/", "Plot.scr", '/'), "/Plot.scr");
+    EXPECT_EQ(script::scriptTemplatePath("/m", "   ", '/'), "/m/");
+}

@@ -1,0 +1,480 @@
+// The template folder and list and the runs, from the click to the started CAD program: real folders,
+// templates, settings and a stand-in CAD program that records what it was started with.
+#include "askprojectdatabase.h"
+#include "cadlauncher.h"
+#include "dialogs.h"
+#include "messagebox.h"
+#include "registry.h"
+#include "settings.h"
+#include "templates.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+struct Shown
+{
+    QString text;
+    QString title;
+    messagebox::Icon icon;
+};
+
+void writeFile(const QString& path, const QByteArray& bytes, bool executable = false)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+    file.close();
+    if (executable)
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+std::string bytes(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+} // namespace
+
+class TestRuns : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<Registry> m_registry;
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<QWidget> m_window;
+    QComboBox* m_cboScr = nullptr;
+    QLineEdit* m_txtAcad = nullptr;
+    QLineEdit* m_txtParamAcad = nullptr;
+    QLineEdit* m_txtIcad = nullptr;
+    QLineEdit* m_txtParamIcad = nullptr;
+    std::string m_templateFolder;
+    std::vector<std::string> m_marked;
+    std::map<int, std::pair<QString, QString>> m_controlTexts;
+    int m_arranged = 0;
+    QList<Shown> m_shown;
+    std::unique_ptr<ScriptTemplates> m_templates;
+    std::unique_ptr<CadLauncher> m_launcher;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QString programFolder() const { return path(QStringLiteral("prog")); }
+    QString templates() const { return path(QStringLiteral("mallar")); }
+    QString drawings() const { return path(QStringLiteral("ritningar")); }
+    QString scriptPath() const { return path(QStringLiteral("tmp/Vendrel.scr")); }
+    QString cadRecord() const { return path(QStringLiteral("cad/arguments")); }
+    QString cadScriptCopy() const { return path(QStringLiteral("cad/script")); }
+
+    // A CAD program that writes its arguments one per line and keeps a copy of the script it was given.
+    QString writeStandInCad(const QString& name)
+    {
+        const QString program = path(QStringLiteral("cad/") + name);
+        writeFile(program,
+                  "#!/bin/sh\n"
+                  "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + QFile::encodeName(cadRecord()) + ".part'\n"
+                  "for last in \"$@\"; do :; done\n"
+                  "cp \"$last\" '" + QFile::encodeName(cadScriptCopy()) + "'\n"
+                  "mv '" + QFile::encodeName(cadRecord()) + ".part' '" + QFile::encodeName(cadRecord()) + "'\n",
+                  true);
+        return program;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_dir.isValid(), qPrintable(m_dir.errorString()));
+        qputenv("TEMP", QFile::encodeName(path(QStringLiteral("tmp"))));
+        // The desktop's registrations come from these folders only.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(path(QStringLiteral("xdg/config"))));
+        qputenv("XDG_CONFIG_DIRS", QFile::encodeName(path(QStringLiteral("xdg/etc"))));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(path(QStringLiteral("xdg/data"))));
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(path(QStringLiteral("xdg/usr"))));
+        qunsetenv("XDG_CURRENT_DESKTOP");
+        messagebox::setRecorder([this](const QString& text, const QString& title, messagebox::Icon icon) {
+            m_shown.append({text, title, icon});
+        });
+    }
+
+    void init()
+    {
+        for (const QString& folder : {QStringLiteral("tmp"), QStringLiteral("cad"), QStringLiteral("xdg"),
+                                      QStringLiteral("mallar"), QStringLiteral("andra")})
+            QDir(path(folder)).removeRecursively();
+        for (const QString& folder : {QStringLiteral("tmp"), QStringLiteral("prog"), QStringLiteral("ritningar")})
+            QDir().mkpath(path(folder));
+        writeFile(templates() + QStringLiteral("/B.scr"), "_.OPEN %f\r\n");
+        writeFile(templates() + QStringLiteral("/a.scr"),
+                  "%C Opens, saves and closes each drawing\r\n_.OPEN %f\r\n_.QSAVE _.CLOSE ; %name.%ext done\r\n"
+                  "%END\r\ntext after the end line\r\n");
+        writeFile(templates() + QStringLiteral("/c mall.SCR"), "-INSERT \"%m\" %name\r\n");
+        writeFile(templates() + QStringLiteral("/.dold.scr"), "hidden\r\n");
+        writeFile(templates() + QStringLiteral("/notes.txt"), "not a template\r\n");
+        QDir().mkpath(templates() + QStringLiteral("/mapp.scr"));
+        for (const char* name : {"K01.dwg", "K02.DWG", "K03.dwg"})
+            writeFile(drawings() + u'/' + QLatin1String(name), "AC1027");
+
+        m_templates.reset();
+        m_launcher.reset();
+        m_settings.reset();
+        m_registry = std::make_unique<Registry>(bytes(path(QStringLiteral("config/Brannoc/Vendrel.conf"))));
+        m_registry->deleteKey(Hive::CurrentUser, settings::productKey);
+        m_settings = std::make_unique<Settings>(*m_registry, bytes(programFolder()));
+
+        m_window = std::make_unique<QWidget>();
+        m_cboScr = new QComboBox(m_window.get());
+        m_cboScr->setEditable(true);
+        m_txtAcad = new QLineEdit(m_window.get());
+        m_txtParamAcad = new QLineEdit(m_window.get());
+        m_txtIcad = new QLineEdit(m_window.get());
+        m_txtParamIcad = new QLineEdit(m_window.get());
+        m_templateFolder = bytes(templates());
+        m_marked = {"K01.dwg", "K02.DWG"};
+        m_controlTexts.clear();
+        m_arranged = 0;
+        m_shown.clear();
+
+        ScriptTemplates::Wiring wiring;
+        wiring.window = m_window.get();
+        wiring.cboScr = m_cboScr;
+        wiring.settings = m_settings.get();
+        wiring.templateFolder = [this] { return m_templateFolder; };
+        wiring.setTemplateFolder = [this](const std::string& folder) { m_templateFolder = folder; };
+        wiring.setControlTexts = [this](int id, const QString& description, const QString& tooltip) {
+            m_controlTexts[id] = {description, tooltip};
+        };
+        wiring.arrange = [this] { ++m_arranged; };
+        m_templates = std::make_unique<ScriptTemplates>(std::move(wiring));
+
+        CadLauncher::Wiring runs;
+        runs.window = m_window.get();
+        runs.settings = m_settings.get();
+        runs.templates = m_templates.get();
+        runs.acad = {m_txtAcad, m_txtParamAcad};
+        runs.icad = {m_txtIcad, m_txtParamIcad};
+        runs.markedDrawings = [this] { return m_marked; };
+        runs.listingFolder = [this] { return bytes(drawings()); };
+        m_launcher = std::make_unique<CadLauncher>(std::move(runs));
+    }
+
+    void cleanup()
+    {
+        dialogs::setNextAnswer(nullptr);
+        script::setNextProjectDatabaseAnswer(nullptr);
+    }
+
+    void runWritesTheScriptAndStartsTheCadProgram_data()
+    {
+        QTest::addColumn<CadKind>("kind");
+        QTest::addColumn<QString>("parameters");
+        QTest::addColumn<QStringList>("switches");
+        QTest::newRow("AutoCAD with parameters")
+            << CadKind::Acad << QStringLiteral("/p Standard")
+            << QStringList{QStringLiteral("/p"), QStringLiteral("Standard"), QStringLiteral("/b")};
+        QTest::newRow("IntelliCAD with quoted parameters")
+            << CadKind::Icad << QStringLiteral("/p \"Min profil\" $HOME")
+            << QStringList{QStringLiteral("/p"), QStringLiteral("Min profil"), QStringLiteral("$HOME"),
+                           QStringLiteral("/b")};
+        QTest::newRow("empty parameter box") << CadKind::Acad << QString() << QStringList{QStringLiteral("/b")};
+    }
+
+    void runWritesTheScriptAndStartsTheCadProgram()
+    {
+        QFETCH(CadKind, kind);
+        QFETCH(QString, parameters);
+        QFETCH(QStringList, switches);
+        const QString program = writeStandInCad(QStringLiteral("cad program"));
+        (kind == CadKind::Acad ? m_txtAcad : m_txtIcad)->setText(program);
+        (kind == CadKind::Acad ? m_txtParamAcad : m_txtParamIcad)->setText(parameters);
+        // The other kind's boxes play no part.
+        (kind == CadKind::Acad ? m_txtIcad : m_txtAcad)->setText(path(QStringLiteral("cad/missing")));
+        m_cboScr->setEditText(QStringLiteral("  a.scr "));
+
+        m_launcher->runScript(kind);
+
+        const QByteArray expected = "_.OPEN " + QFile::encodeName(drawings()) + "/K01.dwg\r\n_.QSAVE _.CLOSE\r\n"
+                                    "_.OPEN " + QFile::encodeName(drawings()) + "/K02.DWG\r\n_.QSAVE _.CLOSE\r\n"
+                                    ".EXIT\r\n";
+        QCOMPARE(readFile(scriptPath()), expected);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cadRecord()), 20000);
+        const QStringList arguments = QString::fromUtf8(readFile(cadRecord())).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(arguments, QStringList{programFolder() + QStringLiteral("/helvscr.dwg")} + switches +
+                                QStringList{scriptPath()});
+        QCOMPARE(readFile(cadScriptCopy()), expected);
+        QVERIFY(m_shown.isEmpty());
+    }
+
+    void missingTemplateIsReportedAndNothingHappens_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("reportedPath");
+        QTest::newRow("not in the folder") << QStringLiteral("nej.scr") << templates() + QStringLiteral("/nej.scr");
+        QTest::newRow("empty box") << QString() << templates() + u'/';
+        QTest::newRow("hidden file") << QStringLiteral(".dold.scr") << templates() + QStringLiteral("/.dold.scr");
+        QTest::newRow("a folder") << QStringLiteral("mapp.scr") << templates() + QStringLiteral("/mapp.scr");
+    }
+
+    void missingTemplateIsReportedAndNothingHappens()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, reportedPath);
+        m_txtAcad->setText(writeStandInCad(QStringLiteral("acad")));
+        m_cboScr->setEditText(name);
+        m_launcher->runScript(CadKind::Acad);
+        QCOMPARE(m_shown.size(), 1);
+        QCOMPARE(m_shown[0].text, QStringLiteral("Ingen scriptmall ") + reportedPath + QStringLiteral(" funnen."));
+        QCOMPARE(m_shown[0].title, QStringLiteral("fel"));
+        QCOMPARE(m_shown[0].icon, messagebox::Icon::Critical);
+        QVERIFY(!QFile::exists(scriptPath()));
+    }
+
+    void missingProgramIsReportedAfterTheScriptIsWritten_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::newRow("no such file") << path(QStringLiteral("cad/acad"));
+        QTest::newRow("empty box") << QString();
+        QTest::newRow("a folder") << programFolder();
+    }
+
+    void missingProgramIsReportedAfterTheScriptIsWritten()
+    {
+        QFETCH(QString, program);
+        m_txtAcad->setText(program);
+        m_cboScr->setEditText(QStringLiteral("B.scr"));
+        m_launcher->runScript(CadKind::Acad);
+        QCOMPARE(m_shown.size(), 1);
+        QCOMPARE(m_shown[0].text, QStringLiteral("Hittar ej programmet ") + program + QStringLiteral("."));
+        QCOMPARE(m_shown[0].title, QStringLiteral("Fil saknas"));
+        QCOMPARE(m_shown[0].icon, messagebox::Icon::Critical);
+        QVERIFY(QFile::exists(scriptPath()));
+    }
+
+    void projectDatabaseNamesTheProject()
+    {
+        m_txtAcad->setText(writeStandInCad(QStringLiteral("acad")));
+        m_cboScr->setEditText(QStringLiteral("c mall.SCR"));
+        script::ProjectDatabaseQuestion asked;
+        script::setNextProjectDatabaseAnswer([&](const script::ProjectDatabaseQuestion& question) -> QString {
+            asked = question;
+            return drawings() + QStringLiteral("/Anl 7.pds");
+        });
+        m_launcher->runScript(CadKind::Acad);
+        QCOMPARE(asked.folder, drawings());
+        QCOMPARE(asked.title, QStringLiteral("Välj projektdatabas"));
+        QCOMPARE(readFile(scriptPath()), QByteArray("-INSERT \"Anl 7\" K01\r\n-INSERT \"Anl 7\" K02\r\n.EXIT\r\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cadRecord()), 20000);
+        QVERIFY(m_shown.isEmpty());
+    }
+
+    void projectDatabaseCancelledOrWrongEndsTheRun_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("cancelled") << QString();
+        QTest::newRow("not a project database") << drawings() + QStringLiteral("/Anl 7.txt");
+    }
+
+    void projectDatabaseCancelledOrWrongEndsTheRun()
+    {
+        QFETCH(QString, answer);
+        m_txtAcad->setText(writeStandInCad(QStringLiteral("acad")));
+        m_cboScr->setEditText(QStringLiteral("c mall.SCR"));
+        writeFile(scriptPath(), "earlier script\r\n");
+        script::setNextProjectDatabaseAnswer([&](const script::ProjectDatabaseQuestion&) -> QString { return answer; });
+        m_launcher->runScript(CadKind::Acad);
+        QCOMPARE(readFile(scriptPath()), QByteArray("earlier script\r\n"));
+        QVERIFY(m_shown.isEmpty());
+    }
+
+    void lineBreakInANameStopsTheRun()
+    {
+        m_txtAcad->setText(writeStandInCad(QStringLiteral("acad")));
+        m_cboScr->setEditText(QStringLiteral("c mall.SCR"));
+        m_marked = {"K01.dwg", "K02.dwg\n_.ERASE ALL\n.dwg"};
+        bool asked = false;
+        script::setNextProjectDatabaseAnswer([&](const script::ProjectDatabaseQuestion&) -> QString {
+            asked = true;
+            return QString();
+        });
+        m_launcher->runScript(CadKind::Acad);
+        QVERIFY(!asked);
+        QCOMPARE(m_shown.size(), 1);
+        QVERIFY2(m_shown[0].text.contains(QStringLiteral("K02.dwg\\n_.ERASE ALL\\n.dwg")), qPrintable(m_shown[0].text));
+        QVERIFY(!QFile::exists(scriptPath()));
+    }
+
+    void refreshListsTheTemplatesAndKeepsTheText_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("empty box shows the first") << QString() << QStringLiteral("a.scr");
+        QTest::newRow("a listed name stays") << QStringLiteral("c mall.SCR") << QStringLiteral("c mall.SCR");
+        QTest::newRow("an unlisted name stays") << QStringLiteral("gammal.scr") << QStringLiteral("gammal.scr");
+    }
+
+    void refreshListsTheTemplatesAndKeepsTheText()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        m_cboScr->addItem(QStringLiteral("earlier.scr"));
+        m_cboScr->setEditText(before);
+        m_templates->refreshTemplateList();
+        QStringList listed;
+        for (int i = 0; i < m_cboScr->count(); ++i)
+            listed << m_cboScr->itemText(i);
+        QCOMPARE(listed, (QStringList{QStringLiteral("a.scr"), QStringLiteral("B.scr"), QStringLiteral("c mall.SCR")}));
+        QCOMPARE(m_cboScr->currentText(), after);
+        const QString folder = templates();
+        QCOMPARE(m_controlTexts[910], std::make_pair(folder, folder));
+        QCOMPARE(m_controlTexts[911].first, folder);
+        QVERIFY(m_controlTexts[911].second.isNull());
+        QCOMPARE(m_arranged, 1);
+    }
+
+    void chooseTemplateFolder()
+    {
+        const QString other = path(QStringLiteral("andra"));
+        writeFile(other + QStringLiteral("/z.scr"), "z\r\n");
+        m_templates->refreshTemplateList();
+
+        dialogs::Question asked;
+        dialogs::setNextAnswer([&](const dialogs::Question& question) -> QString {
+            asked = question;
+            return QString();
+        });
+        m_templates->chooseTemplateFolder();
+        QCOMPARE(asked.title, QStringLiteral("Välj mapp innehållande scriptmallar (*.scr)"));
+        QCOMPARE(asked.initial, templates());
+        QCOMPARE(m_templateFolder, bytes(templates()));
+        QCOMPARE(m_cboScr->count(), 3);
+        QCOMPARE(m_settings->readSetting("RdsDir", "<none>"), std::string("<none>"));
+
+        dialogs::setNextAnswer([&](const dialogs::Question&) -> QString { return other; });
+        m_templates->chooseTemplateFolder();
+        QCOMPARE(m_templateFolder, bytes(other));
+        QCOMPARE(m_cboScr->count(), 1);
+        QCOMPARE(m_cboScr->currentText(), QStringLiteral("a.scr")); // kept, though not in the new folder
+        QCOMPARE(m_settings->readSetting("RdsDir", "<none>"), bytes(other));
+        QCOMPARE(m_controlTexts[910].first, other);
+    }
+
+    void startUpTakesTheFolderAndTemplateFromTheSettings()
+    {
+        m_settings->writeSetting("RdsDir", bytes(templates()));
+        m_settings->writeSetting("LastTemplate", "B.scr");
+        m_templates->loadAtStart();
+        QCOMPARE(m_templateFolder, bytes(templates()));
+        QCOMPARE(m_cboScr->currentText(), QStringLiteral("B.scr"));
+        QCOMPARE(m_cboScr->count(), 3);
+
+        // A folder that has gone falls back to the program folder.
+        m_settings->writeSetting("RdsDir", bytes(path(QStringLiteral("borta"))));
+        m_settings->writeSetting("LastTemplate", "");
+        writeFile(programFolder() + QStringLiteral("/standard.scr"), "x\r\n");
+        m_templates->loadAtStart();
+        QCOMPARE(m_templateFolder, bytes(programFolder()));
+        QCOMPARE(m_cboScr->currentText(), QStringLiteral("standard.scr"));
+    }
+
+    void editTemplateOpensTheDesktopTextEditor()
+    {
+        const QString editor = path(QStringLiteral("xdg/bin/editor"));
+        writeFile(editor,
+                  "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + QFile::encodeName(cadRecord()) +
+                      ".part'\nmv '" + QFile::encodeName(cadRecord()) + ".part' '" +
+                      QFile::encodeName(cadRecord()) + "'\n",
+                  true);
+        QDir().mkpath(path(QStringLiteral("cad")));
+        writeFile(path(QStringLiteral("xdg/config/mimeapps.list")),
+                  "[Default Applications]\ntext/plain=vendrel-editor.desktop\n");
+        writeFile(path(QStringLiteral("xdg/data/applications/vendrel-editor.desktop")),
+                  "[Desktop Entry]\nType=Application\nName=Editor\nExec=\"" + QFile::encodeName(editor) +
+                      "\" --new-window %U\n");
+
+        m_cboScr->setEditText(QString());
+        m_templates->editTemplate();
+        m_cboScr->setEditText(QStringLiteral("c mall.SCR"));
+        m_templates->editTemplate();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cadRecord()), 20000);
+        QCOMPARE(QString::fromUtf8(readFile(cadRecord())),
+                 QStringLiteral("--new-window\n") + templates() + QStringLiteral("/c mall.SCR\n"));
+    }
+
+    void browseTakesOnlyAProgramFile_data()
+    {
+        QTest::addColumn<CadKind>("kind");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("taken");
+        const QString program = path(QStringLiteral("cad/acad"));
+        QTest::newRow("a program") << CadKind::Acad << program << true;
+        QTest::newRow("another kind's program") << CadKind::Icad << program << true;
+        QTest::newRow("cancelled") << CadKind::Acad << QString() << false;
+        QTest::newRow("not executable") << CadKind::Acad << path(QStringLiteral("cad/acad.com")) << false;
+        QTest::newRow("a folder") << CadKind::Icad << path(QStringLiteral("cad")) << false;
+    }
+
+    void browseTakesOnlyAProgramFile()
+    {
+        QFETCH(CadKind, kind);
+        QFETCH(QString, answer);
+        QFETCH(bool, taken);
+        writeStandInCad(QStringLiteral("acad"));
+        writeFile(path(QStringLiteral("cad/acad.com")), "MZ");
+        QLineEdit* box = kind == CadKind::Acad ? m_txtAcad : m_txtIcad;
+        box->setText(kind == CadKind::Acad ? QString() : QStringLiteral("/opt/icad/icad"));
+        const QString before = box->text();
+
+        dialogs::Question asked;
+        dialogs::setNextAnswer([&](const dialogs::Question& question) -> QString {
+            asked = question;
+            return answer;
+        });
+        m_launcher->browseCadProgram(kind);
+        QCOMPARE(asked.title, QStringLiteral("Programfil"));
+        QCOMPARE(asked.initial, kind == CadKind::Acad ? programFolder() : QStringLiteral("/opt/icad/icad"));
+        QVERIFY(asked.filter.startsWith(kind == CadKind::Acad ? QStringLiteral("AutoCAD-program (acad.exe aclt.exe)")
+                                                              : QStringLiteral("IntelliCAD-program (icad.exe)")));
+        QCOMPARE(box->text(), taken ? answer : before);
+    }
+
+    void startUpFindsThePrograms()
+    {
+        const QString kept = writeStandInCad(QStringLiteral("icad"));
+        writeFile(path(QStringLiteral("xdg/bin/dwgviewer")), "#!/bin/sh\n", true);
+        writeFile(path(QStringLiteral("xdg/usr/applications/dwg.desktop")),
+                  "[Desktop Entry]\nType=Application\nName=DWG\nExec=dwgviewer %f\n");
+        writeFile(path(QStringLiteral("xdg/etc/mimeapps.list")), "[Default Applications]\nimage/vnd.dwg=dwg.desktop\n");
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(path(QStringLiteral("xdg/bin"))) + ':' + oldPath);
+
+        m_settings->writeSetting("ProgramAcad", bytes(path(QStringLiteral("cad/uninstalled"))));
+        m_settings->writeSetting("ProgramIcad", bytes(kept));
+        m_launcher->loadProgramsAtStart();
+        QCOMPARE(m_txtAcad->text(), path(QStringLiteral("xdg/bin/dwgviewer")));
+        QCOMPARE(m_txtIcad->text(), kept);
+
+        // Nothing registered: both boxes end up empty.
+        qputenv("PATH", oldPath);
+        m_settings->writeSetting("ProgramIcad", "");
+        m_launcher->loadProgramsAtStart();
+        QCOMPARE(m_txtAcad->text(), QString());
+        QCOMPARE(m_txtIcad->text(), QString());
+    }
+};
+
+QTEST_MAIN(TestRuns)
+#include "tst_runs.moc"

@@ -1,0 +1,229 @@
+// Runs the built vendrel-script program as a user would.
+
+#include "expandtemplate.h"
+#include "scripttemplate.h"
+#include "tempdir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome
+{
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& argument)
+{
+#ifdef _WIN32
+    return "\"" + argument + "\"";
+#else
+    std::string text = "'";
+    for (const char c : argument) {
+        if (c == '\'')
+            text += "'\\''";
+        else
+            text += c;
+    }
+    return text + "'";
+#endif
+}
+
+class VendrelScriptCommand : public ::testing::Test
+{
+protected:
+    Outcome run(const std::vector<std::string>& arguments, std::string_view input = {})
+    {
+        const std::string in = m_dir.file("stdin"), out = m_dir.file("stdout"), err = m_dir.file("stderr");
+        writeBytes(in, input);
+        std::string command = quoted(VENDREL_SCRIPT_PROGRAM);
+        for (const auto& argument : arguments)
+            command += " " + quoted(argument);
+        command += " <" + quoted(in) + " >" + quoted(out) + " 2>" + quoted(err);
+#ifdef _WIN32
+        command = "\"" + command + "\"";
+#endif
+        const int status = std::system(command.c_str());
+        Outcome result;
+#ifdef _WIN32
+        result.exitCode = status;
+#else
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+        result.out = readBytes(out);
+        result.err = readBytes(err);
+        return result;
+    }
+
+    std::string templateFile(std::string_view bytes, std::string_view name = "Mall.scr")
+    {
+        const std::string path = m_dir.file(name);
+        writeBytes(path, bytes);
+        return path;
+    }
+
+    TempDir m_dir;
+};
+
+const char* const sampleTemplate = "%C Opens, saves and closes each drawing\r\n"
+                                   "_.OPEN %f\r\n"
+                                   "_.QSAVE _.CLOSE ; %name.%ext done\r\n"
+                                   "%END\r\n"
+                                   "text after the end line\r\n";
+
+} // namespace
+
+TEST_F(VendrelScriptCommand, WritesTheSameBytesAsTheEngine)
+{
+    const std::string mall = templateFile(sampleTemplate);
+    const std::vector<std::string> names{"K01.dwg", "K02.DWG"};
+    const auto expected =
+        script::expandTemplate(*script::readScriptTemplate(sampleTemplate), "/Projekt/A1", names, {}, {}, {});
+
+    const Outcome toStdout = run({mall, "/Projekt/A1", "K01.dwg", "K02.DWG"});
+    EXPECT_EQ(toStdout.exitCode, 0) << toStdout.err;
+    EXPECT_EQ(toStdout.out, expected.script.bytes());
+    EXPECT_EQ(toStdout.out, "_.OPEN /Projekt/A1/K01.dwg\r\n_.QSAVE _.CLOSE\r\n"
+                            "_.OPEN /Projekt/A1/K02.DWG\r\n_.QSAVE _.CLOSE\r\n.EXIT\r\n");
+
+    // Names from standard input: a CR before the LF is no part of the name, blank lines name nothing.
+    const Outcome fromStdin = run({mall, "/Projekt/A1"}, "K01.dwg\r\n\nK02.DWG");
+    EXPECT_EQ(fromStdin.exitCode, 0) << fromStdin.err;
+    EXPECT_EQ(fromStdin.out, expected.script.bytes());
+
+    const std::string output = m_dir.file("Vendrel.scr");
+    writeBytes(output, "an earlier, longer script\r\n" + std::string(5000, 'x'));
+    const Outcome toFile = run({"--output", output, mall, "/Projekt/A1", "K01.dwg", "K02.DWG"});
+    EXPECT_EQ(toFile.exitCode, 0) << toFile.err;
+    EXPECT_TRUE(toFile.out.empty());
+    EXPECT_EQ(readBytes(output), expected.script.bytes());
+}
+
+TEST_F(VendrelScriptCommand, FillsProjectDateAndTimeFromItsOptions)
+{
+    const std::string mall = templateFile("(setq p \"%m\")\r\n%date %time\r\n");
+    const Outcome withProject = run({"--project", "Anl 7", "--now=2026-12-06T14:05:09", mall, "/d", "a.dwg"});
+    EXPECT_EQ(withProject.exitCode, 0) << withProject.err;
+    const std::string_view lines = withProject.out;
+    EXPECT_TRUE(lines.starts_with("(setq p \"Anl 7\")\r\n")) << lines;
+    // With Qt the date follows Qt's view of the locale; without, the C library's, which knows only C here.
+#ifdef VENDREL_SCRIPT_WITH_QT
+    const char* locale = "sv_SE.UTF-8";
+    const std::string expected = "2026-12-06 14:05:09";
+#else
+    const char* locale = "C";
+    const std::string expected = "12/06/26 14:05:09";
+#endif
+#ifdef _WIN32
+    (void)locale;
+    (void)expected;
+#else
+    const char* const earlier = std::getenv("LC_ALL");
+    const std::string saved = earlier ? earlier : "";
+    setenv("LC_ALL", locale, 1);
+    const Outcome regional = run({"--project", "P", "--now", "2026-12-06T14:05:09", mall, "/d", "a.dwg"});
+    if (earlier)
+        setenv("LC_ALL", saved.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
+    EXPECT_EQ(regional.out, "(setq p \"P\")\r\n" + expected + "\r\n.EXIT\r\n");
+#endif
+
+    const Outcome withoutProject = run({mall, "/d", "a.dwg"});
+    EXPECT_EQ(withoutProject.exitCode, 1);
+    EXPECT_NE(withoutProject.err.find("%m"), std::string::npos) << withoutProject.err;
+    EXPECT_TRUE(withoutProject.out.empty());
+}
+
+TEST_F(VendrelScriptCommand, FailsWithExitOneAndWritesNothing)
+{
+    const std::string output = m_dir.file("Vendrel.scr");
+    writeBytes(output, "earlier");
+    const std::string good = templateFile("_.OPEN %f\r\n");
+    std::string tooLong;
+    for (std::size_t i = 0; i <= script::maxBodyLines; ++i)
+        tooLong += "l\r\n";
+    const std::string longTemplate = templateFile(tooLong, "Lang.scr");
+    const std::string missing = m_dir.file("Saknas.scr");
+
+    struct Case
+    {
+        std::vector<std::string> arguments;
+        std::string input;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{missing, "/d", "a.dwg"}, "", "Ingen scriptmall " + missing + " funnen."},
+        {{m_dir.path().string(), "/d", "a.dwg"}, "", "Ingen scriptmall " + m_dir.path().string() + " funnen."},
+        {{longTemplate, "/d", "a.dwg"}, "", "32767"},
+        {{good, "/d"}, "a.dwg\nb\rc.dwg\n", "b\\rc.dwg"},
+        {{good, "/d", "a\nb.dwg"}, "", "a\\nb.dwg"},
+        {{good, "/d\r"}, "a.dwg", "/d\\r"},
+        {{"--project", "P\n", good, "/d", "a.dwg"}, "", "P\\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments{"--output", output};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const Outcome toFile = run(arguments, c.input);
+        EXPECT_EQ(toFile.exitCode, 1) << c.message;
+        EXPECT_NE(toFile.err.find(c.message), std::string::npos) << toFile.err;
+        EXPECT_EQ(readBytes(output), "earlier");
+
+        const Outcome toStdout = run(c.arguments, c.input);
+        EXPECT_EQ(toStdout.exitCode, 1) << c.message;
+        EXPECT_TRUE(toStdout.out.empty()) << c.message;
+    }
+
+    const Outcome unwritable = run({"--output", m_dir.file("no/such/folder.scr"), good, "/d", "a.dwg"});
+    EXPECT_EQ(unwritable.exitCode, 1);
+    EXPECT_NE(unwritable.err.find("no/such/folder.scr"), std::string::npos) << unwritable.err;
+}
+
+TEST_F(VendrelScriptCommand, ReportsUsageErrorsWithExitTwo)
+{
+    const std::string good = templateFile("A\r\n");
+    const std::vector<std::vector<std::string>> cases{
+        {},
+        {good},
+        {"--bogus", good, "/d"},
+        {"--output", good, "/d"},
+        {good, "/d", "--output"},
+        {"--output=", good, "/d"},
+        {"--now", "2026-02-29T10:00:00", good, "/d"},
+        {"--now", "2026-12-06 14:05:09", good, "/d"},
+        {"--now", "2026-12-06T24:00:00", good, "/d"},
+        {good, "/d", ""},
+    };
+    for (const auto& arguments : cases) {
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(arguments);
+        EXPECT_NE(result.err.find("vendrel-script [--project NAME]"), std::string::npos) << result.err;
+        EXPECT_TRUE(result.out.empty());
+    }
+    // A leap day is a date; "--" lets a drawing name begin with a dash.
+    const Outcome leap = run({"--now", "2028-02-29T10:00:00", good, "/d", "--", "-x.dwg"});
+    EXPECT_EQ(leap.exitCode, 0) << leap.err;
+    EXPECT_EQ(leap.out, "A\r\n.EXIT\r\n");
+}
+
+TEST_F(VendrelScriptCommand, ExplainsItselfAndThePlaceholders)
+{
+    const Outcome help = run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(
+        help.out.find("vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS] [--output FILE] TEMPLATE FOLDER "
+                      "[DRAWING...]"),
+        std::string::npos);
+    for (const auto name : script::placeholderNames)
+        EXPECT_NE(help.out.find("  " + std::string(name) + " "), std::string::npos) << name;
+}
