@@ -1,6 +1,10 @@
 #include "mainwindow.h"
 
 #include "cadlauncher.h"
+#include "aboutbox.h"
+#include "commandbars.h"
+#include "commandcontroller.h"
+#include "commandtable.h"
 #include "device.h"
 #include "drives.h"
 #include "filelist.h"
@@ -49,11 +53,19 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Vendrel"));
     createControls();
+    createCommandBars();
     createTree();
     createRuns();
+    connectCommands();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The widgets outlive this window's members: the filter box, losing the focus as the window goes,
+    // may report its text as chosen, and a fill then would write a ListingFolder that is gone.
+    m_combo1->disconnect(m_fileList);
+    m_combo1->lineEdit()->disconnect(m_fileList);
+}
 
 void MainWindow::setDeviceCheck(std::function<bool(const std::string&)> check)
 {
@@ -87,8 +99,6 @@ void MainWindow::createControls()
     m_fgFiles->setCols(listColumnsBeforeSetUp);
     m_fgFiles->setSelectionMode(Grid::SelectionMode::ListMulti);
     m_fileList = new FileList(*m_fgFiles, *m_fgTree, m_listingFolder, this);
-    // TODO(popup): the list's menu, "Markera alla" (901) and "Avmarkera alla" (902), at
-    // FileList::contextMenuRequested.
 
     connect(m_fgTree, &Grid::dragDrop, this,
             [this](QWidget* source, int x, int) { onSplitterDropped(m_fgTree, source, x); });
@@ -131,7 +141,13 @@ void MainWindow::createRuns()
     templates.settings = &m_settings;
     templates.templateFolder = [this] { return m_templateFolder; };
     templates.setTemplateFolder = [this](const std::string& folder) { m_templateFolder = folder; };
-    // TODO(BuildCommandBars): setControlTexts finds the bar controls 910 and 911 by id.
+    templates.setControlTexts = [this](int id, const QString& description, const QString& tooltip) {
+        for (BarControl* control : m_commandBars->findControls(id)) {
+            control->setDescription(description);
+            if (!tooltip.isNull())
+                control->setTooltip(tooltip);
+        }
+    };
     templates.arrange = [this] { arrangeMainWindow(); };
     m_scriptTemplates = std::make_unique<ScriptTemplates>(std::move(templates));
 
@@ -151,12 +167,49 @@ std::vector<std::string> MainWindow::markedDrawings() const
     return m_fileList->markedDrawings();
 }
 
+void MainWindow::createCommandBars()
+{
+    m_commandBars = new CommandBars(*this, m_settings.registry());
+    m_commands = new CommandController(*m_commandBars, m_settings, {this, m_fraFileSelection, m_cboScr}, this);
+    CommandHandlers& handlers = m_commands->handlers();
+    handlers.closeMainWindow = [this] { close(); };
+    handlers.arrangeMainWindow = [this] { arrangeMainWindow(); };
+    handlers.showAboutBox = [this] { showAboutBox(this, m_commands->toolbarFaceColour()); };
+    handlers.selectAllFiles = [this] { m_fileList->selectAllFiles(); };
+    handlers.deselectAllFiles = [this] { m_fileList->deselectAllFiles(); };
+    connect(m_fileList, &FileList::contextMenuRequested, this, &MainWindow::showFileListPopup);
+}
+
+// The drawing list's menu, built anew for every right click; choosing an entry runs its command.
+void MainWindow::showFileListPopup()
+{
+    CommandBar* popup = m_commandBars->addBar(QStringLiteral("Popup"), BarPosition::Popup);
+    popup->addControl(ControlKind::Button, commands::ID_SELECT_ALL, QStringLiteral("Markera alla"));
+    popup->addControl(ControlKind::Button, commands::ID_DESELECT_ALL, QStringLiteral("Avmarkera alla"))
+        ->setSeparatorBefore(true);
+    m_commandBars->showPopup(popup);
+    m_commandBars->removeBar(popup);
+}
+
+// The operations of the tree and the runs behind their commands.
+void MainWindow::connectCommands()
+{
+    CommandHandlers& handlers = m_commands->handlers();
+    handlers.refreshTree = [this] { m_folderTree->refreshTree(); };
+    handlers.chooseTemplateFolder = [this] { m_scriptTemplates->chooseTemplateFolder(); };
+    handlers.editTemplate = [this] { m_scriptTemplates->editTemplate(); };
+    handlers.refreshTemplateList = [this] { m_scriptTemplates->refreshTemplateList(); };
+    const auto kindOf = [](std::string_view text) { return text == "Icad" ? CadKind::Icad : CadKind::Acad; };
+    handlers.runScript = [this, kindOf](std::string_view kind) { m_cadLauncher->runScript(kindOf(kind)); };
+    handlers.browseCadProgram = [this, kindOf](std::string_view kind) { m_cadLauncher->browseCadProgram(kindOf(kind)); };
+}
+
 void MainWindow::load()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
 
     importInitReg(m_settings);
-    // TODO(BuildCommandBars): theme, command bars, menu title, face colour, tooltips, bar arrangement.
+    m_commands->startCommandBars();
 
     restoreWindowPlacement(m_settings, this, mainSection, 9000, 12000);
 
@@ -166,11 +219,10 @@ void MainWindow::load()
     std::string lastFolder = m_settings.read("LastPath");
     applyColumnWidths();
 
-    if (x() < 0)
-        move(0, y());
     if (y() < 0)
         move(x(), 0);
-    // Top first, then left; both are moved to 0 independently.
+    if (x() < 0)
+        move(0, y());
     if (auto state = settings::parseNumber(m_settings.read("WinState")); state && (*state == 1 || *state == 2))
         setWindowState(*state == 2 ? Qt::WindowMaximized : Qt::WindowMinimized);
 
@@ -276,7 +328,8 @@ void MainWindow::closeSequence()
     for (int c = 0; c < m_fgFiles->cols(); ++c)
         widths << QString::number(m_fgFiles->colWidth(c));
     m_settings.writeSetting("Files", toBytes(widths.join(u',')));
-    // TODO(BuildCommandBars): save the bar arrangement under "Layout".
+    // Also tells the next start that this is no longer the user's first.
+    m_commands->saveArrangement();
 }
 
 void MainWindow::setTreeWidth(double twips)
@@ -287,11 +340,8 @@ void MainWindow::setTreeWidth(double twips)
 
 FreeRect MainWindow::freeClientRect() const
 {
-    // TODO(BuildCommandBars): the command bars report the free rectangle; until then the central area.
-    const QRect area = centralWidget()->geometry();
-    const double dpi = twips::logicalDpi(this);
-    return {twips::fromPixels(area.left(), dpi), twips::fromPixels(area.top(), dpi),
-            twips::fromPixels(area.left() + area.width(), dpi), twips::fromPixels(area.top() + area.height(), dpi)};
+    const TwipRect free = m_commandBars->freeClientRect();
+    return {free.left, free.top, free.right, free.bottom};
 }
 
 void MainWindow::arrangeMainWindow()
@@ -315,9 +365,9 @@ void MainWindow::applyLayout()
     place(m_picDrag, m_layout.splitter);
     place(m_fgFiles, m_layout.list);
     m_fraFileSelection->raise();
-    // The splitter draws nothing: only the pointer shows where it is.
+    // The splitter draws nothing, whatever the theme: only the pointer shows where it is.
     QPalette palette = m_picDrag->palette();
-    palette.setColor(QPalette::WindowText, this->palette().color(QPalette::Window));
+    palette.setColor(QPalette::WindowText, Qt::transparent);
     m_picDrag->setPalette(palette);
     m_picDrag->setAttribute(Qt::WA_TranslucentBackground);
 }

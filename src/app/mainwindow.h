@@ -13,6 +13,8 @@ class CadLauncher;
 class Drives;
 class FileList;
 class FolderTree;
+class CommandBars;
+class CommandController;
 class Grid;
 class QComboBox;
 class QFrame;
@@ -38,6 +40,10 @@ public:
 
     // Places the frame, the tree, the splitter and the list below the bars.
     void arrangeMainWindow();
+
+    // The command bars and the program's side of them (themes, dispatch, the face colour of the theme).
+    CommandBars* commandBars() const { return m_commandBars; }
+    CommandController* commands() const { return m_commands; }
 
     // Whether the device of a folder can be reached; replaceable so tests can make a device vanish.
     void setDeviceCheck(std::function<bool(const std::string&)> check);
@@ -82,8 +88,11 @@ protected:
 
 private:
     void createControls();
+    void createCommandBars();
     void createTree();
     void createRuns();
+    void connectCommands();
+    void showFileListPopup();
     void setUpFileListGrid();
     void applyColumnWidths();
     void restoreLastFolder(std::string& lastFolder);
@@ -114,4 +123,6 @@ private:
     QLineEdit* m_txtParamAcad = nullptr;
     QLineEdit* m_txtIcad = nullptr;
     QLineEdit* m_txtParamIcad = nullptr;
+    CommandBars* m_commandBars = nullptr;
+    CommandController* m_commands = nullptr;
 };

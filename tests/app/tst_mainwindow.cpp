@@ -7,6 +7,7 @@
 #include "settings.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -213,6 +214,30 @@ private slots:
         QCOMPARE(next->treeWidth(), 3000.0);
         QCOMPARE(next->fgFiles()->colWidth(2), 2000);
         QCOMPARE(next->listingFolder(), folder.toStdString());
+    }
+
+    void initRegIsImportedUntilTheFirstClose()
+    {
+        auto deliver = [this](const char* pattern) {
+            QFile file(QString::fromStdString(programFolder()) + QStringLiteral("/Init.reg"));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write("REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel]\r\n\"LastPattern\"=\"");
+            file.write(pattern);
+            file.write("\"\r\n");
+        };
+        deliver("*.dxf");
+        QCOMPARE(loaded()->combo1()->currentText(), QStringLiteral("*.dxf"));
+
+        // Not closed yet, so the next start is still a first one.
+        write("LastPattern", "*.abc");
+        auto window = loaded();
+        QCOMPARE(window->combo1()->currentText(), QStringLiteral("*.dxf"));
+        window->combo1()->setEditText(QStringLiteral("1?100*.dwg"));
+        window->close();
+
+        deliver("*.dwg;*.dxf");
+        QCOMPARE(loaded()->combo1()->currentText(), QStringLiteral("1?100*.dwg"));
+        QFile::remove(QString::fromStdString(programFolder()) + QStringLiteral("/Init.reg"));
     }
 
     void closingWhileMinimisedSavesTheNormalState()

@@ -10,10 +10,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeDatabase>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <fcntl.h>
 #include <filesystem>
@@ -402,8 +404,9 @@ private slots:
         QCOMPARE(m_files->textMatrix(1, 1), QStringLiteral("a.dwg"));
     }
 
-    // Start-up lists the last folder with the last pattern; closing keeps the filter box's text.
-    void theWindowListsAtLoadAndKeepsThePatternAtClose()
+    // Start-up lists the last folder with the last pattern, the tree and the menu reach the list, and
+    // closing keeps the filter box's text.
+    void theWindowWiresTheListToLoadTreeMenuAndClose()
     {
         const QString config = m_dir.filePath(QStringLiteral("config/Vendrel.conf"));
         Registry registry(bytes(config));
@@ -427,6 +430,39 @@ private slots:
         QCOMPARE(window.fgFiles()->rows(), 3);
         window.fileList()->selectAllFiles();
         QCOMPARE(window.markedDrawings(), (Names{"w\xff.dxf", "x.dxf"}));
+
+        // The right button's menu: two entries, the marks left alone until one is chosen.
+        window.fileList()->deselectAllFiles();
+        QStringList shown;
+        int markedWhileOpen = -1;
+        window.resize(800, 600);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // The menu runs its own event loop: it is read and answered from there.
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, &window, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            answer.stop();
+            for (QAction* action : menu->actions()) {
+                if (action->isVisible())
+                    shown << (action->isSeparator() ? QStringLiteral("-") : action->text());
+            }
+            markedWhileOpen = window.fgFiles()->selectedRows();
+            for (QAction* action : menu->actions()) {
+                if (action->text() == QStringLiteral("Markera alla"))
+                    action->trigger();
+            }
+            menu->close();
+        });
+        answer.start(10);
+        QTest::mouseClick(window.fgFiles()->view()->viewport(), Qt::RightButton, {},
+                          rowCentre(*window.fgFiles(), 1));
+        QCOMPARE(shown, (QStringList{QStringLiteral("Markera alla"), QStringLiteral("-"),
+                                     QStringLiteral("Avmarkera alla")}));
+        QCOMPARE(markedWhileOpen, 0);
+        QCOMPARE(window.fgFiles()->selectedRows(), 2);
 
         QTest::keyClicks(window.combo1()->lineEdit(), QStringLiteral(";*.dwg"));
         QCOMPARE(window.fgFiles()->rows(), 4);

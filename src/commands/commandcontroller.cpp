@@ -1,0 +1,184 @@
+#include "commandcontroller.h"
+
+#include "buildcommandbars.h"
+#include "commandbars.h"
+#include "commandtable.h"
+#include "settings.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <utility>
+
+using namespace commands;
+
+namespace {
+
+constexpr int defaultTheme = 2;
+constexpr int lastTheme = 5;
+constexpr std::string_view layoutSection = "Layout";
+
+template <typename Operation, typename... Args> void run(const Operation& operation, Args&&... args)
+{
+    // A failing operation ends its command and nothing else: the program goes on.
+    if (!operation)
+        return;
+    try {
+        operation(std::forward<Args>(args)...);
+    } catch (...) {
+    }
+}
+
+void selectThemeOfCommand(CommandController& c, int id)
+{
+    if (const std::optional<int> theme = themeOfCommand(id))
+        c.selectTheme(*theme);
+}
+
+using Operation = void (*)(CommandController&, int id);
+
+// What each command does. Every id not here (popup headers, the toolbar list, the hosted boxes) does
+// nothing.
+const std::pair<int, Operation> routes[] = {
+    {ID_EXIT, [](CommandController& c, int) { run(c.handlers().closeMainWindow); }},
+    {ID_THEME_OFFICE_XP, selectThemeOfCommand},
+    {ID_THEME_STANDARD, selectThemeOfCommand},
+    {ID_THEME_OFFICE_2003, selectThemeOfCommand},
+    {ID_THEME_NORMAL_XP, selectThemeOfCommand},
+    {ID_THEME_VS2005, selectThemeOfCommand},
+    {ID_THEME_OFFICE_2007, selectThemeOfCommand},
+    {ID_ABOUT, [](CommandController& c, int) { run(c.handlers().showAboutBox); }},
+    {ID_SELECT_ALL, [](CommandController& c, int) { run(c.handlers().selectAllFiles); }},
+    {ID_DESELECT_ALL, [](CommandController& c, int) { run(c.handlers().deselectAllFiles); }},
+    {ID_TEMPLATE_FOLDER, [](CommandController& c, int) { run(c.handlers().chooseTemplateFolder); }},
+    {ID_REFRESH_TREE, [](CommandController& c, int) { run(c.handlers().refreshTree); }},
+    {ID_EDIT_TEMPLATE, [](CommandController& c, int) { run(c.handlers().editTemplate); }},
+    {ID_REFRESH_TEMPLATES, [](CommandController& c, int) { run(c.handlers().refreshTemplateList); }},
+    {ID_RUN_ACAD, [](CommandController& c, int) { run(c.handlers().runScript, "Acad"); }},
+    {ID_BROWSE_ACAD, [](CommandController& c, int) { run(c.handlers().browseCadProgram, "Acad"); }},
+    {ID_RUN_ICAD, [](CommandController& c, int) { run(c.handlers().runScript, "Icad"); }},
+    {ID_BROWSE_ICAD, [](CommandController& c, int) { run(c.handlers().browseCadProgram, "Icad"); }},
+};
+
+QString registryKey()
+{
+    return QString::fromLatin1(settings::companyName.data(), qsizetype(settings::companyName.size()));
+}
+
+QString application()
+{
+    return QString::fromLatin1(settings::productName.data(), qsizetype(settings::productName.size()));
+}
+
+QString section()
+{
+    return QString::fromLatin1(layoutSection.data(), qsizetype(layoutSection.size()));
+}
+
+void paintFace(QWidget* surface, const QColor& colour)
+{
+    if (!surface)
+        return;
+    QPalette palette = surface->palette();
+    palette.setColor(QPalette::Window, colour);
+    if (qobject_cast<QComboBox*>(surface) || qobject_cast<QLineEdit*>(surface)) {
+        // A box's colour is the colour of its field. The toolbar that hosts it styles its boxes, and only
+        // the box's own style sheet goes before that.
+        palette.setColor(QPalette::Base, colour);
+        palette.setColor(QPalette::Button, colour);
+        surface->setStyleSheet(QStringLiteral("%1 { background-color: %2; }")
+                                   .arg(QLatin1String(surface->metaObject()->className()), colour.name()));
+    }
+    surface->setPalette(palette);
+    if (!surface->isWindow())
+        surface->setAutoFillBackground(true);
+}
+
+} // namespace
+
+int themeFromSetting(std::string_view text)
+{
+    const std::optional<double> number = settings::parseNumber(text);
+    if (!number)
+        return 0;
+    const double whole = std::trunc(*number);
+    if (whole > lastTheme)
+        return defaultTheme;
+    return int(std::max(whole, double(std::numeric_limits<int>::min())));
+}
+
+CommandController::CommandController(CommandBars& bars, Settings& settings, ThemeSurfaces surfaces, QObject* parent)
+    : QObject(parent), m_bars(bars), m_settings(settings), m_surfaces(std::move(surfaces))
+{
+    connect(&bars, &CommandBars::execute, this, &CommandController::onCommandExecute);
+    connect(&bars, &CommandBars::update, this, &CommandController::onCommandUpdate);
+    connect(&bars, &CommandBars::resized, this, &CommandController::onBarsResized);
+}
+
+CommandController::~CommandController() = default;
+
+void CommandController::startCommandBars()
+{
+    const int theme = themeFromSetting(m_settings.read("Theme"));
+    m_bars.setTheme(theme);
+    applyTheme(theme);
+    buildCommandBars(m_bars);
+    m_bars.menuBar()->setTitle(menuBarTitle.toString());
+    m_faceColour = m_bars.specialColor(CommandBars::toolbarFaceColourNumber);
+    paintSurfaces();
+    m_bars.setTooltipSettings(tooltipStyle, tooltipMaxWidth);
+    m_bars.restoreArrangement(registryKey(), application(), section());
+    // Whatever the restored arrangement shows carries its check marks from the start.
+    m_bars.updateAll();
+}
+
+void CommandController::saveArrangement()
+{
+    m_bars.saveArrangement(registryKey(), application(), section());
+}
+
+void CommandController::applyTheme(int theme)
+{
+    m_settings.writeSetting("Theme", std::to_string(theme));
+    m_faceColour = m_bars.specialColor(CommandBars::toolbarFaceColourNumber);
+    paintSurfaces();
+}
+
+void CommandController::selectTheme(int theme)
+{
+    m_bars.setTheme(theme);
+    applyTheme(theme);
+}
+
+void CommandController::paintSurfaces()
+{
+    for (QWidget* surface : {m_surfaces.frmMain.data(), m_surfaces.fraFileSelection.data(), m_surfaces.cboScr.data()})
+        paintFace(surface, m_faceColour);
+}
+
+void CommandController::onCommandExecute(BarControl* control)
+{
+    if (!control)
+        return;
+    const int id = control->id();
+    const auto* route =
+        std::find_if(std::begin(routes), std::end(routes), [id](const auto& r) { return r.first == id; });
+    if (route != std::end(routes))
+        route->second(*this, id);
+}
+
+void CommandController::onCommandUpdate(BarControl* control)
+{
+    if (!control)
+        return;
+    if (const std::optional<int> theme = themeOfCommand(control->id()))
+        control->setChecked(*theme == m_bars.theme());
+}
+
+void CommandController::onBarsResized()
+{
+    run(m_handlers.arrangeMainWindow);
+}
