@@ -4,8 +4,10 @@
 #include "aboutbox.h"
 #include "commandbars.h"
 #include "commandcontroller.h"
+#include "commandtable.h"
 #include "device.h"
 #include "drives.h"
+#include "filelist.h"
 #include "foldertree.h"
 #include "grid.h"
 #include "initreg.h"
@@ -57,7 +59,13 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent)
     connectCommands();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The widgets outlive this window's members: the filter box, losing the focus as the window goes,
+    // may report its text as chosen, and a fill then would write a ListingFolder that is gone.
+    m_combo1->disconnect(m_fileList);
+    m_combo1->lineEdit()->disconnect(m_fileList);
+}
 
 void MainWindow::setDeviceCheck(std::function<bool(const std::string&)> check)
 {
@@ -90,6 +98,7 @@ void MainWindow::createControls()
     m_fgFiles->setFixedRows(1);
     m_fgFiles->setCols(listColumnsBeforeSetUp);
     m_fgFiles->setSelectionMode(Grid::SelectionMode::ListMulti);
+    m_fileList = new FileList(*m_fgFiles, *m_fgTree, m_listingFolder, this);
 
     connect(m_fgTree, &Grid::dragDrop, this,
             [this](QWidget* source, int x, int) { onSplitterDropped(m_fgTree, source, x); });
@@ -114,12 +123,14 @@ void MainWindow::createControls()
     m_txtParamAcad = edit("txtParamAcad");
     m_txtIcad = edit("txtIcad");
     m_txtParamIcad = edit("txtParamIcad");
+    m_fileList->connectFilterBox(*m_combo1);
 }
 
 void MainWindow::createTree()
 {
     m_drives = std::make_unique<Drives>();
     m_folderTree = std::make_unique<FolderTree>(*m_fgTree, *m_drives);
+    m_folderTree->setFillFileList([this] { m_fileList->fillFileList(); });
 }
 
 void MainWindow::createRuns()
@@ -153,12 +164,7 @@ void MainWindow::createRuns()
 
 std::vector<std::string> MainWindow::markedDrawings() const
 {
-    std::vector<std::string> names;
-    const int count = m_fgFiles->selectedRows();
-    names.reserve(std::size_t(std::max(count, 0)));
-    for (int i = 0; i < count; ++i)
-        names.push_back(QFile::encodeName(m_fgFiles->textMatrix(m_fgFiles->selectedRow(i), 1)).toStdString());
-    return names;
+    return m_fileList->markedDrawings();
 }
 
 void MainWindow::createCommandBars()
@@ -169,7 +175,20 @@ void MainWindow::createCommandBars()
     handlers.closeMainWindow = [this] { close(); };
     handlers.arrangeMainWindow = [this] { arrangeMainWindow(); };
     handlers.showAboutBox = [this] { showAboutBox(this, m_commands->toolbarFaceColour()); };
-    // TODO(selectAllFiles), TODO(deselectAllFiles): 901 and 902 mark all drawings of the list or none.
+    handlers.selectAllFiles = [this] { m_fileList->selectAllFiles(); };
+    handlers.deselectAllFiles = [this] { m_fileList->deselectAllFiles(); };
+    connect(m_fileList, &FileList::contextMenuRequested, this, &MainWindow::showFileListPopup);
+}
+
+// The drawing list's menu, built anew for every right click; choosing an entry runs its command.
+void MainWindow::showFileListPopup()
+{
+    CommandBar* popup = m_commandBars->addBar(QStringLiteral("Popup"), BarPosition::Popup);
+    popup->addControl(ControlKind::Button, commands::ID_SELECT_ALL, QStringLiteral("Markera alla"));
+    popup->addControl(ControlKind::Button, commands::ID_DESELECT_ALL, QStringLiteral("Avmarkera alla"))
+        ->setSeparatorBefore(true);
+    m_commandBars->showPopup(popup);
+    m_commandBars->removeBar(popup);
 }
 
 // The operations of the tree and the runs behind their commands.
@@ -222,7 +241,7 @@ void MainWindow::load()
     m_scriptTemplates->loadAtStart();
 
     m_combo1->setEditText(fromBytes(m_settings.read("LastPattern")));
-    // TODO(FillFileList)
+    m_fileList->applyFilterPattern(m_combo1->currentText());
 
     m_txtParamAcad->setText(fromBytes(m_settings.read("ParametersAcad")));
     m_txtParamIcad->setText(fromBytes(m_settings.read("ParametersIcad")));

@@ -11,6 +11,7 @@
 
 class CadLauncher;
 class Drives;
+class FileList;
 class FolderTree;
 class CommandBars;
 class CommandController;
@@ -50,6 +51,8 @@ public:
     // The controls, for the parts of the program that work on them.
     Grid* fgTree() const { return m_fgTree; }
     Grid* fgFiles() const { return m_fgFiles; }
+    // The drawing list over fgFiles: its fill, filter and marks.
+    FileList* fileList() const { return m_fileList; }
     QFrame* fraFileSelection() const { return m_fraFileSelection; }
     QLabel* picDrag() const { return m_picDrag; }
     QComboBox* combo1() const { return m_combo1; }
@@ -71,7 +74,7 @@ public:
     // The template folder and list, and the CAD runs: the commands call their operations.
     ScriptTemplates& scriptTemplates() const { return *m_scriptTemplates; }
     CadLauncher& cadLauncher() const { return *m_cadLauncher; }
-    // The names in the list's "Namn" column of the marked rows, top to bottom.
+    // The names of the marked drawings, top to bottom, as the file system's exact bytes.
     std::vector<std::string> markedDrawings() const;
 
     const MainWindowLayout& layoutGeometry() const { return m_layout; }
@@ -89,6 +92,7 @@ private:
     void createTree();
     void createRuns();
     void connectCommands();
+    void showFileListPopup();
     void setUpFileListGrid();
     void applyColumnWidths();
     void restoreLastFolder(std::string& lastFolder);
@@ -112,6 +116,7 @@ private:
     Grid* m_fgTree = nullptr;
     QLabel* m_picDrag = nullptr;
     Grid* m_fgFiles = nullptr;
+    FileList* m_fileList = nullptr;
     QComboBox* m_combo1 = nullptr;
     QComboBox* m_cboScr = nullptr;
     QLineEdit* m_txtAcad = nullptr;

@@ -1,0 +1,114 @@
+// Listing a folder's files with sizes and times, on real folders.
+#include "filelisting.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Folder
+{
+public:
+    Folder()
+    {
+        std::string tmpl = (fs::temp_directory_path() / "vendrel-listing-XXXXXX").string();
+        m_path = mkdtemp(tmpl.data());
+    }
+    ~Folder() { fs::remove_all(m_path); }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    const std::string& path() const { return m_path; }
+    std::string file(const std::string& name, off_t size = 0, time_t mtime = 0) const
+    {
+        const std::string full = m_path + "/" + name;
+        const int fd = open(full.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+        EXPECT_GE(fd, 0) << full;
+        EXPECT_EQ(ftruncate(fd, size), 0);
+        close(fd);
+        if (mtime != 0) {
+            const timespec times[2] = {{mtime, 0}, {mtime, 0}};
+            EXPECT_EQ(utimensat(AT_FDCWD, full.c_str(), times, 0), 0);
+        }
+        return full;
+    }
+
+private:
+    std::string m_path;
+};
+
+std::vector<std::string> names(const std::vector<ListedFile>& files)
+{
+    std::vector<std::string> result;
+    for (const ListedFile& f : files)
+        result.push_back(f.name);
+    std::sort(result.begin(), result.end());
+    return result;
+}
+
+const auto acceptAll = [](std::string_view) { return true; };
+
+} // namespace
+
+TEST(FileListing, OnlyVisibleFilesOfTheFolderItself)
+{
+    Folder folder;
+    folder.file("a.dwg", 3000, 1084362300);
+    folder.file(".hidden.dwg");
+    folder.file("\xff\xfe.dwg");
+    fs::create_directory(folder.path() + "/sub.dwg");
+    folder.file("sub.dwg/inner.dwg");
+    fs::create_symlink(folder.path() + "/a.dwg", folder.path() + "/link.dwg");
+    fs::create_symlink(folder.path() + "/sub.dwg", folder.path() + "/linkedfolder.dwg");
+    fs::create_symlink(folder.path() + "/missing", folder.path() + "/dangling.dwg");
+    ASSERT_EQ(mkfifo((folder.path() + "/pipe.dwg").c_str(), 0600), 0);
+
+    const auto files = listFolderFiles(folder.path(), acceptAll);
+    ASSERT_TRUE(files);
+    EXPECT_EQ(names(*files), (std::vector<std::string>{"a.dwg", "link.dwg", "\xff\xfe.dwg"}));
+    for (const ListedFile& f : *files) {
+        if (f.name == "a.dwg") {
+            EXPECT_EQ(f.size, 3000);
+            EXPECT_EQ(f.mtime, 1084362300);
+        }
+    }
+}
+
+TEST(FileListing, TheFilterSeesNamesBeforeAnythingIsRead)
+{
+    Folder folder;
+    folder.file("keep.dwg");
+    folder.file("gone.dwg");
+    folder.file("other.txt");
+    std::vector<std::string> seen;
+    // A file deleted between the listing and the reading of its size is left out, quietly.
+    const auto files = listFolderFiles(folder.path(), [&](std::string_view name) {
+        seen.emplace_back(name);
+        if (name == "gone.dwg")
+            fs::remove(folder.path() + "/gone.dwg");
+        return name.ends_with(".dwg");
+    });
+    ASSERT_TRUE(files);
+    EXPECT_EQ(names(*files), std::vector<std::string>{"keep.dwg"});
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (std::vector<std::string>{"gone.dwg", "keep.dwg", "other.txt"}));
+}
+
+TEST(FileListing, AFolderThatCannotBeOpenedIsNoListing)
+{
+    Folder folder;
+    EXPECT_FALSE(listFolderFiles(folder.path() + "/missing", acceptAll));
+    EXPECT_FALSE(listFolderFiles(folder.file("plain.dwg"), acceptAll));
+    EXPECT_FALSE(listFolderFiles("", acceptAll));
+    const auto empty = listFolderFiles(folder.path() + "/", [](std::string_view) { return false; });
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->empty());
+}
