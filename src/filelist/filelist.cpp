@@ -8,6 +8,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QTimeZone>
 #include <algorithm>
 #include <optional>
 
@@ -37,12 +38,12 @@ private:
 
 // The order of names without regard to case: case-folded text first, the exact bytes between names that
 // differ only in case, so the order never depends on the order the folder gave.
-std::string sortKey(const std::string& name)
+std::string sortKey(std::string_view name)
 {
     const bool ascii =
         std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (ascii) {
-        std::string key = name;
+        std::string key(name);
         for (char& c : key) {
             if (c >= 'A' && c <= 'Z')
                 c = static_cast<char>(c - 'A' + 'a');
@@ -52,25 +53,20 @@ std::string sortKey(const std::string& name)
     return QString::fromUtf8(name.data(), qsizetype(name.size())).toCaseFolded().toStdString();
 }
 
-void sortByName(std::vector<ListedFile>& files)
+void sortByName(FolderListing& listing)
 {
-    struct Keyed
-    {
-        std::string key;
-        std::size_t index;
-    };
-    std::vector<Keyed> keyed;
-    keyed.reserve(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i)
-        keyed.push_back({sortKey(files[i].name), i});
-    std::sort(keyed.begin(), keyed.end(), [&files](const Keyed& a, const Keyed& b) {
-        return a.key != b.key ? a.key < b.key : files[a.index].name < files[b.index].name;
+    std::vector<std::string> keys;
+    keys.reserve(listing.size());
+    std::vector<std::size_t> order(listing.size());
+    for (std::size_t i = 0; i < listing.size(); ++i) {
+        keys.push_back(sortKey(listing.name(i)));
+        order[i] = i;
+    }
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const int byKey = keys[a].compare(keys[b]);
+        return byKey != 0 ? byKey < 0 : listing.name(a) < listing.name(b);
     });
-    std::vector<ListedFile> sorted;
-    sorted.reserve(files.size());
-    for (const Keyed& k : keyed)
-        sorted.push_back(std::move(files[k.index]));
-    files = std::move(sorted);
+    listing.reorder(order);
 }
 
 } // namespace
@@ -109,11 +105,11 @@ std::string FileList::currentTreeFolder() const
     return std::string(folder.constData(), std::size_t(folder.size()));
 }
 
-void FileList::applyFilterPattern(const QString& text)
+void FileList::applyFilterPattern(const QString& text, Reading reading)
 {
     m_patternText = text;
     m_pattern = FilterPattern(text);
-    fillFileList();
+    fill(reading);
 }
 
 void FileList::connectFilterBox(QComboBox& box)
@@ -121,7 +117,7 @@ void FileList::connectFilterBox(QComboBox& box)
     if (QLineEdit* edit = box.lineEdit()) {
         connect(edit, &QLineEdit::textEdited, this, [this, &box] {
             const QString text = box.currentText();
-            applyFilterPattern(text);
+            applyFilterPattern(text, Reading::MayReuse);
             m_editedText = text;
         });
     }
@@ -136,29 +132,72 @@ void FileList::connectFilterBox(QComboBox& box)
 
 void FileList::fillFileList()
 {
+    fill(Reading::Afresh);
+}
+
+FileTexts& FileList::texts()
+{
+    const QLocale locale;
+    const QByteArray zone = QTimeZone::systemTimeZoneId();
+    if (!m_texts || locale != m_textsLocale || zone != m_textsZone) {
+        m_texts = std::make_unique<FileTexts>();
+        m_textsLocale = locale;
+        m_textsZone = zone;
+    }
+    return *m_texts;
+}
+
+std::optional<std::vector<ListedFile>> FileList::listFiles(const std::string& folder, Reading reading)
+{
+    if (folder.empty())
+        return std::nullopt;
+    const auto now = std::chrono::steady_clock::now();
+    const bool reuse = reading == Reading::MayReuse && m_reading && m_reading->folder() == folder &&
+                       now - m_readingStarted <= readingLifetime && m_reading->folderUnchanged();
+    if (!reuse) {
+        m_reading = FolderListing::read(folder);
+        m_readingStarted = now;
+        if (!m_reading)
+            return std::nullopt;
+        sortByName(*m_reading);
+    }
+    auto files = m_reading->files([this](std::string_view name) { return m_pattern.matches(name); });
+    if (!files)
+        m_reading.reset();
+    return files;
+}
+
+void FileList::fill(Reading reading)
+{
     m_editedText.reset();
     BusyPointer busy;
     RedrawOff redrawOff(m_files);
     m_files.setRows(1);
 
-    const auto accept = [this](std::string_view name) { return m_pattern.matches(name); };
     std::optional<std::vector<ListedFile>> files;
     const std::string folder = currentTreeFolder();
-    if (!folder.empty())
-        files = listFolderFiles(folder, accept);
+    files = listFiles(folder, reading);
     if (files)
         m_listingFolder = folder;
     else
-        files = listFolderFiles(m_listingFolder, accept);
+        files = listFiles(m_listingFolder, reading);
     if (!files)
         return;
 
-    sortByName(*files);
-    FileTexts texts;
+    FileTexts& texts = this->texts();
+    QString row;
     for (const ListedFile& file : *files) {
         const QString name = displayName(file.name);
-        const QString row = u"-1\t" + name + u'\t' + texts.dateText(file.mtime) + u'\t' +
-                            texts.typeText(lastThree(name)) + u'\t' + texts.sizeText(file.size) + u'\t';
+        row.clear();
+        row.append(u"-1\t");
+        row.append(name);
+        row.append(u'\t');
+        texts.appendDateText(row, file.mtime);
+        row.append(u'\t');
+        row.append(texts.typeText(lastThree(name)));
+        row.append(u'\t');
+        texts.appendSizeText(row, file.size);
+        row.append(u'\t');
         m_files.addItem(row);
         const int added = m_files.rows() - 1;
         m_files.setRowData(added, QByteArray(file.name.data(), qsizetype(file.name.size())));

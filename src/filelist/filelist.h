@@ -1,17 +1,22 @@
 #pragma once
 
+#include "filelisting.h"
 #include "filterpattern.h"
 
 #include <QIcon>
+#include <QLocale>
 #include <QObject>
 #include <QPoint>
 #include <QString>
+#include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 class Grid;
 class QComboBox;
+class FileTexts;
 
 // The drawing list (fgFiles): the drawings of one folder, the ListingFolder, whose names match the filter
 // pattern, and the user's marks on them. The list keeps each row's file name as the file system's exact
@@ -31,8 +36,21 @@ public:
     // Lists the folder of the tree's current row afresh: the header stays, every other row and every mark
     // goes. A row without a folder, or a folder that cannot be opened, lists the ListingFolder again.
     void fillFileList();
+    // How a fill comes by the folder's files.
+    enum class Reading
+    {
+        Afresh,
+        // A keystroke in the filter box changes the pattern alone: the names, sizes and times of the last
+        // reading of the same folder serve again while the folder itself is unchanged and the reading is
+        // young, so that typing stays quick over a large folder while a file changed inside it is never
+        // shown stale for long.
+        MayReuse,
+    };
+    // The longest a reading serves keystrokes.
+    static constexpr std::chrono::milliseconds readingLifetime{2000};
+
     // Takes the filter box's text as the pattern and fills the list.
-    void applyFilterPattern(const QString& text);
+    void applyFilterPattern(const QString& text, Reading reading = Reading::Afresh);
     const QString& filterPattern() const { return m_patternText; }
     // Refills the list on every edit of the filter box's text and on every entry chosen from it.
     void connectFilterBox(QComboBox& box);
@@ -51,6 +69,9 @@ signals:
 
 private:
     std::string currentTreeFolder() const;
+    void fill(Reading reading);
+    std::optional<std::vector<ListedFile>> listFiles(const std::string& folder, Reading reading);
+    FileTexts& texts();
 
     Grid& m_files;
     Grid& m_tree;
@@ -61,4 +82,11 @@ private:
     FilterPattern m_pattern;
     QIcon m_dwgIcon;
     QIcon m_dxfIcon;
+    // The last reading of a folder, its names in the list's order, and when it began.
+    std::optional<FolderListing> m_reading;
+    std::chrono::steady_clock::time_point m_readingStarted;
+    // Worked-out texts serve every fill while the locale and the time zone stay.
+    std::unique_ptr<FileTexts> m_texts;
+    QLocale m_textsLocale;
+    QByteArray m_textsZone;
 };

@@ -186,8 +186,43 @@ FileIcon fileIcon(QStringView name)
 
 FileTexts::FileTexts()
     : m_dateFormat(m_locale.dateFormat(QLocale::ShortFormat)), m_timeFormat(timeFormatWithoutZone(m_locale)),
-      m_compiledTime(m_locale, m_timeFormat), m_zone(QTimeZone::systemTimeZone())
+      m_compiledTime(m_locale, m_timeFormat), m_zone(QTimeZone::systemTimeZone()),
+      m_groupSeparator(m_locale.groupSeparator())
 {
+    // The grouping is taken as known only when it writes these numbers exactly as the locale does: a locale
+    // that groups otherwise (by twos after the first three, say) or writes other digits keeps its own way.
+    const qlonglong probes[] = {0, 7, 999, 1000, 1234, 9999, 12345, 99999, 123456, 1234567, 12345678, 1234567890123};
+    for (const int digits : {4, 5}) {
+        m_groupingDigits = digits;
+        bool same = true;
+        for (const qlonglong probe : probes) {
+            QString mine;
+            appendGrouped(mine, probe);
+            if (mine != m_locale.toString(probe)) {
+                same = false;
+                break;
+            }
+        }
+        if (same)
+            return;
+    }
+    m_groupingDigits = 0;
+}
+
+void FileTexts::appendGrouped(QString& out, std::int64_t value) const
+{
+    char digits[24];
+    int n = 0;
+    do {
+        digits[n++] = char('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    const bool grouped = n >= m_groupingDigits;
+    while (n > 0) {
+        out.append(QLatin1Char(digits[--n]));
+        if (grouped && n > 0 && n % 3 == 0)
+            out.append(m_groupSeparator);
+    }
 }
 
 int FileTexts::offsetFromUtc(std::int64_t t)
@@ -217,6 +252,14 @@ int FileTexts::offsetFromUtc(std::int64_t t)
 
 QString FileTexts::dateText(std::int64_t secondsSince1970)
 {
+    QString text;
+    text.reserve(2 * dateTextLength);
+    appendDateText(text, secondsSince1970);
+    return text;
+}
+
+void FileTexts::appendDateText(QString& out, std::int64_t secondsSince1970)
+{
     const std::int64_t local = secondsSince1970 + offsetFromUtc(secondsSince1970);
     const std::int64_t day = floorDiv(local, secondsPerDay);
     const int second = int(local - day * secondsPerDay);
@@ -224,29 +267,40 @@ QString FileTexts::dateText(std::int64_t secondsSince1970)
     auto dayText = m_days.find(day);
     if (dayText == m_days.end())
         dayText = m_days.insert(day, m_locale.toString(QDate::fromJulianDay(day + julianDayOf1970), m_dateFormat));
-    if (second == 0)
-        return dayText->left(dateTextLength);
-    QString text;
-    text.reserve(2 * dateTextLength);
-    text.append(*dayText);
-    text.append(u' ');
+    const qsizetype start = out.size();
+    if (second == 0) {
+        out.append(QStringView(*dayText).left(dateTextLength));
+        return;
+    }
+    out.append(*dayText);
+    out.append(u' ');
     if (m_compiledTime.isUsable()) {
-        m_compiledTime.append(text, second);
+        m_compiledTime.append(out, second);
     } else {
         auto timeText = m_times.find(second);
         if (timeText == m_times.end())
             timeText =
                 m_times.insert(second, m_locale.toString(QTime::fromMSecsSinceStartOfDay(second * 1000), m_timeFormat));
-        text.append(*timeText);
+        out.append(*timeText);
     }
-    text.truncate(dateTextLength);
-    return text;
+    out.truncate(start + dateTextLength);
 }
 
 QString FileTexts::sizeText(std::int64_t bytes) const
 {
+    QString text;
+    appendSizeText(text, bytes);
+    return text;
+}
+
+void FileTexts::appendSizeText(QString& out, std::int64_t bytes) const
+{
     const std::int64_t kilobytes = bytes < 0 ? 0 : bytes / 1024 + (bytes % 1024 >= 512 ? 1 : 0);
-    return m_locale.toString(qlonglong(kilobytes)) + u" kb";
+    if (m_groupingDigits > 0)
+        appendGrouped(out, kilobytes);
+    else
+        out.append(m_locale.toString(qlonglong(kilobytes)));
+    out.append(u" kb");
 }
 
 QString FileTexts::typeText(QStringView extension)

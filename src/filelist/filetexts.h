@@ -72,14 +72,17 @@ public:
     // The last-write time in the locale's general date-and-time form (short date, a blank, the time with
     // seconds), cut to 16 characters; a time of exactly 00:00:00 gives the date alone.
     QString dateText(std::int64_t secondsSince1970);
+    void appendDateText(QString& out, std::int64_t secondsSince1970);
     // The length in kilobytes, rounded half up, digits grouped as the locale groups them, then " kb".
     QString sizeText(std::int64_t bytes) const;
+    void appendSizeText(QString& out, std::int64_t bytes) const;
     // The system's description of the extension (lastThree of a name, lower-cased here), or the extension
     // itself in lower case when the system has none.
     QString typeText(QStringView extension);
 
 private:
     int offsetFromUtc(std::int64_t secondsSince1970);
+    void appendGrouped(QString& out, std::int64_t value) const;
     QString lookUpType(const QString& lowerCaseExtension);
 
     QLocale m_locale;
@@ -87,6 +90,10 @@ private:
     QString m_timeFormat;
     TimeFormat m_compiledTime;
     QTimeZone m_zone;
+    // Numbers the locale writes in ASCII digits, grouped by threes with one separator once they have at
+    // least m_groupingDigits digits, are written here; 0: the locale writes every number itself.
+    int m_groupingDigits = 0;
+    QString m_groupSeparator;
     // The span in which the zone's offset is m_offset: from one transition to the next.
     std::int64_t m_offsetFrom = 1;
     std::int64_t m_offsetUntil = 0;

@@ -313,6 +313,44 @@ private slots:
         QCOMPARE(shownNames(), Names{"10100.dwg"});
     }
 
+    // Keystrokes may list from the last reading of the folder, but never past a change of its entries; a
+    // click in the tree always reads the folder, so a file changed in place shows then.
+    void keystrokesSeeNewFilesAndATreeClickRereads()
+    {
+        const std::string f = folder("typing");
+        makeFile(f + "/b.dwg", 1024);
+        makeFile(f + "/d.dxf", 2048);
+        setTreeRows({f}, 0);
+        m_list->applyFilterPattern(QStringLiteral("*"));
+        QCOMPARE(m_files->rows(), 3);
+        m_files->select(1, 0, 2, 0);
+
+        QComboBox box;
+        box.setEditable(true);
+        box.setEditText(QString());
+        m_list->connectFilterBox(box);
+        QTest::keyClicks(box.lineEdit(), QStringLiteral("*.dw"));
+        QCOMPARE(m_files->rows(), 1);
+        makeFile(f + "/a.dwg", 3072);
+        makeFile(f + "/c.DWG");
+        QTest::keyClicks(box.lineEdit(), QStringLiteral("g"));
+        QCOMPARE(shownNames(), (Names{"a.dwg", "b.dwg", "c.DWG"}));
+        QCOMPARE(m_files->textMatrix(1, 4), QStringLiteral("3 kb"));
+        QCOMPARE(m_list->markedDrawings(), Names{});
+
+        QVERIFY(std::filesystem::remove(f + "/b.dwg"));
+        QTest::keyClick(box.lineEdit(), Qt::Key_Backspace);
+        QTest::keyClicks(box.lineEdit(), QStringLiteral("g"));
+        QCOMPARE(shownNames(), (Names{"a.dwg", "c.DWG"}));
+        QTest::keyClicks(box.lineEdit(), QStringLiteral(";*.dxf"));
+        QCOMPARE(shownNames(), (Names{"a.dwg", "c.DWG", "d.dxf"}));
+        QCOMPARE(m_files->textMatrix(3, 4), QStringLiteral("2 kb"));
+
+        makeFile(f + "/a.dwg", 5120); // written in place: the folder itself does not change
+        m_list->fillFileList();
+        QCOMPARE(m_files->textMatrix(1, 4), QStringLiteral("5 kb"));
+    }
+
     void marksAreReadTopToBottomWithExactBytes()
     {
         const std::string f = folder("marks");
@@ -457,10 +495,9 @@ private slots:
             menu->close();
         });
         answer.start(10);
-        QTest::mouseClick(window.fgFiles()->view()->viewport(), Qt::RightButton, {},
-                          rowCentre(*window.fgFiles(), 1));
-        QCOMPARE(shown, (QStringList{QStringLiteral("Markera alla"), QStringLiteral("-"),
-                                     QStringLiteral("Avmarkera alla")}));
+        QTest::mouseClick(window.fgFiles()->view()->viewport(), Qt::RightButton, {}, rowCentre(*window.fgFiles(), 1));
+        QCOMPARE(shown,
+                 (QStringList{QStringLiteral("Markera alla"), QStringLiteral("-"), QStringLiteral("Avmarkera alla")}));
         QCOMPARE(markedWhileOpen, 0);
         QCOMPARE(window.fgFiles()->selectedRows(), 2);
 

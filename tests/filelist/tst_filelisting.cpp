@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,4 +112,50 @@ TEST(FileListing, AFolderThatCannotBeOpenedIsNoListing)
     const auto empty = listFolderFiles(folder.path() + "/", [](std::string_view) { return false; });
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->empty());
+}
+
+// A reading serves later filters: names not looked at before are read then, in the order the listing was
+// given; the folder tells when an entry was added or removed, or when it is another folder of the same name.
+TEST(FileListing, AReadingServesLaterFiltersAndKnowsWhenItsFolderChanged)
+{
+    Folder folder;
+    folder.file("a.dwg", 2048, 1084362300);
+    folder.file("b.dxf", 4096, 1084362400);
+    folder.file("c.dwg");
+    std::optional<FolderListing> listing = FolderListing::read(folder.path());
+    ASSERT_TRUE(listing);
+    ASSERT_EQ(listing->size(), 3u);
+    std::vector<std::size_t> order(3);
+    for (std::size_t i = 0; i < 3; ++i)
+        order[std::size_t(listing->name(i)[0] - 'a')] = i; // a, b, c whatever order the folder gave
+    listing->reorder(order);
+    EXPECT_EQ(listing->name(0), "a.dwg");
+    EXPECT_EQ(listing->name(2), "c.dwg");
+
+    const auto dwg = listing->files([](std::string_view name) { return name.ends_with(".dwg"); });
+    ASSERT_TRUE(dwg);
+    ASSERT_EQ(dwg->size(), 2u);
+    EXPECT_EQ((*dwg)[0].name, "a.dwg");
+    EXPECT_EQ((*dwg)[0].size, 2048);
+    EXPECT_EQ((*dwg)[1].name, "c.dwg");
+    EXPECT_TRUE(listing->folderUnchanged());
+
+    fs::remove(folder.path() + "/c.dwg");
+    const auto later = listing->files(acceptAll);
+    ASSERT_TRUE(later);
+    ASSERT_EQ(later->size(), 3u); // the reading still holds c.dwg: it was read before it went
+    EXPECT_EQ((*later)[1].name, "b.dxf");
+    EXPECT_EQ((*later)[1].size, 4096);
+    EXPECT_EQ((*later)[1].mtime, 1084362400);
+    EXPECT_FALSE(listing->folderUnchanged());
+
+    listing = FolderListing::read(folder.path());
+    ASSERT_TRUE(listing);
+    EXPECT_TRUE(listing->folderUnchanged());
+    fs::rename(folder.path(), folder.path() + "-old");
+    EXPECT_FALSE(listing->folderUnchanged());
+    EXPECT_FALSE(listing->files(acceptAll)) << "the folder is gone";
+    fs::create_directory(folder.path());
+    EXPECT_FALSE(listing->folderUnchanged()) << "another folder under the same name";
+    fs::remove_all(folder.path() + "-old");
 }

@@ -53,11 +53,16 @@ TEST_P(LocaleTexts, SizesInWholeKilobytesGroupedAsTheLocaleGroups)
     EXPECT_EQ(texts.sizeText(0), locale.toString(0) + u" kb");
     EXPECT_EQ(texts.sizeText(1048576), locale.toString(1024) + u" kb");
     EXPECT_EQ(texts.sizeText(1536LL << 20), locale.toString(1572864) + u" kb");
+    // Around each place a separator may go, where locales differ in when and how they group.
+    for (const std::int64_t kilobytes : {999LL, 1000LL, 9999LL, 10000LL, 123456LL, 1234567LL, 12345678901LL})
+        EXPECT_EQ(texts.sizeText(kilobytes * 1024), locale.toString(qlonglong(kilobytes)) + u" kb")
+            << qPrintable(locale.name());
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, LocaleTexts,
                          testing::Values(QLocale::Swedish, QLocale::English, QLocale::German, QLocale::Japanese,
-                                         QLocale::Arabic, QLocale::Korean));
+                                         QLocale::Arabic, QLocale::Korean, QLocale::Spanish, QLocale::Hindi,
+                                         QLocale::Polish));
 
 TEST(FileTexts, SwedishKilobytesRoundHalfUp)
 {
