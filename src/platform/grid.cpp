@@ -354,7 +354,14 @@ Grid::Grid(QWidget* parent)
 Grid::~Grid()
 {
     m_syncTimer->stop();
-    delete m_view; // before the model, and while this object can still take the view's last signals
+    // The view's parts send events and signals while they are torn down, when the view is no longer a
+    // view; this object must not hear them. The view goes before the model it shows.
+    m_view->viewport()->removeEventFilter(this);
+    m_view->header()->viewport()->removeEventFilter(this);
+    m_view->header()->disconnect(this);
+    m_view->selectionModel()->disconnect(this);
+    m_view->disconnect(this);
+    delete m_view;
     m_view = nullptr;
     m_model->untrackRow(&m_current);
     m_model->untrackRow(&m_scrollTo);
@@ -927,15 +934,18 @@ QMimeData* Grid::widgetDragData(QWidget* source)
 bool Grid::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    const bool release = type == QEvent::MouseButtonRelease;
+    if (!m_view || (!release && type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop))
+        return QWidget::eventFilter(watched, event);
     QWidget* header = m_view->header()->viewport();
-    if (type == QEvent::MouseButtonRelease && watched == header && m_redraw) {
+    if (release) {
+        if (watched != header || !m_redraw)
+            return QWidget::eventFilter(watched, event);
         // The header row is part of the grid too.
         const auto* mouse = static_cast<QMouseEvent*>(event);
         emit mouseUp(mouse->button(), mouse->modifiers(), header->mapTo(this, mouse->position().toPoint()));
         return QWidget::eventFilter(watched, event);
     }
-    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
-        return QWidget::eventFilter(watched, event);
     auto* drop = static_cast<QDropEvent*>(event);
     // Only a widget of this window, dragged with our data, is taken; the data names it when the drag
     // itself does not tell its source.
