@@ -33,6 +33,19 @@ public:
     BusyPointer& operator=(const BusyPointer&) = delete;
 };
 
+QString displayText(QByteArrayView bytes)
+{
+    QString text = QString::fromUtf8(bytes);
+    for (QChar& c : text)
+    {
+        if (c.unicode() < 0x20)
+            c = QChar(0x2400 + c.unicode()); // the Control Pictures block: U+240A shows a line feed
+        else if (c.unicode() == 0x7f)
+            c = QChar(0x2421);
+    }
+    return text;
+}
+
 QByteArray toBytes(const std::string& text)
 {
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
@@ -63,15 +76,7 @@ std::string sortKeyOf(const std::string& name)
 
 QString displayName(const QByteArray& bytes)
 {
-    QString text = QString::fromUtf8(bytes);
-    for (QChar& c : text)
-    {
-        if (c.unicode() < 0x20)
-            c = QChar(0x2400 + c.unicode()); // the Control Pictures block: U+240A shows a line feed
-        else if (c.unicode() == 0x7f)
-            c = QChar(0x2421);
-    }
-    return text;
+    return displayText(bytes);
 }
 
 bool containsIgnoringCase(const QByteArray& whole, const QByteArray& part)
@@ -145,17 +150,6 @@ void FolderTree::appendRow(const QString& label, const QByteArray& folder, TreeI
     m_grid.setIsNode(row, true);
 }
 
-void FolderTree::insertFolderRow(int position, const QString& label, const QByteArray& folder, int level)
-{
-    m_grid.insertRow(position);
-    m_grid.setTextMatrix(position, 0, label);
-    m_grid.setRowData(position, folder);
-    m_grid.setCellPicture(position, 0, m_icons.icon(TreeIcon::Folder));
-    m_grid.setRowOutlineLevel(position, level);
-    m_grid.setIsNode(position, true);
-    m_grid.setIsCollapsed(position, true);
-}
-
 void FolderTree::insertPlaceholder(int position, int level)
 {
     m_grid.insertRow(position);
@@ -176,24 +170,56 @@ void FolderTree::expandRow(int row)
     if (!names)
         return; // gone, unreadable or unreachable: the node stays without children
 
-    std::vector<std::string>& list = *names;
-    // Keys next to their index: the sort compares neighbouring memory, not strings scattered on the heap.
-    std::vector<std::pair<std::string, std::uint32_t>> order;
-    order.reserve(list.size());
-    for (std::uint32_t i = 0; i < list.size(); ++i)
-        order.emplace_back(sortKeyOf(list[i]), i);
-    std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
-        const int byKey = a.first.compare(b.first);
-        return byKey != 0 ? byKey < 0 : list[a.second] < list[b.second];
+    const std::vector<std::string>& list = *names;
+    std::vector<std::string> keys;
+    keys.reserve(list.size());
+    for (const std::string& name : list)
+        keys.push_back(sortKeyOf(name));
+    // Names in one folder often share their start ("Ritning 1", "Ritning 2"): the sort compares the eight
+    // bytes after the common start as one number and looks at whole keys only when those are equal.
+    std::size_t common = keys.empty() ? 0 : keys.front().size();
+    for (const std::string& key : keys)
+        common = static_cast<std::size_t>(
+            std::mismatch(key.begin(), key.begin() + static_cast<std::ptrdiff_t>(std::min(common, key.size())),
+                          keys.front().begin())
+                .first -
+            key.begin());
+    struct Entry
+    {
+        std::uint64_t head;
+        std::uint32_t index;
+    };
+    std::vector<Entry> order;
+    order.reserve(keys.size());
+    for (std::uint32_t i = 0; i < keys.size(); ++i)
+    {
+        std::uint64_t head = 0;
+        for (std::size_t b = common; b < common + 8; ++b) // key bytes never are 0, so a short key sorts first
+            head = head << 8 | (b < keys[i].size() ? static_cast<unsigned char>(keys[i][b]) : 0u);
+        order.push_back({head, i});
+    }
+    std::sort(order.begin(), order.end(), [&](const Entry& a, const Entry& b) {
+        if (a.head != b.head)
+            return a.head < b.head;
+        const int byKey = keys[a.index].compare(keys[b.index]);
+        return byKey != 0 ? byKey < 0 : list[a.index] < list[b.index];
     });
 
-    int position = row + 1;
+    // Each folder comes closed, with a placeholder row below it for its outline button; all in one step.
+    const std::string prefix = joinFolder(path, {});
     const int level = m_grid.rowOutlineLevel(row) + 1;
-    for (const auto& [key, i] : order)
+    std::vector<GridRow> rows;
+    rows.reserve(2 * order.size());
+    for (const Entry& entry : order)
     {
-        insertFolderRow(position++, displayName(toBytes(list[i])), toBytes(joinFolder(path, list[i])), level);
-        insertPlaceholder(position++, level + 1);
+        const std::string& name = list[entry.index];
+        QByteArray folderPath(static_cast<qsizetype>(prefix.size() + name.size()), Qt::Uninitialized);
+        std::copy(name.begin(), name.end(), std::copy(prefix.begin(), prefix.end(), folderPath.begin()));
+        rows.push_back({displayText(QByteArrayView(name.data(), static_cast<qsizetype>(name.size()))), std::move(folderPath), level, true, true, 0});
+        rows.push_back({QString(), QByteArray(), level + 1, false, false, -1});
     }
+    const QIcon pictures[] = {m_icons.icon(TreeIcon::Folder)};
+    m_grid.insertRows(row + 1, std::move(rows), pictures);
     m_grid.setRow(row);
 }
 
