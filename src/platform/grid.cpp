@@ -653,6 +653,14 @@ void Grid::applyColumns()
 {
     m_applyingColumns = true;
     QHeaderView* header = m_view->header();
+    // The header's least width, unless set, is worked out from its font each time it is asked, which is
+    // at every layout of the rows: it is worked out once per font instead.
+    if (!m_minimumSectionKnown || header->font() != m_headerFont) {
+        header->setMinimumSectionSize(-1);
+        header->setMinimumSectionSize(header->minimumSectionSize());
+        m_headerFont = header->font();
+        m_minimumSectionKnown = true;
+    }
     m_view->setHeaderHidden(m_model->fixedRows() == 0);
     const int count = std::min(header->count(), m_model->cols());
     for (int c = 0; c < count; ++c) {

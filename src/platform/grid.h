@@ -189,6 +189,8 @@ private:
     bool m_syncing = false;
     bool m_applyingColumns = false;
     bool m_fitTree = false; // one column as wide as its rows
+    bool m_minimumSectionKnown = false;
+    QFont m_headerFont;
     // Changes of view state waiting for sync().
     bool m_selectionDirty = false;
     bool m_currentDirty = false;
