@@ -2,9 +2,11 @@
 #include "twips.h"
 
 #include <QAbstractItemModelTester>
+#include <QAbstractItemDelegate>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
@@ -159,6 +161,7 @@ private slots:
     void redrawOffKeepsViewConsistent();
     void currentRowFollowsInsertAndRemove();
     void widthsAndPlacementInTwips();
+    void treeColumnFollowsItsRows();
     void keyCodes_data();
     void keyCodes();
     void editOnlyWhenAllowed();
@@ -774,6 +777,83 @@ void tst_Grid::widthsAndPlacementInTwips()
     QCOMPARE(grid.heightTwips(), 3000);
     QCOMPARE(grid.leftTwips(), 60);
     grid.setParent(nullptr);
+}
+
+// The width the widest shown row of a one-column tree needs, as the view's own delegate measures it.
+int widestShownRow(Grid& grid)
+{
+    QTreeView* view = grid.view();
+    QStyleOptionViewItem option;
+    option.initFrom(view);
+    option.widget = view;
+    option.font = view->font();
+    option.fontMetrics = view->fontMetrics();
+    const int small = view->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, view);
+    option.decorationSize = view->iconSize().isValid() ? view->iconSize() : QSize(small, small);
+    option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    option.textElideMode = view->textElideMode();
+    int widest = 0;
+    for (int r = 0; r < grid.rows(); ++r) {
+        const QModelIndex index = indexOfRow(grid, r);
+        const QRect rect = view->visualRect(index);
+        if (!rect.isValid())
+            continue; // inside a closed node
+        const int width = view->itemDelegateForIndex(index)->sizeHint(option, index).width();
+        widest = std::max(widest, rect.left() + view->horizontalScrollBar()->value() + width);
+    }
+    return widest;
+}
+
+void tst_Grid::treeColumnFollowsItsRows()
+{
+    Grid& grid = *m_grid;
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    fillTree(grid, 2);
+    grid.setIsCollapsed(1, false);
+    QTreeView* view = grid.view();
+    QHeaderView* header = view->header();
+    const auto followsRows = [&] {
+        QTreeView* v = grid.view();
+        QCOMPARE(header->sectionResizeMode(0), QHeaderView::ResizeToContents);
+        QCOMPARE(v->textElideMode(), Qt::ElideNone);
+        const int need = widestShownRow(grid);
+        // Never narrower than a row needs; a few pixels to spare at most (kerning is not counted).
+        QVERIFY2(header->sectionSize(0) >= need && header->sectionSize(0) <= need + 8,
+                 qPrintable(QStringLiteral("column %1, rows need %2").arg(header->sectionSize(0)).arg(need)));
+    };
+    followsRows();
+    if (QTest::currentTestFailed())
+        return;
+
+    // The user (or the header) sets a width of its own: the column keeps following its rows.
+    header->resizeSection(0, 30);
+    grid.setTextMatrix(2, 0, QStringLiteral("a placeholder now showing a long name"));
+    followsRows();
+    if (QTest::currentTestFailed())
+        return;
+
+    // Rows added deeper and wider, and in bold, widen it; closing their node narrows it again.
+    const int before = header->sectionSize(0);
+    grid.removeRow(4);
+    std::vector<GridRow> deep = folderBlock(QStringLiteral("a folder with a rather long name"), 2, 2);
+    deep[0].collapsed = false;
+    deep.insert(deep.begin() + 1, {QStringLiteral("deeper still, with the longest name of all"), QByteArray(), 3,
+                                   false, false, -1});
+    grid.insertRows(4, deep);
+    grid.setIsCollapsed(3, false);
+    grid.setCellBold(5, 0, 5, 0, true);
+    followsRows();
+    if (QTest::currentTestFailed())
+        return;
+    const int wide = header->sectionSize(0);
+    QVERIFY(wide > before);
+    grid.setIsCollapsed(3, true);
+    followsRows();
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY(header->sectionSize(0) < wide);
+    QCOMPARE(grid.colWidth(0), int(twips::fromPixels(header->sectionSize(0), &grid)));
 }
 
 void tst_Grid::keyCodes_data()
