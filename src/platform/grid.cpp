@@ -598,7 +598,7 @@ void Grid::pushViewState(bool rowsChanged, bool reset, int scrollValue)
     if (reset || m_columnsDirty || rowsChanged)
         applyColumns();
 
-    if (m_model->outline() && (reset || m_expansionDirty)) {
+    if (m_model->outline() && (reset || rowsChanged || m_expansionDirty)) {
         for (int r = m_model->fixedRows(); r < m_model->rows(); ++r) {
             if ((!reset && !m_model->collapseChanged(r)) || !m_model->hasPresentedChildren(r))
                 continue;

@@ -682,6 +682,9 @@ void GridModel::presentEdit(const Edit& edit)
             parent = m_parentOf[static_cast<size_t>(parent)];
         }
         const int position = sibling < 0 ? 0 : m_childPos[static_cast<size_t>(sibling)] + 1;
+        // A parent that had no children before is opened in views now if it is open in the store.
+        if (const int store = storeRowOf(parent); store >= 0)
+            m_rows[static_cast<size_t>(store + m_shownFixed)].flags |= CollapseChanged;
         const auto tops = static_cast<int>(std::count(edit.levels.begin(), edit.levels.end(), top));
         beginInsertRows(shownIndex(parent), position, position + tops - 1);
         m_shownLevels.insert(m_shownLevels.begin() + edit.first, edit.levels.begin(), edit.levels.end());

@@ -78,7 +78,10 @@ public:
     bool isCollapsed(int row) const;
     void setCollapsed(int row, bool collapsed);
     // Whether the row was opened or closed, or came open, since the changes were last cleared.
-    bool collapseChanged(int row) const { return validRow(row) && (m_rows[static_cast<size_t>(row)].flags & CollapseChanged); }
+    bool collapseChanged(int row) const
+    {
+        return validRow(row) && (m_rows[static_cast<size_t>(row)].flags & CollapseChanged);
+    }
     void clearCollapseChanges();
     bool isSelected(int row) const;
     void setSelected(int row, bool selected);

@@ -37,7 +37,8 @@ public:
 QString displayText(QByteArrayView bytes)
 {
     QString text = QString::fromUtf8(bytes);
-    if (std::none_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
+    const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; };
+    if (std::none_of(bytes.begin(), bytes.end(), control))
         return text;
     for (QChar& c : text)
     {

@@ -274,7 +274,7 @@ void tst_Grid::insertAndRemoveKeepOrderAndData()
     grid.insertRows(1, block, pictures);
     grid.insertRows(-1, block, pictures); // refused
     grid.insertRows(99, block, pictures); // refused
-    grid.insertRows(0, {}, pictures);      // nothing to insert
+    grid.insertRows(0, {}, pictures);     // nothing to insert
     QCOMPARE(grid.rows(), 8);
     QCOMPARE(grid.textMatrix(0, 0), QStringLiteral("r1"));
     QCOMPARE(grid.textMatrix(1, 1), QStringLiteral("c0"));
@@ -396,13 +396,20 @@ void tst_Grid::pendingEditsReachViewsInOrder()
     grid.insertRows(4, folderBlock(QStringLiteral("b"), 2, 2));
     grid.removeRow(2);
     grid.insertRows(2, folderBlock(QStringLiteral("a"), 3, 2));
-    grid.removeRow(3);                                              // a placeholder inside the new block
+    grid.removeRow(3);                                               // a placeholder inside the new block
     grid.insertRows(3, folderBlock(QStringLiteral("a0 sub"), 1, 3)); // read in its place
     grid.insertRows(grid.rows(), folderBlock(QStringLiteral("tail"), 1, 1));
     grid.view()->viewport()->grab(); // paints from what it was told last
     grid.setRedraw(true);
     QCOMPARE(shownOutline(grid), storedOutline(grid));
     QVERIFY(grid.view()->isExpanded(indexOfRow(grid, 1)));
+
+    // An open row shows its first children when they come.
+    grid.insertRows(grid.rows(), {{QStringLiteral("open, empty"), QByteArray(), 1, true, false, -1}});
+    const int parent = grid.rows() - 1;
+    grid.view();
+    grid.insertRows(grid.rows(), folderBlock(QStringLiteral("inside"), 1, 2));
+    QVERIFY(grid.view()->isExpanded(indexOfRow(grid, parent)));
 
     // Rows whose levels would change another row's parent cannot be told as an insert; the view is rebuilt
     // and still right.
@@ -838,8 +845,8 @@ void tst_Grid::treeColumnFollowsItsRows()
     grid.removeRow(4);
     std::vector<GridRow> deep = folderBlock(QStringLiteral("a folder with a rather long name"), 2, 2);
     deep[0].collapsed = false;
-    deep.insert(deep.begin() + 1, {QStringLiteral("deeper still, with the longest name of all"), QByteArray(), 3,
-                                   false, false, -1});
+    deep.insert(deep.begin() + 1,
+                {QStringLiteral("deeper still, with the longest name of all"), QByteArray(), 3, false, false, -1});
     grid.insertRows(4, deep);
     grid.setIsCollapsed(3, false);
     grid.setCellBold(5, 0, 5, 0, true);
