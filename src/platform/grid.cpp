@@ -3,17 +3,22 @@
 #include "gridmodel.h"
 #include "twips.h"
 
+#include <QApplication>
 #include <QDropEvent>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
+#include <optional>
 
 namespace {
 
@@ -118,14 +123,123 @@ bool isInput(QEvent::Type type)
     }
 }
 
+// Text widths as sums of character advances, a small fraction of what a text layout costs: a tree of
+// tens of thousands of folders is measured as it opens. Text whose glyphs depend on their neighbours
+// (combining marks, scripts that join or reorder) is laid out as a whole.
+class TextWidths
+{
+public:
+    // Takes the font the texts are shown in; true when it differs from the last one.
+    bool use(const QFont& font)
+    {
+        const QString key = font.key();
+        if (m_metrics && key == m_key)
+            return false;
+        m_key = key;
+        m_metrics.emplace(font);
+        m_advances.assign(tableSize, unknown);
+        return true;
+    }
+
+    // At least the width a text layout gives the text, rounded up to pixels.
+    int width(QStringView text)
+    {
+        qint64 sum = 0; // in 1/64 pixels, as the font engines count
+        const char16_t* const end = text.utf16() + text.size();
+        for (const char16_t* c = text.utf16(); c != end; ++c) {
+            qint32 advance = *c < tableSize ? m_advances[*c] : complex;
+            if (advance == unknown)
+                advance = m_advances[*c] = measure(*c);
+            if (advance == complex)
+                return static_cast<int>(std::ceil(m_metrics->horizontalAdvance(text.toString())));
+            sum += advance;
+        }
+        return static_cast<int>((sum + 63) / 64);
+    }
+
+private:
+    static constexpr char16_t tableSize = 0x2500;
+    static constexpr qint32 unknown = -1;
+    static constexpr qint32 complex = -2;
+
+    qint32 measure(char16_t c) const
+    {
+        if (!isSimple(c))
+            return complex;
+        return static_cast<qint32>(std::ceil(m_metrics->horizontalAdvance(QChar(c)) * 64));
+    }
+
+    static bool isSimple(char16_t c)
+    {
+        if (c < 0x0300)
+            return true;
+        if (c < 0x0370)
+            return false; // combining diacritical marks
+        if (c < 0x0590)
+            return c < 0x0483 || c > 0x0489; // Greek, Cyrillic without its combining marks
+        if (c < 0x1e00)
+            return false; // Hebrew, Arabic, Indic and other shaped scripts
+        if (c < 0x2000)
+            return true; // Latin and Greek extended
+        if (c < tableSize)
+            return (c >= 0x2010 && c < 0x2028) || (c >= 0x2030 && c < 0x2060) || c >= 0x2070;
+        return false;
+    }
+
+    QString m_key;
+    std::optional<QFontMetricsF> m_metrics;
+    std::vector<qint32> m_advances;
+};
+
 } // namespace
+
+// The grid's cells drawn as any item view draws them; it also tells what a row would need around its text.
+class GridDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    // The width the row at index would take with text in place of its own.
+    int widthWithText(const QStyleOptionViewItem& base, const QModelIndex& index, const QString& text) const
+    {
+        QStyleOptionViewItem option = base;
+        initStyleOption(&option, index);
+        option.text = text;
+        const QWidget* widget = option.widget;
+        const QStyle* style = widget ? widget->style() : QApplication::style();
+        return style->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), widget).width();
+    }
+};
 
 // The tree view that takes the grid's input: outline buttons, keys and double clicks go through the
 // grid, which asks its program before it opens or closes anything.
 class GridView final : public QTreeView
 {
 public:
-    explicit GridView(Grid* grid) : QTreeView(grid), m_grid(grid) {}
+    explicit GridView(Grid* grid) : QTreeView(grid), m_grid(grid), m_delegate(new GridDelegate(this))
+    {
+        setItemDelegate(m_delegate);
+    }
+
+    // A tree that follows its rows is as wide as its widest open row, every row counted; each row is
+    // measured once, when it is first shown, and again only when its text or looks change.
+    int sizeHintForColumn(int column) const override
+    {
+        if (column != 0 || !m_grid->m_fitTree)
+            return QTreeView::sizeHintForColumn(column);
+        // The header asks several times while a change settles; the answer stands until something changes.
+        const GridModel& model = *m_grid->m_model;
+        const FitKey key{model.outlineGeneration(), model.firstCellGeneration(), font(), style(), iconSize(),
+                         indentation(), rootIsDecorated()};
+        if (m_fitted && m_fittedKey == key)
+            return *m_fitted;
+        const int width = fittedWidth();
+        if (width < 0)
+            return QTreeView::sizeHintForColumn(column);
+        m_fitted = width;
+        m_fittedKey = key;
+        return width;
+    }
 
     void relayout()
     {
@@ -285,7 +399,95 @@ private:
             m_grid->userOutline(row, !open);
     }
 
+    // The width of the widest open row, -1 when a row cannot be measured yet.
+    int fittedWidth() const
+    {
+        GridModel& model = *m_grid->m_model;
+        const QFont plain = font();
+        const QFont bold = model.boldFont().resolve(plain);
+        const bool plainChanged = m_plainWidths.use(plain);
+        if (m_boldWidths.use(bold) || plainChanged)
+            model.forgetMeasuredWidths();
+
+        QStyleOptionViewItem option;
+        initViewItemOption(&option);
+        // What a row needs beside its text, by picture and weight; the style gives it for a one-letter text.
+        struct Frame
+        {
+            quint32 key;
+            int width;
+        };
+        std::vector<Frame> frames;
+        const auto frameOf = [&](int row, bool isBold) -> int {
+            const quint32 key = static_cast<quint32>(model.pictureIndexAt(row, 0)) << 1 | (isBold ? 1u : 0u);
+            for (const Frame& frame : frames) {
+                if (frame.key == key)
+                    return frame.width;
+            }
+            const QModelIndex index = model.indexOfRow(row);
+            if (!index.isValid())
+                return -1;
+            const QString letter = QStringLiteral("x");
+            const int width = m_delegate->widthWithText(option, index, letter) -
+                              (isBold ? m_boldWidths : m_plainWidths).width(letter);
+            frames.push_back({key, width});
+            return width;
+        };
+
+        struct Ancestor
+        {
+            int level;
+            bool open;
+        };
+        std::vector<Ancestor> ancestors;
+        int closed = 0;
+        int widest = 0;
+        const int decorated = rootIsDecorated() ? 1 : 0;
+        for (int r = model.fixedRows(); r < model.rows(); ++r) {
+            const int level = model.level(r);
+            while (!ancestors.empty() && ancestors.back().level >= level) {
+                closed -= ancestors.back().open ? 0 : 1;
+                ancestors.pop_back();
+            }
+            const bool open = !model.isCollapsed(r);
+            if (closed == 0) {
+                const bool isBold = model.isBold(r, 0);
+                int text = model.measuredWidth(r) - 1;
+                if (text < 0) {
+                    text = (isBold ? m_boldWidths : m_plainWidths).width(model.textView(r, 0));
+                    model.setMeasuredWidth(r, text + 1);
+                }
+                const int frame = frameOf(r, isBold);
+                if (frame < 0)
+                    return -1;
+                // One pixel more than the advances: kerning rarely widens a name, and never by more.
+                const int depth = static_cast<int>(ancestors.size()) + decorated;
+                widest = std::max(widest, depth * indentation() + frame + text + 1);
+            }
+            ancestors.push_back({level, open});
+            closed += open ? 0 : 1;
+        }
+        return widest;
+    }
+
+    struct FitKey
+    {
+        quint64 outline;
+        quint64 firstCells;
+        QFont font;
+        const QStyle* style;
+        QSize iconSize;
+        int indentation;
+        bool decorated;
+        bool operator==(const FitKey&) const = default;
+    };
+
     Grid* m_grid;
+    GridDelegate* m_delegate;
+    mutable TextWidths m_plainWidths;
+    mutable TextWidths m_boldWidths;
+    mutable std::optional<int> m_fitted;
+    mutable FitKey m_fittedKey{};
 };
 
 // ---------------------------------------------------------------- construction
@@ -354,7 +556,14 @@ Grid::Grid(QWidget* parent)
 Grid::~Grid()
 {
     m_syncTimer->stop();
-    delete m_view; // before the model, and while this object can still take the view's last signals
+    // The view's parts send events and signals while they are torn down, when the view is no longer a
+    // view; this object must not hear them. The view goes before the model it shows.
+    m_view->viewport()->removeEventFilter(this);
+    m_view->header()->viewport()->removeEventFilter(this);
+    m_view->header()->disconnect(this);
+    m_view->selectionModel()->disconnect(this);
+    m_view->disconnect(this);
+    delete m_view;
     m_view = nullptr;
     m_model->untrackRow(&m_current);
     m_model->untrackRow(&m_scrollTo);
@@ -389,15 +598,16 @@ void Grid::pushViewState(bool rowsChanged, bool reset, int scrollValue)
     if (reset || m_columnsDirty || rowsChanged)
         applyColumns();
 
-    if (m_model->outline() && (reset || m_expansionDirty)) {
+    if (m_model->outline() && (reset || rowsChanged || m_expansionDirty)) {
         for (int r = m_model->fixedRows(); r < m_model->rows(); ++r) {
-            if (!m_model->hasPresentedChildren(r))
+            if ((!reset && !m_model->collapseChanged(r)) || !m_model->hasPresentedChildren(r))
                 continue;
             const QModelIndex index = m_model->indexOfRow(r);
             const bool open = !m_model->isCollapsed(r);
             if (reset ? open : m_view->isExpanded(index) != open)
                 m_view->setExpanded(index, open);
         }
+        m_model->clearCollapseChanges();
     }
 
     QItemSelectionModel* selection = m_view->selectionModel();
@@ -443,6 +653,14 @@ void Grid::applyColumns()
 {
     m_applyingColumns = true;
     QHeaderView* header = m_view->header();
+    // The header's least width, unless set, is worked out from its font each time it is asked, which is
+    // at every layout of the rows: it is worked out once per font instead.
+    if (!m_minimumSectionKnown || header->font() != m_headerFont) {
+        header->setMinimumSectionSize(-1);
+        header->setMinimumSectionSize(header->minimumSectionSize());
+        m_headerFont = header->font();
+        m_minimumSectionKnown = true;
+    }
     m_view->setHeaderHidden(m_model->fixedRows() == 0);
     const int count = std::min(header->count(), m_model->cols());
     for (int c = 0; c < count; ++c) {
@@ -454,6 +672,7 @@ void Grid::applyColumns()
     // A tree of one column is as wide as its widest shown row, with a scroll bar when that is wider than
     // the grid, so deep folders are never cut off.
     const bool fitTree = m_model->outline() && m_model->cols() == 1 && m_colWidthTwips[0] < 0;
+    m_fitTree = fitTree && !m_model->isBooleanColumn(0);
     header->setStretchLastSection(!fitTree);
     m_view->setTextElideMode(fitTree ? Qt::ElideNone : Qt::ElideRight);
     if (count > 0)
@@ -591,6 +810,16 @@ void Grid::addItem(const QString& tabSeparated)
 void Grid::insertRow(int row)
 {
     m_model->insertRowAt(row);
+    scheduleSync();
+}
+
+void Grid::insertRows(int row, std::vector<GridRow> block, std::span<const QIcon> pictures)
+{
+    // New rows are closed in the view; open ones are opened there with the next sync.
+    const bool open = std::any_of(block.begin(), block.end(), [](const GridRow& r) { return r.node && !r.collapsed; });
+    if (!m_model->insertRows(row, block, pictures))
+        return;
+    m_expansionDirty = m_expansionDirty || open;
     scheduleSync();
 }
 
@@ -927,15 +1156,18 @@ QMimeData* Grid::widgetDragData(QWidget* source)
 bool Grid::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    const bool release = type == QEvent::MouseButtonRelease;
+    if (!m_view || (!release && type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop))
+        return QWidget::eventFilter(watched, event);
     QWidget* header = m_view->header()->viewport();
-    if (type == QEvent::MouseButtonRelease && watched == header && m_redraw) {
+    if (release) {
+        if (watched != header || !m_redraw)
+            return QWidget::eventFilter(watched, event);
         // The header row is part of the grid too.
         const auto* mouse = static_cast<QMouseEvent*>(event);
         emit mouseUp(mouse->button(), mouse->modifiers(), header->mapTo(this, mouse->position().toPoint()));
         return QWidget::eventFilter(watched, event);
     }
-    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
-        return QWidget::eventFilter(watched, event);
     auto* drop = static_cast<QDropEvent*>(event);
     // Only a widget of this window, dragged with our data, is taken; the data names it when the drag
     // itself does not tell its source.

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QRect>
+#include <QString>
 #include <QWidget>
 
+#include <span>
 #include <vector>
 
 class QIcon;
@@ -12,6 +15,17 @@ class QTimer;
 class QTreeView;
 class GridModel;
 class GridView;
+
+// One row of a block a grid takes in one step (Grid::insertRows).
+struct GridRow
+{
+    QString text; // the cells, TAB-separated from column 0 on, as addItem takes them
+    QByteArray data;
+    int level = 0;
+    bool node = false;
+    bool collapsed = false;
+    int picture = -1; // column 0's picture: an index into the block's pictures, -1 for none
+};
 
 // The grid both the folder tree (fgTree) and the drawing list (fgFiles) are made of.
 //
@@ -66,6 +80,9 @@ public:
     void addItem(const QString& tabSeparated);
     // Inserts an empty row before row (at the end when row == rows()).
     void insertRow(int row);
+    // Inserts a block of rows before row (at the end when row == rows()) as one change: tens of thousands
+    // cost little more than the copying of their texts.
+    void insertRows(int row, std::vector<GridRow> block, std::span<const QIcon> pictures = {});
     void removeRow(int row);
 
     QString textMatrix(int row, int col) const;
@@ -171,6 +188,9 @@ private:
     bool m_editable = false;
     bool m_syncing = false;
     bool m_applyingColumns = false;
+    bool m_fitTree = false; // one column as wide as its rows
+    bool m_minimumSectionKnown = false;
+    QFont m_headerFont;
     // Changes of view state waiting for sync().
     bool m_selectionDirty = false;
     bool m_currentDirty = false;

@@ -1,6 +1,9 @@
 #include "gridmodel.h"
 
+#include "grid.h"
+
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -28,8 +31,18 @@ GridModel::~GridModel() = default;
 
 // ---------------------------------------------------------------- cells
 
-QStringView GridModel::cellOf(const QString& cells, int col)
+int GridModel::cellCount(const Row& row)
 {
+    if (row.cells.isEmpty())
+        return 0;
+    return (row.flags & PlainText) ? 1 : row.cells.at(0).unicode();
+}
+
+QStringView GridModel::cellOf(const Row& row, int col)
+{
+    const QString& cells = row.cells;
+    if (row.flags & PlainText)
+        return col == 0 ? QStringView(cells) : QStringView();
     if (cells.isEmpty())
         return {};
     const int count = cells.at(0).unicode();
@@ -80,14 +93,19 @@ void GridModel::appendTabbed(QStringView tabSeparated)
     Row row;
     row.cells = packCells(cells);
     m_rows.push_back(std::move(row));
-    structureChanged(rows() - 1 - m_fixedRows);
+    rowsCame(rows() - 1, 1);
 }
 
 QString GridModel::text(int row, int col) const
 {
+    return textView(row, col).toString();
+}
+
+QStringView GridModel::textView(int row, int col) const
+{
     if (!validCell(row, col))
         return {};
-    return cellOf(m_rows[static_cast<size_t>(row)].cells, col).toString();
+    return cellOf(m_rows[static_cast<size_t>(row)], col);
 }
 
 void GridModel::setText(int row, int col, QStringView text)
@@ -95,12 +113,17 @@ void GridModel::setText(int row, int col, QStringView text)
     if (!validCell(row, col))
         return;
     Row& r = m_rows[static_cast<size_t>(row)];
-    const int count = r.cells.isEmpty() ? 0 : r.cells.at(0).unicode();
+    const int count = cellCount(r);
     std::vector<QStringView> cells(static_cast<size_t>(std::max(count, col + 1)));
     for (int c = 0; c < count; ++c)
-        cells[static_cast<size_t>(c)] = cellOf(r.cells, c);
+        cells[static_cast<size_t>(c)] = cellOf(r, c);
     cells[static_cast<size_t>(col)] = text;
     r.cells = packCells(cells); // the views point into the old string, which lives until here
+    r.flags &= ~PlainText;
+    if (col == 0) {
+        r.measured = 0;
+        ++m_firstCellGeneration;
+    }
     cellsChanged(row, col, row, col);
 }
 
@@ -125,11 +148,11 @@ void GridModel::setRows(int n)
         return;
     if (n < old) {
         rowsDropped(n, old - n);
+        rowsLeaving(n, old - n);
         m_rows.erase(m_rows.begin() + n, m_rows.end());
-        structureChanged(n - m_fixedRows);
     } else {
         m_rows.resize(static_cast<size_t>(n));
-        structureChanged(old - m_fixedRows);
+        rowsCame(old, n - old);
     }
 }
 
@@ -144,7 +167,7 @@ void GridModel::setFixedRows(int n)
     for (int r = 0; r < n; ++r)
         m_rows[static_cast<size_t>(r)].flags &= ~Selected;
     m_selectedDirty = true;
-    m_resetPending = true;
+    needReset();
     ++m_outlineGeneration;
 }
 
@@ -155,19 +178,19 @@ void GridModel::setCols(int n)
         return;
     if (n < m_cols) {
         for (Row& r : m_rows) {
-            const int count = r.cells.isEmpty() ? 0 : r.cells.at(0).unicode();
-            if (count > n) {
+            if (cellCount(r) > n) {
                 std::vector<QStringView> cells;
                 for (int c = 0; c < n; ++c)
-                    cells.push_back(cellOf(r.cells, c));
+                    cells.push_back(cellOf(r, c));
                 r.cells = packCells(cells);
+                r.flags &= ~PlainText;
             }
-            r.lookCount = static_cast<quint16>(std::min<int>(r.lookCount, n));
+            r.lookCount = static_cast<quint16>(std::clamp(n - 1, 0, int(r.lookCount)));
         }
     }
     m_cols = n;
     m_columns.resize(static_cast<size_t>(n));
-    m_resetPending = true;
+    needReset();
 }
 
 bool GridModel::isBooleanColumn(int col) const
@@ -201,7 +224,7 @@ void GridModel::setOutline(bool on)
     if (on == m_outline)
         return;
     m_outline = on;
-    m_resetPending = true;
+    needReset();
     ++m_outlineGeneration;
 }
 
@@ -211,7 +234,56 @@ void GridModel::insertRowAt(int row)
         return;
     rowsShifted(row, 1);
     m_rows.insert(m_rows.begin() + row, Row());
-    structureChanged(row - m_fixedRows);
+    rowsCame(row, 1);
+}
+
+bool GridModel::insertRows(int row, std::span<GridRow> block, std::span<const QIcon> pictures)
+{
+    if (row < m_fixedRows || row > rows() || block.empty() || block.size() > static_cast<size_t>(INT_MAX - rows()))
+        return false;
+    std::vector<quint32> pictureIds;
+    pictureIds.reserve(pictures.size());
+    for (const QIcon& picture : pictures)
+        pictureIds.push_back(static_cast<quint32>(pictureIndex(picture)));
+
+    // The new rows are built in place: the rows below move once, to the end, and the gap is filled.
+    const int count = static_cast<int>(block.size());
+    const size_t oldSize = m_rows.size();
+    m_rows.resize(oldSize + block.size());
+    std::move_backward(m_rows.begin() + row, m_rows.begin() + static_cast<std::ptrdiff_t>(oldSize), m_rows.end());
+    std::vector<QStringView> cells;
+    cells.reserve(static_cast<size_t>(m_cols));
+    for (size_t i = 0; i < block.size(); ++i) {
+        GridRow& spec = block[i];
+        Row& r = m_rows[static_cast<size_t>(row) + i];
+        r = Row();
+        if (m_cols > 0 && !spec.text.contains(u'\t')) {
+            // A single cell, as tree rows are, is kept as it came.
+            spec.text.truncate(maxRowText);
+            r.cells = std::move(spec.text);
+            r.flags = PlainText;
+        } else {
+            cells.clear();
+            for (const QStringView part : QStringView(spec.text).tokenize(u'\t')) {
+                if (static_cast<int>(cells.size()) == m_cols)
+                    break;
+                cells.push_back(part);
+            }
+            r.cells = packCells(cells);
+        }
+        r.data = std::move(spec.data);
+        r.level = static_cast<quint16>(std::clamp(spec.level, 0, maxLevel));
+        if (spec.node)
+            r.flags |= spec.collapsed ? Node | Collapsed : Node | CollapseChanged;
+        else if (spec.collapsed)
+            r.flags |= Collapsed;
+        const auto picture = static_cast<size_t>(spec.picture);
+        if (spec.picture >= 0 && picture < pictureIds.size() && m_cols > 0)
+            r.firstLook = pictureIds[picture];
+    }
+    rowsShifted(row, count);
+    rowsCame(row, count);
+    return true;
 }
 
 void GridModel::removeRowAt(int row)
@@ -219,18 +291,69 @@ void GridModel::removeRowAt(int row)
     if (row < m_fixedRows || row >= rows())
         return;
     rowsDropped(row, 1);
+    rowsLeaving(row, 1);
     m_rows.erase(m_rows.begin() + row);
-    structureChanged(row - m_fixedRows);
 }
 
-void GridModel::structureChanged(int modelRowFrom)
+void GridModel::noteStructure()
 {
     ++m_outlineGeneration;
     m_selectedDirty = true;
-    if (m_outline || m_shownOutline)
-        m_resetPending = true;
-    else
-        m_tailFrom = std::min(m_tailFrom, std::max(0, modelRowFrom));
+}
+
+void GridModel::needReset()
+{
+    m_resetPending = true;
+    m_edits.clear();
+}
+
+bool GridModel::editable() const
+{
+    return m_outline && m_shownOutline && !m_resetPending && m_shownFixed == m_fixedRows && m_edits.size() < maxEdits;
+}
+
+bool GridModel::wholeSubtrees(int row, int count) const
+{
+    // The rows are whole subtrees of neighbouring siblings when none is shallower than the first and the
+    // row after them is no deeper: no row outside them changes its parent.
+    const int top = m_rows[static_cast<size_t>(row)].level;
+    for (int r = row + 1; r < row + count; ++r) {
+        if (m_rows[static_cast<size_t>(r)].level < top)
+            return false;
+    }
+    return row + count >= rows() || m_rows[static_cast<size_t>(row + count)].level <= top;
+}
+
+void GridModel::rowsCame(int row, int count)
+{
+    noteStructure();
+    if (!m_outline && !m_shownOutline) {
+        m_tailFrom = std::min(m_tailFrom, std::max(0, row - m_fixedRows));
+        return;
+    }
+    if (!editable() || !wholeSubtrees(row, count)) {
+        needReset();
+        return;
+    }
+    Edit edit{row - m_fixedRows, count, true, {}};
+    edit.levels.reserve(static_cast<size_t>(count));
+    for (int r = row; r < row + count; ++r)
+        edit.levels.push_back(m_rows[static_cast<size_t>(r)].level);
+    m_edits.push_back(std::move(edit));
+}
+
+void GridModel::rowsLeaving(int row, int count)
+{
+    noteStructure();
+    if (!m_outline && !m_shownOutline) {
+        m_tailFrom = std::min(m_tailFrom, std::max(0, row - m_fixedRows));
+        return;
+    }
+    if (!editable() || !wholeSubtrees(row, count)) {
+        needReset();
+        return;
+    }
+    m_edits.push_back(Edit{row - m_fixedRows, count, false, {}});
 }
 
 void GridModel::trackRow(int* row)
@@ -279,7 +402,7 @@ void GridModel::setLevel(int row, int level)
     r.level = value;
     ++m_outlineGeneration;
     if (m_outline)
-        m_resetPending = true;
+        needReset();
 }
 
 bool GridModel::isNode(int row) const
@@ -305,8 +428,14 @@ void GridModel::setCollapsed(int row, bool collapsed)
     if (!validRow(row) || isCollapsed(row) == collapsed)
         return;
     quint8& f = m_rows[static_cast<size_t>(row)].flags;
-    f = collapsed ? (f | Collapsed) : (f & ~Collapsed);
+    f = (collapsed ? (f | Collapsed) : (f & ~Collapsed)) | CollapseChanged;
     ++m_outlineGeneration;
+}
+
+void GridModel::clearCollapseChanges()
+{
+    for (Row& r : m_rows)
+        r.flags &= ~CollapseChanged;
 }
 
 bool GridModel::isSelected(int row) const
@@ -350,7 +479,9 @@ quint32 GridModel::look(int row, int col) const
     if (!validCell(row, col))
         return 0;
     const Row& r = m_rows[static_cast<size_t>(row)];
-    return col < r.lookCount ? r.looks[static_cast<size_t>(col)] : 0;
+    if (col == 0)
+        return r.firstLook;
+    return col <= r.lookCount ? r.looks[static_cast<size_t>(col - 1)] : 0;
 }
 
 void GridModel::setLook(int row, int col, quint32 mask, quint32 value)
@@ -358,16 +489,20 @@ void GridModel::setLook(int row, int col, quint32 mask, quint32 value)
     if (!validCell(row, col))
         return;
     Row& r = m_rows[static_cast<size_t>(row)];
-    if (col >= r.lookCount) {
+    if (col > r.lookCount) {
         if (value == 0)
             return;
-        auto grown = std::make_unique<quint32[]>(static_cast<size_t>(col + 1));
+        auto grown = std::make_unique<quint32[]>(static_cast<size_t>(col));
         std::copy(r.looks.get(), r.looks.get() + r.lookCount, grown.get());
         r.looks = std::move(grown);
-        r.lookCount = static_cast<quint16>(col + 1);
+        r.lookCount = static_cast<quint16>(col);
     }
-    quint32& l = r.looks[static_cast<size_t>(col)];
+    quint32& l = col == 0 ? r.firstLook : r.looks[static_cast<size_t>(col - 1)];
     l = (l & ~mask) | (value & mask);
+    if (col == 0) {
+        r.measured = 0;
+        ++m_firstCellGeneration;
+    }
 }
 
 bool GridModel::isBold(int row, int col) const
@@ -391,23 +526,45 @@ void GridModel::setAlignment(int row, int col, int code)
     setLook(row, col, alignMask, static_cast<quint32>(std::clamp(code, 0, 15)) << alignShift);
 }
 
+int GridModel::pictureIndex(const QIcon& picture)
+{
+    if (picture.isNull())
+        return 0;
+    const auto found = m_pictureIndex.constFind(picture.cacheKey());
+    if (found != m_pictureIndex.constEnd())
+        return *found;
+    if (m_pictures.size() > pictureMask)
+        return 0; // the table is full: the cell shows no picture
+    const int index = static_cast<int>(m_pictures.size());
+    m_pictures.push_back(picture);
+    m_pictureIndex.insert(picture.cacheKey(), index);
+    return index;
+}
+
 void GridModel::setPicture(int row, int col, const QIcon& picture)
 {
     if (!validCell(row, col))
         return;
-    int index = 0;
-    if (!picture.isNull()) {
-        const auto found = m_pictureIndex.constFind(picture.cacheKey());
-        if (found != m_pictureIndex.constEnd()) {
-            index = *found;
-        } else if (m_pictures.size() <= pictureMask) {
-            index = static_cast<int>(m_pictures.size());
-            m_pictures.push_back(picture);
-            m_pictureIndex.insert(picture.cacheKey(), index);
-        }
-    }
-    setLook(row, col, pictureMask, static_cast<quint32>(index));
+    setLook(row, col, pictureMask, static_cast<quint32>(pictureIndex(picture)));
     cellsChanged(row, col, row, col);
+}
+
+int GridModel::pictureIndexAt(int row, int col) const
+{
+    return static_cast<int>(look(row, col) & pictureMask);
+}
+
+void GridModel::setMeasuredWidth(int row, int width)
+{
+    if (validRow(row))
+        m_rows[static_cast<size_t>(row)].measured = static_cast<quint16>(std::clamp(width, 0, 0xffff));
+}
+
+void GridModel::forgetMeasuredWidths()
+{
+    for (Row& r : m_rows)
+        r.measured = 0;
+    ++m_firstCellGeneration;
 }
 
 QIcon GridModel::picture(int row, int col) const
@@ -476,9 +633,19 @@ GridModel::Announced GridModel::announce()
         takeSnapshot();
         m_resetPending = false;
         m_tailFrom = INT_MAX;
+        m_edits.clear();
         m_dataPending = false;
         endResetModel();
         return Announced::Reset;
+    }
+    if (!m_edits.empty()) {
+        while (m_editsShown < m_edits.size())
+            presentEdit(m_edits[m_editsShown]);
+        m_edits.clear();
+        m_editsShown = 0;
+        if (m_dataPending)
+            announceAllData();
+        return Announced::Rows;
     }
     if (m_tailFrom != INT_MAX) {
         const int from = m_tailFrom;
@@ -502,17 +669,132 @@ GridModel::Announced GridModel::announce()
     return Announced::Nothing;
 }
 
+void GridModel::presentEdit(const Edit& edit)
+{
+    const auto first = static_cast<size_t>(edit.first);
+    if (edit.insert) {
+        // The block's top rows follow the last child of their parent above them.
+        const quint16 top = edit.levels.front();
+        int parent = edit.first - 1;
+        int sibling = -1;
+        while (parent >= 0 && m_shownLevels[static_cast<size_t>(parent)] >= top) {
+            sibling = parent;
+            parent = m_parentOf[static_cast<size_t>(parent)];
+        }
+        const int position = sibling < 0 ? 0 : m_childPos[static_cast<size_t>(sibling)] + 1;
+        // A parent that had no children before is opened in views now if it is open in the store.
+        if (const int store = storeRowOf(parent); store >= 0)
+            m_rows[static_cast<size_t>(store + m_shownFixed)].flags |= CollapseChanged;
+        const auto tops = static_cast<int>(std::count(edit.levels.begin(), edit.levels.end(), top));
+        beginInsertRows(shownIndex(parent), position, position + tops - 1);
+        m_shownLevels.insert(m_shownLevels.begin() + edit.first, edit.levels.begin(), edit.levels.end());
+        m_shownRows += edit.count;
+        ++m_editsShown;
+        buildOutline();
+        moveParentsOfPersistent(edit.first, edit.count, true);
+        endInsertRows();
+        return;
+    }
+    const quint16 top = m_shownLevels[first];
+    const auto tops = static_cast<int>(
+        std::count(m_shownLevels.begin() + edit.first, m_shownLevels.begin() + edit.first + edit.count, top));
+    const int position = m_childPos[first];
+    beginRemoveRows(shownIndex(m_parentOf[first]), position, position + tops - 1);
+    m_shownLevels.erase(m_shownLevels.begin() + edit.first, m_shownLevels.begin() + edit.first + edit.count);
+    m_shownRows -= edit.count;
+    ++m_editsShown;
+    buildOutline();
+    moveParentsOfPersistent(edit.first, edit.count, false);
+    endRemoveRows();
+}
+
+void GridModel::moveParentsOfPersistent(int from, int count, bool insert)
+{
+    // An index names its parent's row, so indexes below rows that moved must be renamed. Indexes of the
+    // changed parent's own children are the base class's business, those inside removed rows are dropped
+    // by it.
+    QModelIndexList before;
+    QModelIndexList after;
+    const QModelIndexList persistent = persistentIndexList();
+    for (const QModelIndex& index : persistent) {
+        const int parent = static_cast<int>(index.internalId()) - 1;
+        if (parent < from || (!insert && parent < from + count))
+            continue;
+        before.append(index);
+        after.append(createIndex(index.row(), index.column(), quintptr(parent + (insert ? count : -count) + 1)));
+    }
+    if (!before.isEmpty())
+        changePersistentIndexList(before, after);
+}
+
+int GridModel::storeRowOf(int shownRow) const
+{
+    if (shownRow < 0)
+        return -1;
+    for (size_t i = m_editsShown; i < m_edits.size(); ++i) {
+        const Edit& e = m_edits[i];
+        if (e.insert) {
+            if (shownRow >= e.first)
+                shownRow += e.count;
+        } else if (shownRow >= e.first + e.count) {
+            shownRow -= e.count;
+        } else if (shownRow >= e.first) {
+            return -1;
+        }
+    }
+    return shownRow;
+}
+
+int GridModel::shownRowOf(int storeRow) const
+{
+    if (storeRow < 0)
+        return -1;
+    for (size_t i = m_edits.size(); i-- > m_editsShown;) {
+        const Edit& e = m_edits[i];
+        if (!e.insert) {
+            if (storeRow >= e.first)
+                storeRow += e.count;
+        } else if (storeRow >= e.first + e.count) {
+            storeRow -= e.count;
+        } else if (storeRow >= e.first) {
+            return -1;
+        }
+    }
+    return storeRow;
+}
+
+QModelIndex GridModel::shownIndex(int shownRow) const
+{
+    if (shownRow < 0)
+        return {};
+    const auto r = static_cast<size_t>(shownRow);
+    return createIndex(m_childPos[r], 0, quintptr(m_parentOf[r] + 1));
+}
+
 void GridModel::takeSnapshot()
 {
     m_shownFixed = m_fixedRows;
     m_shownRows = rows() - m_fixedRows;
     m_shownCols = m_cols;
     m_shownOutline = m_outline;
+    m_shownLevels.clear();
+    if (m_outline) {
+        m_shownLevels.reserve(static_cast<size_t>(m_shownRows));
+        for (int r = m_fixedRows; r < rows(); ++r)
+            m_shownLevels.push_back(m_rows[static_cast<size_t>(r)].level);
+    } else {
+        m_shownLevels.shrink_to_fit();
+    }
+    buildOutline();
+}
+
+void GridModel::buildOutline()
+{
     m_parentOf.clear();
     m_childPos.clear();
     m_childStart.clear();
     m_kids.clear();
-    if (!m_outline) {
+    if (!m_shownOutline) {
         m_parentOf.shrink_to_fit();
         m_childPos.shrink_to_fit();
         m_kids.shrink_to_fit();
@@ -524,8 +806,8 @@ void GridModel::takeSnapshot()
     m_childStart.assign(n + 2, 0);
     std::vector<int> stack;
     for (int i = 0; i < m_shownRows; ++i) {
-        const int level = m_rows[static_cast<size_t>(i + m_fixedRows)].level;
-        while (!stack.empty() && m_rows[static_cast<size_t>(stack.back() + m_fixedRows)].level >= level)
+        const int level = m_shownLevels[static_cast<size_t>(i)];
+        while (!stack.empty() && m_shownLevels[static_cast<size_t>(stack.back())] >= level)
             stack.pop_back();
         const int p = stack.empty() ? -1 : stack.back();
         m_parentOf[static_cast<size_t>(i)] = p;
@@ -559,7 +841,7 @@ int GridModel::presentedRow(const QModelIndex& index) const
 
 QModelIndex GridModel::indexOfRow(int row, int col) const
 {
-    const int mr = row - m_shownFixed;
+    const int mr = shownRowOf(row - m_shownFixed);
     if (mr < 0 || mr >= m_shownRows || col < 0 || col >= m_shownCols)
         return {};
     if (!m_shownOutline)
@@ -569,13 +851,13 @@ QModelIndex GridModel::indexOfRow(int row, int col) const
 
 int GridModel::rowOfIndex(const QModelIndex& index) const
 {
-    const int mr = presentedRow(index);
+    const int mr = storeRowOf(presentedRow(index));
     return mr < 0 ? -1 : mr + m_shownFixed;
 }
 
 bool GridModel::hasPresentedChildren(int row) const
 {
-    const int mr = row - m_shownFixed;
+    const int mr = shownRowOf(row - m_shownFixed);
     if (!m_shownOutline || mr < 0 || mr >= m_shownRows)
         return false;
     return m_childStart[static_cast<size_t>(mr + 2)] > m_childStart[static_cast<size_t>(mr + 1)];
@@ -652,7 +934,7 @@ bool GridModel::hasChildren(const QModelIndex& parent) const
 
 QVariant GridModel::data(const QModelIndex& index, int role) const
 {
-    const int mr = presentedRow(index);
+    const int mr = storeRowOf(presentedRow(index));
     const int row = mr + m_shownFixed;
     const int col = index.column();
     if (mr < 0 || !validCell(row, col))
@@ -667,7 +949,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
     case Qt::CheckStateRole:
         if (!m_columns[static_cast<size_t>(col)].boolean)
             return {};
-        return isTrueText(cellOf(m_rows[static_cast<size_t>(row)].cells, col)) ? Qt::Checked : Qt::Unchecked;
+        return isTrueText(cellOf(m_rows[static_cast<size_t>(row)], col)) ? Qt::Checked : Qt::Unchecked;
     case Qt::DecorationRole: {
         const QIcon icon = picture(row, col);
         return icon.isNull() ? QVariant() : QVariant(icon);

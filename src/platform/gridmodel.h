@@ -9,7 +9,10 @@
 
 #include <climits>
 #include <memory>
+#include <span>
 #include <vector>
+
+struct GridRow;
 
 // The row store behind a Grid and the item model a view sees of it.
 //
@@ -56,9 +59,14 @@ public:
 
     void appendTabbed(QStringView tabSeparated);
     void insertRowAt(int row);
+    // Inserts block before row; false when row is outside the rows or the block is empty.
+    // The block's texts and data are moved into the store.
+    bool insertRows(int row, std::span<GridRow> block, std::span<const QIcon> pictures);
     void removeRowAt(int row);
 
     QString text(int row, int col) const;
+    // The cell's text in place; valid until the row changes.
+    QStringView textView(int row, int col) const;
     void setText(int row, int col, QStringView text);
     QByteArray rowData(int row) const;
     void setRowData(int row, const QByteArray& data);
@@ -69,6 +77,12 @@ public:
     void setNode(int row, bool node);
     bool isCollapsed(int row) const;
     void setCollapsed(int row, bool collapsed);
+    // Whether the row was opened or closed, or came open, since the changes were last cleared.
+    bool collapseChanged(int row) const
+    {
+        return validRow(row) && (m_rows[static_cast<size_t>(row)].flags & CollapseChanged);
+    }
+    void clearCollapseChanges();
     bool isSelected(int row) const;
     void setSelected(int row, bool selected);
     void clearSelected();
@@ -81,6 +95,16 @@ public:
     void setAlignment(int row, int col, int code);
     void setPicture(int row, int col, const QIcon& picture);
     QIcon picture(int row, int col) const;
+    int pictureIndexAt(int row, int col) const; // 0: none
+    const QFont& boldFont() const { return m_boldFont; }
+
+    // The width of a row's first cell text as a view last measured it, 0 when it was not measured since
+    // the text or its looks changed.
+    int measuredWidth(int row) const { return validRow(row) ? m_rows[static_cast<size_t>(row)].measured : 0; }
+    void setMeasuredWidth(int row, int width);
+    void forgetMeasuredWidths();
+    // Counts changes of first-cell texts and looks: tells whether a measured width may be out of date.
+    quint64 firstCellGeneration() const { return m_firstCellGeneration; }
 
     // Keeps *row pointing at the same grid row while rows are inserted and removed above it; a removed
     // row becomes -1.
@@ -90,8 +114,8 @@ public:
     quint64 outlineGeneration() const { return m_outlineGeneration; }
 
     // --- presentation
-    bool hasPending() const { return m_resetPending || m_tailFrom != INT_MAX || m_dataPending; }
-    bool hasPendingStructure() const { return m_resetPending || m_tailFrom != INT_MAX; }
+    bool hasPending() const { return hasPendingStructure() || m_dataPending; }
+    bool hasPendingStructure() const { return m_resetPending || m_tailFrom != INT_MAX || !m_edits.empty(); }
     Announced announce();
     // While quiet, views hear of nothing until announce(): redraw is off.
     void setQuiet(bool quiet) { m_quiet = quiet; }
@@ -116,14 +140,17 @@ public:
 private:
     struct Row
     {
-        // Cells packed into one string: cell count, each cell's end offset, then the texts back to back.
+        // Cells packed into one string: cell count, each cell's end offset, then the texts back to back;
+        // or, with PlainText, the first cell's text alone.
         QString cells;
         QByteArray data;
-        // Per cell: picture index (bits 0-15), alignment code (16-19), bold (20); only up to the last
-        // cell that has a look of its own.
-        std::unique_ptr<quint32[]> looks;
+        // Per cell: picture index (bits 0-15), alignment code (16-19), bold (20). The first cell's in
+        // place, the others' only up to the last that has a look of its own.
+        std::unique_ptr<quint32[]> looks; // from column 1 on
+        quint32 firstLook = 0;
         quint16 lookCount = 0;
         quint16 level = 0;
+        quint16 measured = 0;
         quint8 flags = 0;
     };
     enum RowFlag : quint8
@@ -131,20 +158,47 @@ private:
         Node = 1,
         Collapsed = 2,
         Selected = 4,
+        CollapseChanged = 8,
+        PlainText = 16, // cells holds the first cell's text alone, not packed
     };
     struct ColumnInfo
     {
         bool boolean = false;
         int alignment = 0;
     };
+    // Rows that came or went since the last announce, in model rows as they were at the time. An outline
+    // that only gained or lost whole subtrees tells views so, edit by edit, instead of resetting them.
+    struct Edit
+    {
+        int first;
+        int count;
+        bool insert;
+        std::vector<quint16> levels; // of inserted rows
+    };
+    static constexpr size_t maxEdits = 16;
 
     bool validRow(int row) const { return row >= 0 && row < rows(); }
     bool validCell(int row, int col) const { return validRow(row) && col >= 0 && col < m_cols; }
-    static QStringView cellOf(const QString& cells, int col);
+    static int cellCount(const Row& row);
+    static QStringView cellOf(const Row& row, int col);
     static QString packCells(const std::vector<QStringView>& cells);
     quint32 look(int row, int col) const;
     void setLook(int row, int col, quint32 mask, quint32 value);
-    void structureChanged(int modelRowFrom);
+    int pictureIndex(const QIcon& picture);
+    // Grid rows [row, row + count) came into the store, or are about to leave it.
+    void rowsCame(int row, int count);
+    void rowsLeaving(int row, int count);
+    void noteStructure();
+    void needReset();
+    bool editable() const;
+    bool wholeSubtrees(int row, int count) const;
+    void presentEdit(const Edit& edit);
+    void moveParentsOfPersistent(int from, int count, bool insert);
+    // Model rows between what views were last told and the store; -1 when the row is not in the other.
+    int storeRowOf(int shownRow) const;
+    int shownRowOf(int storeRow) const;
+    QModelIndex shownIndex(int shownRow) const;
+    void buildOutline();
     void rowsShifted(int from, int delta);
     void rowsDropped(int from, int count);
     void takeSnapshot();
@@ -161,6 +215,7 @@ private:
     QHash<qint64, int> m_pictureIndex;
     std::vector<int*> m_tracked;
     quint64 m_outlineGeneration = 0;
+    quint64 m_firstCellGeneration = 0;
     mutable std::vector<int> m_selectedCache;
     mutable bool m_selectedDirty = true;
     QFont m_boldFont;
@@ -175,6 +230,9 @@ private:
     std::vector<int> m_childPos;
     std::vector<int> m_childStart; // per parent + 1; children of p are m_kids[start[p+1] .. start[p+2])
     std::vector<int> m_kids;
+    std::vector<quint16> m_shownLevels;
+    std::vector<Edit> m_edits;
+    size_t m_editsShown = 0; // edits views have been told of, while announce() tells them
     bool m_resetPending = false;
     int m_tailFrom = INT_MAX; // first model row whose structure changed since the last announce (flat)
     bool m_dataPending = false;

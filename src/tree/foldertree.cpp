@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <numeric>
 
@@ -32,6 +33,22 @@ public:
     BusyPointer(const BusyPointer&) = delete;
     BusyPointer& operator=(const BusyPointer&) = delete;
 };
+
+QString displayText(QByteArrayView bytes)
+{
+    QString text = QString::fromUtf8(bytes);
+    const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; };
+    if (std::none_of(bytes.begin(), bytes.end(), control))
+        return text;
+    for (QChar& c : text)
+    {
+        if (c.unicode() < 0x20)
+            c = QChar(0x2400 + c.unicode()); // the Control Pictures block: U+240A shows a line feed
+        else if (c.unicode() == 0x7f)
+            c = QChar(0x2421);
+    }
+    return text;
+}
 
 QByteArray toBytes(const std::string& text)
 {
@@ -59,19 +76,78 @@ std::string sortKeyOf(const std::string& name)
     return key;
 }
 
+struct SortEntry
+{
+    std::uint64_t head;
+    std::uint32_t index;
+};
+
+// Orders entries by head, equal heads in the order they came: a byte at a time, the last byte first.
+void sortByHead(std::vector<SortEntry>& entries)
+{
+    std::vector<SortEntry> sorted(entries.size());
+    for (int shift = 0; shift < 64 && !entries.empty(); shift += 8)
+    {
+        std::array<std::size_t, 257> starts{};
+        for (const SortEntry& e : entries)
+            ++starts[((e.head >> shift) & 0xff) + 1];
+        if (starts[((entries.front().head >> shift) & 0xff) + 1] == entries.size())
+            continue; // every head has the same byte here
+        for (std::size_t b = 1; b < starts.size(); ++b)
+            starts[b] += starts[b - 1];
+        for (const SortEntry& e : entries)
+            sorted[starts[(e.head >> shift) & 0xff]++] = e;
+        entries.swap(sorted);
+    }
+}
+
+// The order the tree shows names in: without regard to case, names equal but for case by their bytes.
+std::vector<std::uint32_t> nameOrder(const std::vector<std::string>& names)
+{
+    std::vector<std::string> keys;
+    keys.reserve(names.size());
+    for (const std::string& name : names)
+        keys.push_back(sortKeyOf(name));
+    // Names in one folder often share their start ("Ritning 1", "Ritning 2"): the sort orders by the eight
+    // bytes after the common start, as one number, and compares whole keys only where those are equal.
+    std::size_t common = keys.empty() ? 0 : keys.front().size();
+    for (const std::string& key : keys)
+    {
+        const auto end = key.begin() + static_cast<std::ptrdiff_t>(std::min(common, key.size()));
+        common = static_cast<std::size_t>(std::mismatch(key.begin(), end, keys.front().begin()).first - key.begin());
+    }
+    std::vector<SortEntry> entries;
+    entries.reserve(keys.size());
+    for (std::uint32_t i = 0; i < keys.size(); ++i)
+    {
+        std::uint64_t head = 0;
+        for (std::size_t b = common; b < common + 8; ++b) // no key holds a 0 byte, so a shorter key sorts first
+            head = head << 8 | (b < keys[i].size() ? static_cast<unsigned char>(keys[i][b]) : 0u);
+        entries.push_back({head, i});
+    }
+    sortByHead(entries);
+    for (auto run = entries.begin(); run != entries.end();)
+    {
+        const auto end = std::find_if(run, entries.end(), [&](const SortEntry& e) { return e.head != run->head; });
+        if (end - run > 1)
+            std::sort(run, end, [&](const SortEntry& a, const SortEntry& b) {
+                const int byKey = keys[a.index].compare(keys[b.index]);
+                return byKey != 0 ? byKey < 0 : names[a.index] < names[b.index];
+            });
+        run = end;
+    }
+    std::vector<std::uint32_t> order;
+    order.reserve(entries.size());
+    for (const SortEntry& e : entries)
+        order.push_back(e.index);
+    return order;
+}
+
 } // namespace
 
 QString displayName(const QByteArray& bytes)
 {
-    QString text = QString::fromUtf8(bytes);
-    for (QChar& c : text)
-    {
-        if (c.unicode() < 0x20)
-            c = QChar(0x2400 + c.unicode()); // the Control Pictures block: U+240A shows a line feed
-        else if (c.unicode() == 0x7f)
-            c = QChar(0x2421);
-    }
-    return text;
+    return displayText(bytes);
 }
 
 bool containsIgnoringCase(const QByteArray& whole, const QByteArray& part)
@@ -145,17 +221,6 @@ void FolderTree::appendRow(const QString& label, const QByteArray& folder, TreeI
     m_grid.setIsNode(row, true);
 }
 
-void FolderTree::insertFolderRow(int position, const QString& label, const QByteArray& folder, int level)
-{
-    m_grid.insertRow(position);
-    m_grid.setTextMatrix(position, 0, label);
-    m_grid.setRowData(position, folder);
-    m_grid.setCellPicture(position, 0, m_icons.icon(TreeIcon::Folder));
-    m_grid.setRowOutlineLevel(position, level);
-    m_grid.setIsNode(position, true);
-    m_grid.setIsCollapsed(position, true);
-}
-
 void FolderTree::insertPlaceholder(int position, int level)
 {
     m_grid.insertRow(position);
@@ -176,24 +241,22 @@ void FolderTree::expandRow(int row)
     if (!names)
         return; // gone, unreadable or unreachable: the node stays without children
 
-    std::vector<std::string>& list = *names;
-    // Keys next to their index: the sort compares neighbouring memory, not strings scattered on the heap.
-    std::vector<std::pair<std::string, std::uint32_t>> order;
-    order.reserve(list.size());
-    for (std::uint32_t i = 0; i < list.size(); ++i)
-        order.emplace_back(sortKeyOf(list[i]), i);
-    std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
-        const int byKey = a.first.compare(b.first);
-        return byKey != 0 ? byKey < 0 : list[a.second] < list[b.second];
-    });
-
-    int position = row + 1;
+    // Each folder comes closed, with a placeholder row below it for its outline button; all in one step.
+    const std::string prefix = joinFolder(path, {});
     const int level = m_grid.rowOutlineLevel(row) + 1;
-    for (const auto& [key, i] : order)
+    std::vector<GridRow> rows;
+    rows.reserve(2 * names->size());
+    for (const std::uint32_t i : nameOrder(*names))
     {
-        insertFolderRow(position++, displayName(toBytes(list[i])), toBytes(joinFolder(path, list[i])), level);
-        insertPlaceholder(position++, level + 1);
+        const std::string& name = (*names)[i];
+        QByteArray folderPath(static_cast<qsizetype>(prefix.size() + name.size()), Qt::Uninitialized);
+        std::copy(name.begin(), name.end(), std::copy(prefix.begin(), prefix.end(), folderPath.begin()));
+        rows.push_back({displayText(QByteArrayView(name.data(), static_cast<qsizetype>(name.size()))),
+                        std::move(folderPath), level, true, true, 0});
+        rows.push_back({QString(), QByteArray(), level + 1, false, false, -1});
     }
+    const QIcon pictures[] = {m_icons.icon(TreeIcon::Folder)};
+    m_grid.insertRows(row + 1, std::move(rows), pictures);
     m_grid.setRow(row);
 }
 

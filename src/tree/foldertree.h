@@ -62,7 +62,6 @@ private:
     void fillFileList();
     bool hasPlaceholder(int row) const;
     void appendRow(const QString& label, const QByteArray& folder, TreeIcon icon, int level);
-    void insertFolderRow(int position, const QString& label, const QByteArray& folder, int level);
     void insertPlaceholder(int position, int level);
 
     Grid& m_grid;

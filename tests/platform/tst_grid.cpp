@@ -2,9 +2,11 @@
 #include "twips.h"
 
 #include <QAbstractItemModelTester>
+#include <QAbstractItemDelegate>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
@@ -77,6 +79,48 @@ QModelIndex indexOfRow(Grid& grid, int row)
     return walk(QModelIndex());
 }
 
+// The view's model walked depth first, as "level text" lines: must match the grid's rows one for one.
+QStringList shownOutline(Grid& grid)
+{
+    QAbstractItemModel* model = grid.view()->model();
+    QStringList lines;
+    std::function<void(const QModelIndex&, int)> walk = [&](const QModelIndex& parent, int depth) {
+        for (int r = 0; r < model->rowCount(parent); ++r) {
+            const QModelIndex child = model->index(r, 0, parent);
+            lines.append(QStringLiteral("%1 %2").arg(depth).arg(child.data().toString()));
+            walk(child, depth + 1);
+        }
+    };
+    walk(QModelIndex(), 0);
+    return lines;
+}
+
+QStringList storedOutline(const Grid& grid)
+{
+    // Depth as a view sees it: the number of shallower rows above that are still open ancestors.
+    QStringList lines;
+    std::vector<int> ancestors;
+    for (int r = grid.fixedRows(); r < grid.rows(); ++r) {
+        while (!ancestors.empty() && ancestors.back() >= grid.rowOutlineLevel(r))
+            ancestors.pop_back();
+        lines.append(QStringLiteral("%1 %2").arg(ancestors.size()).arg(grid.textMatrix(r, 0)));
+        ancestors.push_back(grid.rowOutlineLevel(r));
+    }
+    return lines;
+}
+
+// Folders as the tree inserts them when a node is read: each closed, with a placeholder below it.
+std::vector<GridRow> folderBlock(const QString& prefix, int count, int level)
+{
+    std::vector<GridRow> rows;
+    for (int i = 0; i < count; ++i) {
+        rows.push_back({QStringLiteral("%1 %2").arg(prefix).arg(i), prefix.toUtf8() + QByteArray::number(i), level,
+                        true, true, 0});
+        rows.push_back({QString(), QByteArray(), level + 1, false, false, -1});
+    }
+    return rows;
+}
+
 QPoint rowCentre(Grid& grid, int row)
 {
     QTreeView* view = grid.view();
@@ -104,6 +148,8 @@ private slots:
     void headerRowAndTabbedRows();
     void insertAndRemoveKeepOrderAndData();
     void outlineStructure();
+    void blockOpensNodeWithoutReset();
+    void pendingEditsReachViewsInOrder();
     void collapsedStateFollowsBothWays();
     void outlineButtonAsksFirst();
     void handlerMayLoadChildrenWhileAsked();
@@ -115,6 +161,7 @@ private slots:
     void redrawOffKeepsViewConsistent();
     void currentRowFollowsInsertAndRemove();
     void widthsAndPlacementInTwips();
+    void treeColumnFollowsItsRows();
     void keyCodes_data();
     void keyCodes();
     void editOnlyWhenAllowed();
@@ -217,6 +264,28 @@ void tst_Grid::insertAndRemoveKeepOrderAndData()
     QAbstractItemModel* model = grid.view()->model();
     QCOMPARE(model->rowCount(), 6);
     QCOMPARE(model->index(1, 0).data().toString(), QStringLiteral("new"));
+
+    // A block: cells split at TABs, extra cells dropped, its data kept; a picture index it lacks shows none.
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::blue);
+    const QIcon pictures[] = {QIcon(pixmap)};
+    const std::vector<GridRow> block{{QStringLiteral("b0\tc0\tspill"), QByteArray("d0"), 0, false, false, 0},
+                                     {QStringLiteral("b1"), QByteArray("d1"), 0, false, false, 5}};
+    grid.insertRows(1, block, pictures);
+    grid.insertRows(-1, block, pictures); // refused
+    grid.insertRows(99, block, pictures); // refused
+    grid.insertRows(0, {}, pictures);     // nothing to insert
+    QCOMPARE(grid.rows(), 8);
+    QCOMPARE(grid.textMatrix(0, 0), QStringLiteral("r1"));
+    QCOMPARE(grid.textMatrix(1, 1), QStringLiteral("c0"));
+    QCOMPARE(grid.textMatrix(2, 0), QStringLiteral("b1"));
+    QCOMPARE(grid.textMatrix(3, 0), QStringLiteral("new"));
+    QCOMPARE(grid.rowData(2), QByteArray("d1"));
+    model = grid.view()->model();
+    QCOMPARE(model->rowCount(), 8);
+    QCOMPARE(model->index(1, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(), pictures[0].cacheKey());
+    QVERIFY(!model->index(2, 0).data(Qt::DecorationRole).isValid());
+    QCOMPARE(model->index(2, 0).data().toString(), QStringLiteral("b1"));
 }
 
 void tst_Grid::outlineStructure()
@@ -257,6 +326,101 @@ void tst_Grid::outlineStructure()
     // The list is flat: levels do not make a tree.
     grid.setOutlineTree(false);
     QCOMPARE(grid.view()->model()->rowCount(), grid.rows());
+}
+
+void tst_Grid::blockOpensNodeWithoutReset()
+{
+    Grid& grid = *m_grid;
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    fillTree(grid, 3); // 0 computer, 1 drive, 2 placeholder, 3 drive, 4 placeholder, 5 drive, 6 placeholder
+
+    // The last drive is read and open, and so is its first folder; the current row lies below them.
+    grid.removeRow(6);
+    std::vector<GridRow> inLast = folderBlock(QStringLiteral("last"), 2, 2);
+    inLast[0].collapsed = false;
+    grid.insertRows(6, inLast);
+    grid.setIsCollapsed(5, false);
+    grid.setRow(8);
+    QTreeView* view = grid.view();
+    QVERIFY(view->isExpanded(indexOfRow(grid, 5)));
+    QVERIFY(view->isExpanded(indexOfRow(grid, 6)));
+
+    QAbstractItemModel* model = view->model();
+    QSignalSpy resets(model, &QAbstractItemModel::modelReset);
+    QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+    // Reading the first drive, as the tree does: the placeholder goes, the folders come in one block.
+    grid.removeRow(2);
+    grid.insertRows(2, folderBlock(QStringLiteral("first"), 3, 2));
+    grid.setIsCollapsed(1, false);
+    view = grid.view();
+
+    QCOMPARE(resets.size(), 0);
+    QCOMPARE(inserted.size(), 1);
+    QCOMPARE(inserted.at(0).at(0).value<QModelIndex>(), indexOfRow(grid, 1));
+    QCOMPARE(inserted.at(0).at(2).toInt(), 2); // three folders under the drive
+    QCOMPARE(shownOutline(grid), storedOutline(grid));
+    QCOMPARE(grid.rowData(6), QByteArray("first2"));
+    QVERIFY(view->isExpanded(indexOfRow(grid, 1)));
+    QVERIFY(!view->isExpanded(indexOfRow(grid, 2)));
+    // Rows below the block moved with their view state: what was open stays open, the current row follows.
+    QVERIFY(view->isExpanded(indexOfRow(grid, 10)));
+    QVERIFY(view->isExpanded(indexOfRow(grid, 11)));
+    QCOMPARE(grid.row(), 13);
+    QCOMPARE(view->currentIndex(), indexOfRow(grid, 13));
+    QCOMPARE(view->currentIndex().data().toString(), QStringLiteral("last 1"));
+
+    // Closing a read folder again and taking whole subtrees out: still no reset.
+    grid.removeRow(5); // a placeholder
+    grid.removeRow(4); // its folder
+    QCOMPARE(shownOutline(grid), storedOutline(grid));
+    QCOMPARE(resets.size(), 0);
+    QVERIFY(grid.view()->isExpanded(indexOfRow(grid, 9)));
+    QCOMPARE(grid.view()->currentIndex().data().toString(), QStringLiteral("last 1"));
+}
+
+void tst_Grid::pendingEditsReachViewsInOrder()
+{
+    Grid& grid = *m_grid;
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    fillTree(grid, 2); // 0 computer, 1 drive, 2 placeholder, 3 drive, 4 placeholder
+    grid.setIsCollapsed(1, false);
+    grid.setIsCollapsed(3, false);
+    grid.view();
+
+    // Many changes while redraw is off reach the views together, each on the rows as they were then;
+    // the model tester checks every step.
+    grid.setRedraw(false);
+    grid.removeRow(4);
+    grid.insertRows(4, folderBlock(QStringLiteral("b"), 2, 2));
+    grid.removeRow(2);
+    grid.insertRows(2, folderBlock(QStringLiteral("a"), 3, 2));
+    grid.removeRow(3);                                               // a placeholder inside the new block
+    grid.insertRows(3, folderBlock(QStringLiteral("a0 sub"), 1, 3)); // read in its place
+    grid.insertRows(grid.rows(), folderBlock(QStringLiteral("tail"), 1, 1));
+    grid.view()->viewport()->grab(); // paints from what it was told last
+    grid.setRedraw(true);
+    QCOMPARE(shownOutline(grid), storedOutline(grid));
+    QVERIFY(grid.view()->isExpanded(indexOfRow(grid, 1)));
+
+    // An open row shows its first children when they come.
+    grid.insertRows(grid.rows(), {{QStringLiteral("open, empty"), QByteArray(), 1, true, false, -1}});
+    const int parent = grid.rows() - 1;
+    grid.view();
+    grid.insertRows(grid.rows(), folderBlock(QStringLiteral("inside"), 1, 2));
+    QVERIFY(grid.view()->isExpanded(indexOfRow(grid, parent)));
+
+    // Rows whose levels would change another row's parent cannot be told as an insert; the view is rebuilt
+    // and still right.
+    QSignalSpy resets(grid.view()->model(), &QAbstractItemModel::modelReset);
+    grid.insertRows(2, folderBlock(QStringLiteral("shallow"), 1, 1));
+    QCOMPARE(shownOutline(grid), storedOutline(grid));
+    const std::vector<GridRow> deeper{{QStringLiteral("deep"), QByteArray(), 5, false, false, -1},
+                                      {QStringLiteral("less deep"), QByteArray(), 4, false, false, -1}};
+    grid.insertRows(1, deeper);
+    QCOMPARE(shownOutline(grid), storedOutline(grid));
+    QCOMPARE(resets.size(), 2);
 }
 
 void tst_Grid::collapsedStateFollowsBothWays()
@@ -620,6 +784,83 @@ void tst_Grid::widthsAndPlacementInTwips()
     QCOMPARE(grid.heightTwips(), 3000);
     QCOMPARE(grid.leftTwips(), 60);
     grid.setParent(nullptr);
+}
+
+// The width the widest shown row of a one-column tree needs, as the view's own delegate measures it.
+int widestShownRow(Grid& grid)
+{
+    QTreeView* view = grid.view();
+    QStyleOptionViewItem option;
+    option.initFrom(view);
+    option.widget = view;
+    option.font = view->font();
+    option.fontMetrics = view->fontMetrics();
+    const int small = view->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, view);
+    option.decorationSize = view->iconSize().isValid() ? view->iconSize() : QSize(small, small);
+    option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    option.textElideMode = view->textElideMode();
+    int widest = 0;
+    for (int r = 0; r < grid.rows(); ++r) {
+        const QModelIndex index = indexOfRow(grid, r);
+        const QRect rect = view->visualRect(index);
+        if (!rect.isValid())
+            continue; // inside a closed node
+        const int width = view->itemDelegateForIndex(index)->sizeHint(option, index).width();
+        widest = std::max(widest, rect.left() + view->horizontalScrollBar()->value() + width);
+    }
+    return widest;
+}
+
+void tst_Grid::treeColumnFollowsItsRows()
+{
+    Grid& grid = *m_grid;
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    fillTree(grid, 2);
+    grid.setIsCollapsed(1, false);
+    QTreeView* view = grid.view();
+    QHeaderView* header = view->header();
+    const auto followsRows = [&] {
+        QTreeView* v = grid.view();
+        QCOMPARE(header->sectionResizeMode(0), QHeaderView::ResizeToContents);
+        QCOMPARE(v->textElideMode(), Qt::ElideNone);
+        const int need = widestShownRow(grid);
+        // Never narrower than a row needs; a few pixels to spare at most (kerning is not counted).
+        QVERIFY2(header->sectionSize(0) >= need && header->sectionSize(0) <= need + 8,
+                 qPrintable(QStringLiteral("column %1, rows need %2").arg(header->sectionSize(0)).arg(need)));
+    };
+    followsRows();
+    if (QTest::currentTestFailed())
+        return;
+
+    // The user (or the header) sets a width of its own: the column keeps following its rows.
+    header->resizeSection(0, 30);
+    grid.setTextMatrix(2, 0, QStringLiteral("a placeholder now showing a long name"));
+    followsRows();
+    if (QTest::currentTestFailed())
+        return;
+
+    // Rows added deeper and wider, and in bold, widen it; closing their node narrows it again.
+    const int before = header->sectionSize(0);
+    grid.removeRow(4);
+    std::vector<GridRow> deep = folderBlock(QStringLiteral("a folder with a rather long name"), 2, 2);
+    deep[0].collapsed = false;
+    deep.insert(deep.begin() + 1,
+                {QStringLiteral("deeper still, with the longest name of all"), QByteArray(), 3, false, false, -1});
+    grid.insertRows(4, deep);
+    grid.setIsCollapsed(3, false);
+    grid.setCellBold(5, 0, 5, 0, true);
+    followsRows();
+    if (QTest::currentTestFailed())
+        return;
+    const int wide = header->sectionSize(0);
+    QVERIFY(wide > before);
+    grid.setIsCollapsed(3, true);
+    followsRows();
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY(header->sectionSize(0) < wide);
+    QCOMPARE(grid.colWidth(0), int(twips::fromPixels(header->sectionSize(0), &grid)));
 }
 
 void tst_Grid::keyCodes_data()

@@ -43,6 +43,8 @@ private slots:
 
     void freshTreeShowsComputerAndClosedDrives();
     void openingReadsSubfoldersInNameOrderOnce();
+    void namesSharingTheirStart_data();
+    void namesSharingTheirStart();
     void folderWithoutSubfoldersOpensEmpty();
     void unreadableOrVanishedFolderOpensEmpty();
     void namesThatAreNotTextKeepTheirBytes();
@@ -223,6 +225,33 @@ void TestFolderTree::openingReadsSubfoldersInNameOrderOnce()
     QCOMPARE(m_reads.size(), 1u);
     QCOMPARE(rows().size(), r.size());
     QCOMPARE(m_grid->textMatrix(2, 0), QStringLiteral("Alpha"));
+}
+
+void TestFolderTree::namesSharingTheirStart_data()
+{
+    // Long common starts, names equal for eight bytes after them, names equal but for case (ordered by
+    // their bytes), a name that is a start of another.
+    const QStringList ritning{QStringLiteral("Ritning 10 rev"),   QStringLiteral("Ritning 10 rev a"),
+                              QStringLiteral("Ritning 10 rev ab"), QStringLiteral("Ritning 10 rev B"),
+                              QStringLiteral("ritning 10 rev b"),  QStringLiteral("Ritning 100"),
+                              QStringLiteral("Ritning 9")};
+    QTest::addColumn<QStringList>("sorted");
+    QTest::newRow("one common start") << ritning;
+    QTest::newRow("no common start") << QStringList{QStringLiteral("Arkiv")} + ritning
+                                            + QStringList{QString::fromUtf8("\xc3\x84ndring")};
+}
+
+void TestFolderTree::namesSharingTheirStart()
+{
+    QFETCH(QStringList, sorted);
+    for (auto it = sorted.crbegin(); it != sorted.crend(); ++it)
+        makeFolder(QStringLiteral("local/") + *it);
+    m_grid->setRow(1);
+    pressKey(Qt::Key_Right);
+    QStringList shown;
+    for (int r = 2; r < 2 + 2 * sorted.size(); r += 2)
+        shown.append(m_grid->textMatrix(r, 0));
+    QCOMPARE(shown, sorted);
 }
 
 void TestFolderTree::folderWithoutSubfoldersOpensEmpty()
