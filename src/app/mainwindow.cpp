@@ -191,11 +191,22 @@ void MainWindow::showFileListPopup()
     m_commandBars->removeBar(popup);
 }
 
+// The tree's menu, built anew for every right click: "Uppdatera" reads the drives again and rebuilds it.
+void MainWindow::showFolderTreePopup()
+{
+    CommandBar* popup = m_commandBars->addBar(QStringLiteral("Popup"), BarPosition::Popup);
+    popup->addControl(ControlKind::Button, commands::ID_REFRESH_TREE, QStringLiteral("Uppdatera"))
+        ->setSeparatorBefore(true);
+    m_commandBars->showPopup(popup);
+    m_commandBars->removeBar(popup);
+}
+
 // The operations of the tree and the runs behind their commands.
 void MainWindow::connectCommands()
 {
     CommandHandlers& handlers = m_commands->handlers();
     handlers.refreshTree = [this] { m_folderTree->refreshTree(); };
+    connect(m_folderTree.get(), &FolderTree::contextMenuRequested, this, &MainWindow::showFolderTreePopup);
     handlers.chooseTemplateFolder = [this] { m_scriptTemplates->chooseTemplateFolder(); };
     handlers.editTemplate = [this] { m_scriptTemplates->editTemplate(); };
     handlers.refreshTemplateList = [this] { m_scriptTemplates->refreshTemplateList(); };

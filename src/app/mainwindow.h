@@ -93,6 +93,7 @@ private:
     void createRuns();
     void connectCommands();
     void showFileListPopup();
+    void showFolderTreePopup();
     void setUpFileListGrid();
     void applyColumnWidths();
     void restoreLastFolder(std::string& lastFolder);

@@ -6,11 +6,15 @@
 #include "registry.h"
 #include "settings.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
+#include <QTimer>
 
 #include <memory>
 
@@ -171,6 +175,56 @@ private slots:
         QVERIFY(window->fgTree()->isCellBold(row, 0));
         QCOMPARE(window->fgTree()->textMatrix(0, 0), QStringLiteral("Den här datorn"));
         QCOMPARE(window->listingFolder(), folder.toStdString());
+    }
+
+    // The right button over the tree offers "Uppdatera" alone; choosing it rebuilds the tree fresh and leaves
+    // the drawing list as it was.
+    void theTreeMenuRebuildsTheTree()
+    {
+        const QString folder = m_dir.filePath(QStringLiteral("Jobb/Kv Ugglan"));
+        QDir().mkpath(folder + QStringLiteral("/Plan 1"));
+        QFile drawing(folder + QStringLiteral("/K01.dwg"));
+        QVERIFY(drawing.open(QIODevice::WriteOnly));
+        drawing.close();
+        write("LastPath", folder.toUtf8().constData(), "Main");
+        auto window = loaded();
+        window->resize(800, 600);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        Grid& tree = *window->fgTree();
+        const int openedRows = tree.rows();
+        QCOMPARE(window->fgFiles()->rows(), 2);
+
+        QStringList shown;
+        QTimer answer; // the menu runs its own event loop: it is read and answered from there
+        connect(&answer, &QTimer::timeout, window.get(), [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            answer.stop();
+            for (QAction* action : menu->actions()) {
+                if (action->isVisible())
+                    shown << (action->isSeparator() ? QStringLiteral("-") : action->text());
+            }
+            for (QAction* action : menu->actions()) {
+                if (action->text() == QStringLiteral("Uppdatera"))
+                    action->trigger();
+            }
+            menu->close();
+        });
+        answer.start(10);
+        QTest::mouseClick(tree.view()->viewport(), Qt::RightButton, {}, QPoint(20, 8));
+        QCOMPARE(shown, QStringList{QStringLiteral("Uppdatera")});
+        QCoreApplication::processEvents();
+
+        QVERIFY(tree.rows() < openedRows);
+        QCOMPARE(tree.row(), 0);
+        QCOMPARE(tree.textMatrix(0, 0), QStringLiteral("Den här datorn"));
+        for (int r = 0; r < tree.rows(); ++r)
+            QVERIFY(!tree.isCellBold(r, 0));
+        QCOMPARE(window->listingFolder(), folder.toStdString());
+        QCOMPARE(window->fgFiles()->rows(), 2);
+        QCOMPARE(window->fgFiles()->textMatrix(1, 1), QStringLiteral("K01.dwg"));
     }
 
     void closeWritesTheWorkingState()
