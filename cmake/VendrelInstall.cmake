@@ -79,6 +79,6 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.brannoc.example/vendrel)
 # fonts (without any, Qt draws every glyph as a box) it cannot see.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "hardinfo")
 include(CPack)

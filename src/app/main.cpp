@@ -5,12 +5,22 @@
 #include "settings.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QString::fromLatin1(settings::companyName.data(), settings::companyName.size()));
     QApplication::setApplicationName(QString::fromLatin1(settings::productName.data(), settings::productName.size()));
+
+    // The program speaks Swedish whatever the desktop's language: so do Qt's own dialogs and buttons, where
+    // Qt's translations are installed.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Swedish, QLocale::Sweden), QStringLiteral("qt"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
 
     QApplication::setWindowIcon(applicationIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("vendrel"));
