@@ -1,7 +1,7 @@
 #include "mainwindow.h"
 
-#include "cadlauncher.h"
 #include "aboutbox.h"
+#include "cadlauncher.h"
 #include "commandbars.h"
 #include "commandcontroller.h"
 #include "commandtable.h"
@@ -12,20 +12,22 @@
 #include "grid.h"
 #include "initreg.h"
 #include "messagebox.h"
+#include "nativetext.h"
 #include "settings.h"
 #include "templates.h"
 #include "twips.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QComboBox>
+#include <QDir>
 #include <QDrag>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 
 #include <algorithm>
 
@@ -34,16 +36,6 @@ namespace {
 constexpr std::string_view mainSection = settings::mainSection;
 constexpr int listColumnsBeforeSetUp = 5;
 constexpr int missingColumnWidth = 960;
-
-QString fromBytes(const std::string& bytes)
-{
-    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
-}
-
-std::string toBytes(const QString& text)
-{
-    return text.toStdString();
-}
 
 } // namespace
 
@@ -114,10 +106,15 @@ void MainWindow::createControls()
     m_combo1 = new QComboBox(this);
     m_combo1->setObjectName(QStringLiteral("Combo1"));
     m_combo1->setEditable(true);
+    // The list follows what the box shows: a completion typed in by the box itself would show one pattern
+    // while the list (and a run) used another. Nor does Enter add a pattern to the three offered.
+    m_combo1->setCompleter(nullptr);
+    m_combo1->setInsertPolicy(QComboBox::NoInsert);
     m_combo1->hide();
     m_cboScr = new QComboBox(this);
     m_cboScr->setObjectName(QStringLiteral("cboScr"));
     m_cboScr->setEditable(true);
+    m_cboScr->setInsertPolicy(QComboBox::NoInsert); // its list is the template folder's, a typed name is not added
     m_cboScr->hide();
     m_txtAcad = edit("txtAcad");
     m_txtParamAcad = edit("txtParamAcad");
@@ -245,17 +242,17 @@ void MainWindow::load()
     m_folderTree->setupTreeView();
     m_folderTree->restoreLastPath(QByteArray::fromStdString(lastFolder));
     setUpFileListGrid();
-    if (QFileInfo(fromBytes(lastFolder)).isDir())
+    if (QFileInfo(nativeText(lastFolder)).isDir())
         m_listingFolder = lastFolder;
 
     m_cadLauncher->loadProgramsAtStart();
     m_scriptTemplates->loadAtStart();
 
-    m_combo1->setEditText(fromBytes(m_settings.read("LastPattern")));
+    m_combo1->setEditText(nativeText(m_settings.read("LastPattern")));
     m_fileList->applyFilterPattern(m_combo1->currentText());
 
-    m_txtParamAcad->setText(fromBytes(m_settings.read("ParametersAcad")));
-    m_txtParamIcad->setText(fromBytes(m_settings.read("ParametersIcad")));
+    m_txtParamAcad->setText(nativeText(m_settings.read("ParametersAcad")));
+    m_txtParamIcad->setText(nativeText(m_settings.read("ParametersIcad")));
 
     QApplication::restoreOverrideCursor();
     restoreWindowPlacement(m_settings, this, mainSection, 4000, 7000);
@@ -266,10 +263,10 @@ void MainWindow::load()
 // is replaced by the program folder, with a message.
 void MainWindow::restoreLastFolder(std::string& lastFolder)
 {
-    m_listingFolder = toBytes(QDir::currentPath());
+    m_listingFolder = nativeBytes(QDir::currentPath());
     if (m_deviceCheck(lastFolder))
         return;
-    messagebox::show(this, QStringLiteral("Sökvägen ") + fromBytes(lastFolder) + QStringLiteral(" är ej tillgänglig."),
+    messagebox::show(this, QStringLiteral("Sökvägen ") + nativeText(lastFolder) + QStringLiteral(" är ej tillgänglig."),
                      QStringLiteral("Vendrel"), messagebox::Icon::Critical);
     lastFolder = m_settings.programFolder();
     m_listingFolder = m_settings.programFolder();
@@ -277,14 +274,14 @@ void MainWindow::restoreLastFolder(std::string& lastFolder)
 
 void MainWindow::applyColumnWidths()
 {
-    const QStringList widths = fromBytes(m_settings.read("Files")).split(u',');
+    const QStringList widths = nativeText(m_settings.read("Files")).split(u',');
     for (int c = 0; c < m_fgFiles->cols(); ++c) {
         if (c >= widths.size()) {
             m_fgFiles->setColWidth(c, missingColumnWidth);
             continue;
         }
         // A width that is not a number leaves that column alone; the next one is still set.
-        if (auto width = settings::parseNumber(toBytes(widths[c])); width && *width >= 0)
+        if (auto width = settings::parseNumber(nativeBytes(widths[c])); width && *width >= 0)
             m_fgFiles->setColWidth(c, int(*width));
     }
 }
@@ -315,17 +312,17 @@ void MainWindow::closeEvent(QCloseEvent* event)
 void MainWindow::closeSequence()
 {
     if (isMinimized())
-        setWindowState(windowState() & ~Qt::WindowMinimized);
+        setWindowState(Qt::WindowNoState);
     const std::string treeWidth = settings::numberText(m_layout.tree.width);
     m_settings.writeSetting("TreeWidth", treeWidth, mainSection);
     m_settings.writeSetting("LastPath", m_listingFolder, mainSection);
-    m_settings.writeSetting("ParametersAcad", toBytes(m_txtParamAcad->text()));
-    m_settings.writeSetting("ParametersIcad", toBytes(m_txtParamIcad->text()));
-    m_settings.writeSetting("ProgramAcad", toBytes(m_txtAcad->text()));
-    m_settings.writeSetting("ProgramIcad", toBytes(m_txtIcad->text()));
+    m_settings.writeSetting("ParametersAcad", nativeBytes(m_txtParamAcad->text()));
+    m_settings.writeSetting("ParametersIcad", nativeBytes(m_txtParamIcad->text()));
+    m_settings.writeSetting("ProgramAcad", nativeBytes(m_txtAcad->text()));
+    m_settings.writeSetting("ProgramIcad", nativeBytes(m_txtIcad->text()));
     m_settings.writeSetting("StartDir", m_listingFolder);
-    m_settings.writeSetting("LastPattern", toBytes(m_combo1->currentText()));
-    m_settings.writeSetting("LastTemplate", toBytes(m_cboScr->currentText()));
+    m_settings.writeSetting("LastPattern", nativeBytes(m_combo1->currentText()));
+    m_settings.writeSetting("LastTemplate", nativeBytes(m_cboScr->currentText()));
 
     saveWindowPlacement(m_settings, this, mainSection);
     m_settings.writeSetting("InitPath", m_listingFolder, mainSection);
@@ -338,7 +335,7 @@ void MainWindow::closeSequence()
     QStringList widths;
     for (int c = 0; c < m_fgFiles->cols(); ++c)
         widths << QString::number(m_fgFiles->colWidth(c));
-    m_settings.writeSetting("Files", toBytes(widths.join(u',')));
+    m_settings.writeSetting("Files", nativeBytes(widths.join(u',')));
     // Also tells the next start that this is no longer the user's first.
     m_commands->saveArrangement();
 }
@@ -390,9 +387,19 @@ void MainWindow::resizeEvent(QResizeEvent* event)
         arrangeMainWindow();
 }
 
+// A window restored from the taskbar keeps its size, so no resize lays it out: a window that started
+// minimised would otherwise show its controls where the load left them.
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !isMinimized())
+        arrangeMainWindow();
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_picDrag && event->type() == QEvent::MouseButtonPress) {
+    if (watched == m_picDrag && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         auto* drag = new QDrag(m_picDrag);
         drag->setMimeData(Grid::widgetDragData(m_picDrag));
         drag->exec(Qt::MoveAction);

@@ -3,6 +3,7 @@
 #include "filelisting.h"
 #include "filetexts.h"
 #include "grid.h"
+#include "nativetext.h"
 
 #include <QComboBox>
 #include <QCursor>

@@ -157,18 +157,6 @@ void TimeFormat::append(QString& out, int secondOfDay) const
     }
 }
 
-QString displayName(std::string_view bytes)
-{
-    QString text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
-    for (QChar& c : text) {
-        if (c.unicode() < 0x20)
-            c = QChar(0x2400 + c.unicode()); // the Control Pictures block: U+240A shows a line feed
-        else if (c.unicode() == 0x7f)
-            c = QChar(0x2421);
-    }
-    return text;
-}
-
 QStringView lastThree(QStringView name)
 {
     return name.size() <= 3 ? name : name.right(3);

@@ -17,10 +17,6 @@ enum class FileIcon
     Dxf,
 };
 
-// What a row shows of a file name: bytes that are not UTF-8 become replacement characters, control
-// characters (a line break, a TAB) their visible symbols, so the name keeps its one cell and one line.
-QString displayName(std::string_view bytes);
-
 // The last three characters of a name (fewer in a shorter name): the extension the type text and the
 // icon are looked up by, whatever the real extension's length.
 QStringView lastThree(QStringView name);

@@ -6,6 +6,7 @@
 #include "expandtemplate.h"
 #include "localeformat.h"
 #include "messagebox.h"
+#include "nativetext.h"
 #include "paths.h"
 #include "process.h"
 #include "runtexts.h"
@@ -24,16 +25,6 @@
 
 namespace {
 
-QString fromBytes(const std::string& bytes)
-{
-    return QFile::decodeName(QByteArray(bytes.data(), qsizetype(bytes.size())));
-}
-
-std::string toBytes(const QString& text)
-{
-    return QFile::encodeName(text).toStdString();
-}
-
 // The engine's texts are UTF-8 around the values they name; the values are file-system bytes.
 QString engineText(const std::string& text)
 {
@@ -42,7 +33,7 @@ QString engineText(const std::string& text)
 
 std::string asUtf8(const std::string& bytes)
 {
-    return fromBytes(bytes).toStdString();
+    return nativeText(bytes).toStdString();
 }
 
 } // namespace
@@ -51,13 +42,13 @@ CadLauncher::CadLauncher(Wiring wiring) : m_wiring(std::move(wiring)) {}
 
 std::string CadLauncher::programFolder() const
 {
-    return toBytes(QDir::toNativeSeparators(fromBytes(m_wiring.settings->programFolder())));
+    return nativeBytes(QDir::toNativeSeparators(nativeText(m_wiring.settings->programFolder())));
 }
 
 void CadLauncher::loadProgramsAtStart()
 {
     const Registry& registry = m_wiring.settings->registry();
-    auto existing = [](const std::string& path) { return !path.empty() && QFileInfo(fromBytes(path)).isFile(); };
+    auto existing = [](const std::string& path) { return !path.empty() && QFileInfo(nativeText(path)).isFile(); };
 
     std::string acad = m_wiring.settings->read("ProgramAcad");
     if (!existing(acad)) {
@@ -65,12 +56,12 @@ void CadLauncher::loadProgramsAtStart()
         if (acad.empty())
             acad = cad::findAutoCadLtProgram(registry);
     }
-    m_wiring.acad.program->setText(fromBytes(acad));
+    m_wiring.acad.program->setText(nativeText(acad));
 
     std::string icad = m_wiring.settings->read("ProgramIcad");
     if (!existing(icad))
         icad = cad::findIntelliCadProgram(registry);
-    m_wiring.icad.program->setText(fromBytes(icad));
+    m_wiring.icad.program->setText(nativeText(icad));
 }
 
 void CadLauncher::runScript(CadKind kind)
@@ -80,7 +71,7 @@ void CadLauncher::runScript(CadKind kind)
     const QString errorTitle = engineText(std::string(texts::errorTitle));
 
     const std::string templatePath = script::scriptTemplatePath(m_wiring.templates->templateFolder(),
-                                                                toBytes(m_wiring.templates->templateName()));
+                                                                nativeBytes(m_wiring.templates->templateName()));
     const script::LoadedTemplate loaded = script::loadScriptTemplate(templatePath);
     if (loaded.status == script::TemplateStatus::Missing) {
         messagebox::show(window, engineText(texts::templateNotFound(asUtf8(templatePath))), errorTitle,
@@ -123,7 +114,7 @@ bool CadLauncher::launchCad(CadKind kind, const std::string& scriptPath)
 {
     const Boxes& kindBoxes = boxes(kind);
     const QString programText = kindBoxes.program->text();
-    const std::string program = toBytes(programText);
+    const std::string program = nativeBytes(programText);
     if (!script::isVisibleFile(program)) {
         messagebox::show(m_wiring.window, runtexts::programMissing(programText), runtexts::programMissingTitle(),
                          messagebox::Icon::Critical);
@@ -141,12 +132,12 @@ void CadLauncher::browseCadProgram(CadKind kind)
     QLineEdit* box = boxes(kind).program;
     QString current = box->text();
     if (current.isEmpty())
-        current = fromBytes(programFolder());
+        current = nativeText(programFolder());
     QString filter = kind == CadKind::Acad ? runtexts::autoCadFilter() : runtexts::intelliCadFilter();
     if (!process::programFilesHaveExtension())
         filter += QStringLiteral(";;") + runtexts::allFilesFilter();
     const QString chosen = dialogs::openFile(m_wiring.window, runtexts::programFileTitle(), filter, current);
-    if (chosen.isEmpty() || !process::isProgramFile(toBytes(chosen)))
+    if (chosen.isEmpty() || !process::isProgramFile(nativeBytes(chosen)))
         return;
     box->setText(chosen);
 }

@@ -2,6 +2,7 @@
 
 #include "dialogs.h"
 #include "editor.h"
+#include "nativetext.h"
 #include "runtexts.h"
 #include "settings.h"
 
@@ -11,20 +12,6 @@
 #include <QFileInfo>
 
 #include <utility>
-
-namespace {
-
-QString fromBytes(const std::string& bytes)
-{
-    return QFile::decodeName(QByteArray(bytes.data(), qsizetype(bytes.size())));
-}
-
-std::string toBytes(const QString& text)
-{
-    return QFile::encodeName(text).toStdString();
-}
-
-} // namespace
 
 ScriptTemplates::ScriptTemplates(Wiring wiring) : m_wiring(std::move(wiring)) {}
 
@@ -44,10 +31,10 @@ void ScriptTemplates::loadAtStart()
 {
     std::string folder = m_wiring.settings->read("RdsDir");
     // A folder that has gone since the last session would leave an empty list and every run failing.
-    if (!QFileInfo(fromBytes(folder)).isDir())
-        folder = toBytes(QDir::toNativeSeparators(fromBytes(m_wiring.settings->programFolder())));
+    if (!QFileInfo(nativeText(folder)).isDir())
+        folder = nativeBytes(QDir::toNativeSeparators(nativeText(m_wiring.settings->programFolder())));
     m_wiring.setTemplateFolder(folder);
-    m_wiring.cboScr->setEditText(fromBytes(m_wiring.settings->read("LastTemplate")));
+    m_wiring.cboScr->setEditText(nativeText(m_wiring.settings->read("LastTemplate")));
     refreshTemplateList();
 }
 
@@ -55,7 +42,7 @@ void ScriptTemplates::refreshTemplateList()
 {
     QComboBox* box = m_wiring.cboScr;
     const QString remembered = box->currentText();
-    const QString folder = fromBytes(templateFolder());
+    const QString folder = nativeText(templateFolder());
     if (m_wiring.setControlTexts) {
         m_wiring.setControlTexts(templateFolderId, folder, folder);
         m_wiring.setControlTexts(templateBoxId, folder, QString());
@@ -74,10 +61,10 @@ void ScriptTemplates::refreshTemplateList()
 void ScriptTemplates::chooseTemplateFolder()
 {
     const QString path =
-        dialogs::browseForFolder(m_wiring.window, runtexts::templateFolderPrompt(), fromBytes(templateFolder()));
+        dialogs::browseForFolder(m_wiring.window, runtexts::templateFolderPrompt(), nativeText(templateFolder()));
     if (path.isEmpty())
         return;
-    const std::string folder = toBytes(path);
+    const std::string folder = nativeBytes(path);
     m_wiring.setTemplateFolder(folder);
     refreshTemplateList();
     m_wiring.settings->writeSetting("RdsDir", folder);
@@ -89,5 +76,5 @@ void ScriptTemplates::editTemplate()
     if (name.isEmpty())
         return;
     // A failed start ends the command quietly; the user sees no editor come up.
-    editor::openTextFile(templateFolder(), toBytes(name));
+    editor::openTextFile(templateFolder(), nativeBytes(name));
 }

@@ -4,6 +4,7 @@
 #include "drives.h"
 #include "folders.h"
 #include "grid.h"
+#include "nativetext.h"
 #include "treetexts.h"
 
 #include <QCursor>
@@ -33,22 +34,6 @@ public:
     BusyPointer(const BusyPointer&) = delete;
     BusyPointer& operator=(const BusyPointer&) = delete;
 };
-
-QString displayText(QByteArrayView bytes)
-{
-    QString text = QString::fromUtf8(bytes);
-    const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; };
-    if (std::none_of(bytes.begin(), bytes.end(), control))
-        return text;
-    for (QChar& c : text)
-    {
-        if (c.unicode() < 0x20)
-            c = QChar(0x2400 + c.unicode()); // the Control Pictures block: U+240A shows a line feed
-        else if (c.unicode() == 0x7f)
-            c = QChar(0x2421);
-    }
-    return text;
-}
 
 QByteArray toBytes(const std::string& text)
 {
@@ -145,11 +130,6 @@ std::vector<std::uint32_t> nameOrder(const std::vector<std::string>& names)
 
 } // namespace
 
-QString displayName(const QByteArray& bytes)
-{
-    return displayText(bytes);
-}
-
 bool containsIgnoringCase(const QByteArray& whole, const QByteArray& part)
 {
     if (whole.isValidUtf8() && part.isValidUtf8())
@@ -199,7 +179,7 @@ void FolderTree::setupTreeView()
     for (const Drive& drive : m_drives.list())
     {
         const DriveTypeLook look = driveTypeText(drive.type, drive.entry);
-        appendRow(look.text + u" (" + displayName(toBytes(drive.entry)) + u')', toBytes(drive.folder), look.icon, 1);
+        appendRow(look.text + u" (" + displayName(drive.entry) + u')', toBytes(drive.folder), look.icon, 1);
         insertPlaceholder(m_grid.rows(), 2);
     }
 
@@ -251,7 +231,7 @@ void FolderTree::expandRow(int row)
         const std::string& name = (*names)[i];
         QByteArray folderPath(static_cast<qsizetype>(prefix.size() + name.size()), Qt::Uninitialized);
         std::copy(name.begin(), name.end(), std::copy(prefix.begin(), prefix.end(), folderPath.begin()));
-        rows.push_back({displayText(QByteArrayView(name.data(), static_cast<qsizetype>(name.size()))),
+        rows.push_back({displayName(name),
                         std::move(folderPath), level, true, true, 0});
         rows.push_back({QString(), QByteArray(), level + 1, false, false, -1});
     }

@@ -71,9 +71,5 @@ private:
     TreeIcons m_icons;
 };
 
-// The text a folder name or drive entry shows: invalid UTF-8 becomes replacement characters, control
-// characters (a line break in a name) their visible symbols.
-QString displayName(const QByteArray& bytes);
-
 // Whether part occurs anywhere within whole, without regard to case.
 bool containsIgnoringCase(const QByteArray& whole, const QByteArray& part);

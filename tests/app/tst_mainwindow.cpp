@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -303,6 +304,60 @@ private slots:
         window->close();
         QCOMPARE(read("WinState", "Main"), "0");
         QCOMPARE(read("Left", "Main"), "225");
+
+        // Minimised from maximised: the normal state and its place are saved, not the maximised ones.
+        auto second = loaded();
+        second->show();
+        second->showMaximized();
+        second->showMinimized();
+        second->close();
+        QCOMPARE(read("WinState", "Main"), "0");
+    }
+
+    // A window that starts minimised is laid out when it is restored, though its size stays the same.
+    void aWindowStartedMinimisedIsLaidOutWhenRestored()
+    {
+        write("WinState", "1", "Main");
+        auto window = loaded();
+        window->show();
+        QVERIFY(window->isMinimized());
+        QTest::qWait(50); // the bars settle while the window is minimised
+        window->setWindowState(Qt::WindowNoState);
+        QCoreApplication::processEvents();
+        const QRect frame = window->fraFileSelection()->geometry();
+        QVERIFY2(frame.top() > window->menuBar()->geometry().bottom(), "the frame lies below the bars");
+        QVERIFY(window->fgFiles()->width() > 0);
+    }
+
+    // The filter box shows the pattern the list uses: it completes nothing by itself, and Enter adds no
+    // pattern to the three it offers.
+    void theFilterBoxShowsThePatternTheListUses()
+    {
+        const QString folder = m_dir.filePath(QStringLiteral("Jobb"));
+        QDir().mkpath(folder);
+        for (const char* name : {"a.dwg", "b.dxf", "c.txt"}) {
+            QFile file(folder + u'/' + QLatin1String(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        write("LastPath", folder.toUtf8().constData(), "Main");
+        auto window = loaded();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QComboBox& box = *window->combo1();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        box.lineEdit()->setFocus(); // a box completes only what is typed into it with the focus
+        box.lineEdit()->clear();
+        QTest::keyClicks(box.lineEdit(), QStringLiteral("*"));
+        QCOMPARE(box.currentText(), QStringLiteral("*"));
+        QCOMPARE(window->fgFiles()->rows(), 4);
+        QTest::keyClicks(box.lineEdit(), QStringLiteral(".dx"));
+        QCOMPARE(box.currentText(), QStringLiteral("*.dx"));
+        QCOMPARE(window->fgFiles()->rows(), 1);
+        QTest::keyClick(box.lineEdit(), Qt::Key_Return);
+        QCOMPARE(box.count(), 3);
+        window->close();
+        QCOMPARE(read("LastPattern"), "*.dx");
     }
 };
 
