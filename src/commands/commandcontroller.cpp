@@ -102,8 +102,18 @@ void paintFace(QWidget* surface, const QColor& colour)
 int themeFromSetting(std::string_view text)
 {
     const std::optional<double> number = settings::parseNumber(text);
-    if (!number)
-        return 0;
+    if (!number) {
+        // Digits too many for the settings' reader are still a number: far above the last theme, or below
+        // the first.
+        const bool negative = text.starts_with('-');
+        const std::string_view digits = negative || text.starts_with('+') ? text.substr(1) : text;
+        const bool whole = !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) {
+            return c >= '0' && c <= '9';
+        });
+        if (!whole)
+            return 0;
+        return negative ? std::numeric_limits<int>::min() : defaultTheme;
+    }
     const double whole = std::trunc(*number);
     if (whole > lastTheme)
         return defaultTheme;

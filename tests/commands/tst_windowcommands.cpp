@@ -130,6 +130,7 @@ void TestWindowCommands::storedThemeAtStart_data()
     QTest::addColumn<QString>("rewritten");
     QTest::newRow("none") << QString() << 2 << u"2"_s;
     QTest::newRow("above the last") << u"9"_s << 2 << u"2"_s;
+    QTest::newRow("far above the last") << u"20000000000"_s << 2 << u"2"_s;
     QTest::newRow("not a number") << u"abc"_s << 0 << u"0"_s;
     QTest::newRow("Visual Studio 2005") << u"4"_s << 4 << u"4"_s;
     QTest::newRow("negative") << u"-3"_s << -3 << u"-3"_s;
