@@ -105,8 +105,12 @@ void CadLauncher::runScript(CadKind kind)
         return;
     }
     const std::string scriptPath = script::scriptFilePath();
-    if (!script::writeScriptFile(expansion.script, scriptPath).ok)
+    // A script that cannot be written must not leave the user waiting for a program that never starts.
+    if (const script::WriteResult written = script::writeScriptFile(expansion.script, scriptPath); !written.ok) {
+        messagebox::show(window, engineText(texts::scriptNotWritten(scriptPath, written.error)), errorTitle,
+                         messagebox::Icon::Critical);
         return;
+    }
     launchCad(kind, scriptPath);
 }
 

@@ -300,6 +300,22 @@ private slots:
         QVERIFY(m_shown.isEmpty());
     }
 
+    // A temporary folder that is gone: the user is told, and no program starts on an old script.
+    void unwritableScriptIsReported()
+    {
+        m_txtAcad->setText(writeStandInCad(QStringLiteral("acad")));
+        m_cboScr->setEditText(QStringLiteral("B.scr"));
+        QVERIFY(QDir(path(QStringLiteral("tmp"))).removeRecursively());
+        m_launcher->runScript(CadKind::Acad);
+        QCOMPARE(m_shown.size(), 1);
+        QVERIFY2(m_shown[0].text.startsWith(QStringLiteral("Scriptet ") + scriptPath() + QStringLiteral(" kan inte skrivas: ")),
+                 qPrintable(m_shown[0].text));
+        QCOMPARE(m_shown[0].title, QStringLiteral("fel"));
+        QCOMPARE(m_shown[0].icon, messagebox::Icon::Critical);
+        QTest::qWait(200);
+        QVERIFY(!QFile::exists(cadRecord()));
+    }
+
     void lineBreakInANameStopsTheRun()
     {
         m_txtAcad->setText(writeStandInCad(QStringLiteral("acad")));
