@@ -122,11 +122,11 @@ void FileList::connectFilterBox(QComboBox& box)
             m_editedText = text;
         });
     }
-    // Enter in the box reports the text just typed as chosen: the last keystroke has listed it already.
+    // Enter in the box reports the text just typed as chosen: the reading of that keystroke may serve again,
+    // unless the tree's current row has moved to another folder since.
     connect(&box, &QComboBox::textActivated, this, [this](const QString& text) {
-        const bool listed = m_editedText && *m_editedText == text;
-        if (!listed)
-            applyFilterPattern(text);
+        const bool justTyped = m_editedText && *m_editedText == text;
+        applyFilterPattern(text, justTyped ? Reading::MayReuse : Reading::Afresh);
         m_editedText.reset();
     });
 }
@@ -186,6 +186,7 @@ void FileList::fill(Reading reading)
         return;
 
     FileTexts& texts = this->texts();
+    texts.forgetTypes();
     QString row;
     for (const ListedFile& file : *files) {
         const QString name = displayName(file.name);

@@ -301,6 +301,13 @@ QString FileTexts::typeText(QStringView extension)
     return m_lastType;
 }
 
+void FileTexts::forgetTypes()
+{
+    m_types.clear();
+    m_lastExtension = QString();
+    m_lastType = QString();
+}
+
 QString FileTexts::lookUpType(const QString& key)
 {
     auto known = m_types.constFind(key);

@@ -75,6 +75,8 @@ public:
     // The system's description of the extension (lastThree of a name, lower-cased here), or the extension
     // itself in lower case when the system has none.
     QString typeText(QStringView extension);
+    // Every fill asks the system afresh: a file type installed meanwhile shows at the next fill.
+    void forgetTypes();
 
 private:
     int offsetFromUtc(std::int64_t secondsSince1970);

@@ -311,6 +311,14 @@ private slots:
         box.setCurrentIndex(0);
         emit box.textActivated(box.currentText());
         QCOMPARE(shownNames(), Names{"10100.dwg"});
+
+        // Even the text just typed, chosen after the tree's current row moved without a fill.
+        box.setEditText(QString());
+        QTest::keyClicks(box.lineEdit(), QStringLiteral("1*"));
+        QCOMPARE(shownNames(), Names{"10100.dwg"});
+        m_tree->setRow(1);
+        emit box.textActivated(box.currentText());
+        QCOMPARE(shownNames(), (Names{"1a100x.dwg", "1b100.dwg", "1bb100.dwg"}));
     }
 
     // Keystrokes may list from the last reading of the folder, but never past a change of its entries; a
