@@ -1,7 +1,40 @@
 #include "device.h"
 
+#include "mountinfo.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// The whole text of a table file; empty when it cannot be read.
+std::string readTable(const char* file)
+{
+    std::ifstream in(file);
+    std::ostringstream text;
+    if (in)
+        text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> mountPointsNow()
+{
+    std::vector<std::string> points;
+    for (MountInfoEntry& entry : parseMountInfo(readTable("/proc/self/mountinfo")))
+        points.push_back(std::move(entry.mountPoint));
+    return points;
+}
+
+bool exists(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+} // namespace
 
 bool isDeviceAvailable(const std::string& path)
 {
@@ -17,11 +50,13 @@ bool isDeviceAvailable(const std::string& path)
         if (existing == "/" && ::stat("/", &info) != 0)
             return false;
     }
-    if (!S_ISDIR(info.st_mode))
-        return true; // a file where a folder was: the device is there
-    DIR* dir = ::opendir(existing.c_str());
-    if (!dir)
-        return false;
-    ::closedir(dir);
-    return true;
+    if (S_ISDIR(info.st_mode)) {
+        DIR* dir = ::opendir(existing.c_str());
+        if (!dir)
+            return false;
+        ::closedir(dir);
+    }
+    // A missing folder on a device that is there is only a deleted folder: available. The walk above cannot
+    // tell it from a removed medium, whose folder is gone too; the mount tables can.
+    return !liesOnUnmountedPlace(path, mountPointsNow(), parseFstabMountPoints(readTable("/etc/fstab")), exists);
 }

@@ -51,6 +51,8 @@ bool contains(const std::array<std::string_view, N>& list, std::string_view valu
 // path lies at or below tree
 bool isWithin(std::string_view path, std::string_view tree)
 {
+    if (tree == "/")
+        return path.starts_with('/');
     return path.starts_with(tree) && (path.size() == tree.size() || path[tree.size()] == '/');
 }
 
@@ -144,6 +146,52 @@ bool isFolder(const std::string& path)
 {
     std::error_code error;
     return fs::is_directory(path, error);
+}
+
+// The path without ".", "..", doubled or trailing slashes; empty when it is not absolute.
+std::string normalisedAbsolute(std::string_view path)
+{
+    if (!path.starts_with('/'))
+        return {};
+    std::string out = fs::path(path).lexically_normal().generic_string();
+    while (out.size() > 1 && out.back() == '/')
+        out.pop_back();
+    return out;
+}
+
+std::string parentFolder(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
+}
+
+// Where desktops put removable media (/media/<name>, /media/<user>/<name>, /run/media/<user>/<name>) and
+// administrators mount shares by hand (/mnt/<name>), as far as the path reaches into them.
+std::vector<std::string> usualMountPlaces(const std::string& path)
+{
+    std::vector<std::string> places;
+    std::vector<std::size_t> ends; // where the first, second, ... component of the path ends
+    for (std::size_t pos = 1; pos <= path.size(); ++pos)
+    {
+        if (pos == path.size() || path[pos] == '/')
+            ends.push_back(pos);
+    }
+    const auto first = [&](std::size_t count) { return path.substr(0, ends[count - 1]); };
+    const auto component = [&](std::size_t index) {
+        const std::size_t begin = index == 0 ? 1 : ends[index - 1] + 1;
+        return std::string_view(path).substr(begin, ends[index] - begin);
+    };
+    if (ends.size() >= 2 && component(0) == "media")
+    {
+        places.push_back(first(2));
+        if (ends.size() >= 3)
+            places.push_back(first(3));
+    }
+    if (ends.size() >= 4 && component(0) == "run" && component(1) == "media")
+        places.push_back(first(4));
+    if (ends.size() >= 2 && component(0) == "mnt")
+        places.push_back(first(2));
+    return places;
 }
 
 } // namespace
@@ -256,4 +304,74 @@ std::vector<Drive> drivesFromMountInfo(std::string_view mountInfoText, const Blo
         drives.push_back({std::move(entry), point, type});
     }
     return drives;
+}
+
+std::vector<std::string> parseFstabMountPoints(std::string_view text)
+{
+    std::vector<std::string> points;
+    while (!text.empty())
+    {
+        const std::size_t end = text.find('\n');
+        std::string line(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+
+        // device mount-point type options [dump [pass]], blanks and tabs between; a blank inside a field is \040
+        std::replace(line.begin(), line.end(), '\t', ' ');
+        const std::vector<std::string_view> fields = splitFields(line);
+        if (fields.size() < 2 || fields[0].starts_with('#'))
+            continue;
+        if (fields.size() >= 3 && fields[2] == "swap")
+            continue;
+        const std::string point = normalisedAbsolute(decodeMountField(fields[1]));
+        if (!point.empty()) // "none", "swap" and garbage are not folders
+            points.push_back(point);
+    }
+    return points;
+}
+
+// A file system is missing when the path reaches into a place where one would be mounted, and the deepest part
+// of the path that is there lies on a file system mounted above that place: nothing is mounted on it. The places
+// are the mount points of the file-system table, and the usual folders for media and shares. A folder at a usual
+// place may as well be a plain folder, so those count only when the path itself is not there; a mount point of
+// the table that is there but not mounted is the empty stand-in of a medium (a drive without its disc).
+bool liesOnUnmountedPlace(std::string_view path, const std::vector<std::string>& mountPoints,
+                          const std::vector<std::string>& fstabPoints,
+                          const std::function<bool(const std::string&)>& exists)
+{
+    const std::string target = normalisedAbsolute(path);
+    if (target.empty() || mountPoints.empty())
+        return false;
+
+    std::string existing = target;
+    while (!exists(existing))
+    {
+        if (existing == "/")
+            return false;
+        existing = parentFolder(existing);
+    }
+
+    std::string holder; // the mount point of the file system that holds the existing part
+    for (const std::string& mounted : mountPoints)
+    {
+        const std::string point = normalisedAbsolute(mounted);
+        if (!point.empty() && point.size() > holder.size() && isWithin(existing, point))
+            holder = point;
+    }
+    if (holder.empty())
+        return false;
+
+    std::vector<std::string> places;
+    for (const std::string& point : fstabPoints)
+    {
+        const std::string place = normalisedAbsolute(point);
+        if (place != "/" && !place.empty() && isWithin(target, place))
+            places.push_back(place);
+    }
+    if (existing != target)
+    {
+        for (std::string& place : usualMountPlaces(target))
+            places.push_back(std::move(place));
+    }
+    return std::any_of(places.begin(), places.end(),
+                       [&](const std::string& place) { return !isWithin(holder, place); });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,3 +43,14 @@ int classifyMount(const MountInfoEntry& mount, bool removableDevice);
 
 // Whether a mounted file system is a drive at all (see drivesFromMountInfo), before the folder test.
 bool isUserMount(const MountInfoEntry& mount);
+
+// The mount points a file-system table (/etc/fstab) names, escapes decoded, in the table's order. Swap, "none",
+// comments and lines without a mount point are passed over.
+std::vector<std::string> parseFstabMountPoints(std::string_view text);
+
+// Whether a path lies where a file system would be mounted that is not mounted now: a removed medium or a share
+// that is not connected. mountPoints are the points mounted now; with none known, nothing can be told and the
+// answer is false. exists tells whether a path is there. See mountinfo.cpp for the rule.
+bool liesOnUnmountedPlace(std::string_view path, const std::vector<std::string>& mountPoints,
+                          const std::vector<std::string>& fstabPoints,
+                          const std::function<bool(const std::string&)>& exists);
