@@ -32,7 +32,9 @@ std::string sharePath(const std::string& drive)
 {
     char share[MAX_PATH + 1] = {};
     DWORD size = sizeof share;
-    if (WNetGetConnectionA(drive.c_str(), share, &size) != NO_ERROR)
+    // A mapped drive whose server is away still names its share.
+    const DWORD result = WNetGetConnectionA(drive.c_str(), share, &size);
+    if (result != NO_ERROR && result != ERROR_CONNECTION_UNAVAIL)
         return {};
     return share;
 }
@@ -60,7 +62,8 @@ std::vector<Drive> readSystemDrives()
             if (!label.empty())
                 entry += " [" + label + "]";
         }
-        if (type == DRIVE_REMOTE)
+        // A mapped drive that has lost its root reports no root folder; its share tells it from removable media.
+        if (type == DRIVE_REMOTE || type == DRIVE_NO_ROOT_DIR)
         {
             const std::string share = sharePath(drive);
             if (!share.empty())
