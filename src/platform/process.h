@@ -23,8 +23,9 @@ enum class Show
 std::optional<std::vector<std::string>> splitCommandLine(std::string_view commandLine);
 
 // Starts the program named by a complete command line. On Windows the text goes to the system unchanged;
-// elsewhere it is split by splitCommandLine and its first word names the program (a word without '/' is
-// looked up on PATH). Gives whether the program was started.
+// elsewhere it is split by splitCommandLine and its first word is the program's file (a word without '/'
+// names a file in the current folder, as it does to a test for the file). Gives whether the program was
+// started.
 bool startCommandLine(const std::string& commandLine, Show show);
 
 // Starts arguments[0] with the whole list as its arguments (a name without '/' is looked up on PATH).

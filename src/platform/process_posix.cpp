@@ -126,8 +126,10 @@ bool startProgram(const std::vector<std::string>& arguments)
 bool startCommandLine(const std::string& commandLine, Show)
 {
     // A desktop has no portable way to ask a new program to start minimised; the state is the program's.
+    // The first word is the program's file as the caller found it, a bare name in the current folder: never
+    // looked up on PATH, where a program of the same name would start instead.
     const auto words = splitCommandLine(commandLine);
-    return words && startProgram(*words);
+    return words && !words->empty() && spawnDetached(words->front(), *words);
 }
 
 bool isProgramFile(const std::string& path)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -66,6 +67,24 @@ TEST_F(ProcessStart, ProgramsAreFoundOnPath)
     setenv("PATH", oldPath.c_str(), 1);
     ASSERT_TRUE(waitForFile(record));
     EXPECT_EQ(readFile(record), "one two\n");
+}
+
+// A command line's program is the file that was checked, not a namesake on PATH.
+TEST_F(ProcessStart, ACommandLineNeverSearchesThePath)
+{
+    const std::string record = m_dir / "arguments";
+    writeRecorder(m_dir / "bin/vendrel-stand-in", record);
+    const std::string oldPath = std::getenv("PATH");
+    setenv("PATH", (m_dir.path() + "/bin:" + oldPath).c_str(), 1);
+    EXPECT_FALSE(process::startCommandLine("\"vendrel-stand-in\" x", process::Show::Minimized));
+    setenv("PATH", oldPath.c_str(), 1);
+
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(m_dir / "bin");
+    EXPECT_TRUE(process::startCommandLine("\"vendrel-stand-in\" here", process::Show::Minimized));
+    std::filesystem::current_path(before);
+    ASSERT_TRUE(waitForFile(record));
+    EXPECT_EQ(readFile(record), "here\n");
 }
 
 TEST_F(ProcessStart, WhatCannotRunIsNotStarted)
