@@ -1,28 +1,18 @@
 #include "filelist.h"
 
+#include "busypointer.h"
 #include "filelisting.h"
 #include "filetexts.h"
 #include "grid.h"
 #include "nativetext.h"
 
 #include <QComboBox>
-#include <QCursor>
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QTimeZone>
 #include <algorithm>
 #include <optional>
 
 namespace {
-
-class BusyPointer
-{
-public:
-    BusyPointer() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~BusyPointer() { QGuiApplication::restoreOverrideCursor(); }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-};
 
 // Turns redraw back on however the fill ends.
 class RedrawOff

@@ -1,5 +1,7 @@
 #include "filelisting.h"
 
+#include "dirhandle_posix.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits>
@@ -7,23 +9,6 @@
 #include <unistd.h>
 
 namespace {
-
-class DirHandle
-{
-public:
-    explicit DirHandle(const std::string& path) : m_dir(opendir(path.c_str())) {}
-    ~DirHandle()
-    {
-        if (m_dir)
-            closedir(m_dir);
-    }
-    DirHandle(const DirHandle&) = delete;
-    DirHandle& operator=(const DirHandle&) = delete;
-    DIR* get() const { return m_dir; }
-
-private:
-    DIR* m_dir;
-};
 
 class FdHandle
 {

@@ -1,30 +1,11 @@
 #include "folders.h"
 
+#include "dirhandle_posix.h"
+
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-
-namespace {
-
-class DirHandle
-{
-public:
-    explicit DirHandle(const std::string& path) : m_dir(opendir(path.c_str())) {}
-    ~DirHandle()
-    {
-        if (m_dir)
-            closedir(m_dir);
-    }
-    DirHandle(const DirHandle&) = delete;
-    DirHandle& operator=(const DirHandle&) = delete;
-    DIR* get() const { return m_dir; }
-
-private:
-    DIR* m_dir;
-};
-
-} // namespace
 
 std::optional<std::vector<std::string>> readSubfolderNames(const std::string& folder)
 {

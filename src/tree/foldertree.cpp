@@ -1,5 +1,6 @@
 #include "foldertree.h"
 
+#include "busypointer.h"
 #include "drivetypes.h"
 #include "drives.h"
 #include "folders.h"
@@ -8,7 +9,6 @@
 #include "treetexts.h"
 
 #include <QCursor>
-#include <QGuiApplication>
 
 #include <algorithm>
 #include <array>
@@ -25,15 +25,6 @@ constexpr int keyRight = 39;
 constexpr int keyDown = 40;
 
 constexpr int treeLeftTwips = 50;
-
-class BusyPointer
-{
-public:
-    BusyPointer() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~BusyPointer() { QGuiApplication::restoreOverrideCursor(); }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-};
 
 QByteArray toBytes(const std::string& text)
 {
