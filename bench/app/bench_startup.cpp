@@ -1,14 +1,13 @@
 // Start-up time: from process start to the main window shown, with empty settings, against a bare
 // QMainWindow program built the same way. Each start is a fresh process; both kinds take turns. The clock
 // stops when the window is shown: what the program does when it later closes is no part of its start.
-#include "mainwindow.h"
-#include "registry.h"
-#include "settings.h"
+#include "app/mainwindow.h"
+#include "os/registry.h"
+#include "settings/settings.h"
 
 #include <QApplication>
 #include <QMainWindow>
 #include <QTimer>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>

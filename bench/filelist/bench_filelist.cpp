@@ -2,8 +2,8 @@
 // the folder and stat every entry. Also against QFileSystemModel loading the same folder, one keystroke in
 // the filter box over 10 000 drawings, and the list's memory per row. Ratios are printed at the end.
 
-#include "filelist.h"
-#include "grid.h"
+#include "filelist/filelist.h"
+#include "widgets/grid.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

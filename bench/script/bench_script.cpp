@@ -3,11 +3,11 @@
 //
 //   bench_script [FOLDER]    FOLDER: where the files go (default: a new folder under the temporary folder)
 
-#include "expandtemplate.h"
-#include "scriptfile.h"
-#include "scriptfs.h"
-#include "scripttemplate.h"
-#include "strftimeformat.h"
+#include "script/expandtemplate.h"
+#include "script/scriptfile.h"
+#include "script/scriptfs.h"
+#include "script/scripttemplate.h"
+#include "script/strftimeformat.h"
 
 #include <algorithm>
 #include <chrono>

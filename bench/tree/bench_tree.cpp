@@ -1,15 +1,13 @@
 // Opening a tree node with 20 000 subfolders, against the floor: reading the directory and testing each
 // entry for a folder. Prints the ratio at the end (target: at most 2).
-#include "drives.h"
-#include "foldertree.h"
-#include "grid.h"
+#include "os/drives.h"
+#include "tree/foldertree.h"
+#include "widgets/grid.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
-
 #include <benchmark/benchmark.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>

@@ -1,14 +1,12 @@
 // Filling the drawing list's grid with 100 000 rows, against the least a store of those rows must do:
 // split each row's TAB text into its cells. Also reports the grid's memory per row.
 
-#include "grid.h"
+#include "widgets/grid.h"
 
 #include <QApplication>
 #include <QTreeView>
-
 #include <benchmark/benchmark.h>
 #include <malloc.h>
-
 #include <vector>
 
 namespace {

@@ -1,11 +1,11 @@
-#include "aboutbox.h"
+#include "about/aboutbox.h"
 
-#include "appicon.h"
-#include "captionlabel.h"
-#include "texts.h"
-#include "toolbarcolour.h"
-#include "twips.h"
-#include "version.h"
+#include "about/appicon.h"
+#include "about/captionlabel.h"
+#include "about/texts.h"
+#include "about/toolbarcolour.h"
+#include "about/version.h"
+#include "widgets/twips.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "sysinfo.h"
+#include "about/sysinfo.h"
 
 #include <QDialog>
-
 #include <functional>
 
 class CaptionLabel;

@@ -1,4 +1,4 @@
-#include "appicon.h"
+#include "about/appicon.h"
 
 #include <QIcon>
 

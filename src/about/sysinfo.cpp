@@ -1,8 +1,8 @@
-#include "sysinfo.h"
+#include "about/sysinfo.h"
 
-#include "messagebox.h"
-#include "texts.h"
-#include "version.h"
+#include "about/texts.h"
+#include "about/version.h"
+#include "widgets/messagebox.h"
 
 #include <QDir>
 #include <QFileInfo>

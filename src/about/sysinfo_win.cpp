@@ -1,6 +1,5 @@
-#include "sysinfo.h"
-
-#include "registry.h"
+#include "about/sysinfo.h"
+#include "os/registry.h"
 
 namespace about {
 

@@ -1,8 +1,7 @@
-#include "toolbarcolour.h"
+#include "about/toolbarcolour.h"
 
 #include <QColor>
 #include <QWidget>
-
 #include <array>
 
 namespace {

@@ -1,6 +1,6 @@
-#include "version.h"
+#include "about/version.h"
 
-#include "settings.h"
+#include "settings/settings.h"
 
 namespace about {
 

@@ -1,8 +1,8 @@
-#include "appicon.h"
-#include "mainwindow.h"
-#include "programfolder.h"
-#include "registry.h"
-#include "settings.h"
+#include "about/appicon.h"
+#include "app/mainwindow.h"
+#include "app/programfolder.h"
+#include "os/registry.h"
+#include "settings/settings.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

@@ -1,21 +1,22 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
-#include "aboutbox.h"
-#include "cadlauncher.h"
-#include "commandbars.h"
-#include "commandcontroller.h"
-#include "commandtable.h"
-#include "device.h"
-#include "drives.h"
-#include "filelist.h"
-#include "foldertree.h"
-#include "grid.h"
-#include "initreg.h"
-#include "messagebox.h"
-#include "nativetext.h"
-#include "settings.h"
-#include "templates.h"
-#include "twips.h"
+#include "about/aboutbox.h"
+#include "app/placement.h"
+#include "commands/commandcontroller.h"
+#include "commands/commandtable.h"
+#include "filelist/filelist.h"
+#include "os/device.h"
+#include "os/drives.h"
+#include "os/nativetext.h"
+#include "runs/cadlauncher.h"
+#include "runs/templates.h"
+#include "settings/initreg.h"
+#include "settings/settings.h"
+#include "tree/foldertree.h"
+#include "widgets/commandbars/commandbars.h"
+#include "widgets/grid.h"
+#include "widgets/messagebox.h"
+#include "widgets/twips.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -28,7 +29,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-
 #include <algorithm>
 
 namespace {

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "layout.h"
+#include "commands/layout.h"
 
 #include <QMainWindow>
-
 #include <functional>
 #include <memory>
 #include <string>

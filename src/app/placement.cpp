@@ -1,6 +1,7 @@
-#include "settings.h"
+#include "app/placement.h"
 
-#include "twips.h"
+#include "settings/settings.h"
+#include "widgets/twips.h"
 
 #include <QWidget>
 

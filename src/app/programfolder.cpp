@@ -1,4 +1,4 @@
-#include "programfolder.h"
+#include "app/programfolder.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "expandtemplate.h"
+#include "script/expandtemplate.h"
 
 namespace script {
 

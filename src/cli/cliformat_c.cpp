@@ -1,5 +1,5 @@
-#include "cliformat.h"
-#include "strftimeformat.h"
+#include "cli/cliformat.h"
+#include "script/strftimeformat.h"
 
 #include <clocale>
 

@@ -1,5 +1,5 @@
-#include "cliformat.h"
-#include "localeformat.h"
+#include "cli/cliformat.h"
+#include "script/qt/localeformat.h"
 
 namespace script {
 

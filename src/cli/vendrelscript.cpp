@@ -1,11 +1,11 @@
 // vendrel-script: writes the same script as the window, from the command line.
 
-#include "cliformat.h"
-#include "expandtemplate.h"
-#include "paths.h"
-#include "scriptfile.h"
-#include "scripttemplate.h"
-#include "texts.h"
+#include "cli/cliformat.h"
+#include "script/expandtemplate.h"
+#include "script/paths.h"
+#include "script/scriptfile.h"
+#include "script/scripttemplate.h"
+#include "script/texts.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,7 @@
-#include "buildcommandbars.h"
+#include "commands/buildcommandbars.h"
 
-#include "commandicons.h"
-#include "commandtable.h"
+#include "commands/commandicons.h"
+#include "commands/commandtable.h"
 
 #include <QComboBox>
 #include <QLineEdit>

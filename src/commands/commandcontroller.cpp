@@ -1,9 +1,9 @@
-#include "commandcontroller.h"
+#include "commands/commandcontroller.h"
 
-#include "buildcommandbars.h"
-#include "commandbars.h"
-#include "commandtable.h"
-#include "settings.h"
+#include "commands/buildcommandbars.h"
+#include "commands/commandtable.h"
+#include "settings/settings.h"
+#include "widgets/commandbars/commandbars.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
-#include "commandicons.h"
+#include "commands/commandicons.h"
 
-#include "commandtable.h"
+#include "commands/commandtable.h"
 
 #include <QPainter>
 #include <QPixmap>

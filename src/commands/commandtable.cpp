@@ -1,6 +1,6 @@
-#include "commandtable.h"
+#include "commands/commandtable.h"
 
-#include "settings.h"
+#include "settings/settings.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "commandbars.h"
+#include "widgets/commandbars/commandbars.h"
 
 #include <QString>
 #include <QStringView>

@@ -1,4 +1,4 @@
-#include "layout.h"
+#include "commands/layout.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "filelist.h"
+#include "filelist/filelist.h"
 
-#include "busypointer.h"
-#include "filelisting.h"
-#include "filetexts.h"
-#include "grid.h"
-#include "nativetext.h"
+#include "filelist/filetexts.h"
+#include "os/filelisting.h"
+#include "os/nativetext.h"
+#include "widgets/busypointer.h"
+#include "widgets/grid.h"
 
 #include <QComboBox>
 #include <QLineEdit>

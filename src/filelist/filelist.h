@@ -1,7 +1,7 @@
 #pragma once
 
-#include "filelisting.h"
-#include "filterpattern.h"
+#include "filelist/filterpattern.h"
+#include "os/filelisting.h"
 
 #include <QIcon>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "filetexts.h"
+#include "filelist/filetexts.h"
 
 #include <QDateTime>
 #include <QList>

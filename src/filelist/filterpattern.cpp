@@ -1,6 +1,6 @@
-#include "filterpattern.h"
+#include "filelist/filterpattern.h"
 
-#include "filelisting.h"
+#include "os/filelisting.h"
 
 #include <QList>
 #include <QString>

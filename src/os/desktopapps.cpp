@@ -1,6 +1,6 @@
-#include "desktopapps.h"
+#include "os/desktopapps.h"
 
-#include "process.h"
+#include "os/process.h"
 
 #include <algorithm>
 #include <cstdlib>

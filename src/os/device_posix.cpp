@@ -1,12 +1,10 @@
-#include "device.h"
-
-#include "mountinfo.h"
+#include "os/device.h"
+#include "os/mountinfo.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
-
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 

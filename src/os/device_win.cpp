@@ -1,4 +1,4 @@
-#include "device.h"
+#include "os/device.h"
 
 #include <windows.h>
 

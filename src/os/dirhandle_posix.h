@@ -1,7 +1,6 @@
 #pragma once
 
 #include <dirent.h>
-
 #include <string>
 
 // An open directory stream, closed when it goes.

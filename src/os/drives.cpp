@@ -1,4 +1,4 @@
-#include "drives.h"
+#include "os/drives.h"
 
 Drives::Drives(Reader reader) : m_reader(std::move(reader)) {}
 

@@ -1,5 +1,5 @@
-#include "drives.h"
-#include "mountinfo.h"
+#include "os/drives.h"
+#include "os/mountinfo.h"
 
 #include <fstream>
 #include <iterator>

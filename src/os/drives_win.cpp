@@ -1,9 +1,8 @@
-#include "drives.h"
-
-#include <windows.h>
-#include <winnetwk.h>
+#include "os/drives.h"
 
 #include <cctype>
+#include <windows.h>
+#include <winnetwk.h>
 
 namespace {
 

@@ -1,7 +1,6 @@
-#include "editor.h"
-
-#include "desktopapps.h"
-#include "process.h"
+#include "os/desktopapps.h"
+#include "os/editor.h"
+#include "os/process.h"
 
 namespace editor {
 

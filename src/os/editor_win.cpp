@@ -1,6 +1,5 @@
-#include "editor.h"
-
-#include "process.h"
+#include "os/editor.h"
+#include "os/process.h"
 
 namespace editor {
 

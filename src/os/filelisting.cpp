@@ -1,4 +1,4 @@
-#include "filelisting.h"
+#include "os/filelisting.h"
 
 std::string_view FolderListing::name(std::size_t index) const
 {

@@ -1,6 +1,5 @@
-#include "filelisting.h"
-
-#include "dirhandle_posix.h"
+#include "os/dirhandle_posix.h"
+#include "os/filelisting.h"
 
 #include <dirent.h>
 #include <fcntl.h>

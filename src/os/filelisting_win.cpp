@@ -1,4 +1,4 @@
-#include "filelisting.h"
+#include "os/filelisting.h"
 
 #include <limits>
 #include <windows.h>

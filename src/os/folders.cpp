@@ -1,4 +1,4 @@
-#include "folders.h"
+#include "os/folders.h"
 
 std::string joinFolder(std::string_view folder, std::string_view name)
 {

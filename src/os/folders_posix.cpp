@@ -1,6 +1,5 @@
-#include "folders.h"
-
-#include "dirhandle_posix.h"
+#include "os/dirhandle_posix.h"
+#include "os/folders.h"
 
 #include <cerrno>
 #include <dirent.h>

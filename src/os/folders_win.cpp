@@ -1,4 +1,4 @@
-#include "folders.h"
+#include "os/folders.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "mountinfo.h"
+#include "os/mountinfo.h"
 
-#include "drives.h"
+#include "os/drives.h"
 
 #include <algorithm>
 #include <array>

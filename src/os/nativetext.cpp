@@ -1,7 +1,6 @@
-#include "nativetext.h"
+#include "os/nativetext.h"
 
 #include <QByteArray>
-
 #include <algorithm>
 
 QString nativeText(std::string_view bytes)

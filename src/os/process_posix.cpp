@@ -1,4 +1,4 @@
-#include "process.h"
+#include "os/process.h"
 
 #include <cerrno>
 #include <csignal>

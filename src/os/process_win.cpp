@@ -1,8 +1,7 @@
-#include "process.h"
-
-#include <windows.h>
+#include "os/process.h"
 
 #include <cctype>
+#include <windows.h>
 
 namespace process {
 

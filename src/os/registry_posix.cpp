@@ -1,9 +1,8 @@
-#include "registry.h"
+#include "os/registry.h"
 
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
-
 #include <charconv>
 #include <cstring>
 #include <optional>

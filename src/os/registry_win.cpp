@@ -1,9 +1,8 @@
-#include "registry.h"
-
-#include <windows.h>
+#include "os/registry.h"
 
 #include <cstring>
 #include <string>
+#include <windows.h>
 
 // The registry itself, through the ANSI calls: texts are in the system's single-byte code page.
 

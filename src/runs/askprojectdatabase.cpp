@@ -1,8 +1,8 @@
-#include "askprojectdatabase.h"
+#include "runs/askprojectdatabase.h"
 
-#include "paths.h"
-#include "scriptfile.h"
-#include "texts.h"
+#include "script/paths.h"
+#include "script/scriptfile.h"
+#include "script/texts.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,26 +1,25 @@
-#include "cadlauncher.h"
+#include "runs/cadlauncher.h"
 
-#include "askprojectdatabase.h"
-#include "cadlookup.h"
-#include "dialogs.h"
-#include "expandtemplate.h"
-#include "localeformat.h"
-#include "messagebox.h"
-#include "nativetext.h"
-#include "paths.h"
-#include "process.h"
-#include "runtexts.h"
-#include "scriptfile.h"
-#include "scripttemplate.h"
-#include "settings.h"
-#include "templates.h"
-#include "texts.h"
+#include "os/nativetext.h"
+#include "os/process.h"
+#include "runs/askprojectdatabase.h"
+#include "runs/cadlookup.h"
+#include "runs/runtexts.h"
+#include "runs/templates.h"
+#include "script/expandtemplate.h"
+#include "script/paths.h"
+#include "script/qt/localeformat.h"
+#include "script/scriptfile.h"
+#include "script/scripttemplate.h"
+#include "script/texts.h"
+#include "settings/settings.h"
+#include "widgets/dialogs.h"
+#include "widgets/messagebox.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
-
 #include <utility>
 
 namespace {

@@ -1,7 +1,7 @@
-#include "cadlookup.h"
+#include "runs/cadlookup.h"
 
-#include "paths.h"
-#include "registry.h"
+#include "os/registry.h"
+#include "script/paths.h"
 
 namespace cad {
 

@@ -1,6 +1,5 @@
-#include "cadlookup.h"
-
-#include "desktopapps.h"
+#include "os/desktopapps.h"
+#include "runs/cadlookup.h"
 
 namespace cad {
 

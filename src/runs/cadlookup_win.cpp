@@ -1,4 +1,4 @@
-#include "cadlookup.h"
+#include "runs/cadlookup.h"
 
 namespace cad {
 

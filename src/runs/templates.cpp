@@ -1,16 +1,15 @@
-#include "templates.h"
+#include "runs/templates.h"
 
-#include "dialogs.h"
-#include "editor.h"
-#include "nativetext.h"
-#include "runtexts.h"
-#include "settings.h"
+#include "os/editor.h"
+#include "os/nativetext.h"
+#include "runs/runtexts.h"
+#include "settings/settings.h"
+#include "widgets/dialogs.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <utility>
 
 ScriptTemplates::ScriptTemplates(Wiring wiring) : m_wiring(std::move(wiring)) {}

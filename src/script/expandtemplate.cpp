@@ -1,7 +1,7 @@
-#include "expandtemplate.h"
+#include "script/expandtemplate.h"
 
-#include "paths.h"
-#include "scripttemplate.h"
+#include "script/paths.h"
+#include "script/scripttemplate.h"
 
 #include <algorithm>
 #include <cstring>

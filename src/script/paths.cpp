@@ -1,4 +1,4 @@
-#include "paths.h"
+#include "script/paths.h"
 
 namespace script {
 

@@ -1,7 +1,7 @@
-#include "scriptfile.h"
+#include "script/scriptfile.h"
 
-#include "expandtemplate.h"
-#include "paths.h"
+#include "script/expandtemplate.h"
+#include "script/paths.h"
 
 namespace script {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scriptfs.h"
+#include "script/scriptfs.h"
 
 #include <optional>
 #include <string>

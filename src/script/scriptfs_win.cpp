@@ -1,6 +1,6 @@
-#include "expandtemplate.h"
-#include "paths.h"
-#include "scriptfs.h"
+#include "script/expandtemplate.h"
+#include "script/paths.h"
+#include "script/scriptfs.h"
 
 #include <cstdio>
 #include <cstdlib>

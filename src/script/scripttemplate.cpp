@@ -1,7 +1,7 @@
-#include "scripttemplate.h"
+#include "script/scripttemplate.h"
 
-#include "paths.h"
-#include "scriptfs.h"
+#include "script/paths.h"
+#include "script/scriptfs.h"
 
 #include <cerrno>
 #include <cstdio>

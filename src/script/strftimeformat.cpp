@@ -1,4 +1,4 @@
-#include "strftimeformat.h"
+#include "script/strftimeformat.h"
 
 #include <ctime>
 

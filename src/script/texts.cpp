@@ -1,6 +1,6 @@
-#include "texts.h"
+#include "script/texts.h"
 
-#include "scripttemplate.h"
+#include "script/scripttemplate.h"
 
 namespace script::texts {
 

@@ -1,7 +1,6 @@
-#include "initreg.h"
-
-#include "regfile.h"
-#include "settings.h"
+#include "settings/initreg.h"
+#include "settings/regfile.h"
+#include "settings/settings.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,10 +1,8 @@
-#include "initreg.h"
-
-#include "settings.h"
-
-#include <windows.h>
+#include "settings/initreg.h"
+#include "settings/settings.h"
 
 #include <string>
+#include <windows.h>
 
 // The registry editor applies the file on its own; it is started minimised and not waited for.
 bool importInitReg(Settings& settings)

@@ -1,6 +1,6 @@
-#include "regfile.h"
+#include "settings/regfile.h"
 
-#include "registry.h"
+#include "os/registry.h"
 
 #include <cctype>
 #include <charconv>

@@ -1,6 +1,6 @@
-#include "settings.h"
+#include "settings/settings.h"
 
-#include "registry.h"
+#include "os/registry.h"
 
 #include <charconv>
 #include <cmath>

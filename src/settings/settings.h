@@ -5,7 +5,6 @@
 #include <string_view>
 
 class Registry;
-class QWidget;
 
 // The program's settings: named texts under the product key or its section "Main".
 // Reads go to the store every time and writes go there at once; there is no cache.
@@ -88,8 +87,3 @@ private:
     Registry& m_registry;
     std::string m_programFolder;
 };
-
-// Window placement in twips under the window's section.
-void restoreWindowPlacement(const Settings& settings, QWidget* window, std::string_view section, int defaultHeight,
-                            int defaultWidth);
-void saveWindowPlacement(Settings& settings, const QWidget* window, std::string_view section);

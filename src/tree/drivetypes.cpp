@@ -1,4 +1,4 @@
-#include "drivetypes.h"
+#include "tree/drivetypes.h"
 
 #include <array>
 

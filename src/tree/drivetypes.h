@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <string_view>
 
 // The pictures of the tree's rows.

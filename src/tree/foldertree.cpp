@@ -1,15 +1,14 @@
-#include "foldertree.h"
+#include "tree/foldertree.h"
 
-#include "busypointer.h"
-#include "drivetypes.h"
-#include "drives.h"
-#include "folders.h"
-#include "grid.h"
-#include "nativetext.h"
-#include "treetexts.h"
+#include "os/drives.h"
+#include "os/folders.h"
+#include "os/nativetext.h"
+#include "tree/drivetypes.h"
+#include "tree/treetexts.h"
+#include "widgets/busypointer.h"
+#include "widgets/grid.h"
 
 #include <QCursor>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "treeicons.h"
+#include "tree/treeicons.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QPoint>
-
 #include <functional>
 #include <optional>
 #include <string>

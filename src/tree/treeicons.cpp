@@ -1,4 +1,4 @@
-#include "treeicons.h"
+#include "tree/treeicons.h"
 
 #include <initializer_list>
 

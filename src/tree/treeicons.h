@@ -1,9 +1,8 @@
 #pragma once
 
-#include "drivetypes.h"
+#include "tree/drivetypes.h"
 
 #include <QIcon>
-
 #include <array>
 
 // The tree's pictures: the desktop's icon theme where it has them, our own drawings otherwise.

@@ -1,8 +1,7 @@
-#include "dialogs.h"
+#include "widgets/dialogs.h"
 
 #include <QDir>
 #include <QFileDialog>
-
 #include <utility>
 
 namespace dialogs {

@@ -1,7 +1,7 @@
-#include "grid.h"
+#include "widgets/grid.h"
 
-#include "gridmodel.h"
-#include "twips.h"
+#include "widgets/gridmodel.h"
+#include "widgets/twips.h"
 
 #include <QApplication>
 #include <QDropEvent>
@@ -15,7 +15,6 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
-
 #include <algorithm>
 #include <cmath>
 #include <optional>

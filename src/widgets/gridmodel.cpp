@@ -1,6 +1,6 @@
-#include "gridmodel.h"
+#include "widgets/gridmodel.h"
 
-#include "grid.h"
+#include "widgets/grid.h"
 
 #include <algorithm>
 #include <iterator>

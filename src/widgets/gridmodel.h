@@ -6,7 +6,6 @@
 #include <QHash>
 #include <QIcon>
 #include <QString>
-
 #include <climits>
 #include <memory>
 #include <span>

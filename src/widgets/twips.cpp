@@ -1,9 +1,8 @@
-#include "twips.h"
+#include "widgets/twips.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
-
 #include <cmath>
 
 namespace twips {

@@ -1,19 +1,18 @@
 // The About box: its texts, links, colouring and the way to the system-information program.
-#include "aboutbox.h"
-#include "captionlabel.h"
-#include "messagebox.h"
-#include "sysinfo.h"
-#include "texts.h"
-#include "toolbarcolour.h"
-#include "twips.h"
-#include "version.h"
+#include "about/aboutbox.h"
+#include "about/captionlabel.h"
+#include "about/sysinfo.h"
+#include "about/texts.h"
+#include "about/toolbarcolour.h"
+#include "about/version.h"
+#include "widgets/messagebox.h"
+#include "widgets/twips.h"
 
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
-
 #include <memory>
 
 namespace {

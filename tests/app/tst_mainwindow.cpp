@@ -1,10 +1,10 @@
 // The main window's load and close sequences against real settings files.
-#include "foldertree.h"
-#include "grid.h"
-#include "mainwindow.h"
-#include "messagebox.h"
-#include "registry.h"
-#include "settings.h"
+#include "app/mainwindow.h"
+#include "os/registry.h"
+#include "settings/settings.h"
+#include "tree/foldertree.h"
+#include "widgets/grid.h"
+#include "widgets/messagebox.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -14,9 +14,8 @@
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeView>
 #include <QTimer>
-
+#include <QTreeView>
 #include <memory>
 
 namespace {

@@ -1,5 +1,5 @@
 // Where the program finds its own files: beside the executable, or in the installed layout.
-#include "programfolder.h"
+#include "app/programfolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // Runs the built vendrel-script program as a user would.
 
-#include "expandtemplate.h"
-#include "paths.h"
-#include "scripttemplate.h"
-#include "tempdir.h"
+#include "script/expandtemplate.h"
+#include "script/paths.h"
+#include "script/scripttemplate.h"
+#include "support/tempdir.h"
 
 #include <cstdlib>
 #include <filesystem>

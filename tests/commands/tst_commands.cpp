@@ -1,9 +1,9 @@
 // The command model built into the bars, and the dispatch of every command to its operation.
-#include "commandbars.h"
-#include "commandcontroller.h"
-#include "commandtable.h"
-#include "registry.h"
-#include "settings.h"
+#include "commands/commandcontroller.h"
+#include "commands/commandtable.h"
+#include "os/registry.h"
+#include "settings/settings.h"
+#include "widgets/commandbars/commandbars.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,5 +1,5 @@
 // The placing of frame, tree, splitter and list, and the splitter's drops.
-#include "layout.h"
+#include "commands/layout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // The command bars in the real main window: themes across starts, check marks, the keys that stay with
 // text boxes, the layout under the bars, and the arrangement of the bars across a close and a start.
-#include "commandbars.h"
-#include "commandcontroller.h"
-#include "commandtable.h"
-#include "grid.h"
-#include "mainwindow.h"
-#include "messagebox.h"
-#include "registry.h"
-#include "settings.h"
-#include "twips.h"
+#include "app/mainwindow.h"
+#include "commands/commandcontroller.h"
+#include "commands/commandtable.h"
+#include "os/registry.h"
+#include "settings/settings.h"
+#include "widgets/commandbars/commandbars.h"
+#include "widgets/grid.h"
+#include "widgets/messagebox.h"
+#include "widgets/twips.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,9 +1,9 @@
 // The drawing list on the real grid, over real folders: fill, texts, filter, marks, and the window's wiring.
-#include "filelist.h"
-#include "grid.h"
-#include "mainwindow.h"
-#include "registry.h"
-#include "settings.h"
+#include "app/mainwindow.h"
+#include "filelist/filelist.h"
+#include "os/registry.h"
+#include "settings/settings.h"
+#include "widgets/grid.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,5 +1,5 @@
 // Listing a folder's files with sizes and times, on real folders.
-#include "filelisting.h"
+#include "os/filelisting.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // The list's date and size texts under several locales, against what the locale itself writes.
-#include "filetexts.h"
+#include "filelist/filetexts.h"
 
 #include <QDateTime>
 #include <QTimeZone>

@@ -1,5 +1,5 @@
 // The filter box's pattern language against file names as bytes.
-#include "filterpattern.h"
+#include "filelist/filterpattern.h"
 
 #include <QString>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The desktop's default applications, read from real mimeapps.list and .desktop files.
-#include "desktopapps.h"
-#include "tempfolder.h"
+#include "os/desktopapps.h"
+#include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 

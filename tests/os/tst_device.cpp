@@ -1,6 +1,6 @@
 // Whether the device of a saved folder is there: the mount-table rule, and the answer on this system.
-#include "device.h"
-#include "mountinfo.h"
+#include "os/device.h"
+#include "os/mountinfo.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -1,14 +1,13 @@
 // Drives from the kernel's mount table, and the reading of subfolders.
-#include "drives.h"
-#include "folders.h"
-#include "mountinfo.h"
-
-#include <gtest/gtest.h>
+#include "os/drives.h"
+#include "os/folders.h"
+#include "os/mountinfo.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
 

@@ -1,11 +1,10 @@
 // Command-line splitting and detached process start with real programs.
-#include "process.h"
-#include "tempfolder.h"
-
-#include <gtest/gtest.h>
+#include "os/process.h"
+#include "support/tempfolder.h"
 
 #include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,8 +1,7 @@
 // The CAD registrations, the open-command cut and the command line, on the registry's texts.
-#include "cadlookup.h"
+#include "runs/cadlookup.h"
 
 #include <gtest/gtest.h>
-
 #include <map>
 #include <string>
 
@@ -87,7 +86,7 @@ TEST(CommandLine, CharacterForCharacter)
 } // namespace
 
 #ifdef _WIN32
-#include "registry.h"
+#include "os/registry.h"
 
 namespace {
 

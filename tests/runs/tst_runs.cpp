@@ -1,12 +1,12 @@
 // The template folder and list and the runs, from the click to the started CAD program: real folders,
 // templates, settings and a stand-in CAD program that records what it was started with.
-#include "askprojectdatabase.h"
-#include "cadlauncher.h"
-#include "dialogs.h"
-#include "messagebox.h"
-#include "registry.h"
-#include "settings.h"
-#include "templates.h"
+#include "os/registry.h"
+#include "runs/askprojectdatabase.h"
+#include "runs/cadlauncher.h"
+#include "runs/templates.h"
+#include "settings/settings.h"
+#include "widgets/dialogs.h"
+#include "widgets/messagebox.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <map>
 #include <memory>
 

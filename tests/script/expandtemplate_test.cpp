@@ -1,5 +1,5 @@
-#include "expandtemplate.h"
-#include "scripttemplate.h"
+#include "script/expandtemplate.h"
+#include "script/scripttemplate.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the template reader and the expander and checks what must hold for any input.
 
-#include "expandtemplate.h"
-#include "scripttemplate.h"
+#include "script/expandtemplate.h"
+#include "script/scripttemplate.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
-#include "expandtemplate.h"
-#include "scriptfile.h"
-#include "scriptfs.h"
-#include "tempdir.h"
+#include "script/expandtemplate.h"
+#include "script/scriptfile.h"
+#include "script/scriptfs.h"
+#include "support/tempdir.h"
 
 #include <algorithm>
 #include <cstdlib>

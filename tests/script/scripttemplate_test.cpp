@@ -1,5 +1,5 @@
-#include "scripttemplate.h"
-#include "tempdir.h"
+#include "script/scripttemplate.h"
+#include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 

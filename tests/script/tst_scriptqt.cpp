@@ -1,5 +1,5 @@
-#include "askprojectdatabase.h"
-#include "localeformat.h"
+#include "runs/askprojectdatabase.h"
+#include "script/qt/localeformat.h"
 
 #include <QApplication>
 #include <QTest>

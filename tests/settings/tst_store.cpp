@@ -1,18 +1,17 @@
 // The settings store: the registry-shaped file, the settings on top of it, window placement and the
 // import of registry scripts on a first start.
-#include "initreg.h"
-#include "regfile.h"
-#include "registry.h"
-#include "settings.h"
+#include "app/placement.h"
+#include "os/registry.h"
+#include "settings/initreg.h"
+#include "settings/regfile.h"
+#include "settings/settings.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QWidget>
-
-#include <gtest/gtest.h>
-
 #include <fstream>
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,19 +1,17 @@
 // The folder tree on a real grid over real folders.
-#include "drives.h"
-#include "drivetypes.h"
-#include "folders.h"
-#include "foldertree.h"
-#include "grid.h"
+#include "os/drives.h"
+#include "os/folders.h"
+#include "tree/drivetypes.h"
+#include "tree/foldertree.h"
+#include "widgets/grid.h"
 
 #include <QAbstractItemModelTester>
-#include <QSignalSpy>
 #include <QDir>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
-
 #include <memory>
-
 #include <sys/stat.h>
 
 namespace {

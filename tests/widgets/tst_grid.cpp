@@ -1,8 +1,8 @@
-#include "grid.h"
-#include "twips.h"
+#include "widgets/grid.h"
+#include "widgets/twips.h"
 
-#include <QAbstractItemModelTester>
 #include <QAbstractItemDelegate>
+#include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMimeData>
@@ -10,7 +10,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
-
 #include <functional>
 #include <memory>
 #include <vector>

@@ -1,9 +1,8 @@
 // Stands in for a program that Vendrel starts (a CAD program, the text editor): writes the command line it
 // was given and the window state it was asked for to "<its own name>.txt" beside itself, then ends.
-#include <windows.h>
-
 #include <cstdio>
 #include <string>
+#include <windows.h>
 
 int main()
 {

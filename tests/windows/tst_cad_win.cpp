@@ -1,13 +1,12 @@
 // The CAD programs as Windows registers and starts them: the look-ups in HKEY_CLASSES_ROOT, and the
 // command line and window state a started program receives (a stand-in records what it was given).
-#include "cadlookup.h"
-#include "editor.h"
-#include "process.h"
-#include "registry.h"
+#include "os/editor.h"
+#include "os/process.h"
+#include "os/registry.h"
+#include "runs/cadlookup.h"
 #include "winsupport.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 namespace {

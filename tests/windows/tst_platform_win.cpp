@@ -1,12 +1,11 @@
 // The drives, their folders and whether a saved folder's device is still there, asked of Windows itself.
-#include "device.h"
-#include "drives.h"
-#include "folders.h"
+#include "os/device.h"
+#include "os/drives.h"
+#include "os/folders.h"
 #include "winsupport.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 

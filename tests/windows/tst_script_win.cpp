@@ -1,12 +1,11 @@
 // The script engine's Windows side: the script's place under TEMP, replacing the script file with the
 // Win32 file calls, and the command-line tool's byte-exact output on a Windows console.
-#include "scriptfile.h"
-#include "scriptfs.h"
+#include "script/scriptfile.h"
+#include "script/scriptfs.h"
 #include "winsupport.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <optional>
 #include <string>
 

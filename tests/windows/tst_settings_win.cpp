@@ -1,13 +1,12 @@
 // The settings in the registry itself: value types and lengths as other tools see them, the defaults for
 // what cannot be read, and the first-start import through the registry editor.
-#include "initreg.h"
-#include "registry.h"
-#include "settings.h"
+#include "os/registry.h"
+#include "settings/initreg.h"
+#include "settings/settings.h"
 #include "winsupport.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <string>
 
 using namespace std::string_literals;

@@ -1,13 +1,12 @@
 #include "winsupport.h"
 
-#include <tlhelp32.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <stdexcept>
+#include <tlhelp32.h>
 #include <vector>
 
 namespace wintest {

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 #include <string_view>
+#include <windows.h>
 
 // Helpers for the tests that run against the Win32 API itself (under Wine in CI).
 namespace wintest {

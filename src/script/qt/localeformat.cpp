@@ -1,4 +1,4 @@
-#include "localeformat.h"
+#include "script/qt/localeformat.h"
 
 #include <QDate>
 #include <QTime>

@@ -1,5 +1,5 @@
-#include "commandbars.h"
-#include "registry.h"
+#include "os/registry.h"
+#include "widgets/commandbars/commandbars.h"
 
 #include <QDataStream>
 #include <QIODevice>

@@ -1,4 +1,4 @@
-#include "commandbarlocks.h"
+#include "widgets/commandbars/commandbarlocks.h"
 
 // Window systems that do not tell the lock state: the indicators stay empty.
 

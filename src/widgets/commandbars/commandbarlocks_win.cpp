@@ -1,4 +1,4 @@
-#include "commandbarlocks.h"
+#include "widgets/commandbars/commandbarlocks.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "commandbarlocks.h"
+#include "widgets/commandbars/commandbarlocks.h"
 
 #include <QGuiApplication>
 #include <X11/XKBlib.h>

@@ -1,8 +1,8 @@
-#include "commandbars.h"
+#include "widgets/commandbars/commandbars.h"
 
-#include "commandbarlocks.h"
-#include "commandbarthemes.h"
-#include "twips.h"
+#include "widgets/commandbars/commandbarlocks.h"
+#include "widgets/commandbars/commandbarthemes.h"
+#include "widgets/twips.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "commandbarthemes.h"
+#include "widgets/commandbars/commandbarthemes.h"
 
 #include <array>
 #include <utility>

@@ -1,6 +1,6 @@
-#include "commandbars.h"
-#include "commandbarthemes.h"
-#include "registry.h"
+#include "os/registry.h"
+#include "widgets/commandbars/commandbars.h"
+#include "widgets/commandbars/commandbarthemes.h"
 
 #include <QAction>
 #include <QApplication>
