@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
+#include <thread>
 
 namespace script {
 
@@ -48,6 +50,12 @@ std::string withSlashes(std::string_view path, char separator)
     if (separator != '/')
         std::replace(result.begin(), result.end(), separator, '/');
     return result;
+}
+
+bool holdsBlankOrQuote(std::string_view text)
+{
+    // One pass; find_first_of would search the two characters once for every character of text.
+    return std::any_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '"'; });
 }
 
 // A body line cut where the expansion would put values: literal text and placeholders, found the way the
@@ -130,7 +138,7 @@ public:
         m_values[Name] = dot == std::string_view::npos ? name : name.substr(0, dot);
         m_values[Ext] = dot == std::string_view::npos ? std::string_view{} : name.substr(dot + 1);
         for (std::size_t i = 0; i < placeholderCount; ++i)
-            m_special[i] = m_values[i].find_first_of(" \"") != std::string_view::npos;
+            m_special[i] = holdsBlankOrQuote(m_values[i]);
     }
 
     std::string_view value(int placeholder) const { return m_values[static_cast<std::size_t>(placeholder)]; }
@@ -212,6 +220,73 @@ std::size_t utf8SequenceAt(std::string_view text, std::size_t i)
             return 0;
     }
     return length;
+}
+
+// The findings of the drawings first..end, in the order of their lines.
+void checkDrawings(const CheckInput& input, const std::vector<BodyLine>& body, std::size_t firstNameLine,
+                   const DrawingFolder& folder, std::size_t first, std::size_t end, std::vector<Finding>& findings)
+{
+    DrawingValues values(input);
+    const std::uint64_t lineCount = body.size();
+    for (std::size_t i = first; i < end; ++i) {
+        const std::string& name = input.names[i];
+        const std::uint64_t base = i * lineCount;
+        values.setDrawing(name);
+
+        const DrawingState state = folder.drawing(name);
+        if (state.presence != DrawingState::Presence::File) {
+            const std::uint8_t variant = state.presence == DrawingState::Presence::NotAFile ? FindingVariant::notAFile
+                                         : state.presence == DrawingState::Presence::Unreachable
+                                             ? FindingVariant::unreachable
+                                             : FindingVariant::plain;
+            findings.push_back({CheckCode::Missing, base + 1, i, -1, variant, state.reason});
+        } else {
+            if (state.readOnly)
+                findings.push_back({CheckCode::ReadOnly, base + 1, i, -1, FindingVariant::plain, {}});
+            const std::string_view stem = values.value(Name);
+            if (auto lock = folder.lockFile(stem)) {
+                findings.push_back({CheckCode::Locked, base + 1, i, -1, FindingVariant::plain,
+                                    texts::check::lockFile(name, lock->name, lockHolder(lock->head),
+                                                           lock->written ? formatTime(*lock->written) : "")});
+            } else if (state.inUse) {
+                findings.push_back(
+                    {CheckCode::Locked, base + 1, i, -1, FindingVariant::plain, texts::check::inUse(name)});
+            }
+        }
+        if (firstNameLine < body.size() && !folder.nameEncodable(name))
+            findings.push_back({CheckCode::Unencodable, base + firstNameLine + 1, i, -1, FindingVariant::plain, {}});
+
+        for (std::size_t j = 0; j < body.size(); ++j) {
+            const LineOutcome outcome = outcomeOf(body[j], values);
+            const std::uint64_t line = base + j + 1;
+            if (outcome.unquotedBlank >= 0)
+                findings.push_back({CheckCode::UnquotedBlank,
+                                    line,
+                                    i,
+                                    static_cast<std::int8_t>(outcome.unquotedBlank),
+                                    FindingVariant::plain,
+                                    {}});
+            if (outcome.empty)
+                findings.push_back({CheckCode::EmptyLine, line, i, -1, FindingVariant::plain, {}});
+            else if (outcome.trailingBlank)
+                findings.push_back({CheckCode::EmptyLine,
+                                    line,
+                                    i,
+                                    static_cast<std::int8_t>(body[j].lastPlaceholder),
+                                    FindingVariant::trailingBlank,
+                                    {}});
+        }
+    }
+    std::stable_sort(findings.begin(), findings.end(),
+                     [](const Finding& a, const Finding& b) { return a.line < b.line; });
+}
+
+std::size_t pieceCount(std::size_t drawings)
+{
+    // Below a few thousand drawings a thread costs more than it saves.
+    constexpr std::size_t drawingsPerPiece = 4096;
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    return std::clamp<std::size_t>(drawings / drawingsPerPiece, 1, std::min<std::size_t>(cores, 4));
 }
 
 } // namespace
@@ -311,64 +386,35 @@ std::vector<Finding> checkScript(const CheckInput& input)
     }
 
     DrawingFolder folder{std::string(input.listingFolder)};
-    if (firstFolderLine < body.size() && !folder.folderEncodable())
+    std::optional<std::size_t> folderFinding;
+    if (firstFolderLine < body.size() && !folder.folderEncodable()) {
+        folderFinding = findings.size();
         findings.push_back({CheckCode::Unencodable, firstFolderLine + 1, noDrawing, -1, FindingVariant::plain, {}});
-
-    DrawingValues values(input);
-    const std::uint64_t lineCount = body.size();
-    for (std::size_t i = 0; i < input.names.size(); ++i) {
-        const std::string& name = input.names[i];
-        const std::uint64_t base = i * lineCount;
-        values.setDrawing(name);
-
-        const DrawingState state = folder.drawing(name);
-        if (state.presence != DrawingState::Presence::File) {
-            const std::uint8_t variant = state.presence == DrawingState::Presence::NotAFile ? FindingVariant::notAFile
-                                         : state.presence == DrawingState::Presence::Unreachable
-                                             ? FindingVariant::unreachable
-                                             : FindingVariant::plain;
-            findings.push_back({CheckCode::Missing, base + 1, i, -1, variant, state.reason});
-        } else {
-            if (state.readOnly)
-                findings.push_back({CheckCode::ReadOnly, base + 1, i, -1, FindingVariant::plain, {}});
-            const std::string_view stem = values.value(Name);
-            if (auto lock = folder.lockFile(stem)) {
-                findings.push_back({CheckCode::Locked, base + 1, i, -1, FindingVariant::plain,
-                                    texts::check::lockFile(name, lock->name, lockHolder(lock->head),
-                                                           lock->written ? formatTime(*lock->written) : "")});
-            } else if (state.inUse) {
-                findings.push_back(
-                    {CheckCode::Locked, base + 1, i, -1, FindingVariant::plain, texts::check::inUse(name)});
-            }
-        }
-        if (firstNameLine < body.size() && !folder.nameEncodable(name))
-            findings.push_back({CheckCode::Unencodable, base + firstNameLine + 1, i, -1, FindingVariant::plain, {}});
-
-        for (std::size_t j = 0; j < body.size(); ++j) {
-            const LineOutcome outcome = outcomeOf(body[j], values);
-            const std::uint64_t line = base + j + 1;
-            if (outcome.unquotedBlank >= 0)
-                findings.push_back({CheckCode::UnquotedBlank,
-                                    line,
-                                    i,
-                                    static_cast<std::int8_t>(outcome.unquotedBlank),
-                                    FindingVariant::plain,
-                                    {}});
-            if (outcome.empty)
-                findings.push_back({CheckCode::EmptyLine, line, i, -1, FindingVariant::plain, {}});
-            else if (outcome.trailingBlank)
-                findings.push_back({CheckCode::EmptyLine,
-                                    line,
-                                    i,
-                                    static_cast<std::int8_t>(body[j].lastPlaceholder),
-                                    FindingVariant::trailingBlank,
-                                    {}});
-        }
     }
-    // Within a drawing the file findings stand at its first line, an unencodable name at the first line that
-    // uses it: only those can be out of order.
-    std::stable_sort(findings.begin(), findings.end(),
-                     [](const Finding& a, const Finding& b) { return a.line < b.line; });
+
+    // The drawings in pieces, one thread each: the file system's answers cost far more than the lines, and
+    // a big folder answers several questions at once.
+    const std::size_t pieces = pieceCount(input.names.size());
+    std::vector<std::vector<Finding>> found(pieces);
+    const auto checkPiece = [&](std::size_t piece) {
+        const std::size_t first = input.names.size() * piece / pieces;
+        const std::size_t end = input.names.size() * (piece + 1) / pieces;
+        checkDrawings(input, body, firstNameLine, folder, first, end, found[piece]);
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t piece = 1; piece < pieces; ++piece)
+        threads.emplace_back(checkPiece, piece);
+    checkPiece(0);
+    for (std::thread& thread : threads)
+        thread.join();
+    for (auto& piece : found)
+        findings.insert(findings.end(), std::make_move_iterator(piece.begin()), std::make_move_iterator(piece.end()));
+    // The pieces are each in order and follow each other; only the folder's finding may belong further on.
+    if (folderFinding) {
+        const auto byLine = [](const Finding& a, const Finding& b) { return a.line < b.line; };
+        const auto moved = findings.begin() + static_cast<std::ptrdiff_t>(*folderFinding);
+        std::rotate(moved, moved + 1, std::upper_bound(moved + 1, findings.end(), *moved, byLine));
+    }
     return findings;
 }
 

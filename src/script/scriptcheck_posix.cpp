@@ -6,31 +6,62 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <future>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
+#include <system_error>
 #include <unistd.h>
 #include <unordered_set>
 
 namespace script {
 
+namespace {
+
+bool isLockFileName(std::string_view name)
+{
+    return name.ends_with(".dwl") || name.ends_with(".dwl2");
+}
+
+// File systems on which the kernel alone decides who may write a file, from its owner, mode and attributes.
+// On the others (network file systems above all) the server decides, and only access(2) can tell.
+bool decidedLocally(const struct statfs& info)
+{
+    switch (static_cast<unsigned long>(info.f_type)) {
+    case 0xEF53:     // ext2, ext3, ext4
+    case 0x58465342: // xfs
+    case 0x9123683E: // btrfs
+    case 0x01021994: // tmpfs
+    case 0xF2F52010: // f2fs
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The id the kernel shows for an owner that the process's user namespace does not map: the superuser's
+// privileges do not reach such a file.
+constexpr unsigned overflowId = 65534;
+
+} // namespace
+
 struct DrawingFolder::Private
 {
     std::string folder;
     int fd = -1; // the folder, or -1 when it cannot be opened: then every question goes by full path
+    // The listing runs beside the first questions about the drawings; the lock files wait for it.
+    std::shared_future<void> listing;
     bool listed = false;
-    std::unordered_set<std::string> names; // the folder's names, when listed
+    std::unordered_set<std::string> lockNames; // the *.dwl and *.dwl2 names, when listed
+    bool readOnlyMount = false;
+    bool localRules = false; // writability follows from owner, mode and attributes
+    uid_t user = ::geteuid();
 
     std::string pathOf(std::string_view name) const { return joinPath(folder, name, '/'); }
+    int dirOr(int fallback) const { return fd >= 0 ? fd : fallback; }
 
-    int statName(const std::string& name, struct stat& info, int flags = 0) const
-    {
-        return fd >= 0 ? ::fstatat(fd, name.c_str(), &info, flags)
-                       : ::fstatat(AT_FDCWD, pathOf(name).c_str(), &info, flags);
-    }
-
-    // Lists the folder once, for the lock files: one pass over it costs less than two look-ups a drawing.
     void list()
     {
-        listed = true;
         if (fd < 0)
             return;
         const int copy = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -41,33 +72,73 @@ struct DrawingFolder::Private
             ::close(copy);
             return;
         }
-        while (const dirent* entry = ::readdir(dir))
-            names.emplace(entry->d_name);
+        errno = 0;
+        while (const dirent* entry = ::readdir(dir)) {
+            if (isLockFileName(entry->d_name))
+                lockNames.emplace(entry->d_name);
+        }
+        listed = errno == 0;
         ::closedir(dir);
+    }
+
+    // Whether the process may write the file, as access(W_OK) would answer, asking the kernel only where
+    // owner, mode and attributes leave it open.
+    bool writable(const std::string& name, const struct statx& info) const
+    {
+        if (readOnlyMount)
+            return false;
+        if ((info.stx_attributes_mask & STATX_ATTR_IMMUTABLE) && (info.stx_attributes & STATX_ATTR_IMMUTABLE))
+            return false;
+        if (localRules && user != 0 && info.stx_uid == user)
+            return (info.stx_mode & S_IWUSR) != 0; // the owner's bits are the owner's whole say, ACL or not
+        if (localRules && user == 0 && info.stx_uid != overflowId && info.stx_gid != overflowId)
+            return true;
+        const std::string path = fd >= 0 ? std::string() : pathOf(name);
+        return ::faccessat(dirOr(AT_FDCWD), fd >= 0 ? name.c_str() : path.c_str(), W_OK, 0) == 0 || errno == ENOENT;
     }
 };
 
 DrawingFolder::DrawingFolder(std::string folder) : d(std::make_unique<Private>())
 {
     d->folder = std::move(folder);
-    d->fd = ::open(d->folder.empty() ? "/" : d->folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const char* path = d->folder.empty() ? "/" : d->folder.c_str();
+    d->fd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (d->fd < 0)
-        d->fd = ::open(d->folder.empty() ? "/" : d->folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        d->fd = ::open(path, O_PATH | O_DIRECTORY | O_CLOEXEC); // searchable but not readable
+    struct statfs info
+    {
+    };
+    if (d->fd >= 0 && ::fstatfs(d->fd, &info) == 0) {
+        d->readOnlyMount = (info.f_flags & ST_RDONLY) != 0;
+        d->localRules = decidedLocally(info);
+    }
+    try {
+        d->listing = std::async(std::launch::async, [p = d.get()] { p->list(); }).share();
+    } catch (const std::system_error&) {
+        // No thread to be had: list here.
+        std::promise<void> done;
+        d->listing = done.get_future().share();
+        d->list();
+        done.set_value();
+    }
 }
 
 DrawingFolder::~DrawingFolder()
 {
+    d->listing.wait();
     if (d->fd >= 0)
         ::close(d->fd);
 }
 
-DrawingState DrawingFolder::drawing(const std::string& name)
+DrawingState DrawingFolder::drawing(const std::string& name) const
 {
     DrawingState state;
-    struct stat info
+    struct statx info
     {
     };
-    if (d->statName(name, info) != 0) {
+    const std::string path = d->fd >= 0 ? std::string() : d->pathOf(name);
+    if (::statx(d->dirOr(AT_FDCWD), d->fd >= 0 ? name.c_str() : path.c_str(), 0,
+                STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID, &info) != 0) {
         const int error = errno;
         if (error == ENOENT || error == ENOTDIR) {
             state.presence = DrawingState::Presence::Missing;
@@ -77,44 +148,36 @@ DrawingState DrawingFolder::drawing(const std::string& name)
         }
         return state;
     }
-    if (!S_ISREG(info.st_mode)) {
+    if (!S_ISREG(info.stx_mode)) {
         state.presence = DrawingState::Presence::NotAFile;
         return state;
     }
     state.presence = DrawingState::Presence::File;
-    // The permission bits, the file system's read-only mount and an immutable file all answer here. The
-    // superuser passes the permission bits, as the CAD program run by the superuser would.
-    const int writable =
-        d->fd >= 0 ? ::faccessat(d->fd, name.c_str(), W_OK, 0) : ::access(d->pathOf(name).c_str(), W_OK);
-    if (writable != 0) {
-        const int error = errno;
-        if (error == ENOENT)
-            state.presence = DrawingState::Presence::Missing; // gone since the stat
-        else
-            state.readOnly = true;
-    }
+    state.readOnly = !d->writable(name, info);
     return state;
 }
 
-std::optional<LockFile> DrawingFolder::lockFile(std::string_view stem)
+std::optional<LockFile> DrawingFolder::lockFile(std::string_view stem) const
 {
-    if (!d->listed)
-        d->list();
+    d->listing.wait();
+    // Listed: the usual folder has no lock file at all, and then nothing is asked.
+    if (d->listed && d->lockNames.empty())
+        return std::nullopt;
     for (const char* extension : {".dwl", ".dwl2"}) {
         const std::string name = std::string(stem) + extension;
-        if (d->fd >= 0 && d->listed && !d->names.empty() && !d->names.contains(name))
+        if (d->listed && !d->lockNames.contains(name))
             continue;
+        const std::string target = d->fd >= 0 ? name : d->pathOf(name);
         // Not blocking: a FIFO under that name must not hang the check.
-        const int fd = d->fd >= 0 ? ::openat(d->fd, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)
-                                  : ::open(d->pathOf(name).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        const int fd = ::openat(d->dirOr(AT_FDCWD), target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         LockFile lock;
         lock.name = name;
         struct stat info
         {
         };
         if (fd < 0) {
-            // It is there but cannot be opened: still a lock file, only a mute one.
-            if (d->statName(name, info) != 0 || !S_ISREG(info.st_mode))
+            // There but not to be opened: still a lock file, only a mute one.
+            if (::fstatat(d->dirOr(AT_FDCWD), target.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode))
                 continue;
         } else {
             if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -143,7 +206,7 @@ std::optional<LockFile> DrawingFolder::lockFile(std::string_view stem)
     return std::nullopt;
 }
 
-bool DrawingFolder::nameEncodable(std::string_view)
+bool DrawingFolder::nameEncodable(std::string_view) const
 {
     return true;
 }

@@ -1,6 +1,7 @@
 #include "script/paths.h"
 #include "script/scriptcheckfs.h"
 
+#include <string_view>
 #include <unordered_set>
 #include <windows.h>
 
@@ -57,6 +58,14 @@ LocalDateTime localTime(const FILETIME& written)
     return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
 }
 
+bool isLockFileName(std::string_view name)
+{
+    std::string tail(name.substr(name.size() < 5 ? 0 : name.size() - 5));
+    for (char& c : tail)
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return std::string_view(tail).ends_with(".dwl") || std::string_view(tail).ends_with(".dwl2");
+}
+
 // No "insert the disk" box for a drive without a medium.
 class QuietErrors
 {
@@ -78,6 +87,7 @@ struct DrawingFolder::Private
     bool listed = false;
     // The ANSI forms of the names whose real (wide) names the code page cannot hold.
     std::unordered_set<std::string> unencodable;
+    std::unordered_set<std::string> lockNames; // the *.dwl and *.dwl2 names, in their ANSI forms
 
     std::string pathOf(std::string_view name) const { return joinPath(folder, name, '\\'); }
 
@@ -98,8 +108,11 @@ struct DrawingFolder::Private
             bool exact = true;
             std::string name = narrow(entry.cFileName, exact);
             if (!exact)
-                unencodable.insert(std::move(name));
+                unencodable.insert(name);
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && isLockFileName(name))
+                lockNames.insert(std::move(name));
         } while (FindNextFileW(find, &entry));
+        listed = GetLastError() == ERROR_NO_MORE_FILES;
         FindClose(find);
     }
 };
@@ -107,11 +120,12 @@ struct DrawingFolder::Private
 DrawingFolder::DrawingFolder(std::string folder) : d(std::make_unique<Private>())
 {
     d->folder = std::move(folder);
+    d->list();
 }
 
 DrawingFolder::~DrawingFolder() = default;
 
-DrawingState DrawingFolder::drawing(const std::string& name)
+DrawingState DrawingFolder::drawing(const std::string& name) const
 {
     DrawingState state;
     const std::string path = d->pathOf(name);
@@ -162,12 +176,16 @@ DrawingState DrawingFolder::drawing(const std::string& name)
     return state;
 }
 
-std::optional<LockFile> DrawingFolder::lockFile(std::string_view stem)
+std::optional<LockFile> DrawingFolder::lockFile(std::string_view stem) const
 {
+    if (d->listed && d->lockNames.empty())
+        return std::nullopt;
     QuietErrors quiet;
     for (const char* extension : {".dwl", ".dwl2"}) {
         LockFile lock;
         lock.name = std::string(stem) + extension;
+        // Names are compared without regard to case on Windows: the listing only rules the case out when it
+        // holds no lock file at all.
         const std::string path = d->pathOf(lock.name);
         WIN32_FILE_ATTRIBUTE_DATA data;
         if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
@@ -190,13 +208,11 @@ std::optional<LockFile> DrawingFolder::lockFile(std::string_view stem)
     return std::nullopt;
 }
 
-bool DrawingFolder::nameEncodable(std::string_view name)
+bool DrawingFolder::nameEncodable(std::string_view name) const
 {
     // '?' cannot stand in a Windows file name: in a narrow name it is a character the code page lost.
     if (name.find('?') != std::string_view::npos)
         return false;
-    if (!d->listed)
-        d->list();
     return !d->unencodable.contains(std::string(name));
 }
 

@@ -43,8 +43,9 @@ struct LockFile
 // Lock files are a few hundred bytes; a larger one is read no further than this.
 inline constexpr std::size_t lockFileHeadSize = 4096;
 
-// The drawings of one folder. The folder is listed at most once, however many drawings are asked about, so a
-// check of 100 000 drawings costs about one system call per drawing.
+// The drawings of one folder. The folder is listed once, when this is made, however many drawings are asked
+// about, so a check of 100 000 drawings costs about one system call per drawing. Once made, it may be asked
+// from several threads at once.
 class DrawingFolder
 {
 public:
@@ -53,13 +54,13 @@ public:
     DrawingFolder(const DrawingFolder&) = delete;
     DrawingFolder& operator=(const DrawingFolder&) = delete;
 
-    DrawingState drawing(const std::string& name);
+    DrawingState drawing(const std::string& name) const;
     // The lock file stem + ".dwl", else stem + ".dwl2", when one lies in the folder as a plain file.
-    std::optional<LockFile> lockFile(std::string_view stem);
+    std::optional<LockFile> lockFile(std::string_view stem) const;
     // False when the script's encoding cannot hold the name as the file system has it: on Windows a
     // character outside the ANSI code page, which the narrow file calls hand over as '?' or as a look-alike.
     // Always true elsewhere: names are written byte for byte.
-    bool nameEncodable(std::string_view name);
+    bool nameEncodable(std::string_view name) const;
     bool folderEncodable() const;
 
 private:
