@@ -413,7 +413,7 @@ std::vector<Finding> checkScript(const CheckInput& input)
     if (folderFinding) {
         const auto byLine = [](const Finding& a, const Finding& b) { return a.line < b.line; };
         const auto moved = findings.begin() + static_cast<std::ptrdiff_t>(*folderFinding);
-        std::rotate(moved, moved + 1, std::upper_bound(moved + 1, findings.end(), *moved, byLine));
+        std::rotate(moved, moved + 1, std::lower_bound(moved + 1, findings.end(), *moved, byLine));
     }
     return findings;
 }
