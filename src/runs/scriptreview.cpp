@@ -365,7 +365,14 @@ ScriptReviewDialog::ScriptReviewDialog(QWidget* parent, Settings& settings, Buil
     m_scriptView->setFocus();
 }
 
-ScriptReviewDialog::~ScriptReviewDialog() = default;
+ScriptReviewDialog::~ScriptReviewDialog()
+{
+    // The views and models look at the script and the findings, which go before the children do.
+    delete m_scriptView;
+    delete m_findingsView;
+    delete m_lines;
+    delete m_findingsModel;
+}
 
 QString ScriptReviewDialog::summary() const
 {

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdio>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace script {
@@ -402,9 +403,18 @@ std::vector<Finding> checkScript(const CheckInput& input)
         checkDrawings(input, body, firstNameLine, folder, first, end, found[piece]);
     };
     std::vector<std::thread> threads;
-    for (std::size_t piece = 1; piece < pieces; ++piece)
-        threads.emplace_back(checkPiece, piece);
+    std::size_t unthreaded = pieces; // from here on the pieces found no thread: they are done here
+    for (std::size_t piece = 1; piece < pieces; ++piece) {
+        try {
+            threads.emplace_back(checkPiece, piece);
+        } catch (const std::system_error&) {
+            unthreaded = piece;
+            break;
+        }
+    }
     checkPiece(0);
+    for (std::size_t piece = unthreaded; piece < pieces; ++piece)
+        checkPiece(piece);
     for (std::thread& thread : threads)
         thread.join();
     for (auto& piece : found)
