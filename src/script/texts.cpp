@@ -154,7 +154,7 @@ std::string unencodableFolder(std::string_view folder)
 
 std::string noDrawings()
 {
-    return "Inga ritningar är markerade: scriptet innehåller bara .EXIT.";
+    return "Inga ritningar att köra: scriptet innehåller bara .EXIT.";
 }
 
 std::string noBody()

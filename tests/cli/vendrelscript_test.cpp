@@ -281,7 +281,7 @@ TEST_F(VendrelScriptCommand, ChecksInsteadOfWritingAndExitsByTheWorstFinding)
 
     const Outcome nothing = run({"--check", templateFile("%C bara en kommentar\r\n", "Tom.scr"), folder.string()});
     EXPECT_EQ(nothing.exitCode, 1);
-    EXPECT_EQ(nothing.out, "error:0:no-drawings:: Inga ritningar är markerade: scriptet innehåller bara .EXIT.\n"
+    EXPECT_EQ(nothing.out, "error:0:no-drawings:: Inga ritningar att köra: scriptet innehåller bara .EXIT.\n"
                            "error:0:no-body:: Scriptmallen har inga kommandorader: scriptet innehåller bara .EXIT.\n");
 
     // What stops a run stops the check the same way.

@@ -188,3 +188,18 @@ TEST(ScriptCheckLines, EmptyLinesAndTrailingBlanksMatchTheExpandedScript)
     EXPECT_EQ(checked.text(1),
               "Raden slutar med blanksteg efter %m: CAD-programmet tar blanksteget som ett extra Enter.");
 }
+
+TEST(ScriptCheckLines, ManyDrawingsAreCheckedInPiecesAndComeBackInScriptOrder)
+{
+    Lines names;
+    for (int i = 0; i < 20000; ++i)
+        names.push_back("K" + std::to_string(i) + ".dwg");
+    const auto checked = check({"_.OPEN %f", "_.CLOSE"}, "/borta mapp", names);
+    ASSERT_EQ(checked.findings.size(), 2 * names.size());
+    for (std::size_t k = 0; k < checked.findings.size(); ++k) {
+        const auto& finding = checked.findings[k];
+        ASSERT_EQ(finding.drawing, k / 2);
+        ASSERT_EQ(finding.line, 2 * (k / 2) + 1);
+        ASSERT_EQ(finding.code, k % 2 ? CheckCode::UnquotedBlank : CheckCode::Missing);
+    }
+}
