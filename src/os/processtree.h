@@ -37,8 +37,12 @@ struct Ending
 {
     bool exited = false; // ended by itself with a status; otherwise killed by a signal or crashed
     int code = 0;        // the exit status, or the signal number (POSIX) / exception code (Windows)
+    bool killed = false; // by ProcessTree::kill()
     bool success() const { return exited && code == 0; }
 };
+
+// How the journal and the messages put an ending: the exit status, "signal 11", "undantag 0xC0000005".
+std::string describe(const Ending& ending);
 
 class ProcessTree final
 {

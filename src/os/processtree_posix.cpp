@@ -48,6 +48,11 @@ bool Interrupt::raised() const noexcept
     return ::poll(&watch, 1, 0) == 1;
 }
 
+std::string describe(const Ending& ending)
+{
+    return ending.exited ? std::to_string(ending.code) : "signal " + std::to_string(ending.code);
+}
+
 struct ProcessTree::Native
 {
     pid_t pid = -1;
@@ -215,6 +220,7 @@ void ProcessTree::kill()
     if (::kill(-pid, SIGKILL) != 0)
         ::kill(pid, SIGKILL);
     m_ending = endingFrom(reap(pid));
+    m_ending.killed = true;
     m_done = true;
 }
 

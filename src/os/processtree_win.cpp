@@ -1,6 +1,7 @@
 #include "os/processtree.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <windows.h>
 
 namespace process {
@@ -24,6 +25,17 @@ void Interrupt::raise() noexcept
 bool Interrupt::raised() const noexcept
 {
     return WaitForSingleObject(reinterpret_cast<HANDLE>(m_handle), 0) == WAIT_OBJECT_0;
+}
+
+std::string describe(const Ending& ending)
+{
+    if (ending.killed)
+        return "dödad";
+    if (ending.exited)
+        return std::to_string(static_cast<unsigned>(ending.code));
+    char text[32];
+    std::snprintf(text, sizeof text, "undantag 0x%08X", static_cast<unsigned>(ending.code));
+    return text;
 }
 
 struct ProcessTree::Native
@@ -158,7 +170,7 @@ void ProcessTree::kill()
         return;
     terminateJob(m_native->job);
     WaitForSingleObject(m_native->process, INFINITE);
-    m_ending = {false, static_cast<int>(endingOf(m_native->process).code)};
+    m_ending = {false, endingOf(m_native->process).code, true};
     m_done = true;
 }
 

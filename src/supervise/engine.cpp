@@ -11,15 +11,6 @@
 
 namespace supervise {
 
-namespace {
-
-std::string exitText(const process::Ending& ending)
-{
-    return ending.exited ? std::to_string(ending.code) : "signal " + std::to_string(ending.code);
-}
-
-} // namespace
-
 RunEngine::RunEngine(JournalWriter& journal, JournalContent& content, Setup setup)
     : m_journal(journal), m_content(content), m_setup(std::move(setup))
 {
@@ -150,7 +141,7 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
                 outcome.end = RunOutcome::End::Stopped;
                 break;
             }
-            exitStatus = exitText(tree->ending());
+            exitStatus = process::describe(tree->ending());
             tree.reset();
         }
         const std::int64_t endedMs = wallClockMs();
