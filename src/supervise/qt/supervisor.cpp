@@ -54,6 +54,11 @@ void Supervisor::setAsk(Ask ask)
     nextAsk() = std::move(ask);
 }
 
+ProgressWindow* Supervisor::progressWindow() const
+{
+    return m_window.data();
+}
+
 bool Supervisor::busy() const
 {
     return m_run && m_run->running();

@@ -55,7 +55,7 @@ public:
 
     static void setAsk(Ask ask);
     // The progress window of the run in progress or just ended (tests look at it).
-    ProgressWindow* progressWindow() const { return m_window; }
+    ProgressWindow* progressWindow() const;
 
 private:
     // Runs drawings of an opened journal (resume or retry); gives whether a run began.
