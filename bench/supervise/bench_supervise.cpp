@@ -104,7 +104,8 @@ int main(int argc, char** argv)
         indices[i] = i;
     supervise::RunEngine engine(*journal, content, setup);
     const auto runStart = Clock::now();
-    const supervise::RunOutcome outcome = engine.run(indices);
+    supervise::RunOutcome outcome = engine.run(indices);
+    engine.recordEnd(outcome);
     const auto run = Clock::now() - runStart;
     if (outcome.end != supervise::RunOutcome::End::Completed) {
         std::fprintf(stderr, "run: %s\n", outcome.error.c_str());

@@ -397,6 +397,7 @@ int runDrawings(supervise::JournalWriter& journal, supervise::JournalContent& co
         setup.observer = &progress;
         supervise::RunEngine engine(journal, content, std::move(setup));
         outcome = engine.run(indices);
+        engine.recordEnd(outcome);
     }
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);

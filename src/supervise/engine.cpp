@@ -85,10 +85,8 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
                 absent.push_back(index);
             }
         }
-        if (!absent.empty()) {
-            std::string error;
+        if (!absent.empty())
             settleRest(absent, State::Missing, wallClockMs());
-        }
         if (present.empty())
             continue;
 
@@ -164,13 +162,20 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
             break;
         }
     }
+    return outcome;
+}
+
+bool RunEngine::recordEnd(RunOutcome& outcome)
+{
     std::string error;
     const std::string_view how = outcome.end == RunOutcome::End::Completed ? "klar"
                                  : outcome.end == RunOutcome::End::Stopped ? "avbruten"
                                                                            : "avbruten av fel";
-    if (!m_journal.finished(wallClockMs(), how, error) && outcome.end == RunOutcome::End::Completed)
+    if (m_journal.finished(wallClockMs(), how, error))
+        return true;
+    if (outcome.end == RunOutcome::End::Completed)
         outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + error};
-    return outcome;
+    return false;
 }
 
 } // namespace supervise

@@ -124,6 +124,35 @@ private slots:
         QCOMPARE(count(window, "interrupted"), QStringLiteral("1"));
         QCOMPARE(count(window, "not-run"), QStringLiteral("2"));
         QVERIFY(window->findChild<QLabel*>(QStringLiteral("summary"))->text().contains(QStringLiteral("avbröts")));
+        // Stopped by the user, the run is closed: nothing is offered at the next start.
+        bool asked = false;
+        Supervisor::setAsk([&](QWidget*, const QString&) { return asked = true; });
+        supervisor.offerResume();
+        QVERIFY(!asked);
+        Supervisor::setAsk({});
+    }
+
+    void closingVendrelMidRunLeavesItToBeOffered()
+    {
+        standIn(QStringLiteral("*K02*) sleep 60;;"));
+        QWidget owner;
+        {
+            Supervisor supervisor(&owner, [] { return Supervisor::Limits{1, std::chrono::milliseconds(60000)}; });
+            supervisor.start(request({"K01.dwg", "K02.dwg", "K03.dwg"}));
+            QTRY_COMPARE_WITH_TIMEOUT(
+                supervisor.progressWindow()->findChild<QLabel*>(QStringLiteral("current"))->text(),
+                QStringLiteral("Pågår: K02.dwg"), 5000);
+        }
+        QStringList asked;
+        Supervisor::setAsk([&](QWidget*, const QString& question) {
+            asked << question;
+            return false;
+        });
+        Supervisor later(&owner, [] { return Supervisor::Limits{}; });
+        later.offerResume();
+        QCOMPARE(asked.size(), 1);
+        QVERIFY(asked.front().contains(QStringLiteral("2 av 3")));
+        Supervisor::setAsk({});
     }
 
     void anUnfinishedRunIsOfferedOnce()

@@ -63,7 +63,9 @@ TEST(SupervisedRun, EveryEndIsRecordedAndNoProcessOutlivesItsSession)
     setup.scriptPath = folder.file("run.scr");
     supervise::RunEngine engine(*journal, content, setup);
     const std::size_t all[] = {0, 1, 2, 3, 4, 5};
-    EXPECT_EQ(engine.run(all).end, supervise::RunOutcome::End::Completed);
+    supervise::RunOutcome outcome = engine.run(all);
+    EXPECT_TRUE(engine.recordEnd(outcome));
+    EXPECT_EQ(outcome.end, supervise::RunOutcome::End::Completed);
     journal.reset();
 
     ASSERT_TRUE(supervise::readJournal(path, content, error)) << error;

@@ -109,6 +109,7 @@ void ProgressWindow::follow(SupervisedRun* run)
     m_bar->setRange(0, static_cast<int>(run->indices().size()));
     m_bar->setValue(0);
     m_current->clear();
+    m_current->show();
     m_summary->hide();
     m_problems->hide();
     m_cancel->show();
@@ -164,6 +165,8 @@ void ProgressWindow::showSettled()
 
 void ProgressWindow::showTimes()
 {
+    if (!m_run)
+        return;
     const qint64 elapsed = m_clock.elapsed();
     const auto total = static_cast<qsizetype>(m_run->indices().size());
     QString remaining;
@@ -176,7 +179,7 @@ void ProgressWindow::showEnd()
 {
     m_timer->stop();
     showSettled();
-    m_current->clear();
+    m_current->hide();
     QStringList problems;
     for (const std::size_t index : m_run->indices()) {
         const supervise::DrawingEntry& entry = m_run->content().drawings[index];

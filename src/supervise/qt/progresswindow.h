@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <array>
 
 class QLabel;
@@ -39,7 +40,7 @@ private:
     void showTimes();
     void showEnd();
 
-    SupervisedRun* m_run = nullptr;
+    QPointer<SupervisedRun> m_run;
     QElapsedTimer m_clock;
     QTimer* m_timer;
     QLabel* m_count;

@@ -45,6 +45,7 @@ SupervisedRun::SupervisedRun(std::unique_ptr<supervise::JournalWriter> journal, 
 SupervisedRun::~SupervisedRun()
 {
     if (m_thread.joinable()) {
+        m_closing = true;
         m_interrupt->raise();
         m_thread.join();
     }
@@ -66,6 +67,8 @@ void SupervisedRun::start()
         setup.observer = m_relay.get();
         supervise::RunEngine engine(*m_journal, m_engineContent, std::move(setup));
         supervise::RunOutcome outcome = engine.run(m_indices);
+        if (!m_closing)
+            engine.recordEnd(outcome);
         // The lock goes before the window hears of the end, so "Kör om misslyckade" can take the journal.
         m_journal.reset();
         QMetaObject::invokeMethod(

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -63,4 +64,6 @@ private:
     std::thread m_thread;
     supervise::RunOutcome m_outcome;
     bool m_running = false;
+    // Vendrel goes away in the middle of the run: it stays unfinished, to be offered at the next start.
+    std::atomic<bool> m_closing = false;
 };

@@ -47,7 +47,7 @@ inline QString doneMeaning()
 }
 inline QString drawingCount(qsizetype settled, qsizetype total)
 {
-    return QStringLiteral("Ritning %1 av %2").arg(settled).arg(total);
+    return QStringLiteral("Körda: %1 av %2 ritningar").arg(settled).arg(total);
 }
 inline QString inProgress(const QString& names)
 {

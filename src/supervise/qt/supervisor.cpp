@@ -45,7 +45,8 @@ Supervisor::Supervisor(QWidget* window, std::function<Limits()> limits, QObject*
 
 Supervisor::~Supervisor()
 {
-    // The run's thread is stopped and joined before the window and its pieces go.
+    // The window that shows the run goes first, then the run: its thread is stopped and joined.
+    delete m_window.data();
     delete m_run.data();
 }
 
