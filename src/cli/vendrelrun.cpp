@@ -12,7 +12,9 @@
 #include "supervise/journal.h"
 #include "supervise/runfiles.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <charconv>
 #include <csignal>
 #include <cstdio>

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdio>
 
 namespace supervise {
 
@@ -374,7 +375,10 @@ std::unique_ptr<JournalWriter> JournalWriter::create(const std::string& path, co
     for (const std::string& name : names)
         Record("drawing").field(name).appendTo(bytes);
     if (!file->append(bytes, true, error)) {
+        // A journal without its drawings is of no use, and its name would stand in the way of the next try.
         how = Opened::Failed;
+        file.reset();
+        std::remove(path.c_str());
         return nullptr;
     }
     return std::unique_ptr<JournalWriter>(new JournalWriter(path, std::move(file)));

@@ -227,6 +227,17 @@ TEST_F(VendrelRun, ASecondProcessRefusesAJournalInUseAndAStopLeavesTheRestNotRun
 
 TEST_F(VendrelRun, AFullDiskIsReportedAndTheJournalStaysSound)
 {
+    // Full before the journal holds the drawings: nothing is run and nothing is left in the way.
+    const Outcome early = run(newRun({}), [] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    EXPECT_EQ(early.exitCode, 1);
+    EXPECT_NE(early.err.find("kan inte skrivas"), std::string::npos) << early.err;
+    EXPECT_FALSE(std::filesystem::exists(m_journal));
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "record"));
+
     // The file-size limit makes the journal's writes fail as a full disk would.
     const Outcome outcome = run(newRun({"--timeout", "5"}), [] {
         ::signal(SIGXFSZ, SIG_IGN);
