@@ -14,8 +14,8 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <charconv>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -291,8 +291,8 @@ private:
         const std::size_t filled = m_total ? m_settled * width / m_total : width;
         std::string line = "\r[" + std::string(filled, '#') + std::string(width - filled, '-') + "] ";
         line += std::to_string(m_settled) + "/" + std::to_string(m_total);
-        for (const State state : {State::Done, State::Failed, State::TimedOut, State::Missing, State::Interrupted,
-                                  State::NotRun}) {
+        for (const State state :
+             {State::Done, State::Failed, State::TimedOut, State::Missing, State::Interrupted, State::NotRun}) {
             if (const std::size_t count = m_counts[static_cast<std::size_t>(state)])
                 line.append("  ").append(supervise::stateName(state)).append(" ").append(std::to_string(count));
         }
@@ -457,10 +457,9 @@ int newRun(Options& options)
     if (!script::isVisibleFile(inputs.program))
         return failure("Hittar ej programmet " + *options.cad + ".");
     inputs.parameters = options.params;
-    inputs.startDrawing =
-        options.startDrawing ? absolute(*options.startDrawing)
-                             : script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName,
-                                                script::nativeSeparator());
+    inputs.startDrawing = options.startDrawing ? absolute(*options.startDrawing)
+                                               : script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName,
+                                                                  script::nativeSeparator());
     inputs.folder = absolute(options.positional[1]);
     inputs.projectName = options.project.value_or(std::string());
     inputs.batchSize = options.batch;

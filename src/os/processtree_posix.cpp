@@ -145,7 +145,9 @@ std::unique_ptr<ProcessTree> ProcessTree::start(const std::string& commandLine, 
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        struct sigaction defaultAction{};
+        struct sigaction defaultAction
+        {
+        };
         defaultAction.sa_handler = SIG_DFL;
         ::sigaction(SIGPIPE, &defaultAction, nullptr);
         ::execv(file, argv.data());

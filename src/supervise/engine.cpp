@@ -21,8 +21,7 @@ std::string RunEngine::commandLine(const RunInputs& inputs, const std::string& s
     return cad::cadCommandLineWithStartDrawing(inputs.program, inputs.startDrawing, inputs.parameters, scriptPath);
 }
 
-bool RunEngine::settle(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries,
-                       std::string& error)
+bool RunEngine::settle(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, std::string& error)
 {
     if (indices.empty())
         return true;
@@ -91,15 +90,15 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
             continue;
 
         script::Script script;
-        const auto lineBreak =
-            script::expandTemplate(*m_setup.scriptTemplate, inputs.folder, names, inputs.projectName, m_setup.clock,
-                                   m_setup.format, m_setup.separator, script);
+        const auto lineBreak = script::expandTemplate(*m_setup.scriptTemplate, inputs.folder, names, inputs.projectName,
+                                                      m_setup.clock, m_setup.format, m_setup.separator, script);
         std::string error;
         if (lineBreak) {
             outcome = {RunOutcome::End::Broken, "ett namn innehåller en radbrytning"};
         } else if (const script::WriteResult written = script::replaceFile(m_setup.scriptPath, script.bytes());
                    !written.ok) {
-            outcome = {RunOutcome::End::Broken, "scriptet " + m_setup.scriptPath + " kan inte skrivas: " + written.error};
+            outcome = {RunOutcome::End::Broken,
+                       "scriptet " + m_setup.scriptPath + " kan inte skrivas: " + written.error};
         } else if (!m_journal.batchStarted(wallClockMs(), present, error)) {
             outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + error};
         }
@@ -115,8 +114,8 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
         const std::int64_t startedMs = wallClockMs();
         const auto started = std::chrono::steady_clock::now();
         std::string startError;
-        auto tree = process::ProcessTree::start(commandLine(inputs, m_setup.scriptPath), process::Show::Minimized,
-                                                startError);
+        auto tree =
+            process::ProcessTree::start(commandLine(inputs, m_setup.scriptPath), process::Show::Minimized, startError);
         State state = State::Failed;
         std::string exitStatus;
         if (!tree) {

@@ -28,9 +28,9 @@ struct RunOutcome
 {
     enum class End
     {
-        Completed,   // every chosen drawing had its batch
-        Stopped,     // the interrupt was raised: the batch in progress is interrupted, the rest not-run
-        Broken,      // the script or the journal could not be written, or the program could not start
+        Completed, // every chosen drawing had its batch
+        Stopped,   // the interrupt was raised: the batch in progress is interrupted, the rest not-run
+        Broken,    // the script or the journal could not be written, or the program could not start
     } end = End::Completed;
     std::string error; // what broke the run
 };
@@ -47,7 +47,7 @@ public:
         script::DateTimeFormat format;
         script::Clock clock;
         char separator = '/';
-        std::string scriptPath;                    // where each batch's script is written
+        std::string scriptPath;                        // where each batch's script is written
         const process::Interrupt* interrupt = nullptr; // raised to stop the run
         RunObserver* observer = nullptr;
     };

@@ -142,15 +142,14 @@ std::optional<std::vector<std::string>> fieldsOf(std::string_view line)
     }
 }
 
-template <typename Number>
-bool toNumber(const std::string& text, Number& value)
+template <typename Number> bool toNumber(const std::string& text, Number& value)
 {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size();
 }
 
-constexpr std::string_view stateNames[] = {"pending", "done", "failed", "timed-out", "missing", "interrupted",
-                                           "not-run"};
+constexpr std::string_view stateNames[] = {"pending", "done",        "failed", "timed-out",
+                                           "missing", "interrupted", "not-run"};
 
 // Applies one record; false when it does not fit where it stands.
 bool apply(JournalContent& content, const std::vector<std::string>& fields, bool& headerSeen)

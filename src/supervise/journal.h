@@ -64,7 +64,7 @@ struct JournalContent
     bool usable = false;   // the inputs and the drawings were read
     // Lines that were not sound records: a torn last line after a crash, or damage anywhere.
     std::vector<std::string> problems;
-    bool damaged = false;      // a problem other than a torn last line
+    bool damaged = false;        // a problem other than a torn last line
     std::uint64_t soundSize = 0; // bytes up to the end of the last whole line
 };
 
@@ -91,15 +91,14 @@ public:
     enum class Opened
     {
         Ok,
-        Busy,     // another process holds the journal
-        Exists,   // create: there is a file at the path already
-        Damaged,  // open: the journal is not sound
-        Failed,   // the file could not be made, read or written
+        Busy,    // another process holds the journal
+        Exists,  // create: there is a file at the path already
+        Damaged, // open: the journal is not sound
+        Failed,  // the file could not be made, read or written
     };
     // A new journal with the run's inputs and drawings, on the disk when this returns.
     static std::unique_ptr<JournalWriter> create(const std::string& path, const RunInputs& inputs,
-                                                 std::span<const std::string> names, Opened& how,
-                                                 std::string& error);
+                                                 std::span<const std::string> names, Opened& how, std::string& error);
     // An existing journal, read into content; a record torn by a crash is cut off before anything is added.
     static std::unique_ptr<JournalWriter> open(const std::string& path, JournalContent& content, Opened& how,
                                                std::string& error);

@@ -62,7 +62,6 @@ bool makeFolder(const std::string& path, std::string& error)
 
 } // namespace
 
-
 std::unique_ptr<JournalFile> JournalFile::create(const std::string& path, Opened& how, std::string& error)
 {
     const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
@@ -83,7 +82,9 @@ std::unique_ptr<JournalFile> JournalFile::open(const std::string& path, Opened& 
         error = std::strerror(errno);
         return nullptr;
     }
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
         how = Opened::Failed;
         error = "ingen vanlig fil";
@@ -154,7 +155,9 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::string& err
         error = std::strerror(errno);
         return false;
     }
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
         error = "ingen vanlig fil";
         ::close(descriptor);
@@ -197,7 +200,9 @@ std::vector<std::string> journalsIn(const std::string& folder)
 
 FileStamp stampOf(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return {};
     return {true, std::int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};

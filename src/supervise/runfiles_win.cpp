@@ -127,8 +127,8 @@ bool JournalFile::append(std::string_view bytes, bool sync, std::string& error)
 
 bool readWholeFile(const std::string& path, std::string& bytes, std::string& error)
 {
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         error = systemMessage(GetLastError());
         return false;

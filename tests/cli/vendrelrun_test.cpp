@@ -144,8 +144,9 @@ TEST_F(VendrelRun, HangAndCrashAreToldApartAndRetryRunsExactlyThose)
     EXPECT_TRUE(noStandInLeft());
     // One session a drawing, each with the template's bytes for that drawing and .EXIT.
     EXPECT_EQ(opened(), "K01.dwg K02.dwg K03.dwg K04.dwg K05.dwg K06.dwg ");
-    EXPECT_EQ(readFile(m_dir / "record").substr(0, 200).find("_.OPEN " + m_dir / "ritningar/K01.dwg\r\n_.QSAVE\r\n.EXIT\r\n"),
-              0u);
+    EXPECT_EQ(
+        readFile(m_dir / "record").substr(0, 200).find("_.OPEN " + m_dir / "ritningar/K01.dwg\r\n_.QSAVE\r\n.EXIT\r\n"),
+        0u);
 
     std::filesystem::remove(m_dir / "record");
     standIn({});

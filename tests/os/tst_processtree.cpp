@@ -40,8 +40,11 @@ protected:
         return tree;
     }
     // A child of the head that would run on, its pid written to a file once it runs.
-    std::string leaveChild() const { return "sleep 60 & echo $! > '" + m_dir / "child.part" + "'; mv '" +
-                                            m_dir / "child.part" + "' '" + m_dir / "child" + "'\n"; }
+    std::string leaveChild() const
+    {
+        return "sleep 60 & echo $! > '" + m_dir / "child.part" + "'; mv '" + m_dir / "child.part" + "' '" +
+               m_dir / "child" + "'\n";
+    }
     std::string childPid()
     {
         EXPECT_TRUE(waitForFile(m_dir / "child"));

@@ -45,7 +45,8 @@ private:
     {
         QFile file(m_dir.filePath(QStringLiteral("acad")));
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(QStringLiteral("#!/bin/sh\nfor a; do s=\"$a\"; done\ncat \"$s\" >> '%1'\ncase \"$(cat \"$s\")\" in\n%2\nesac\n")
+        file.write(QStringLiteral(
+                       "#!/bin/sh\nfor a; do s=\"$a\"; done\ncat \"$s\" >> '%1'\ncase \"$(cat \"$s\")\" in\n%2\nesac\n")
                        .arg(m_dir.filePath(QStringLiteral("record")), cases)
                        .toUtf8());
         file.close();

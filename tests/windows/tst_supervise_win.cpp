@@ -28,8 +28,8 @@ TEST(SupervisedRun, EveryEndIsRecordedAndNoProcessOutlivesItsSession)
     const std::string program = folder.file("acad.exe");
     ASSERT_TRUE(CopyFileA((wintest::ownFolder() + "\\run_stand_in.exe").c_str(), program.c_str(), FALSE));
     CreateDirectoryA(folder.file("ritningar").c_str(), nullptr);
-    const std::vector<std::string> names = {"K01.dwg", "K02 HANG.dwg", "K03.dwg", "K04 CRASH.dwg", "K05 LEAVE.dwg",
-                                            "K06 FAIL.dwg"};
+    const std::vector<std::string> names = {"K01.dwg",       "K02 HANG.dwg",  "K03.dwg",
+                                            "K04 CRASH.dwg", "K05 LEAVE.dwg", "K06 FAIL.dwg"};
     for (const std::string& name : names)
         wintest::writeFile(folder.file("ritningar\\" + name), "dwg");
 
@@ -73,8 +73,8 @@ TEST(SupervisedRun, EveryEndIsRecordedAndNoProcessOutlivesItsSession)
     for (std::size_t i = 0; i < names.size(); ++i)
         EXPECT_EQ(content.drawings[i].state, expected[i]) << names[i];
     EXPECT_EQ(content.drawings[5].exitStatus, "1");
-    EXPECT_EQ(wintest::readFile(folder.file("acad.txt")).find("_.OPEN " + folder.file("ritningar\\K01.dwg") +
-                                                               "\r\n.EXIT\r\n"),
+    EXPECT_EQ(wintest::readFile(folder.file("acad.txt"))
+                  .find("_.OPEN " + folder.file("ritningar\\K01.dwg") + "\r\n.EXIT\r\n"),
               0u);
 
     std::istringstream pids(wintest::readFile(folder.file("acad.pids")));

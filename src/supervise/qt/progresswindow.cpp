@@ -154,7 +154,8 @@ void ProgressWindow::showSettled()
     if (!m_run->running() && m_clock.isValid())
         m_settled = static_cast<qsizetype>(m_run->indices().size()) - counts[0];
     for (const State state : shownStates)
-        m_stateCounts[static_cast<std::size_t>(state)]->setText(QString::number(counts[static_cast<std::size_t>(state)]));
+        m_stateCounts[static_cast<std::size_t>(state)]->setText(
+            QString::number(counts[static_cast<std::size_t>(state)]));
     const auto total = static_cast<qsizetype>(m_run->indices().size());
     m_bar->setValue(static_cast<int>(m_settled));
     m_count->setText(supervisetexts::drawingCount(m_settled, total));

@@ -7,8 +7,7 @@
 #include <QFormLayout>
 #include <QSpinBox>
 
-SupervisedSettingsDialog::SupervisedSettingsDialog(int batchSize, std::chrono::milliseconds timeout,
-                                                   QWidget* parent)
+SupervisedSettingsDialog::SupervisedSettingsDialog(int batchSize, std::chrono::milliseconds timeout, QWidget* parent)
     : QDialog(parent), m_batch(new QSpinBox(this)), m_timeout(new QDoubleSpinBox(this))
 {
     setWindowTitle(supervisetexts::settingsTitle());

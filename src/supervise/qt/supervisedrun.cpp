@@ -14,15 +14,16 @@ public:
     void batchStarted(std::span<const std::size_t> indices) override
     {
         std::vector<std::size_t> copy(indices.begin(), indices.end());
-        QMetaObject::invokeMethod(m_run, [run = m_run, copy = std::move(copy)]() mutable { run->takeBatch(copy); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            m_run, [run = m_run, copy = std::move(copy)]() mutable { run->takeBatch(copy); }, Qt::QueuedConnection);
     }
     void settled(std::span<const std::size_t> indices, std::span<const supervise::DrawingEntry> entries) override
     {
         std::vector<std::size_t> copy(indices.begin(), indices.end());
         std::vector<supervise::DrawingEntry> states(entries.begin(), entries.end());
         QMetaObject::invokeMethod(
-            m_run, [run = m_run, copy = std::move(copy), states = std::move(states)]() mutable {
+            m_run,
+            [run = m_run, copy = std::move(copy), states = std::move(states)]() mutable {
                 run->takeSettled(std::move(copy), std::move(states));
             },
             Qt::QueuedConnection);
