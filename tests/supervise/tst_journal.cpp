@@ -114,11 +114,10 @@ TEST_F(Journal, DamageAndGarbageAreReportedNotTrusted)
     std::string flipped = whole;
     flipped[whole.find("done")] = 'D';
     std::string error;
-    for (const std::string& bytes : {flipped,
-                                     std::string("\x7f"
-                                                 "ELF\x02\x01\x01\0\0\0garbage\n",
-                                                 20),
-                                     std::string(), whole.substr(0, whole.find("inputs") - 9)}) {
+    constexpr char elf[] = "\x7f"
+                           "ELF\x02\x01\x01\0\0\0garbage\n";
+    const std::string garbage(elf, sizeof elf - 1);
+    for (const std::string& bytes : {flipped, garbage, std::string(), whole.substr(0, whole.find("inputs") - 9)}) {
         writeFile(m_path, bytes);
         const JournalContent content = supervise::parseJournal(bytes);
         EXPECT_TRUE(content.damaged);
