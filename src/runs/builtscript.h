@@ -10,6 +10,7 @@
 // A script built as a run builds it: what went into it, as the check needs it, and its exact bytes.
 struct BuiltScript
 {
+    std::string templatePath;
     script::ScriptTemplate scriptTemplate;
     std::string listingFolder;
     std::vector<std::string> names;

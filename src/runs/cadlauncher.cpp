@@ -70,9 +70,16 @@ void CadLauncher::loadProgramsAtStart()
 
 void CadLauncher::runScript(CadKind kind)
 {
-    const bool review = m_wiring.settings->read(settings::ReviewBeforeRun) == "1";
-    std::optional<BuiltScript> built = buildScript(review ? ClockReading::Once : ClockReading::PerLine);
+    std::optional<BuiltScript> built = prepareScript();
     if (!built)
+        return;
+    if (m_wiring.supervised && m_wiring.supervised()) {
+        handOver(kind, built->templatePath, built->scriptTemplate, built->listingFolder, built->names,
+                 built->projectName);
+        return;
+    }
+    const bool review = m_wiring.settings->read(settings::ReviewBeforeRun) == "1";
+    if (!expandScript(*built, review ? ClockReading::Once : ClockReading::PerLine))
         return;
     if (review) {
         std::vector<script::Finding> findings = script::checkScript(built->checkInput());
@@ -85,6 +92,14 @@ void CadLauncher::runScript(CadKind kind)
 }
 
 std::optional<BuiltScript> CadLauncher::buildScript(ClockReading clock)
+{
+    std::optional<BuiltScript> built = prepareScript();
+    if (!built || !expandScript(*built, clock))
+        return std::nullopt;
+    return built;
+}
+
+std::optional<BuiltScript> CadLauncher::prepareScript()
 {
     namespace texts = script::texts;
     QWidget* window = m_wiring.window;
@@ -102,6 +117,7 @@ std::optional<BuiltScript> CadLauncher::buildScript(ClockReading clock)
         return std::nullopt;
 
     BuiltScript built;
+    built.templatePath = templatePath;
     built.scriptTemplate = std::move(loaded.scriptTemplate);
     built.listingFolder = m_wiring.listingFolder();
     built.names = m_wiring.markedDrawings();
@@ -118,7 +134,11 @@ std::optional<BuiltScript> CadLauncher::buildScript(ClockReading clock)
             return std::nullopt;
         built.projectName = std::move(*chosen);
     }
+    return built;
+}
 
+bool CadLauncher::expandScript(BuiltScript& built, ClockReading clock)
+{
     const script::DateTimeFormat format = script::localeDateTimeFormat();
     script::Clock readClock = &script::localNow;
     if (clock == ClockReading::Once) {
@@ -130,11 +150,11 @@ std::optional<BuiltScript> CadLauncher::buildScript(ClockReading clock)
     if (const auto fault =
             script::expandTemplate(built.scriptTemplate, built.listingFolder, built.names, built.projectName, readClock,
                                    format, built.separator, built.script)) {
-        messagebox::show(window, engineText(texts::lineBreak(shownFault(*fault))), errorTitle,
-                         messagebox::Icon::Critical);
-        return std::nullopt;
+        messagebox::show(m_wiring.window, engineText(script::texts::lineBreak(shownFault(*fault))),
+                         engineText(std::string(script::texts::errorTitle)), messagebox::Icon::Critical);
+        return false;
     }
-    return built;
+    return true;
 }
 
 bool CadLauncher::writeAndLaunch(CadKind kind, const script::Script& script)
@@ -195,6 +215,30 @@ bool CadLauncher::launchCad(CadKind kind, const std::string& scriptPath)
         cad::cadCommandLine(program, programFolder(), parameters, scriptPath, script::nativeSeparator());
     // Not awaited and not watched: the CAD program works through the script on its own.
     return process::startCommandLine(commandLine, process::Show::Minimized);
+}
+
+void CadLauncher::handOver(CadKind kind, const std::string& templatePath, const script::ScriptTemplate& scriptTemplate,
+                           const std::string& listingFolder, const std::vector<std::string>& names,
+                           const std::string& projectName)
+{
+    const Boxes& kindBoxes = boxes(kind);
+    Handover run{kind,
+                 templatePath,
+                 &scriptTemplate,
+                 listingFolder,
+                 names,
+                 projectName,
+                 nativeBytes(kindBoxes.program->text()),
+                 kindBoxes.parameters->text().toLocal8Bit().toStdString(),
+                 script::joinPath(programFolder(), cad::startDrawingName, script::nativeSeparator())};
+    // The same check as before a plain start, made before anything is written.
+    if (!script::isVisibleFile(run.program)) {
+        messagebox::show(m_wiring.window, runtexts::programMissing(kindBoxes.program->text()),
+                         runtexts::programMissingTitle(), messagebox::Icon::Critical);
+        return;
+    }
+    if (m_wiring.supervise)
+        m_wiring.supervise(run);
 }
 
 void CadLauncher::browseCadProgram(CadKind kind)
