@@ -225,6 +225,7 @@ void MainWindow::connectCommands()
     handlers.editTemplate = [this] { m_scriptTemplates->editTemplate(); };
     handlers.refreshTemplateList = [this] { m_scriptTemplates->refreshTemplateList(); };
     handlers.runScript = [this](CadKind kind) { m_cadLauncher->runScript(kind); };
+    handlers.reviewScript = [this] { m_cadLauncher->reviewScript(); };
     handlers.browseCadProgram = [this](CadKind kind) { m_cadLauncher->browseCadProgram(kind); };
     handlers.toggleSupervisedRun = [this] { supervisedsettings::toggle(m_settings); };
     handlers.supervisedRunOn = [this] { return supervisedsettings::enabled(m_settings); };

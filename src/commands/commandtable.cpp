@@ -28,6 +28,8 @@ const Command table[] = {
     {ID_REFRESH_TREE,      "ID_REFRESH_TREE",      u"Uppdatera",                   u"Scriptmallar",                                    u"Välj scriptmall",                         none,           u"",                        -1,    u"cboScr",       22},
     {ID_EDIT_TEMPLATE,     "ID_EDIT_TEMPLATE",     u"Re&digera scriptmall",        u"Öppnar vald scriptmall för redigering",           u"",                                        iconAndCaption, u"",                        -1,    u"",             0},
     {ID_REFRESH_TEMPLATES, "ID_REFRESH_TEMPLATES", u"Uppdatera scriptmalls-listan", u"Uppdaterar urvalslistan med scriptmallar",       u"",                                        iconOnly,       u":/commands/913.svg",      -1,    u"",             0},
+    {ID_REVIEW_SCRIPT,     "ID_REVIEW_SCRIPT",     u"&Granska script...",          u"Visar scriptet som en körning skulle skriva och vad som kan gå fel i det", u"", iconAndCaption, u"", -1, u"", 0},
+    {ID_REVIEW_BEFORE_RUN, "ID_REVIEW_BEFORE_RUN", u"Granska &före körning",       u"",                                                u"",                                        none,           u"",                        -1,    u"",             0},
     {ID_ACAD_PATH,         "ID_ACAD_PATH",         u"",                            u"Sökväg till AutoCADs körbara fil",                u"",                                        none,           u"",                        -1,    u"txtAcad",      26},
     {ID_ACAD_PARAMS,       "ID_ACAD_PARAMS",       u"",                            u"Startparametrar för AutoCAD",                     u"",                                        none,           u"",                        -1,    u"txtParamAcad", 12},
     {ID_RUN_ACAD,          "ID_RUN_ACAD",          u"K&ör script i AutoCAD",       u"Startar scriptkörning av markerade ritningsfiler", u"",                                       iconAndCaption, u":/commands/922.svg",      -1,    u"",             0},
@@ -63,6 +65,8 @@ constexpr MenuEntry viewMenu[] = {
 constexpr MenuEntry toolsMenu[] = {
     {ControlKind::Button, ID_SELECT_ALL, {}, true, {}},
     {ControlKind::Button, ID_DESELECT_ALL, {}, true, {}},
+    {ControlKind::Button, ID_REVIEW_SCRIPT, {}, true, {}},
+    {ControlKind::Button, ID_REVIEW_BEFORE_RUN, {}, false, {}},
     {ControlKind::Button, ID_SUPERVISED_RUN, {}, true, {}},
     {ControlKind::Button, ID_SUPERVISED_SETTINGS, {}, false, {}},
 };
@@ -90,6 +94,7 @@ constexpr ToolbarEntry templateBar[] = {
     {button, ID_TEMPLATE_FOLDER, true, true},
     {hosted, ID_REFRESH_TREE, true, false},
     {button, ID_EDIT_TEMPLATE, true, true},
+    {button, ID_REVIEW_SCRIPT, true, true},
 };
 constexpr ToolbarEntry acadBar[] = {
     {hosted, ID_ACAD_PATH, false, false},

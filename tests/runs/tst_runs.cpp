@@ -3,6 +3,7 @@
 #include "os/registry.h"
 #include "runs/askprojectdatabase.h"
 #include "runs/cadlauncher.h"
+#include "runs/scriptreview.h"
 #include "runs/templates.h"
 #include "settings/settings.h"
 #include "widgets/dialogs.h"
@@ -12,6 +13,9 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QTreeView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <map>
@@ -331,6 +335,94 @@ private slots:
         m_launcher->runScript(CadKind::Acad);
         QCOMPARE(readFile(scriptPath()), QByteArray("earlier script\r\n"));
         QVERIFY(m_shown.isEmpty());
+    }
+
+    // The review builds the script as the run does, shows exactly its bytes, and runs exactly those.
+    void reviewShowsTheScriptARunWritesAndRunsIt()
+    {
+        m_txtIcad->setText(writeStandInCad(QStringLiteral("icad")));
+        m_cboScr->setEditText(QStringLiteral("c mall.SCR"));
+        m_marked = {"K01.dwg", "Saknas.dwg", "K02.DWG"};
+        script::setNextProjectDatabaseAnswer([&](const script::ProjectDatabaseQuestion&) -> QString {
+            return drawings() + QStringLiteral("/Anl 7.pds");
+        });
+        m_launcher->reviewScript();
+        ScriptReviewDialog* dialog = m_launcher->reviewDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(!QFile::exists(scriptPath()));
+
+        const QByteArray expected = "-INSERT \"Anl 7\" K01\r\n-INSERT \"Anl 7\" Saknas\r\n"
+                                    "-INSERT \"Anl 7\" K02\r\n.EXIT\r\n";
+        const QAbstractItemModel* lines = dialog->scriptView()->model();
+        QByteArray shown;
+        for (int row = 0; row < lines->rowCount(); ++row)
+            shown += lines->index(row, 0).data(ScriptReviewDialog::LineTextRole).toString().toUtf8() + "\r\n";
+        QCOMPARE(shown, expected);
+        // Blanks and the line end are drawn, the missing drawing's line is marked.
+        QCOMPARE(lines->index(0, 0).data().toString(), QStringLiteral("-INSERT·\"Anl·7\"·K01↵"));
+        QCOMPARE(lines->index(1, 0).data(ScriptReviewDialog::MarkRole).toInt(),
+                 int(ScriptReviewDialog::Mark::Error));
+        QCOMPARE(lines->index(0, 0).data(ScriptReviewDialog::MarkRole).toInt(), int(ScriptReviewDialog::Mark::None));
+
+        // The finding names its line; choosing it shows that line.
+        const QAbstractItemModel* findings = dialog->findingsView()->model();
+        QCOMPARE(findings->rowCount(), 1);
+        QCOMPARE(findings->index(0, 0).data().toString(), QStringLiteral("2"));
+        QCOMPARE(findings->index(0, 1).data().toString(), QStringLiteral("missing"));
+        QCOMPARE(findings->index(0, 2).data().toString(), QStringLiteral("Saknas.dwg"));
+        dialog->findingsView()->setCurrentIndex(findings->index(0, 3));
+        QCOMPARE(dialog->scriptView()->currentIndex().row(), 1);
+
+        // "Spara som..." keeps a copy of exactly those bytes.
+        dialogs::setNextAnswer([&](const dialogs::Question&) { return path(QStringLiteral("kopia.scr")); });
+        dialog->saveButton()->click();
+        QCOMPARE(readFile(path(QStringLiteral("kopia.scr"))), expected);
+
+        dialog->runButton(CadKind::Icad)->click();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cadRecord()), 20000);
+        QCOMPARE(readFile(scriptPath()), expected);
+        QCOMPARE(readFile(cadScriptCopy()), expected);
+        QTRY_VERIFY(!m_launcher->reviewDialog());
+        QVERIFY(m_shown.isEmpty());
+    }
+
+    // "Granska före körning": a run whose check finds anything shows the review instead of starting; a clean
+    // run, or any run with the option off, starts as before.
+    void reviewBeforeRunStopsOnlyWhenTheCheckFindsSomething()
+    {
+        m_txtAcad->setText(writeStandInCad(QStringLiteral("acad")));
+        m_cboScr->setEditText(QStringLiteral("B.scr"));
+        m_settings->write(settings::ReviewBeforeRun, "1");
+
+        m_marked = {"K01.dwg", "Saknas.dwg"};
+        m_launcher->runScript(CadKind::Acad);
+        ScriptReviewDialog* dialog = m_launcher->reviewDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(!QFile::exists(scriptPath()));
+        // Its size outlives it.
+        dialog->resize(640, 480);
+        dialog->closeButton()->click();
+        QTRY_VERIFY(!m_launcher->reviewDialog());
+        QTest::qWait(200);
+        QVERIFY(!QFile::exists(cadRecord()));
+        m_launcher->reviewScript();
+        QVERIFY(m_launcher->reviewDialog());
+        QCOMPARE(m_launcher->reviewDialog()->size(), QSize(640, 480));
+        m_launcher->reviewDialog()->close();
+        QTRY_VERIFY(!m_launcher->reviewDialog());
+
+        m_marked = {"K01.dwg", "K02.DWG"};
+        m_launcher->runScript(CadKind::Acad);
+        QVERIFY(!m_launcher->reviewDialog());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cadRecord()), 20000);
+
+        QFile::remove(cadRecord());
+        m_settings->write(settings::ReviewBeforeRun, "0");
+        m_marked = {"K01.dwg", "Saknas.dwg"};
+        m_launcher->runScript(CadKind::Acad);
+        QVERIFY(!m_launcher->reviewDialog());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cadRecord()), 20000);
+        QVERIFY(readFile(scriptPath()).contains("Saknas.dwg"));
     }
 
     // A temporary folder that is gone: the user is told, and no program starts on an old script.
