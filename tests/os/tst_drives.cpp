@@ -185,6 +185,17 @@ TEST(MountInfo, BuildsDrivesInMountPointOrderWithLabelsAndShares)
     EXPECT_EQ(find(drives, stacked)->type, DriveType::RamDisk);
 }
 
+TEST(MountInfo, TheRootIsTheFirstDriveEvenWhereTheTableLacksIt)
+{
+    // A chroot's table: the mounts made inside it, none on its root.
+    const std::vector<Drive> drives =
+        drivesFromMountInfo(line("/proc", "proc", "proc") + line("/tmp", "tmpfs", "tmpfs"), BlockDeviceProbe{"", ""});
+    EXPECT_EQ(folders(drives), (std::vector<std::string>{"/", "/tmp"}));
+    EXPECT_EQ(drives.front(), (Drive{"/", "/", DriveType::Fixed}));
+    // A table that could not be read.
+    EXPECT_EQ(drivesFromMountInfo("", BlockDeviceProbe{"", ""}), (std::vector<Drive>{{"/", "/", DriveType::Fixed}}));
+}
+
 TEST(Drives, ReadsOnceUntilToldToReadAgain)
 {
     int reads = 0;
