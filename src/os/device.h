@@ -11,4 +11,4 @@ bool isDeviceAvailable(const std::string& path);
 
 // The same, told from the mount tables given as text (/proc/self/mountinfo, /etc/fstab) where the system has
 // them; on Windows the tables are not asked.
-bool isDeviceAvailable(const std::string& path, std::string_view mountInfo, std::string_view fstab);
+bool isDeviceAvailableFromTables(const std::string& path, std::string_view mountInfo, std::string_view fstab);

@@ -36,10 +36,10 @@ bool exists(const std::string& path)
 
 bool isDeviceAvailable(const std::string& path)
 {
-    return isDeviceAvailable(path, readTable("/proc/self/mountinfo"), readTable("/etc/fstab"));
+    return isDeviceAvailableFromTables(path, readTable("/proc/self/mountinfo"), readTable("/etc/fstab"));
 }
 
-bool isDeviceAvailable(const std::string& path, std::string_view mountInfo, std::string_view fstab)
+bool isDeviceAvailableFromTables(const std::string& path, std::string_view mountInfo, std::string_view fstab)
 {
     if (path.empty())
         return false;

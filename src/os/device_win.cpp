@@ -21,7 +21,7 @@ bool isDeviceAvailable(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool isDeviceAvailable(const std::string& path, std::string_view, std::string_view)
+bool isDeviceAvailableFromTables(const std::string& path, std::string_view, std::string_view)
 {
     return isDeviceAvailable(path);
 }

@@ -108,17 +108,17 @@ TEST(DeviceAvailable, DeletedFoldersStayAvailableUnreadableAndMissingMediaDoNot)
                                "32 30 0:6 / /dev rw - devtmpfs udev rw\n"
                                "33 30 0:7 / /tmp rw - tmpfs tmpfs rw\n";
     for (const std::string& table : {machine, chroot}) {
-        EXPECT_TRUE(isDeviceAvailable(base.string(), table, ""));
-        EXPECT_TRUE(isDeviceAvailable((base / "deleted long ago" / "deeper").string(), table, ""));
-        EXPECT_FALSE(isDeviceAvailable("", table, ""));
+        EXPECT_TRUE(isDeviceAvailableFromTables(base.string(), table, ""));
+        EXPECT_TRUE(isDeviceAvailableFromTables((base / "deleted long ago" / "deeper").string(), table, ""));
+        EXPECT_FALSE(isDeviceAvailableFromTables("", table, ""));
         // Whatever /mnt is, a folder inside it that is gone reads as a share that is not connected.
-        EXPECT_FALSE(isDeviceAvailable(missingShare, table, "")) << table;
+        EXPECT_FALSE(isDeviceAvailableFromTables(missingShare, table, "")) << table;
     }
 
     fs::permissions(base / "locked", fs::perms::none);
     if (::geteuid() != 0) // root reads every folder
     {
-        EXPECT_FALSE(isDeviceAvailable((base / "locked" / "Rit").string(), machine, ""));
+        EXPECT_FALSE(isDeviceAvailableFromTables((base / "locked" / "Rit").string(), machine, ""));
     }
     fs::permissions(base / "locked", fs::perms::owner_all);
     fs::remove_all(base);
