@@ -244,8 +244,8 @@ bool isUserMount(const MountInfoEntry& mount)
     const std::string_view point = mount.mountPoint;
     if (point == "/")
         return true; // whatever it is made of, it holds the system and the users' folders
-    if (!point.starts_with('/') || contains(pseudoTypes, mount.fsType))
-        return false;
+    if (!point.starts_with('/') || point.size() >= PATH_MAX || contains(pseudoTypes, mount.fsType))
+        return false; // a point no path reaches cannot be opened
     if (isWithinAny(point, systemTrees) && !isWithinAny(point, mediaTrees))
         return false;
     if (mount.fsType == "squashfs" && isWithin(point, "/snap"))

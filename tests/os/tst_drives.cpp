@@ -4,6 +4,7 @@
 #include "os/mountinfo.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -134,6 +135,7 @@ TEST(MountInfo, LeavesOutWhatHoldsNoUserFiles)
     EXPECT_FALSE(userMount("/run/user/1000", "tmpfs"));
     EXPECT_TRUE(userMount("/run/media/anna/STICK", "vfat"));
     EXPECT_TRUE(userMount("/running", "ext4"));
+    EXPECT_FALSE(userMount("/" + std::string(PATH_MAX, 'x'), "ext4"));
 }
 
 TEST(MountInfo, BuildsDrivesInMountPointOrderWithLabelsAndShares)
