@@ -61,6 +61,8 @@ const std::pair<int, Operation> routes[] = {
     {ID_BROWSE_ACAD, [](CommandController& c, int) { run(c.handlers().browseCadProgram, CadKind::Acad); }},
     {ID_RUN_ICAD, [](CommandController& c, int) { run(c.handlers().runScript, CadKind::Icad); }},
     {ID_BROWSE_ICAD, [](CommandController& c, int) { run(c.handlers().browseCadProgram, CadKind::Icad); }},
+    {ID_SUPERVISED_RUN, [](CommandController& c, int) { run(c.handlers().toggleSupervisedRun); }},
+    {ID_SUPERVISED_SETTINGS, [](CommandController& c, int) { run(c.handlers().supervisedRunSettings); }},
 };
 
 QString registryKey()
@@ -186,6 +188,8 @@ void CommandController::onCommandUpdate(BarControl* control)
         return;
     if (const std::optional<int> theme = themeOfCommand(control->id()))
         control->setChecked(*theme == m_bars.theme());
+    if (control->id() == ID_SUPERVISED_RUN && m_handlers.supervisedRunOn)
+        control->setChecked(m_handlers.supervisedRunOn());
 }
 
 void CommandController::onBarsResized()

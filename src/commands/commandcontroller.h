@@ -27,6 +27,9 @@ struct CommandHandlers
     std::function<void()> refreshTemplateList;  // 913
     std::function<void(CadKind)> runScript;        // 922 and 932
     std::function<void(CadKind)> browseCadProgram; // 923 and 933
+    std::function<void()> toggleSupervisedRun;     // 960: a check entry
+    std::function<bool()> supervisedRunOn;         // its check mark
+    std::function<void()> supervisedRunSettings;   // 961
     // Not a command: the bars changed, and with them the room left for the window's contents.
     std::function<void()> arrangeMainWindow;
 };

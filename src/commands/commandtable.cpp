@@ -37,6 +37,8 @@ const Command table[] = {
     {ID_RUN_ICAD,          "ID_RUN_ICAD",          u"K&ör script i IntelliCAD",    u"Startar scriptkörning av markerade ritningsfiler", u"",                                       iconAndCaption, u":/commands/932.svg",      -1,    u"",             0},
     {ID_BROWSE_ICAD,       "ID_BROWSE_ICAD",       u"...",                         u"Bläddra fram Icad.exe.",                          u"Bläddra fram Icad.exe.",                  iconAndCaption, u"",                        -1,    u"",             0},
     {ID_FILTER_PATTERN,    "ID_FILTER_PATTERN",    u"",                            u"Urvalsfilter för filer",                          u"Välj eller ange fritt.\rEx. 1?100*.dwg",  none,           u"",                        -1,    u"Combo1",       12},
+    {ID_SUPERVISED_RUN,    "ID_SUPERVISED_RUN",    u"Övervakad körning",           u"",                                                u"",                                        none,           u"",                        -1,    u"",             0},
+    {ID_SUPERVISED_SETTINGS, "ID_SUPERVISED_SETTINGS", u"Inställningar för övervakad körning...", u"",                                  u"",                                        none,           u"",                        -1,    u"",             0},
     {ID_TOOLBAR_LIST,      "ID_TOOLBAR_LIST",      u"&Standard",                   u"",                                                u"",                                        none,           u"",                        -1,    u"",             0},
 };
 
@@ -61,6 +63,8 @@ constexpr MenuEntry viewMenu[] = {
 constexpr MenuEntry toolsMenu[] = {
     {ControlKind::Button, ID_SELECT_ALL, {}, true, {}},
     {ControlKind::Button, ID_DESELECT_ALL, {}, true, {}},
+    {ControlKind::Button, ID_SUPERVISED_RUN, {}, true, {}},
+    {ControlKind::Button, ID_SUPERVISED_SETTINGS, {}, false, {}},
 };
 constexpr MenuEntry helpMenu[] = {
     {ControlKind::Button, ID_ABOUT, {}, false, {}},

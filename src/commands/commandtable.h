@@ -41,6 +41,8 @@ enum CommandId : int
     ID_RUN_ICAD = 932,
     ID_BROWSE_ICAD = 933,
     ID_FILTER_PATTERN = 940,
+    ID_SUPERVISED_RUN = 960,
+    ID_SUPERVISED_SETTINGS = 961,
     ID_TOOLBAR_LIST = CommandBars::toolbarListId,
 };
 

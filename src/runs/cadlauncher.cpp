@@ -97,6 +97,10 @@ void CadLauncher::runScript(CadKind kind)
             return;
         projectName = std::move(*chosen);
     }
+    if (m_wiring.supervised && m_wiring.supervised()) {
+        handOver(kind, templatePath, loaded.scriptTemplate, listingFolder, names, projectName);
+        return;
+    }
 
     const script::Expansion expansion =
         script::expandTemplate(loaded.scriptTemplate, listingFolder, names, projectName, &script::localNow,
@@ -131,6 +135,30 @@ bool CadLauncher::launchCad(CadKind kind, const std::string& scriptPath)
         cad::cadCommandLine(program, programFolder(), parameters, scriptPath, script::nativeSeparator());
     // Not awaited and not watched: the CAD program works through the script on its own.
     return process::startCommandLine(commandLine, process::Show::Minimized);
+}
+
+void CadLauncher::handOver(CadKind kind, const std::string& templatePath, const script::ScriptTemplate& scriptTemplate,
+                           const std::string& listingFolder, const std::vector<std::string>& names,
+                           const std::string& projectName)
+{
+    const Boxes& kindBoxes = boxes(kind);
+    Handover run{kind,
+                 templatePath,
+                 &scriptTemplate,
+                 listingFolder,
+                 names,
+                 projectName,
+                 nativeBytes(kindBoxes.program->text()),
+                 kindBoxes.parameters->text().toLocal8Bit().toStdString(),
+                 script::joinPath(programFolder(), cad::startDrawingName, script::nativeSeparator())};
+    // The same check as before a plain start, made before anything is written.
+    if (!script::isVisibleFile(run.program)) {
+        messagebox::show(m_wiring.window, runtexts::programMissing(kindBoxes.program->text()),
+                         runtexts::programMissingTitle(), messagebox::Icon::Critical);
+        return;
+    }
+    if (m_wiring.supervise)
+        m_wiring.supervise(run);
 }
 
 void CadLauncher::browseCadProgram(CadKind kind)

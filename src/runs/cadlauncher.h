@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runs/cadkind.h"
+#include "script/scripttemplate.h"
 
 #include <functional>
 #include <string>
@@ -22,6 +23,20 @@ public:
         QLineEdit* parameters = nullptr;
     };
 
+    // A run ready to start: the template read, the names checked, the project asked for, the program found.
+    struct Handover
+    {
+        CadKind kind;
+        std::string templatePath;
+        const script::ScriptTemplate* scriptTemplate;
+        std::string listingFolder;
+        std::vector<std::string> names;
+        std::string projectName;
+        std::string program;
+        std::string parameters;
+        std::string startDrawing;
+    };
+
     struct Wiring
     {
         QWidget* window = nullptr; // owner of the dialogs and messages
@@ -33,6 +48,9 @@ public:
         std::function<std::vector<std::string>()> markedDrawings;
         // The folder of the drawings the list shows.
         std::function<std::string()> listingFolder;
+        // Whether runs are supervised, and the supervised run that then takes over from the plain start.
+        std::function<bool()> supervised;
+        std::function<void(const Handover&)> supervise;
     };
 
     explicit CadLauncher(Wiring wiring);
@@ -56,6 +74,9 @@ public:
 private:
     const Boxes& boxes(CadKind kind) const { return kind == CadKind::Acad ? m_wiring.acad : m_wiring.icad; }
     std::string programFolder() const;
+    void handOver(CadKind kind, const std::string& templatePath, const script::ScriptTemplate& scriptTemplate,
+                  const std::string& listingFolder, const std::vector<std::string>& names,
+                  const std::string& projectName);
 
     Wiring m_wiring;
 };

@@ -70,6 +70,9 @@ private:
     QList<Shown> m_shown;
     std::unique_ptr<ScriptTemplates> m_templates;
     std::unique_ptr<CadLauncher> m_launcher;
+    bool m_supervised = false;
+    QList<CadLauncher::Handover> m_handedOver;
+    std::size_t m_handedOverLines = 0;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
     QString programFolder() const { return path(QStringLiteral("prog")); }
@@ -161,6 +164,13 @@ private slots:
         runs.icad = {m_txtIcad, m_txtParamIcad};
         runs.markedDrawings = [this] { return m_marked; };
         runs.listingFolder = [this] { return bytes(drawings()); };
+        m_supervised = false;
+        m_handedOver.clear();
+        runs.supervised = [this] { return m_supervised; };
+        runs.supervise = [this](const CadLauncher::Handover& run) {
+            m_handedOver.append(run);
+            m_handedOverLines = run.scriptTemplate->bodyLines.size();
+        };
         m_launcher = std::make_unique<CadLauncher>(std::move(runs));
     }
 
@@ -168,6 +178,37 @@ private slots:
     {
         dialogs::setNextAnswer(nullptr);
         script::setNextProjectDatabaseAnswer(nullptr);
+    }
+
+    // With "Övervakad körning" on, the run goes to the supervised run once the template is read and the
+    // names and the program are checked; no Vendrel.scr is written and nothing is started here.
+    void aSupervisedRunTakesOverFromThePlainStart()
+    {
+        m_supervised = true;
+        const QString program = writeStandInCad(QStringLiteral("cad program"));
+        m_txtIcad->setText(program);
+        m_txtParamIcad->setText(QStringLiteral("/p X"));
+        m_cboScr->setEditText(QStringLiteral("a.scr"));
+        m_launcher->runScript(CadKind::Icad);
+        QCOMPARE(m_handedOver.size(), 1);
+        const CadLauncher::Handover& run = m_handedOver.front();
+        QCOMPARE(run.kind, CadKind::Icad);
+        QCOMPARE(run.templatePath, bytes(templates() + QStringLiteral("/a.scr")));
+        QCOMPARE(m_handedOverLines, std::size_t(2));
+        QCOMPARE(run.program, bytes(program));
+        QCOMPARE(run.parameters, std::string("/p X"));
+        QCOMPARE(run.startDrawing, bytes(programFolder() + QStringLiteral("/helvscr.dwg")));
+        QCOMPARE(run.listingFolder, bytes(drawings()));
+        QCOMPARE(run.names, m_marked);
+        QVERIFY(!QFile::exists(scriptPath()));
+        QVERIFY(!QFile::exists(cadRecord()));
+        QVERIFY(m_shown.isEmpty());
+
+        m_txtIcad->setText(path(QStringLiteral("cad/missing")));
+        m_launcher->runScript(CadKind::Icad);
+        QCOMPARE(m_handedOver.size(), 1);
+        QCOMPARE(m_shown.size(), 1);
+        QVERIFY(m_shown.front().text.startsWith(QStringLiteral("Hittar ej programmet")));
     }
 
     void runWritesTheScriptAndStartsTheCadProgram_data()
