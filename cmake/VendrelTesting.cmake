@@ -43,3 +43,47 @@ function(vendrel_add_test name)
     endif()
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${VENDREL_TEST_ENVIRONMENT}" TIMEOUT ${T_TIMEOUT})
 endfunction()
+
+# Fuzzers are built with clang next to whatever compiler builds the rest, so they never touch that build; clang
+# without its fuzzer runtime (libclang-rt-*-dev) cannot link one, and then there are none.
+find_program(VENDREL_CLANGXX NAMES clang++ clang++-14)
+option(VENDREL_FUZZ "Build the fuzzers with clang and smoke-test them" ON)
+set(VENDREL_CAN_FUZZ OFF)
+if(VENDREL_FUZZ AND VENDREL_CLANGXX AND NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
+    set(probe ${CMAKE_BINARY_DIR}/fuzz_probe.cpp)
+    file(WRITE ${probe} "#include <cstddef>\n#include <cstdint>\n"
+         "extern \"C\" int LLVMFuzzerTestOneInput(const std::uint8_t*, std::size_t) { return 0; }\n")
+    execute_process(COMMAND ${VENDREL_CLANGXX} -fsanitize=fuzzer,address,undefined ${probe} -o ${probe}.out
+                    RESULT_VARIABLE probe_result OUTPUT_QUIET ERROR_QUIET)
+    if(probe_result EQUAL 0)
+        set(VENDREL_CAN_FUZZ ON)
+    else()
+        message(STATUS "clang cannot build fuzzers here: no fuzzers")
+    endif()
+endif()
+
+# vendrel_add_fuzzer(name SOURCES ... [DEPENDS headers...] [SEEDS folder])
+# A libFuzzer program built with AddressSanitizer and UndefinedBehaviorSanitizer from the plain C++ sources
+# given, and a CTest run of 20 s that starts from the seeds.
+function(vendrel_add_fuzzer name)
+    if(NOT VENDREL_CAN_FUZZ)
+        return()
+    endif()
+    cmake_parse_arguments(F "" "SEEDS" "SOURCES;DEPENDS" ${ARGN})
+    set(fuzzer ${CMAKE_CURRENT_BINARY_DIR}/${name})
+    add_custom_command(OUTPUT ${fuzzer}
+        COMMAND ${VENDREL_CLANGXX} -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined
+                -fno-sanitize-recover=undefined -I${PROJECT_SOURCE_DIR}/src ${F_SOURCES} -o ${fuzzer}
+        DEPENDS ${F_SOURCES} ${F_DEPENDS}
+        COMMENT "Building ${name} with clang"
+        VERBATIM)
+    add_custom_target(${name}_build ALL DEPENDS ${fuzzer})
+    set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
+    file(MAKE_DIRECTORY ${corpus})
+    set(seeds)
+    if(F_SEEDS)
+        set(seeds ${CMAKE_CURRENT_SOURCE_DIR}/${F_SEEDS})
+    endif()
+    add_test(NAME ${name}_smoke COMMAND ${fuzzer} -max_total_time=20 -max_len=4096 -timeout=10 ${corpus} ${seeds})
+    set_tests_properties(${name}_smoke PROPERTIES TIMEOUT 120)
+endfunction()

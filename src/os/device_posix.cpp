@@ -18,10 +18,10 @@ std::string readTable(const char* file)
     return text.str();
 }
 
-std::vector<std::string> mountPointsNow()
+std::vector<std::string> mountPoints(std::string_view mountInfo)
 {
     std::vector<std::string> points;
-    for (MountInfoEntry& entry : parseMountInfo(readTable("/proc/self/mountinfo")))
+    for (MountInfoEntry& entry : parseMountInfo(mountInfo))
         points.push_back(std::move(entry.mountPoint));
     return points;
 }
@@ -35,6 +35,11 @@ bool exists(const std::string& path)
 } // namespace
 
 bool isDeviceAvailable(const std::string& path)
+{
+    return isDeviceAvailableFromTables(path, readTable("/proc/self/mountinfo"), readTable("/etc/fstab"));
+}
+
+bool isDeviceAvailableFromTables(const std::string& path, std::string_view mountInfo, std::string_view fstab)
 {
     if (path.empty())
         return false;
@@ -56,5 +61,5 @@ bool isDeviceAvailable(const std::string& path)
     }
     // A missing folder on a device that is there is only a deleted folder: available. The walk above cannot
     // tell it from a removed medium, whose folder is gone too; the mount tables can.
-    return !liesOnUnmountedPlace(path, mountPointsNow(), parseFstabMountPoints(readTable("/etc/fstab")), exists);
+    return !liesOnUnmountedPlace(path, mountPoints(mountInfo), parseFstabMountPoints(fstab), exists);
 }

@@ -20,3 +20,8 @@ bool isDeviceAvailable(const std::string& path)
     const DWORD attributes = GetFileAttributesA(root.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
+
+bool isDeviceAvailableFromTables(const std::string& path, std::string_view, std::string_view)
+{
+    return isDeviceAvailable(path);
+}

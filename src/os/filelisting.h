@@ -36,7 +36,11 @@ public:
     // The folder is still the one read (not replaced by another of its name) and its own last-change time is
     // the one it had when read: no entry was added, removed or renamed since. A file written to in place
     // leaves the folder's time alone, so this says nothing about the sizes and times of the files.
+    // A change within the same tick of the file system's clock as the last one before the reading leaves that
+    // time as it was: so a folder whose time is not older than the reading by more than the coarsest tick
+    // (FAT's two seconds) never counts as unchanged.
     bool folderUnchanged() const;
+    static constexpr std::int64_t coarsestClockTickSeconds = 2;
 
     std::size_t size() const { return m_entries.size(); }
     std::string_view name(std::size_t index) const;
@@ -77,6 +81,7 @@ private:
 
     std::string m_folder;
     Stamp m_stamp;
+    std::int64_t m_readAt = 0; // when the stamp was taken, in the stamp's clock and units
     std::string m_names;
     std::vector<Entry> m_entries;
 };

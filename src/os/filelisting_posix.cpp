@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -44,6 +45,9 @@ std::optional<FolderListing> FolderListing::read(const std::string& folder)
     FolderListing listing;
     listing.m_folder = folder;
     // Taken before the names: an entry made while they are read leaves a later time than this one.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    listing.m_readAt = static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
     struct stat folderInfo;
     if (fstat(dirfd(dir.get()), &folderInfo) != 0)
         return std::nullopt;
@@ -68,7 +72,8 @@ std::optional<FolderListing> FolderListing::read(const std::string& folder)
 bool FolderListing::folderUnchanged() const
 {
     struct stat info;
-    return stat(m_folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && stampOf(info) == m_stamp;
+    return stat(m_folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && stampOf(info) == m_stamp &&
+           m_stamp.changed < m_readAt - coarsestClockTickSeconds * 1000000000;
 }
 
 std::optional<std::vector<ListedFile>> FolderListing::files(const std::function<bool(std::string_view)>& accept)

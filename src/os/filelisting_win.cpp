@@ -46,6 +46,8 @@ std::optional<FolderListing> FolderListing::read(const std::string& folder)
         return std::nullopt;
     // Taken before the names: an entry made while they are read leaves a later time than this one. A folder
     // whose stamp cannot be read still lists; it only never counts as unchanged.
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
     const std::optional<Stamp> stamp = folderStamp(folder);
     std::string pattern = folder;
     if (pattern.back() != '\\' && pattern.back() != '/')
@@ -60,6 +62,7 @@ std::optional<FolderListing> FolderListing::read(const std::string& folder)
     SetErrorMode(previousMode);
     FolderListing listing;
     listing.m_folder = folder;
+    listing.m_readAt = ticksOf(now);
     if (stamp)
         listing.m_stamp = *stamp;
     else
@@ -91,7 +94,8 @@ std::optional<FolderListing> FolderListing::read(const std::string& folder)
 bool FolderListing::folderUnchanged() const
 {
     const std::optional<Stamp> stamp = folderStamp(m_folder);
-    return stamp && m_stamp.changed != std::numeric_limits<std::int64_t>::min() && *stamp == m_stamp;
+    return stamp && m_stamp.changed != std::numeric_limits<std::int64_t>::min() && *stamp == m_stamp &&
+           m_stamp.changed < m_readAt - coarsestClockTickSeconds * ticksPerSecond;
 }
 
 std::optional<std::vector<ListedFile>> FolderListing::files(const std::function<bool(std::string_view)>& accept)

@@ -6,6 +6,7 @@
 #include <array>
 #include <cctype>
 #include <filesystem>
+#include <climits>
 #include <fstream>
 #include <map>
 #include <system_error>
@@ -148,10 +149,11 @@ bool isFolder(const std::string& path)
     return fs::is_directory(path, error);
 }
 
-// The path without ".", "..", doubled or trailing slashes; empty when it is not absolute.
+// The path without ".", "..", doubled or trailing slashes; empty when it is not absolute or longer than any
+// path the system takes (so no table line costs more than a bounded amount of work).
 std::string normalisedAbsolute(std::string_view path)
 {
-    if (!path.starts_with('/'))
+    if (!path.starts_with('/') || path.size() >= PATH_MAX)
         return {};
     std::string out = fs::path(path).lexically_normal().generic_string();
     while (out.size() > 1 && out.back() == '/')
@@ -242,8 +244,8 @@ bool isUserMount(const MountInfoEntry& mount)
     const std::string_view point = mount.mountPoint;
     if (point == "/")
         return true; // whatever it is made of, it holds the system and the users' folders
-    if (!point.starts_with('/') || contains(pseudoTypes, mount.fsType))
-        return false;
+    if (!point.starts_with('/') || point.size() >= PATH_MAX || contains(pseudoTypes, mount.fsType))
+        return false; // a point no path reaches cannot be opened
     if (isWithinAny(point, systemTrees) && !isWithinAny(point, mediaTrees))
         return false;
     if (mount.fsType == "squashfs" && isWithin(point, "/snap"))
@@ -283,6 +285,10 @@ std::vector<Drive> drivesFromMountInfo(std::string_view mountInfoText, const Blo
 
     const std::map<std::string, std::string> labels = readLabels(probe.byLabel);
     std::vector<Drive> drives;
+    // The root holds the system and every user's folders: it is the first drive even where the table has no
+    // entry for it (a chroot, some sandboxes) or could not be read at all.
+    if (!byPoint.contains("/"))
+        drives.push_back({"/", "/", DriveType::Fixed});
     for (const auto& [point, mount] : byPoint) // std::map keeps mount-point order
     {
         const bool removable = isRemovableDevice(mount.source, probe);
@@ -322,6 +328,9 @@ std::vector<std::string> parseFstabMountPoints(std::string_view text)
             continue;
         if (fields.size() >= 3 && fields[2] == "swap")
             continue;
+        // An escape is four bytes for one: a field longer than that for PATH_MAX bytes is no mount point.
+        if (fields[1].size() >= 4 * std::size_t{PATH_MAX})
+            continue;
         const std::string point = normalisedAbsolute(decodeMountField(fields[1]));
         if (!point.empty()) // "none", "swap" and garbage are not folders
             points.push_back(point);
@@ -350,16 +359,15 @@ bool liesOnUnmountedPlace(std::string_view path, const std::vector<std::string>&
         existing = parentFolder(existing);
     }
 
-    std::string holder; // the mount point of the file system that holds the existing part
+    // The mount point of the file system that holds the existing part: the root unless a deeper one does, even
+    // where the table has no entry for the root (a chroot sees only the mounts made inside it).
+    std::string holder = "/";
     for (const std::string& mounted : mountPoints)
     {
         const std::string point = normalisedAbsolute(mounted);
         if (!point.empty() && point.size() > holder.size() && isWithin(existing, point))
             holder = point;
     }
-    if (holder.empty())
-        return false;
-
     std::vector<std::string> places;
     for (const std::string& point : fstabPoints)
     {

@@ -32,7 +32,8 @@ struct BlockDeviceProbe
     std::string byLabel = "/dev/disk/by-label";
 };
 
-// The drives among the mounted file systems: those that hold files a user works with, in mount-point order.
+// The drives among the mounted file systems: those that hold files a user works with, in mount-point order,
+// the root first whether the table names it or not (an empty table gives the root alone).
 // Pseudo file systems, system trees (/proc, /sys, /dev, /run but its removable media), snap images and mount
 // points that are not folders are left out; of one mount point stacked several times the top one counts.
 std::vector<Drive> drivesFromMountInfo(std::string_view mountInfoText, const BlockDeviceProbe& probe = {});

@@ -68,24 +68,27 @@ bool TemplateReader::feed(std::string_view bytes)
         if (bytes.front() == '\n')
             bytes.remove_prefix(1);
     }
+    const std::string_view endBytes = m_lineEnds == LineEnds::CrLfCrOrLf ? "\r\n" : "\r";
     while (!m_stopped) {
-        const auto cr = bytes.find('\r');
-        if (cr == std::string_view::npos) {
+        const auto end = bytes.find_first_of(endBytes);
+        if (end == std::string_view::npos) {
             m_partial.append(bytes);
             break;
         }
         if (m_partial.empty()) {
-            takeLine(bytes.substr(0, cr));
+            takeLine(bytes.substr(0, end));
         } else {
-            m_partial.append(bytes.substr(0, cr));
+            m_partial.append(bytes.substr(0, end));
             takeLine(m_partial);
             m_partial.clear();
         }
-        if (cr + 1 == bytes.size()) {
+        if (bytes[end] == '\n') {
+            bytes.remove_prefix(end + 1);
+        } else if (end + 1 == bytes.size()) {
             m_crPending = true;
             bytes = {};
         } else {
-            bytes.remove_prefix(bytes[cr + 1] == '\n' ? cr + 2 : cr + 1);
+            bytes.remove_prefix(bytes[end + 1] == '\n' ? end + 2 : end + 1);
         }
     }
     return !m_stopped;
@@ -102,9 +105,9 @@ std::optional<ScriptTemplate> TemplateReader::finish()
     return std::move(m_template);
 }
 
-std::optional<ScriptTemplate> readScriptTemplate(std::string_view bytes)
+std::optional<ScriptTemplate> readScriptTemplate(std::string_view bytes, LineEnds lineEnds)
 {
-    TemplateReader reader;
+    TemplateReader reader(lineEnds);
     reader.feed(bytes);
     return reader.finish();
 }

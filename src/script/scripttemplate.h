@@ -20,13 +20,25 @@ struct ScriptTemplate
     bool needsProjectDatabase = false;
 };
 
-// Reads template bytes as they arrive, so a long file after its end line is never read. Lines end at CR LF
-// or a lone CR (a lone LF stays in the line); a line starting with %C is a comment and one starting with
-// %END stops reading (both without regard to case); in a body line the last ';' and what follows, then
-// trailing spaces, are removed.
+// What ends a template line.
+enum class LineEnds
+{
+    CrLfOrCr,      // CR LF or a lone CR; a lone LF stays in the line (Windows)
+    CrLfCrOrLf,    // a lone LF as well, as Linux editors write (Linux)
+};
+#ifdef _WIN32
+inline constexpr LineEnds nativeLineEnds = LineEnds::CrLfOrCr;
+#else
+inline constexpr LineEnds nativeLineEnds = LineEnds::CrLfCrOrLf;
+#endif
+
+// Reads template bytes as they arrive, so a long file after its end line is never read. Lines end as
+// lineEnds says; a line starting with %C is a comment and one starting with %END stops reading (both without
+// regard to case); in a body line the last ';' and what follows, then trailing spaces, are removed.
 class TemplateReader
 {
 public:
+    explicit TemplateReader(LineEnds lineEnds = nativeLineEnds) : m_lineEnds(lineEnds) {}
     // Takes the next bytes of the file. Returns false once reading has stopped (end line or too many lines):
     // the caller need not feed the rest.
     bool feed(std::string_view bytes);
@@ -37,6 +49,7 @@ private:
     void takeLine(std::string_view line);
 
     ScriptTemplate m_template;
+    LineEnds m_lineEnds;
     std::string m_partial;
     bool m_crPending = false;
     bool m_stopped = false;
@@ -44,7 +57,7 @@ private:
 };
 
 // The template held in bytes. Nothing when it has more than maxBodyLines body lines.
-std::optional<ScriptTemplate> readScriptTemplate(std::string_view bytes);
+std::optional<ScriptTemplate> readScriptTemplate(std::string_view bytes, LineEnds lineEnds = nativeLineEnds);
 
 enum class TemplateStatus
 {

@@ -1,18 +1,13 @@
 #include "settings/regfile.h"
 
-#include "os/registry.h"
-
 #include <cctype>
 #include <charconv>
-#include <cstring>
 #include <optional>
 
 namespace {
 
 constexpr std::string_view header4 = "REGEDIT4";
 constexpr std::string_view header5 = "Windows Registry Editor Version 5.00";
-constexpr std::string_view userHive = "HKEY_CURRENT_USER\\";
-constexpr std::string_view productKey = "HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel";
 
 void appendUtf8(std::string& out, char32_t c)
 {
@@ -55,21 +50,66 @@ std::string utf16leToUtf8(std::string_view bytes)
     return out;
 }
 
+// The length of the well-formed UTF-8 sequence at s[i]; 0 when none begins there (a stray continuation byte,
+// a cut sequence, an overlong form, a surrogate or a code point beyond U+10FFFF).
+size_t utf8Length(std::string_view s, size_t i)
+{
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = byte(i);
+    if (c < 0x80)
+        return 1;
+    // The second byte's range depends on the first; the later ones are plain continuation bytes.
+    unsigned char low = 0x80, high = 0xBF;
+    size_t length = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        low = c == 0xE0 ? 0xA0 : 0x80;
+        high = c == 0xED ? 0x9F : 0xBF;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        low = c == 0xF0 ? 0x90 : 0x80;
+        high = c == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (i + length > s.size() || byte(i + 1) < low || byte(i + 1) > high)
+        return 0;
+    for (size_t k = 2; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return 0;
+    }
+    return length;
+}
+
 bool isValidUtf8(std::string_view s)
 {
-    size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const int length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (length == 0 || i + length > s.size())
+    for (size_t i = 0; i < s.size();) {
+        const size_t length = utf8Length(s, i);
+        if (length == 0)
             return false;
-        for (int k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2)
-                return false;
-        }
         i += length;
     }
     return true;
+}
+
+// The text with U+FFFD for every byte that begins no well-formed sequence.
+std::string replacingNonUtf8(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        const size_t length = utf8Length(s, i);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(s.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
 }
 
 // Windows-1252, the single-byte code page a Swedish Windows writes REGEDIT4 files in.
@@ -96,7 +136,7 @@ std::string decodeText(std::string_view bytes)
     if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE')
         return utf16leToUtf8(bytes.substr(2));
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
-        return std::string(bytes.substr(3));
+        return replacingNonUtf8(bytes.substr(3)); // the mark promises UTF-8: what is not, is no text
     // UTF-16LE without a byte-order mark: every second byte of the ASCII header is NUL.
     if (bytes.size() >= 4 && bytes[0] != '\0' && bytes[1] == '\0' && bytes[2] != '\0' && bytes[3] == '\0')
         return utf16leToUtf8(bytes);
@@ -141,10 +181,14 @@ std::vector<std::string> logicalLines(const std::string& text)
         if (continuing)
             line = trim(line);
         current += line;
-        std::string_view trimmed = trim(current);
+        // Only the line just added is looked at again: a value continued over many lines costs no more than
+        // its length. The text carried over has no blanks in front.
+        const std::string_view trimmed = trim(current);
         continuing = !trimmed.empty() && trimmed.back() == '\\' && trimmed.front() != '[';
         if (continuing) {
-            current.assign(trimmed.substr(0, trimmed.size() - 1));
+            const size_t leading = size_t(trimmed.data() - current.data());
+            current.resize(leading + trimmed.size() - 1);
+            current.erase(0, leading);
         } else {
             lines.push_back(std::move(current));
             current.clear();
@@ -323,41 +367,4 @@ RegFile parseRegFile(std::string_view bytes)
         file.changes.push_back(std::move(change));
     }
     return file;
-}
-
-int applyRegFile(const RegFile& file, Registry& registry)
-{
-    if (!file.valid)
-        return 0;
-    int applied = 0;
-    registry.beginBatch();
-    for (const RegFileChange& change : file.changes) {
-        if (!startsWithIgnoringCase(change.key, productKey))
-            continue;
-        const std::string_view rest = std::string_view(change.key).substr(productKey.size());
-        if (!rest.empty() && rest.front() != '\\')
-            continue; // a sibling key whose name merely begins like ours
-        const std::string path = change.key.substr(userHive.size());
-        switch (change.kind) {
-        case RegFileChange::Kind::DeleteKey:
-            registry.deleteKey(Hive::CurrentUser, path);
-            break;
-        case RegFileChange::Kind::DeleteValue:
-            registry.deleteValue(Hive::CurrentUser, path, change.name);
-            break;
-        case RegFileChange::Kind::SetValue:
-            if (change.type == 1)
-                registry.writeString(Hive::CurrentUser, path, change.name, change.data);
-            else if (change.type == 4 && change.data.size() == 4) {
-                std::uint32_t number = 0;
-                std::memcpy(&number, change.data.data(), 4);
-                registry.writeDword(Hive::CurrentUser, path, change.name, number);
-            } else
-                registry.writeBinary(Hive::CurrentUser, path, change.name, change.data, change.type);
-            break;
-        }
-        ++applied;
-    }
-    registry.endBatch();
-    return applied;
 }

@@ -352,7 +352,10 @@ private slots:
         QCOMPARE(m_files->textMatrix(1, 4), QStringLiteral("3 kb"));
         QCOMPARE(m_list->markedDrawings(), Names{});
 
+        // Deleted within the same tick of the file system's clock as the last change: the folder's time stays.
+        const auto changed = std::filesystem::last_write_time(f);
         QVERIFY(std::filesystem::remove(f + "/b.dwg"));
+        std::filesystem::last_write_time(f, changed);
         QTest::keyClick(box.lineEdit(), Qt::Key_Backspace);
         QTest::keyClicks(box.lineEdit(), QStringLiteral("g"));
         QCOMPARE(shownNames(), (Names{"a.dwg", "c.DWG"}));

@@ -41,6 +41,8 @@ public:
         }
         return full;
     }
+    // Makes the folder's own last change long past, as for a folder nobody has touched for a while.
+    void age() const { fs::last_write_time(m_path, fs::file_time_type::clock::now() - std::chrono::hours(24)); }
 
 private:
     std::string m_path;
@@ -122,6 +124,7 @@ TEST(FileListing, AReadingServesLaterFiltersAndKnowsWhenItsFolderChanged)
     folder.file("a.dwg", 2048, 1084362300);
     folder.file("b.dxf", 4096, 1084362400);
     folder.file("c.dwg");
+    folder.age();
     std::optional<FolderListing> listing = FolderListing::read(folder.path());
     ASSERT_TRUE(listing);
     ASSERT_EQ(listing->size(), 3u);
@@ -149,6 +152,16 @@ TEST(FileListing, AReadingServesLaterFiltersAndKnowsWhenItsFolderChanged)
     EXPECT_EQ((*later)[1].mtime, 1084362400);
     EXPECT_FALSE(listing->folderUnchanged());
 
+    // Changed just before the reading: a change made in the same tick of the file system's clock would leave
+    // the folder's time as it is, so that time tells nothing.
+    listing = FolderListing::read(folder.path());
+    ASSERT_TRUE(listing);
+    const auto changed = fs::last_write_time(folder.path());
+    folder.file("racing.dwg");
+    fs::last_write_time(folder.path(), changed);
+    EXPECT_FALSE(listing->folderUnchanged());
+
+    folder.age();
     listing = FolderListing::read(folder.path());
     ASSERT_TRUE(listing);
     EXPECT_TRUE(listing->folderUnchanged());

@@ -2,6 +2,7 @@
 #include "os/device.h"
 #include "os/mountinfo.h"
 
+#include <climits>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
@@ -54,6 +55,9 @@ TEST(DeviceFstab, ReadsMountPointsAndPassesOverSwapCommentsAndGarbage)
         (std::vector<std::string>{"/", "/home", "/media/cdrom0", "/mnt/Delade ritningar", "/mnt/nfs/share", "/proc"}));
     EXPECT_TRUE(parseFstabMountPoints("").empty());
     EXPECT_TRUE(parseFstabMountPoints("# UNCONFIGURED FSTAB FOR BASE SYSTEM\n").empty());
+    // Longer than any path the system takes: no mount point, and no work spent on it.
+    EXPECT_EQ(parseFstabMountPoints("a /" + std::string(PATH_MAX, 'x') + " ext4 defaults\nb /b ext4 defaults\n"),
+              std::vector<std::string>{"/b"});
 }
 
 TEST(DeviceMountRule, MissingMediaAndSharesButNotDeletedFolders)
@@ -86,6 +90,7 @@ TEST(DeviceMountRule, MissingMediaAndSharesButNotDeletedFolders)
         {"folder deleted at home on the root", "/home/u/Jobb/gone", existing({"/home/u"}), rootOnly, {}, false},
         {"mount table unknown", "/media/u/STICK/Rit", existing({"/media/u"}), {}, fstab, false},
         {"relative path", "media/u/STICK", existing({}), rootOnly, fstab, false},
+        {"chroot, whose table has no root", "/mnt/nas/Rit", existing({"/mnt"}), {"/proc", "/tmp"}, {}, true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(liesOnUnmountedPlace(c.path, c.mounted, c.fstab, c.exists), c.unmounted) << c.what;
@@ -95,17 +100,25 @@ TEST(DeviceAvailable, DeletedFoldersStayAvailableUnreadableAndMissingMediaDoNot)
 {
     const fs::path base = fs::temp_directory_path() / ("vendrel-device-" + std::to_string(::getpid()));
     fs::create_directories(base / "locked");
-    EXPECT_TRUE(isDeviceAvailable(base.string()));
-    EXPECT_TRUE(isDeviceAvailable((base / "deleted long ago" / "deeper").string()));
-    EXPECT_FALSE(isDeviceAvailable(""));
-
-    // Whatever /mnt is on this system, a folder inside it that is gone reads as a share that is not connected.
-    EXPECT_FALSE(isDeviceAvailable("/mnt/vendrel-no-such-share-" + std::to_string(::getpid()) + "/Ritningar"));
+    const std::string missingShare = "/mnt/vendrel-no-such-share-" + std::to_string(::getpid()) + "/Ritningar";
+    // A machine's table, and a chroot's, which has only the mounts made inside it.
+    const std::string machine = "21 1 8:1 / / rw,relatime shared:1 - ext4 /dev/vda1 rw\n"
+                                "22 21 0:5 / /proc rw - proc proc rw\n";
+    const std::string chroot = "31 30 0:5 / /proc rw - proc proc rw\n"
+                               "32 30 0:6 / /dev rw - devtmpfs udev rw\n"
+                               "33 30 0:7 / /tmp rw - tmpfs tmpfs rw\n";
+    for (const std::string& table : {machine, chroot}) {
+        EXPECT_TRUE(isDeviceAvailableFromTables(base.string(), table, ""));
+        EXPECT_TRUE(isDeviceAvailableFromTables((base / "deleted long ago" / "deeper").string(), table, ""));
+        EXPECT_FALSE(isDeviceAvailableFromTables("", table, ""));
+        // Whatever /mnt is, a folder inside it that is gone reads as a share that is not connected.
+        EXPECT_FALSE(isDeviceAvailableFromTables(missingShare, table, "")) << table;
+    }
 
     fs::permissions(base / "locked", fs::perms::none);
     if (::geteuid() != 0) // root reads every folder
     {
-        EXPECT_FALSE(isDeviceAvailable((base / "locked" / "Rit").string()));
+        EXPECT_FALSE(isDeviceAvailableFromTables((base / "locked" / "Rit").string(), machine, ""));
     }
     fs::permissions(base / "locked", fs::perms::owner_all);
     fs::remove_all(base);

@@ -4,6 +4,7 @@
 #include "os/mountinfo.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -134,6 +135,7 @@ TEST(MountInfo, LeavesOutWhatHoldsNoUserFiles)
     EXPECT_FALSE(userMount("/run/user/1000", "tmpfs"));
     EXPECT_TRUE(userMount("/run/media/anna/STICK", "vfat"));
     EXPECT_TRUE(userMount("/running", "ext4"));
+    EXPECT_FALSE(userMount("/" + std::string(PATH_MAX, 'x'), "ext4"));
 }
 
 TEST(MountInfo, BuildsDrivesInMountPointOrderWithLabelsAndShares)
@@ -183,6 +185,17 @@ TEST(MountInfo, BuildsDrivesInMountPointOrderWithLabelsAndShares)
     EXPECT_EQ(*find(drives, nas), (Drive{nas + " [nas:/export/plans]", nas, DriveType::Remote}));
     EXPECT_EQ(find(drives, spaced)->entry, spaced);
     EXPECT_EQ(find(drives, stacked)->type, DriveType::RamDisk);
+}
+
+TEST(MountInfo, TheRootIsTheFirstDriveEvenWhereTheTableLacksIt)
+{
+    // A chroot's table: the mounts made inside it, none on its root.
+    const std::vector<Drive> drives =
+        drivesFromMountInfo(line("/proc", "proc", "proc") + line("/tmp", "tmpfs", "tmpfs"), BlockDeviceProbe{"", ""});
+    EXPECT_EQ(folders(drives), (std::vector<std::string>{"/", "/tmp"}));
+    EXPECT_EQ(drives.front(), (Drive{"/", "/", DriveType::Fixed}));
+    // A table that could not be read.
+    EXPECT_EQ(drivesFromMountInfo("", BlockDeviceProbe{"", ""}), (std::vector<Drive>{{"/", "/", DriveType::Fixed}}));
 }
 
 TEST(Drives, ReadsOnceUntilToldToReadAgain)

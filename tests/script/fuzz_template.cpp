@@ -17,6 +17,38 @@ void check(bool condition)
         std::abort();
 }
 
+void checkTemplate(std::string_view templateBytes, script::LineEnds lineEnds, const std::string& folder,
+                   const std::string& project, const std::vector<std::string>& names)
+{
+    const auto read = script::readScriptTemplate(templateBytes, lineEnds);
+    if (!read)
+        return;
+    check(read->bodyLines.size() <= script::maxBodyLines);
+    for (const auto& line : read->bodyLines) {
+        check(line.find('\r') == std::string::npos);
+        check(lineEnds == script::LineEnds::CrLfOrCr || line.find('\n') == std::string::npos);
+        check(line.empty() || line.back() != ' ');
+    }
+    if (read->needsProjectDatabase)
+        check(templateBytes.find("\"%m\"") != std::string_view::npos);
+
+    const script::Clock clock = [] { return script::LocalDateTime{2026, 12, 6, 14, 5, 9}; };
+    const script::DateTimeFormat format{[](const script::LocalDateTime&) { return std::string("%date"); },
+                                        [](const script::LocalDateTime&) { return std::string("%time"); }};
+    for (const char separator : {'\\', '/'}) {
+        const auto expansion = script::expandTemplate(*read, folder, names, project, clock, format, separator);
+        if (expansion.lineBreak) {
+            check(expansion.script.bytes().empty());
+            continue;
+        }
+        const auto lines = expansion.script.lines();
+        check(lines.size() == read->bodyLines.size() * names.size() + 1);
+        check(lines.back() == ".EXIT");
+        for (const auto line : lines)
+            check(line.find('\r') == std::string_view::npos);
+    }
+}
+
 } // namespace
 
 // Input: template bytes, a NUL, then the folder, the project name and the drawing names, each ended by a NUL.
@@ -38,31 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string project = fields.size() > 1 ? fields[1] : "";
     const std::vector<std::string> names(fields.size() > 2 ? fields.begin() + 2 : fields.end(), fields.end());
 
-    const auto read = script::readScriptTemplate(templateBytes);
-    if (!read)
-        return 0;
-    check(read->bodyLines.size() <= script::maxBodyLines);
-    for (const auto& line : read->bodyLines) {
-        check(line.find('\r') == std::string::npos);
-        check(line.empty() || line.back() != ' ');
-    }
-    if (read->needsProjectDatabase)
-        check(templateBytes.find("\"%m\"") != std::string_view::npos);
-
-    const script::Clock clock = [] { return script::LocalDateTime{2026, 12, 6, 14, 5, 9}; };
-    const script::DateTimeFormat format{[](const script::LocalDateTime&) { return std::string("%date"); },
-                                        [](const script::LocalDateTime&) { return std::string("%time"); }};
-    for (const char separator : {'\\', '/'}) {
-        const auto expansion = script::expandTemplate(*read, folder, names, project, clock, format, separator);
-        if (expansion.lineBreak) {
-            check(expansion.script.bytes().empty());
-            continue;
-        }
-        const auto lines = expansion.script.lines();
-        check(lines.size() == read->bodyLines.size() * names.size() + 1);
-        check(lines.back() == ".EXIT");
-        for (const auto line : lines)
-            check(line.find('\r') == std::string_view::npos);
-    }
+    for (const auto lineEnds : {script::LineEnds::CrLfOrCr, script::LineEnds::CrLfCrOrLf})
+        checkTemplate(templateBytes, lineEnds, folder, project, names);
     return 0;
 }

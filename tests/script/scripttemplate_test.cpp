@@ -13,9 +13,9 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-Lines bodyOf(std::string_view bytes)
+Lines bodyOf(std::string_view bytes, script::LineEnds lineEnds = script::LineEnds::CrLfOrCr)
 {
-    const auto read = readScriptTemplate(bytes);
+    const auto read = readScriptTemplate(bytes, lineEnds);
     EXPECT_TRUE(read.has_value());
     return read ? read->bodyLines : Lines{};
 }
@@ -52,23 +52,39 @@ TEST(ReadScriptTemplate, EndsLinesAtCrLfOrLoneCrOnly)
     EXPECT_EQ(bodyOf("a\n\rb"), (Lines{"a\n", "b"}));
 }
 
+// Linux editors write LF alone: there it ends a line as well, so %C, %END and ';' act on one line each.
+TEST(ReadScriptTemplate, EndsLinesAtALoneLfAlsoOnLinux)
+{
+    constexpr auto lf = script::LineEnds::CrLfCrOrLf;
+    EXPECT_EQ(bodyOf("%C comment\n_.OPEN %f ; open\n_.QSAVE\n%END\nafter\n", lf), (Lines{"_.OPEN %f", "_.QSAVE"}));
+    EXPECT_EQ(bodyOf("a\r\nb\rc\nd", lf), (Lines{"a", "b", "c", "d"}));
+    EXPECT_EQ(bodyOf("a\n\rb\n\n", lf), (Lines{"a", "", "b", ""}));
+#ifdef _WIN32
+    EXPECT_EQ(script::nativeLineEnds, script::LineEnds::CrLfOrCr);
+#else
+    EXPECT_EQ(script::nativeLineEnds, lf);
+#endif
+}
+
 TEST(ReadScriptTemplate, GivesTheSameLinesWhateverTheChunks)
 {
-    const std::string bytes = "%C c\r\nA %f\r\n\rB;x\r\n\nC  \rD\r";
-    const auto whole = readScriptTemplate(bytes);
-    ASSERT_TRUE(whole);
-    for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
-        script::TemplateReader reader;
-        reader.feed(std::string_view(bytes).substr(0, cut));
-        reader.feed(std::string_view(bytes).substr(cut));
-        const auto split = reader.finish();
-        ASSERT_TRUE(split);
-        EXPECT_EQ(split->bodyLines, whole->bodyLines) << "cut at " << cut;
+    const std::string bytes = "%C c\r\nA %f\r\n\rB;x\r\n\nC  \rD\r\nE\n";
+    for (const auto lineEnds : {script::LineEnds::CrLfOrCr, script::LineEnds::CrLfCrOrLf}) {
+        const auto whole = readScriptTemplate(bytes, lineEnds);
+        ASSERT_TRUE(whole);
+        for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+            script::TemplateReader reader(lineEnds);
+            reader.feed(std::string_view(bytes).substr(0, cut));
+            reader.feed(std::string_view(bytes).substr(cut));
+            const auto split = reader.finish();
+            ASSERT_TRUE(split);
+            EXPECT_EQ(split->bodyLines, whole->bodyLines) << "cut at " << cut;
+        }
+        script::TemplateReader byteWise(lineEnds);
+        for (const char c : bytes)
+            byteWise.feed(std::string_view(&c, 1));
+        EXPECT_EQ(byteWise.finish()->bodyLines, whole->bodyLines);
     }
-    script::TemplateReader byteWise;
-    for (const char c : bytes)
-        byteWise.feed(std::string_view(&c, 1));
-    EXPECT_EQ(byteWise.finish()->bodyLines, whole->bodyLines);
 }
 
 TEST(ReadScriptTemplate, DropsCommentsAndStopsAtTheEndLineInTheFirstColumnOnly)
@@ -121,6 +137,9 @@ TEST(LoadScriptTemplate, ReadsAPresentFileAndTellsWhyNot)
     const auto loaded = script::loadScriptTemplate(dir.file("Plot.scr"));
     EXPECT_EQ(loaded.status, script::TemplateStatus::Ok);
     EXPECT_EQ(loaded.scriptTemplate.bodyLines, Lines{"A %f"});
+    writeBytes(dir.file("Lf.scr"), "A %f\nB\n");
+    EXPECT_EQ(script::loadScriptTemplate(dir.file("Lf.scr")).scriptTemplate.bodyLines,
+              script::nativeLineEnds == script::LineEnds::CrLfOrCr ? Lines{"A %f\nB\n"} : (Lines{"A %f", "B"}));
 
     EXPECT_EQ(script::loadScriptTemplate(dir.file("None.scr")).status, script::TemplateStatus::Missing);
     EXPECT_EQ(script::loadScriptTemplate(dir.path().string()).status, script::TemplateStatus::Missing);

@@ -255,6 +255,23 @@ TEST(RegFile, Version5InUtf16WithAndWithoutBom)
     }
 }
 
+// The mark promises UTF-8: bytes that are not (a stray byte, a cut sequence, an overlong form, a surrogate) come
+// out as U+FFFD, never as text that is no UTF-8. Without the mark such a file is read in the single-byte code page.
+TEST(RegFile, Utf8WithBomGivesOnlyUtf8)
+{
+    const std::string body = "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel]\n"
+                             "  \"A\"=\"\xc3\xa5\xff|\xc3|\xc0\xaf|\xed\xa0\x80|\xf4\x90\x80\x80\"\n"
+                             "\"B\"=hex:01,\\\n   02,\\\n\t03\n";
+    const std::string r = "\xef\xbf\xbd";
+    const RegFile marked = parseRegFile("\xef\xbb\xbf" + body);
+    ASSERT_EQ(marked.changes.size(), 2u);
+    EXPECT_EQ(marked.changes[0].data, "\xc3\xa5" + r + "|" + r + "|" + r + r + "|" + r + r + r + "|" + r + r + r + r);
+    EXPECT_EQ(marked.changes[1].data, "\x01\x02\x03");
+    const RegFile unmarked = parseRegFile("REGEDIT4\n[HKEY_CURRENT_USER\\Software]\n\"A\"=\"\xc0\xaf\"\n");
+    ASSERT_EQ(unmarked.changes.size(), 1u);
+    EXPECT_EQ(unmarked.changes[0].data, "\xc3\x80\xc2\xaf");
+}
+
 TEST(RegFile, FilesWithoutAHeaderApplyNothing)
 {
     for (const std::string& bad : {std::string(), std::string("\0\0\0\xff\xfe", 5), std::string("[HKEY_CURRENT_USER]"),
