@@ -3,6 +3,8 @@
 // the filter box over 10 000 drawings, and the list's memory per row. Ratios are printed at the end.
 
 #include "filelist/filelist.h"
+#include "os/drives.h"
+#include "tree/foldertree.h"
 #include "widgets/grid.h"
 
 #include <QApplication>
@@ -66,9 +68,10 @@ std::size_t makeDrawings(const std::string& folder, int count)
 struct ListFixture
 {
     Grid tree;
+    Drives drives;
+    FolderTree folderTree{tree, drives};
     Grid files;
-    std::string listingFolder;
-    FileList list{files, tree, listingFolder};
+    FileList list{files, folderTree};
 
     explicit ListFixture(const std::string& folder)
     {

@@ -33,7 +33,6 @@
 
 namespace {
 
-constexpr std::string_view mainSection = settings::mainSection;
 constexpr int listColumnsBeforeSetUp = 5;
 constexpr int missingColumnWidth = 960;
 
@@ -45,18 +44,23 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Vendrel"));
     createControls();
-    createCommandBars();
     createTree();
+    createFileList();
+    createCommandBars();
     createRuns();
     connectCommands();
 }
 
-MainWindow::~MainWindow()
+MainWindow::~MainWindow() = default;
+
+const std::string& MainWindow::listingFolder() const
 {
-    // The widgets outlive this window's members: the filter box, losing the focus as the window goes,
-    // may report its text as chosen, and a fill then would write a ListingFolder that is gone.
-    m_combo1->disconnect(m_fileList);
-    m_combo1->lineEdit()->disconnect(m_fileList);
+    return m_fileList->listingFolder();
+}
+
+const std::string& MainWindow::templateFolder() const
+{
+    return m_scriptTemplates->templateFolder();
 }
 
 void MainWindow::setDeviceCheck(std::function<bool(const std::string&)> check)
@@ -90,7 +94,6 @@ void MainWindow::createControls()
     m_fgFiles->setFixedRows(1);
     m_fgFiles->setCols(listColumnsBeforeSetUp);
     m_fgFiles->setSelectionMode(Grid::SelectionMode::ListMulti);
-    m_fileList = new FileList(*m_fgFiles, *m_fgTree, m_listingFolder, this);
 
     connect(m_fgTree, &Grid::dragDrop, this,
             [this](QWidget* source, int x, int) { onSplitterDropped(m_fgTree, source, x); });
@@ -120,7 +123,6 @@ void MainWindow::createControls()
     m_txtParamAcad = edit("txtParamAcad");
     m_txtIcad = edit("txtIcad");
     m_txtParamIcad = edit("txtParamIcad");
-    m_fileList->connectFilterBox(*m_combo1);
 }
 
 void MainWindow::createTree()
@@ -130,23 +132,17 @@ void MainWindow::createTree()
     m_folderTree->setFillFileList([this] { m_fileList->fillFileList(); });
 }
 
+void MainWindow::createFileList()
+{
+    m_fileList = std::make_unique<FileList>(*m_fgFiles, *m_folderTree);
+    m_fileList->connectFilterBox(*m_combo1);
+}
+
 void MainWindow::createRuns()
 {
-    ScriptTemplates::Wiring templates;
-    templates.window = this;
-    templates.cboScr = m_cboScr;
-    templates.settings = &m_settings;
-    templates.templateFolder = [this] { return m_templateFolder; };
-    templates.setTemplateFolder = [this](const std::string& folder) { m_templateFolder = folder; };
-    templates.setControlTexts = [this](int id, const QString& description, const QString& tooltip) {
-        for (BarControl* control : m_commandBars->findControls(id)) {
-            control->setDescription(description);
-            if (!tooltip.isNull())
-                control->setTooltip(tooltip);
-        }
-    };
-    templates.arrange = [this] { arrangeMainWindow(); };
-    m_scriptTemplates = std::make_unique<ScriptTemplates>(std::move(templates));
+    m_scriptTemplates = std::make_unique<ScriptTemplates>(ScriptTemplates::Wiring{this, m_cboScr, &m_settings});
+    connect(m_scriptTemplates.get(), &ScriptTemplates::folderShown, this, &MainWindow::showTemplateFolder);
+    connect(m_scriptTemplates.get(), &ScriptTemplates::listRefreshed, this, &MainWindow::arrangeMainWindow);
 
     CadLauncher::Wiring runs;
     runs.window = this;
@@ -155,8 +151,20 @@ void MainWindow::createRuns()
     runs.acad = {m_txtAcad, m_txtParamAcad};
     runs.icad = {m_txtIcad, m_txtParamIcad};
     runs.markedDrawings = [this] { return markedDrawings(); };
-    runs.listingFolder = [this] { return m_listingFolder; };
+    runs.listingFolder = [this] { return m_fileList->listingFolder(); };
     m_cadLauncher = std::make_unique<CadLauncher>(std::move(runs));
+}
+
+// The template folder's button shows the folder as its description and tooltip, the template box's
+// control as its description.
+void MainWindow::showTemplateFolder(const QString& folder)
+{
+    for (BarControl* control : m_commandBars->findControls(commands::ID_TEMPLATE_FOLDER)) {
+        control->setDescription(folder);
+        control->setTooltip(folder);
+    }
+    for (BarControl* control : m_commandBars->findControls(commands::ID_REFRESH_TREE))
+        control->setDescription(folder);
 }
 
 std::vector<std::string> MainWindow::markedDrawings() const
@@ -174,7 +182,7 @@ void MainWindow::createCommandBars()
     handlers.showAboutBox = [this] { showAboutBox(this, m_commands->toolbarFaceColour()); };
     handlers.selectAllFiles = [this] { m_fileList->selectAllFiles(); };
     handlers.deselectAllFiles = [this] { m_fileList->deselectAllFiles(); };
-    connect(m_fileList, &FileList::contextMenuRequested, this, &MainWindow::showFileListPopup);
+    connect(m_fileList.get(), &FileList::contextMenuRequested, this, &MainWindow::showFileListPopup);
 }
 
 // The drawing list's menu, built anew for every right click; choosing an entry runs its command.
@@ -207,9 +215,8 @@ void MainWindow::connectCommands()
     handlers.chooseTemplateFolder = [this] { m_scriptTemplates->chooseTemplateFolder(); };
     handlers.editTemplate = [this] { m_scriptTemplates->editTemplate(); };
     handlers.refreshTemplateList = [this] { m_scriptTemplates->refreshTemplateList(); };
-    const auto kindOf = [](std::string_view text) { return text == "Icad" ? CadKind::Icad : CadKind::Acad; };
-    handlers.runScript = [this, kindOf](std::string_view kind) { m_cadLauncher->runScript(kindOf(kind)); };
-    handlers.browseCadProgram = [this, kindOf](std::string_view kind) { m_cadLauncher->browseCadProgram(kindOf(kind)); };
+    handlers.runScript = [this](CadKind kind) { m_cadLauncher->runScript(kind); };
+    handlers.browseCadProgram = [this](CadKind kind) { m_cadLauncher->browseCadProgram(kind); };
 }
 
 void MainWindow::load()
@@ -219,19 +226,19 @@ void MainWindow::load()
     importInitReg(m_settings);
     m_commands->startCommandBars();
 
-    restoreWindowPlacement(m_settings, this, mainSection, 9000, 12000);
+    restoreWindowPlacement(m_settings, this, settings::mainPlacement, 9000, 12000);
 
-    if (auto width = settings::parseNumber(m_settings.read("TreeWidth")); width && *width >= 0)
+    if (auto width = settings::parseNumber(m_settings.read(settings::TreeWidth)); width && *width >= 0)
         setTreeWidth(*width);
 
-    std::string lastFolder = m_settings.read("LastPath");
+    std::string lastFolder = m_settings.read(settings::LastPath);
     applyColumnWidths();
 
     if (y() < 0)
         move(x(), 0);
     if (x() < 0)
         move(0, y());
-    if (auto state = settings::parseNumber(m_settings.read("WinState")); state && (*state == 1 || *state == 2))
+    if (auto state = settings::parseNumber(m_settings.read(settings::WinState)); state && (*state == 1 || *state == 2))
         setWindowState(*state == 2 ? Qt::WindowMaximized : Qt::WindowMinimized);
 
     m_layout.frame.left = 60;
@@ -243,19 +250,19 @@ void MainWindow::load()
     m_folderTree->restoreLastPath(QByteArray::fromStdString(lastFolder));
     setUpFileListGrid();
     if (QFileInfo(nativeText(lastFolder)).isDir())
-        m_listingFolder = lastFolder;
+        m_fileList->setListingFolder(lastFolder);
 
     m_cadLauncher->loadProgramsAtStart();
     m_scriptTemplates->loadAtStart();
 
-    m_combo1->setEditText(nativeText(m_settings.read("LastPattern")));
+    m_combo1->setEditText(nativeText(m_settings.read(settings::LastPattern)));
     m_fileList->applyFilterPattern(m_combo1->currentText());
 
-    m_txtParamAcad->setText(nativeText(m_settings.read("ParametersAcad")));
-    m_txtParamIcad->setText(nativeText(m_settings.read("ParametersIcad")));
+    m_txtParamAcad->setText(nativeText(m_settings.read(settings::ParametersAcad)));
+    m_txtParamIcad->setText(nativeText(m_settings.read(settings::ParametersIcad)));
 
     QApplication::restoreOverrideCursor();
-    restoreWindowPlacement(m_settings, this, mainSection, 4000, 7000);
+    restoreWindowPlacement(m_settings, this, settings::mainPlacement, 4000, 7000);
     arrangeMainWindow();
 }
 
@@ -263,18 +270,18 @@ void MainWindow::load()
 // is replaced by the program folder, with a message.
 void MainWindow::restoreLastFolder(std::string& lastFolder)
 {
-    m_listingFolder = nativeBytes(QDir::currentPath());
+    m_fileList->setListingFolder(nativeBytes(QDir::currentPath()));
     if (m_deviceCheck(lastFolder))
         return;
     messagebox::show(this, QStringLiteral("Sökvägen ") + nativeText(lastFolder) + QStringLiteral(" är ej tillgänglig."),
                      QStringLiteral("Vendrel"), messagebox::Icon::Critical);
     lastFolder = m_settings.programFolder();
-    m_listingFolder = m_settings.programFolder();
+    m_fileList->setListingFolder(m_settings.programFolder());
 }
 
 void MainWindow::applyColumnWidths()
 {
-    const QStringList widths = nativeText(m_settings.read("Files")).split(u',');
+    const QStringList widths = nativeText(m_settings.read(settings::Files)).split(u',');
     for (int c = 0; c < m_fgFiles->cols(); ++c) {
         if (c >= widths.size()) {
             m_fgFiles->setColWidth(c, missingColumnWidth);
@@ -313,29 +320,28 @@ void MainWindow::closeSequence()
 {
     if (isMinimized())
         setWindowState(Qt::WindowNoState);
-    const std::string treeWidth = settings::numberText(m_layout.tree.width);
-    m_settings.writeSetting("TreeWidth", treeWidth, mainSection);
-    m_settings.writeSetting("LastPath", m_listingFolder, mainSection);
-    m_settings.writeSetting("ParametersAcad", nativeBytes(m_txtParamAcad->text()));
-    m_settings.writeSetting("ParametersIcad", nativeBytes(m_txtParamIcad->text()));
-    m_settings.writeSetting("ProgramAcad", nativeBytes(m_txtAcad->text()));
-    m_settings.writeSetting("ProgramIcad", nativeBytes(m_txtIcad->text()));
-    m_settings.writeSetting("StartDir", m_listingFolder);
-    m_settings.writeSetting("LastPattern", nativeBytes(m_combo1->currentText()));
-    m_settings.writeSetting("LastTemplate", nativeBytes(m_cboScr->currentText()));
+    const std::string& listingFolder = m_fileList->listingFolder();
+    m_settings.write(settings::TreeWidth, settings::numberText(m_layout.tree.width));
+    m_settings.write(settings::LastPath, listingFolder);
+    m_settings.write(settings::ParametersAcad, nativeBytes(m_txtParamAcad->text()));
+    m_settings.write(settings::ParametersIcad, nativeBytes(m_txtParamIcad->text()));
+    m_settings.write(settings::ProgramAcad, nativeBytes(m_txtAcad->text()));
+    m_settings.write(settings::ProgramIcad, nativeBytes(m_txtIcad->text()));
+    m_settings.write(settings::StartDir, listingFolder);
+    m_settings.write(settings::LastPattern, nativeBytes(m_combo1->currentText()));
+    m_settings.write(settings::LastTemplate, nativeBytes(m_cboScr->currentText()));
 
-    saveWindowPlacement(m_settings, this, mainSection);
-    m_settings.writeSetting("InitPath", m_listingFolder, mainSection);
-    m_settings.writeSetting("TreeWidth", treeWidth, mainSection);
+    saveWindowPlacement(m_settings, this, settings::mainPlacement);
+    m_settings.write(settings::InitPath, listingFolder);
 
     if (!isMinimized()) {
         const int state = isMaximized() ? 2 : 0;
-        m_settings.writeSetting("WinState", std::to_string(state), mainSection);
+        m_settings.write(settings::WinState, std::to_string(state));
     }
     QStringList widths;
     for (int c = 0; c < m_fgFiles->cols(); ++c)
         widths << QString::number(m_fgFiles->colWidth(c));
-    m_settings.writeSetting("Files", nativeBytes(widths.join(u',')));
+    m_settings.write(settings::Files, nativeBytes(widths.join(u',')));
     // Also tells the next start that this is no longer the user's first.
     m_commands->saveArrangement();
 }

@@ -51,7 +51,7 @@ public:
     Grid* fgTree() const { return m_fgTree; }
     Grid* fgFiles() const { return m_fgFiles; }
     // The drawing list over fgFiles: its fill, filter and marks.
-    FileList* fileList() const { return m_fileList; }
+    FileList* fileList() const { return m_fileList.get(); }
     QFrame* fraFileSelection() const { return m_fraFileSelection; }
     QLabel* picDrag() const { return m_picDrag; }
     QComboBox* combo1() const { return m_combo1; }
@@ -61,12 +61,10 @@ public:
     QLineEdit* txtIcad() const { return m_txtIcad; }
     QLineEdit* txtParamIcad() const { return m_txtParamIcad; }
 
-    // The folder whose drawings the list shows (the hidden list "Files"), as the file system's bytes.
-    const std::string& listingFolder() const { return m_listingFolder; }
-    void setListingFolder(const std::string& folder) { m_listingFolder = folder; }
-    // The folder whose templates the template box lists (the hidden list "FileScr").
-    const std::string& templateFolder() const { return m_templateFolder; }
-    void setTemplateFolder(const std::string& folder) { m_templateFolder = folder; }
+    // The folder whose drawings the list shows, and the folder whose templates the template box lists:
+    // the list and the template list own them.
+    const std::string& listingFolder() const;
+    const std::string& templateFolder() const;
 
     // The drive and folder tree over fgTree.
     FolderTree& folderTree() const { return *m_folderTree; }
@@ -90,7 +88,9 @@ private:
     void createControls();
     void createCommandBars();
     void createTree();
+    void createFileList();
     void createRuns();
+    void showTemplateFolder(const QString& folder);
     void connectCommands();
     void showFileListPopup();
     void showFolderTreePopup();
@@ -105,10 +105,11 @@ private:
     Settings& m_settings;
     std::unique_ptr<Drives> m_drives;
     std::unique_ptr<FolderTree> m_folderTree;
+    // Goes before the widgets do, and with it its hold on the filter box: losing the focus as the window
+    // goes, the box may report its text as chosen, and nothing may list then.
+    std::unique_ptr<FileList> m_fileList;
     MainWindowLayout m_layout;
     std::function<bool(const std::string&)> m_deviceCheck;
-    std::string m_listingFolder;
-    std::string m_templateFolder;
     bool m_closed = false;
     std::unique_ptr<ScriptTemplates> m_scriptTemplates;
     std::unique_ptr<CadLauncher> m_cadLauncher;
@@ -117,7 +118,6 @@ private:
     Grid* m_fgTree = nullptr;
     QLabel* m_picDrag = nullptr;
     Grid* m_fgFiles = nullptr;
-    FileList* m_fileList = nullptr;
     QComboBox* m_combo1 = nullptr;
     QComboBox* m_cboScr = nullptr;
     QLineEdit* m_txtAcad = nullptr;

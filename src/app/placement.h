@@ -1,11 +1,13 @@
 #pragma once
 
-#include <string_view>
-
 class QWidget;
 class Settings;
+namespace settings {
+struct Placement;
+}
 
-// Window placement in twips under the window's section.
-void restoreWindowPlacement(const Settings& settings, QWidget* window, std::string_view section, int defaultHeight,
-                            int defaultWidth);
-void saveWindowPlacement(Settings& settings, const QWidget* window, std::string_view section);
+// A window's place and size in twips, in the four settings of keys. defaultHeight and defaultWidth serve
+// where no size is stored.
+void restoreWindowPlacement(const Settings& settings, QWidget* window, const settings::Placement& keys,
+                            int defaultHeight, int defaultWidth);
+void saveWindowPlacement(Settings& settings, const QWidget* window, const settings::Placement& keys);

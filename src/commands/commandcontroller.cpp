@@ -57,10 +57,10 @@ const std::pair<int, Operation> routes[] = {
     {ID_REFRESH_TREE, [](CommandController& c, int) { run(c.handlers().refreshTree); }},
     {ID_EDIT_TEMPLATE, [](CommandController& c, int) { run(c.handlers().editTemplate); }},
     {ID_REFRESH_TEMPLATES, [](CommandController& c, int) { run(c.handlers().refreshTemplateList); }},
-    {ID_RUN_ACAD, [](CommandController& c, int) { run(c.handlers().runScript, "Acad"); }},
-    {ID_BROWSE_ACAD, [](CommandController& c, int) { run(c.handlers().browseCadProgram, "Acad"); }},
-    {ID_RUN_ICAD, [](CommandController& c, int) { run(c.handlers().runScript, "Icad"); }},
-    {ID_BROWSE_ICAD, [](CommandController& c, int) { run(c.handlers().browseCadProgram, "Icad"); }},
+    {ID_RUN_ACAD, [](CommandController& c, int) { run(c.handlers().runScript, CadKind::Acad); }},
+    {ID_BROWSE_ACAD, [](CommandController& c, int) { run(c.handlers().browseCadProgram, CadKind::Acad); }},
+    {ID_RUN_ICAD, [](CommandController& c, int) { run(c.handlers().runScript, CadKind::Icad); }},
+    {ID_BROWSE_ICAD, [](CommandController& c, int) { run(c.handlers().browseCadProgram, CadKind::Icad); }},
 };
 
 QString registryKey()
@@ -132,7 +132,7 @@ CommandController::~CommandController() = default;
 
 void CommandController::startCommandBars()
 {
-    const int theme = themeFromSetting(m_settings.read("Theme"));
+    const int theme = themeFromSetting(m_settings.read(settings::Theme));
     m_bars.setTheme(theme);
     applyTheme(theme);
     buildCommandBars(m_bars);
@@ -152,7 +152,7 @@ void CommandController::saveArrangement()
 
 void CommandController::applyTheme(int theme)
 {
-    m_settings.writeSetting("Theme", std::to_string(theme));
+    m_settings.write(settings::Theme, std::to_string(theme));
     m_faceColour = m_bars.specialColor(CommandBars::toolbarFaceColourNumber);
     paintSurfaces();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runs/cadkind.h"
+
 #include <QColor>
 #include <QObject>
 #include <QPointer>
@@ -23,10 +25,8 @@ struct CommandHandlers
     std::function<void()> refreshTree;          // 911: the drives read again, then the tree rebuilt
     std::function<void()> editTemplate;         // 912
     std::function<void()> refreshTemplateList;  // 913
-    // 922 and 932; the CAD kind is "Acad" or "Icad".
-    std::function<void(std::string_view cadKind)> runScript;
-    // 923 and 933.
-    std::function<void(std::string_view cadKind)> browseCadProgram;
+    std::function<void(CadKind)> runScript;        // 922 and 932
+    std::function<void(CadKind)> browseCadProgram; // 923 and 933
     // Not a command: the bars changed, and with them the room left for the window's contents.
     std::function<void()> arrangeMainWindow;
 };

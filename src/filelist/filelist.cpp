@@ -3,6 +3,7 @@
 #include "filelist/filetexts.h"
 #include "os/filelisting.h"
 #include "os/nativetext.h"
+#include "tree/foldertree.h"
 #include "widgets/busypointer.h"
 #include "widgets/grid.h"
 
@@ -68,8 +69,8 @@ static void initFileListResources()
     Q_INIT_RESOURCE(filelist);
 }
 
-FileList::FileList(Grid& files, Grid& tree, std::string& listingFolder, QObject* parent)
-    : QObject(parent), m_files(files), m_tree(tree), m_listingFolder(listingFolder)
+FileList::FileList(Grid& files, const FolderTree& tree, QObject* parent)
+    : QObject(parent), m_files(files), m_tree(tree)
 {
     initFileListResources();
     m_dwgIcon = QIcon(QStringLiteral(":/filelist/dwg.svg"));
@@ -87,13 +88,12 @@ FileList::FileList(Grid& files, Grid& tree, std::string& listingFolder, QObject*
 
 FileList::~FileList() = default;
 
-std::string FileList::currentTreeFolder() const
+void FileList::setListingFolder(const std::string& folder)
 {
-    const int row = m_tree.row();
-    if (row < 0 || row >= m_tree.rows())
-        return {};
-    const QByteArray folder = m_tree.rowData(row);
-    return std::string(folder.constData(), std::size_t(folder.size()));
+    if (folder == m_listingFolder)
+        return;
+    m_listingFolder = folder;
+    emit listingFolderChanged(m_listingFolder);
 }
 
 void FileList::applyFilterPattern(const QString& text, Reading reading)
@@ -166,10 +166,11 @@ void FileList::fill(Reading reading)
     m_files.setRows(1);
 
     std::optional<std::vector<ListedFile>> files;
-    const std::string folder = currentTreeFolder();
+    const QByteArray treeFolder = m_tree.currentFolder();
+    const std::string folder(treeFolder.constData(), std::size_t(treeFolder.size()));
     files = listFiles(folder, reading);
     if (files)
-        m_listingFolder = folder;
+        setListingFolder(folder);
     else
         files = listFiles(m_listingFolder, reading);
     if (!files)

@@ -14,9 +14,10 @@
 #include <string>
 #include <vector>
 
+class FileTexts;
+class FolderTree;
 class Grid;
 class QComboBox;
-class FileTexts;
 
 // The drawing list (fgFiles): the drawings of one folder, the ListingFolder, whose names match the filter
 // pattern, and the user's marks on them. The list keeps each row's file name as the file system's exact
@@ -27,10 +28,8 @@ class FileList final : public QObject
     Q_DISABLE_COPY_MOVE(FileList)
 
 public:
-    // files: the list, already given its columns. tree: the folder tree, whose current row's hidden data
-    // is its folder (empty for a row without one). listingFolder: the window's ListingFolder, kept up to
-    // date by every fill.
-    FileList(Grid& files, Grid& tree, std::string& listingFolder, QObject* parent = nullptr);
+    // files: the list, already given its columns. tree: the folder tree, whose current folder a fill lists.
+    FileList(Grid& files, const FolderTree& tree, QObject* parent = nullptr);
     ~FileList() override;
 
     // Lists the folder of the tree's current row afresh: the header stays, every other row and every mark
@@ -55,6 +54,11 @@ public:
     // Refills the list on every edit of the filter box's text and on every entry chosen from it.
     void connectFilterBox(QComboBox& box);
 
+    // The folder whose drawings the list shows (the hidden list "Files"), as the file system's bytes.
+    const std::string& listingFolder() const { return m_listingFolder; }
+    // Takes folder as the ListingFolder without listing it: the folder a fill falls back on.
+    void setListingFolder(const std::string& folder);
+
     // Marks every drawing row; nothing on an empty list.
     void selectAllFiles();
     // Clears every mark; nothing on an empty list.
@@ -66,16 +70,17 @@ public:
 signals:
     // The right mouse button was released over the list, at a global position: show the list's menu.
     void contextMenuRequested(QPoint globalPos);
+    // The ListingFolder is another folder now.
+    void listingFolderChanged(const std::string& folder);
 
 private:
-    std::string currentTreeFolder() const;
     void fill(Reading reading);
     std::optional<std::vector<ListedFile>> listFiles(const std::string& folder, Reading reading);
     FileTexts& texts();
 
     Grid& m_files;
-    Grid& m_tree;
-    std::string& m_listingFolder;
+    const FolderTree& m_tree;
+    std::string m_listingFolder;
     QString m_patternText;
     // The text the last keystroke listed, until the next fill: Enter reports it as chosen once more.
     std::optional<QString> m_editedText;

@@ -1,6 +1,7 @@
 #include "runs/cadlauncher.h"
 
 #include "os/nativetext.h"
+#include "os/pathtext.h"
 #include "os/process.h"
 #include "runs/askprojectdatabase.h"
 #include "runs/cadlookup.h"
@@ -30,9 +31,11 @@ QString engineText(const std::string& text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-std::string asUtf8(const std::string& bytes)
+// A line break found in a name or folder, its value made fit for a message.
+script::LineBreakFault shownFault(script::LineBreakFault fault)
 {
-    return nativeText(bytes).toStdString();
+    fault.value = pathText(fault.value);
+    return fault;
 }
 
 } // namespace
@@ -49,7 +52,7 @@ void CadLauncher::loadProgramsAtStart()
     const Registry& registry = m_wiring.settings->registry();
     auto existing = [](const std::string& path) { return !path.empty() && QFileInfo(nativeText(path)).isFile(); };
 
-    std::string acad = m_wiring.settings->read("ProgramAcad");
+    std::string acad = m_wiring.settings->read(settings::ProgramAcad);
     if (!existing(acad)) {
         acad = cad::findAutoCadProgram(registry);
         if (acad.empty())
@@ -57,7 +60,7 @@ void CadLauncher::loadProgramsAtStart()
     }
     m_wiring.acad.program->setText(nativeText(acad));
 
-    std::string icad = m_wiring.settings->read("ProgramIcad");
+    std::string icad = m_wiring.settings->read(settings::ProgramIcad);
     if (!existing(icad))
         icad = cad::findIntelliCadProgram(registry);
     m_wiring.icad.program->setText(nativeText(icad));
@@ -73,7 +76,7 @@ void CadLauncher::runScript(CadKind kind)
                                                                 nativeBytes(m_wiring.templates->templateName()));
     const script::LoadedTemplate loaded = script::loadScriptTemplate(templatePath);
     if (loaded.status == script::TemplateStatus::Missing) {
-        messagebox::show(window, engineText(texts::templateNotFound(asUtf8(templatePath))), errorTitle,
+        messagebox::show(window, engineText(texts::templateNotFound(pathText(templatePath))), errorTitle,
                          messagebox::Icon::Critical);
         return;
     }
@@ -84,7 +87,7 @@ void CadLauncher::runScript(CadKind kind)
     const std::vector<std::string> names = m_wiring.markedDrawings();
     // Checked before the user is asked anything: a line break would inject commands into the CAD program.
     if (const auto fault = script::findLineBreak(listingFolder, names, {})) {
-        messagebox::show(window, engineText(texts::lineBreak(*fault)), errorTitle, messagebox::Icon::Critical);
+        messagebox::show(window, engineText(texts::lineBreak(shownFault(*fault))), errorTitle, messagebox::Icon::Critical);
         return;
     }
     std::string projectName;
@@ -99,14 +102,14 @@ void CadLauncher::runScript(CadKind kind)
         script::expandTemplate(loaded.scriptTemplate, listingFolder, names, projectName, &script::localNow,
                                script::localeDateTimeFormat());
     if (expansion.lineBreak) {
-        messagebox::show(window, engineText(texts::lineBreak(*expansion.lineBreak)), errorTitle,
+        messagebox::show(window, engineText(texts::lineBreak(shownFault(*expansion.lineBreak))), errorTitle,
                          messagebox::Icon::Critical);
         return;
     }
     const std::string scriptPath = script::scriptFilePath();
     // A script that cannot be written must not leave the user waiting for a program that never starts.
     if (const script::WriteResult written = script::writeScriptFile(expansion.script, scriptPath); !written.ok) {
-        messagebox::show(window, engineText(texts::scriptNotWritten(scriptPath, written.error)), errorTitle,
+        messagebox::show(window, engineText(texts::scriptNotWritten(pathText(scriptPath), pathText(written.error))), errorTitle,
                          messagebox::Icon::Critical);
         return;
     }

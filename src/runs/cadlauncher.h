@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runs/cadkind.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -8,13 +10,6 @@ class QLineEdit;
 class QWidget;
 class ScriptTemplates;
 class Settings;
-
-// The target of a run: AutoCAD (or AutoCAD LT) and IntelliCAD, each with its path and parameter boxes.
-enum class CadKind
-{
-    Acad,
-    Icad,
-};
 
 // Runs a script template over the marked drawings and starts the CAD program on the script; finds the CAD
 // programs at start-up and lets the user browse for one.

@@ -12,7 +12,14 @@
 #include <QFileInfo>
 #include <utility>
 
-ScriptTemplates::ScriptTemplates(Wiring wiring) : m_wiring(std::move(wiring)) {}
+ScriptTemplates::ScriptTemplates(Wiring wiring, QObject* parent) : QObject(parent), m_wiring(std::move(wiring)) {}
+
+ScriptTemplates::~ScriptTemplates() = default;
+
+void ScriptTemplates::setTemplateFolder(std::string folder)
+{
+    m_templateFolder = std::move(folder);
+}
 
 QString ScriptTemplates::templateName() const
 {
@@ -28,12 +35,12 @@ QStringList ScriptTemplates::listTemplates(const QString& folder)
 
 void ScriptTemplates::loadAtStart()
 {
-    std::string folder = m_wiring.settings->read("RdsDir");
+    std::string folder = m_wiring.settings->read(settings::RdsDir);
     // A folder that has gone since the last session would leave an empty list and every run failing.
     if (!QFileInfo(nativeText(folder)).isDir())
         folder = nativeBytes(QDir::toNativeSeparators(nativeText(m_wiring.settings->programFolder())));
-    m_wiring.setTemplateFolder(folder);
-    m_wiring.cboScr->setEditText(nativeText(m_wiring.settings->read("LastTemplate")));
+    setTemplateFolder(std::move(folder));
+    m_wiring.cboScr->setEditText(nativeText(m_wiring.settings->read(settings::LastTemplate)));
     refreshTemplateList();
 }
 
@@ -42,10 +49,7 @@ void ScriptTemplates::refreshTemplateList()
     QComboBox* box = m_wiring.cboScr;
     const QString remembered = box->currentText();
     const QString folder = nativeText(templateFolder());
-    if (m_wiring.setControlTexts) {
-        m_wiring.setControlTexts(templateFolderId, folder, folder);
-        m_wiring.setControlTexts(templateBoxId, folder, QString());
-    }
+    emit folderShown(folder);
     const QStringList names = listTemplates(folder);
     box->clear();
     box->addItems(names);
@@ -53,8 +57,7 @@ void ScriptTemplates::refreshTemplateList()
         box->setEditText(names.front());
     if (!remembered.isEmpty())
         box->setEditText(remembered);
-    if (m_wiring.arrange)
-        m_wiring.arrange();
+    emit listRefreshed();
 }
 
 void ScriptTemplates::chooseTemplateFolder()
@@ -63,10 +66,9 @@ void ScriptTemplates::chooseTemplateFolder()
         dialogs::browseForFolder(m_wiring.window, runtexts::templateFolderPrompt(), nativeText(templateFolder()));
     if (path.isEmpty())
         return;
-    const std::string folder = nativeBytes(path);
-    m_wiring.setTemplateFolder(folder);
+    setTemplateFolder(nativeBytes(path));
     refreshTemplateList();
-    m_wiring.settings->writeSetting("RdsDir", folder);
+    m_wiring.settings->write(settings::RdsDir, m_templateFolder);
 }
 
 void ScriptTemplates::editTemplate()

@@ -1,37 +1,30 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
-#include <functional>
 #include <string>
 
 class QComboBox;
 class QWidget;
 class Settings;
 
-// The script templates: the *.scr files of the template folder, listed in the template box cboScr.
-class ScriptTemplates final
+// The script templates: the *.scr files of the template folder, listed in the template box cboScr. The
+// template folder (the hidden list "FileScr") belongs to this object; others ask for it.
+class ScriptTemplates final : public QObject
 {
-public:
-    // Sets a command-bar control's description text and, unless tooltip is null, its tooltip text.
-    using ControlTexts = std::function<void(int id, const QString& description, const QString& tooltip)>;
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ScriptTemplates)
 
+public:
     struct Wiring
     {
         QWidget* window = nullptr; // owner of the dialogs
         QComboBox* cboScr = nullptr;
         Settings* settings = nullptr;
-        std::function<std::string()> templateFolder;                   // bytes, as the file system takes them
-        std::function<void(const std::string&)> setTemplateFolder;
-        ControlTexts setControlTexts;   // may be empty while there are no command bars
-        std::function<void()> arrange;  // lays out the main window anew
     };
 
-    static constexpr int templateFolderId = 910; // "S&ökväg scriptmallar"
-    static constexpr int templateBoxId = 911;    // the control that hosts cboScr
-
-    explicit ScriptTemplates(Wiring wiring);
-    ScriptTemplates(const ScriptTemplates&) = delete;
-    ScriptTemplates& operator=(const ScriptTemplates&) = delete;
+    explicit ScriptTemplates(Wiring wiring, QObject* parent = nullptr);
+    ~ScriptTemplates() override;
 
     // At start-up: the template folder from "RdsDir" (the program folder when that folder is gone), the box
     // text from "LastTemplate", then the list.
@@ -46,7 +39,10 @@ public:
     // Opens the chosen template in the text editor; nothing when the box is empty.
     void editTemplate();
 
-    std::string templateFolder() const { return m_wiring.templateFolder(); }
+    // The template folder, as the file system takes it.
+    const std::string& templateFolder() const { return m_templateFolder; }
+    // Takes folder as the template folder; the list is read again only by a refresh.
+    void setTemplateFolder(std::string folder);
     // The text of the template box.
     QString templateName() const;
 
@@ -54,6 +50,13 @@ public:
     // order without regard to case.
     static QStringList listTemplates(const QString& folder);
 
+signals:
+    // A refresh is about to list folder: the controls that show the template folder show this one.
+    void folderShown(const QString& folder);
+    // A refresh has filled the box; its width may have changed.
+    void listRefreshed();
+
 private:
     Wiring m_wiring;
+    std::string m_templateFolder;
 };

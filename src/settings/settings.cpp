@@ -9,15 +9,6 @@
 
 namespace settings {
 
-const Setting* find(std::string_view name)
-{
-    for (const Setting& setting : table) {
-        if (setting.name == name)
-            return &setting;
-    }
-    return nullptr;
-}
-
 std::optional<double> parseNumber(std::string_view text)
 {
     while (!text.empty() && text.front() == ' ')
@@ -94,15 +85,12 @@ void Settings::writeSetting(std::string_view name, std::string_view text, std::s
     m_registry.writeString(Hive::CurrentUser, keyOf(section), name, text);
 }
 
-std::string Settings::read(std::string_view name, std::string_view callerDefault) const
+std::string Settings::read(const settings::Setting& setting, std::string_view callerDefault) const
 {
-    const settings::Setting* setting = settings::find(name);
-    if (!setting)
-        return readSetting(name, callerDefault);
     std::string defaultText;
-    switch (setting->from) {
+    switch (setting.from) {
     case settings::DefaultFrom::Text:
-        defaultText = setting->defaultText;
+        defaultText = setting.defaultText;
         break;
     case settings::DefaultFrom::CurrentFolder:
         defaultText = currentFolder();
@@ -115,7 +103,12 @@ std::string Settings::read(std::string_view name, std::string_view callerDefault
         defaultText = callerDefault;
         break;
     }
-    return readSetting(setting->name, defaultText, setting->section);
+    return readSetting(setting.name, defaultText, setting.section);
+}
+
+void Settings::write(const settings::Setting& setting, std::string_view text)
+{
+    writeSetting(setting.name, text, setting.section);
 }
 
 int Settings::savedBarCount() const

@@ -25,6 +25,7 @@ enum class DefaultFrom
     None,          // written for others to read; the program never reads it
 };
 
+// One setting: its value name, the section it lives in and where its default comes from.
 struct Setting
 {
     std::string_view name;
@@ -33,29 +34,36 @@ struct Setting
     std::string_view defaultText;
 };
 
-// Every setting the program keeps, with its default.
-inline constexpr Setting table[] = {
-    {"Theme", "", DefaultFrom::Text, "2"},
-    {"TreeWidth", mainSection, DefaultFrom::Text, "2350"},
-    {"LastPath", mainSection, DefaultFrom::CurrentFolder, ""},
-    {"Files", "", DefaultFrom::Text, "500,2000,2000,1200,700"},
-    {"WinState", mainSection, DefaultFrom::Text, "0"},
-    {"Top", mainSection, DefaultFrom::Text, "0"},
-    {"Left", mainSection, DefaultFrom::Text, "0"},
-    {"Height", mainSection, DefaultFrom::Caller, ""},
-    {"Width", mainSection, DefaultFrom::Caller, ""},
-    {"InitPath", mainSection, DefaultFrom::None, ""},
-    {"StartDir", "", DefaultFrom::None, ""},
-    {"ProgramAcad", "", DefaultFrom::Text, ""},
-    {"ProgramIcad", "", DefaultFrom::Text, ""},
-    {"ParametersAcad", "", DefaultFrom::Text, ""},
-    {"ParametersIcad", "", DefaultFrom::Text, ""},
-    {"LastPattern", "", DefaultFrom::Text, "*.dwg"},
-    {"LastTemplate", "", DefaultFrom::Text, ""},
-    {"RdsDir", "", DefaultFrom::ProgramFolder, ""},
-};
+// Every setting the program keeps, with its default. The program names a setting by its constant, so a
+// misspelt name does not compile.
+inline constexpr Setting Theme{"Theme", "", DefaultFrom::Text, "2"};
+inline constexpr Setting TreeWidth{"TreeWidth", mainSection, DefaultFrom::Text, "2350"};
+inline constexpr Setting LastPath{"LastPath", mainSection, DefaultFrom::CurrentFolder, ""};
+inline constexpr Setting Files{"Files", "", DefaultFrom::Text, "500,2000,2000,1200,700"};
+inline constexpr Setting WinState{"WinState", mainSection, DefaultFrom::Text, "0"};
+inline constexpr Setting Top{"Top", mainSection, DefaultFrom::Text, "0"};
+inline constexpr Setting Left{"Left", mainSection, DefaultFrom::Text, "0"};
+inline constexpr Setting Height{"Height", mainSection, DefaultFrom::Caller, ""};
+inline constexpr Setting Width{"Width", mainSection, DefaultFrom::Caller, ""};
+inline constexpr Setting InitPath{"InitPath", mainSection, DefaultFrom::None, ""};
+inline constexpr Setting StartDir{"StartDir", "", DefaultFrom::None, ""};
+inline constexpr Setting ProgramAcad{"ProgramAcad", "", DefaultFrom::Text, ""};
+inline constexpr Setting ProgramIcad{"ProgramIcad", "", DefaultFrom::Text, ""};
+inline constexpr Setting ParametersAcad{"ParametersAcad", "", DefaultFrom::Text, ""};
+inline constexpr Setting ParametersIcad{"ParametersIcad", "", DefaultFrom::Text, ""};
+inline constexpr Setting LastPattern{"LastPattern", "", DefaultFrom::Text, "*.dwg"};
+inline constexpr Setting LastTemplate{"LastTemplate", "", DefaultFrom::Text, ""};
+inline constexpr Setting RdsDir{"RdsDir", "", DefaultFrom::ProgramFolder, ""};
 
-const Setting* find(std::string_view name);
+// The four settings of a window's place and size, in twips.
+struct Placement
+{
+    const Setting* top;
+    const Setting* left;
+    const Setting* height;
+    const Setting* width;
+};
+inline constexpr Placement mainPlacement{&Top, &Left, &Height, &Width};
 
 // A number as the settings store it: decimal text, possibly with a fraction and a sign
 // ("2350", "-60", "1234.5"). Nothing for any other text or an absurdly large number.
@@ -74,11 +82,13 @@ public:
     Registry& registry() const { return m_registry; }
     const std::string& programFolder() const { return m_programFolder; }
 
-    // The value, or defaultText when it is missing, empty or not a text.
+    // Any value by name: the value, or defaultText when it is missing, empty or not a text. The program
+    // itself reads and writes through the table above; these serve the tools that look at the store by name.
     std::string readSetting(std::string_view name, std::string_view defaultText, std::string_view section = {}) const;
     void writeSetting(std::string_view name, std::string_view text, std::string_view section = {});
-    // The value with the default of the settings table (callerDefault for "Height" and "Width").
-    std::string read(std::string_view name, std::string_view callerDefault = {}) const;
+    // The value, or its default from the settings table (callerDefault where the caller gives it).
+    std::string read(const settings::Setting& setting, std::string_view callerDefault = {}) const;
+    void write(const settings::Setting& setting, std::string_view text);
 
     // The number of saved toolbars; below 1 means the program has never been closed by this user.
     int savedBarCount() const;

@@ -1,5 +1,6 @@
 // The main window's load and close sequences against real settings files.
 #include "app/mainwindow.h"
+#include "commands/commandtable.h"
 #include "os/registry.h"
 #include "settings/settings.h"
 #include "tree/foldertree.h"
@@ -86,6 +87,14 @@ private slots:
         QCOMPARE(window->fgFiles()->textMatrix(0, 4), QStringLiteral("Storlek"));
         QCOMPARE(window->combo1()->currentText(), QStringLiteral("*.dwg"));
         QCOMPARE(window->templateFolder(), programFolder());
+        // The template folder's button and the template box's control name the folder.
+        const QString folder = QString::fromStdString(programFolder());
+        for (BarControl* control : window->commandBars()->findControls(commands::ID_TEMPLATE_FOLDER)) {
+            QCOMPARE(control->description(), folder);
+            QCOMPARE(control->tooltip(), folder);
+        }
+        for (BarControl* control : window->commandBars()->findControls(commands::ID_REFRESH_TREE))
+            QCOMPARE(control->description(), folder);
         QVERIFY(window->cboScr()->currentText().isEmpty());
         QVERIFY(window->txtParamAcad()->text().isEmpty());
         QVERIFY(window->txtParamIcad()->text().isEmpty());

@@ -98,8 +98,8 @@ void TestCommands::init()
     CommandHandlers& h = m_commands->handlers();
     auto record = [this](const char* name) { return [this, name] { m_calls << QLatin1String(name); }; };
     auto recordKind = [this](const char* name) {
-        return [this, name](std::string_view kind) {
-            m_calls << QLatin1String(name) + u' ' + QLatin1String(kind.data(), qsizetype(kind.size()));
+        return [this, name](CadKind kind) {
+            m_calls << QLatin1String(name) + (kind == CadKind::Icad ? u" Icad"_s : u" Acad"_s);
         };
     };
     h.closeMainWindow = record("closeMainWindow");
@@ -226,7 +226,7 @@ void TestCommands::everyCommandReachesItsOperation()
             m_settings->writeSetting("Theme", "x");
             control->action()->trigger();
             QCOMPARE(m_bars->theme(), theme);
-            QCOMPARE(m_settings->read("Theme"), std::to_string(theme));
+            QCOMPARE(m_settings->read(settings::Theme), std::to_string(theme));
         }
     }
     m_calls.clear();

@@ -146,7 +146,7 @@ void TestWindowCommands::storedThemeAtStart()
     auto window = loaded();
     CommandBars& bars = *window->commandBars();
     QCOMPARE(bars.theme(), theme);
-    QCOMPARE(QString::fromStdString(m_settings->read("Theme")), rewritten);
+    QCOMPARE(QString::fromStdString(m_settings->read(settings::Theme)), rewritten);
 
     const QColor face = bars.specialColor(CommandBars::toolbarFaceColourNumber);
     QCOMPARE(window->commands()->toolbarFaceColour(), face);
@@ -174,14 +174,14 @@ void TestWindowCommands::choosingAThemeRepaintsAndMovesTheMarks()
     QVERIFY(inMenu->bar()->type() != CommandBar::Type::ToolBar);
     inMenu->action()->trigger();
     openMenuOf(inMenu);
-    QCOMPARE(m_settings->read("Theme"), "4");
+    QCOMPARE(m_settings->read(settings::Theme), "4");
     QCOMPARE(markedThemeEntries(bars),
              (QList<std::pair<int, bool>>{{ID_THEME_VS2005, true}, {ID_THEME_VS2005, false}}));
 
     // From the toolbar: "Standard", and everything painted at once in its face colour.
     QTest::mouseClick(buttonOf(bars.findControls(ID_THEME_STANDARD).last()), Qt::LeftButton);
     openMenuOf(inMenu);
-    QCOMPARE(m_settings->read("Theme"), "0");
+    QCOMPARE(m_settings->read(settings::Theme), "0");
     QCOMPARE(markedThemeEntries(bars),
              (QList<std::pair<int, bool>>{{ID_THEME_STANDARD, true}, {ID_THEME_STANDARD, false}}));
     QVERIFY(buttonOf(bars.findControls(ID_THEME_STANDARD).last())->isChecked());

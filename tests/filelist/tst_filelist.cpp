@@ -1,8 +1,10 @@
 // The drawing list on the real grid, over real folders: fill, texts, filter, marks, and the window's wiring.
 #include "app/mainwindow.h"
 #include "filelist/filelist.h"
+#include "os/drives.h"
 #include "os/registry.h"
 #include "settings/settings.h"
+#include "tree/foldertree.h"
 #include "widgets/grid.h"
 
 #include <QApplication>
@@ -69,9 +71,10 @@ class TestFileList : public QObject
 private:
     QTemporaryDir m_dir;
     std::unique_ptr<Grid> m_tree;
+    Drives m_drives;
+    std::unique_ptr<FolderTree> m_folderTree;
     std::unique_ptr<Grid> m_files;
     std::unique_ptr<FileList> m_list;
-    std::string m_listingFolder;
 
     std::string folder(const char* name) const
     {
@@ -117,6 +120,7 @@ private slots:
     void init()
     {
         m_list.reset();
+        m_folderTree.reset();
         m_files = std::make_unique<Grid>();
         m_tree = std::make_unique<Grid>();
         // As the window sets the list up.
@@ -127,13 +131,15 @@ private slots:
         m_files->setSelectionMode(Grid::SelectionMode::ListMulti);
         m_files->resize(600, 400);
         m_files->show();
-        m_listingFolder = "/nowhere-listed-before";
-        m_list = std::make_unique<FileList>(*m_files, *m_tree, m_listingFolder);
+        m_folderTree = std::make_unique<FolderTree>(*m_tree, m_drives);
+        m_list = std::make_unique<FileList>(*m_files, *m_folderTree);
+        m_list->setListingFolder("/nowhere-listed-before");
     }
 
     void cleanup()
     {
         m_list.reset();
+        m_folderTree.reset();
         m_files.reset();
         m_tree.reset();
     }
@@ -154,7 +160,7 @@ private slots:
 
         m_list->applyFilterPattern(QStringLiteral("*.dwg;*.dxf"));
 
-        QCOMPARE(m_listingFolder, f);
+        QCOMPARE(m_list->listingFolder(), f);
         QCOMPARE(shownNames(), (Names{"a.dwg", "b.dxf", "C.dxf", "d.DWG", "PLAN.DWG"}));
         QCOMPARE(m_files->textMatrix(0, 1), QString()); // the header row is not the list's to fill
         const int plan = 5;
@@ -236,7 +242,7 @@ private slots:
         m_tree->setRow(1);
         m_list->fillFileList();
         QCOMPARE(m_files->rows(), 1);
-        QCOMPARE(m_listingFolder, empty);
+        QCOMPARE(m_list->listingFolder(), empty);
     }
 
     // A row without a folder, or a folder gone since the tree was read: the folder listed before again.
@@ -251,20 +257,20 @@ private slots:
 
         m_tree->setRow(0);
         m_list->fillFileList();
-        QCOMPARE(m_listingFolder, listed);
+        QCOMPARE(m_list->listingFolder(), listed);
         QCOMPARE(shownNames(), (Names{"a.dwg", "b.dwg"}));
 
         m_tree->setRow(2);
         m_list->applyFilterPattern(QStringLiteral("b*"));
-        QCOMPARE(m_listingFolder, listed);
+        QCOMPARE(m_list->listingFolder(), listed);
         QCOMPARE(shownNames(), Names{"b.dwg"});
 
         // Nothing in the tree at all and a listing folder that is gone too: an empty list, no harm.
         m_tree->setRows(0);
-        m_listingFolder = gone;
+        m_list->setListingFolder(gone);
         m_list->fillFileList();
         QCOMPARE(m_files->rows(), 1);
-        QCOMPARE(m_listingFolder, gone);
+        QCOMPARE(m_list->listingFolder(), gone);
     }
 
     // On this platform a drive row's folder is its mount point, here the root file system's.
@@ -272,7 +278,7 @@ private slots:
     {
         setTreeRows({"/"}, 0);
         m_list->applyFilterPattern(QStringLiteral("*"));
-        QCOMPARE(m_listingFolder, std::string("/"));
+        QCOMPARE(m_list->listingFolder(), std::string("/"));
         for (const std::string& name : shownNames()) {
             struct stat info;
             QVERIFY2(stat(("/" + name).c_str(), &info) == 0 && S_ISREG(info.st_mode), name.c_str());
@@ -300,7 +306,7 @@ private slots:
         m_list->connectFilterBox(box);
         m_tree->setRow(1);
         QTest::keyClicks(box.lineEdit(), QStringLiteral("1?100"));
-        QCOMPARE(m_listingFolder, second);
+        QCOMPARE(m_list->listingFolder(), second);
         QCOMPARE(m_files->rows(), 1); // "1?100" alone takes no name with an extension
         QTest::keyClicks(box.lineEdit(), QStringLiteral("*.dwg"));
         QCOMPARE(m_list->filterPattern(), QStringLiteral("1?100*.dwg"));
@@ -512,7 +518,7 @@ private slots:
         QTest::keyClicks(window.combo1()->lineEdit(), QStringLiteral(";*.dwg"));
         QCOMPARE(window.fgFiles()->rows(), 4);
         window.close();
-        QCOMPARE(settings.read("LastPattern"), std::string("*.dxf;*.dwg"));
+        QCOMPARE(settings.read(settings::LastPattern), std::string("*.dxf;*.dwg"));
     }
 };
 

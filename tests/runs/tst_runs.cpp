@@ -64,9 +64,8 @@ private:
     QLineEdit* m_txtParamAcad = nullptr;
     QLineEdit* m_txtIcad = nullptr;
     QLineEdit* m_txtParamIcad = nullptr;
-    std::string m_templateFolder;
     std::vector<std::string> m_marked;
-    std::map<int, std::pair<QString, QString>> m_controlTexts;
+    QString m_shownFolder;
     int m_arranged = 0;
     QList<Shown> m_shown;
     std::unique_ptr<ScriptTemplates> m_templates;
@@ -142,23 +141,17 @@ private slots:
         m_txtParamAcad = new QLineEdit(m_window.get());
         m_txtIcad = new QLineEdit(m_window.get());
         m_txtParamIcad = new QLineEdit(m_window.get());
-        m_templateFolder = bytes(templates());
         m_marked = {"K01.dwg", "K02.DWG"};
-        m_controlTexts.clear();
+        m_shownFolder.clear();
         m_arranged = 0;
         m_shown.clear();
 
-        ScriptTemplates::Wiring wiring;
-        wiring.window = m_window.get();
-        wiring.cboScr = m_cboScr;
-        wiring.settings = m_settings.get();
-        wiring.templateFolder = [this] { return m_templateFolder; };
-        wiring.setTemplateFolder = [this](const std::string& folder) { m_templateFolder = folder; };
-        wiring.setControlTexts = [this](int id, const QString& description, const QString& tooltip) {
-            m_controlTexts[id] = {description, tooltip};
-        };
-        wiring.arrange = [this] { ++m_arranged; };
-        m_templates = std::make_unique<ScriptTemplates>(std::move(wiring));
+        m_templates = std::make_unique<ScriptTemplates>(
+            ScriptTemplates::Wiring{m_window.get(), m_cboScr, m_settings.get()});
+        m_templates->setTemplateFolder(bytes(templates()));
+        connect(m_templates.get(), &ScriptTemplates::folderShown, this,
+                [this](const QString& folder) { m_shownFolder = folder; });
+        connect(m_templates.get(), &ScriptTemplates::listRefreshed, this, [this] { ++m_arranged; });
 
         CadLauncher::Wiring runs;
         runs.window = m_window.get();
@@ -354,9 +347,7 @@ private slots:
         QCOMPARE(listed, (QStringList{QStringLiteral("a.scr"), QStringLiteral("B.scr"), QStringLiteral("c mall.SCR")}));
         QCOMPARE(m_cboScr->currentText(), after);
         const QString folder = templates();
-        QCOMPARE(m_controlTexts[910], std::make_pair(folder, folder));
-        QCOMPARE(m_controlTexts[911].first, folder);
-        QVERIFY(m_controlTexts[911].second.isNull());
+        QCOMPARE(m_shownFolder, folder);
         QCOMPARE(m_arranged, 1);
     }
 
@@ -374,17 +365,17 @@ private slots:
         m_templates->chooseTemplateFolder();
         QCOMPARE(asked.title, QStringLiteral("Välj mapp innehållande scriptmallar (*.scr)"));
         QCOMPARE(asked.initial, templates());
-        QCOMPARE(m_templateFolder, bytes(templates()));
+        QCOMPARE(m_templates->templateFolder(), bytes(templates()));
         QCOMPARE(m_cboScr->count(), 3);
         QCOMPARE(m_settings->readSetting("RdsDir", "<none>"), std::string("<none>"));
 
         dialogs::setNextAnswer([&](const dialogs::Question&) -> QString { return other; });
         m_templates->chooseTemplateFolder();
-        QCOMPARE(m_templateFolder, bytes(other));
+        QCOMPARE(m_templates->templateFolder(), bytes(other));
         QCOMPARE(m_cboScr->count(), 1);
         QCOMPARE(m_cboScr->currentText(), QStringLiteral("a.scr")); // kept, though not in the new folder
         QCOMPARE(m_settings->readSetting("RdsDir", "<none>"), bytes(other));
-        QCOMPARE(m_controlTexts[910].first, other);
+        QCOMPARE(m_shownFolder, other);
     }
 
     void startUpTakesTheFolderAndTemplateFromTheSettings()
@@ -392,7 +383,7 @@ private slots:
         m_settings->writeSetting("RdsDir", bytes(templates()));
         m_settings->writeSetting("LastTemplate", "B.scr");
         m_templates->loadAtStart();
-        QCOMPARE(m_templateFolder, bytes(templates()));
+        QCOMPARE(m_templates->templateFolder(), bytes(templates()));
         QCOMPARE(m_cboScr->currentText(), QStringLiteral("B.scr"));
         QCOMPARE(m_cboScr->count(), 3);
 
@@ -401,7 +392,7 @@ private slots:
         m_settings->writeSetting("LastTemplate", "");
         writeFile(programFolder() + QStringLiteral("/standard.scr"), "x\r\n");
         m_templates->loadAtStart();
-        QCOMPARE(m_templateFolder, bytes(programFolder()));
+        QCOMPARE(m_templates->templateFolder(), bytes(programFolder()));
         QCOMPARE(m_cboScr->currentText(), QStringLiteral("standard.scr"));
     }
 

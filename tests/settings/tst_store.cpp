@@ -168,17 +168,17 @@ TEST_F(Store, PlacementIsAppliedUntilTheFirstUnusableValue)
     store.writeSetting("Left", "150", "Main");
     store.writeSetting("Height", "abc", "Main");
     store.writeSetting("Width", "1500", "Main");
-    restoreWindowPlacement(store, &window, "Main", 9000, 12000);
+    restoreWindowPlacement(store, &window, settings::mainPlacement, 9000, 12000);
     EXPECT_EQ(window.pos(), QPoint(10, -4)); // 150 twips = 10 px, -60 twips = -4 px at 96 DPI
     EXPECT_EQ(window.size(), QSize(300, 200)) << "the height was not a number: the restore ends there";
 
     store.writeSetting("Height", "", "Main");
-    restoreWindowPlacement(store, &window, "Main", 4000, 7000);
+    restoreWindowPlacement(store, &window, settings::mainPlacement, 4000, 7000);
     EXPECT_EQ(window.size(), QSize(100, 267)); // 1500 x 4000 twips
 
     window.resize(450, 300);
     window.move(30, 45);
-    saveWindowPlacement(store, &window, "Main");
+    saveWindowPlacement(store, &window, settings::mainPlacement);
     EXPECT_EQ(store.readSetting("Top", "", "Main"), "675");
     EXPECT_EQ(store.readSetting("Left", "", "Main"), "450");
     EXPECT_EQ(store.readSetting("Height", "", "Main"), "4500");
@@ -189,14 +189,14 @@ TEST_F(Store, TableDefaults)
 {
     Registry registry(path());
     Settings store(registry, "/opt/vendrel");
-    EXPECT_EQ(store.read("Theme"), "2");
-    EXPECT_EQ(store.read("Files"), "500,2000,2000,1200,700");
-    EXPECT_EQ(store.read("LastPattern"), "*.dwg");
-    EXPECT_EQ(store.read("RdsDir"), "/opt/vendrel");
-    EXPECT_EQ(store.read("LastPath"), QDir::currentPath().toStdString());
-    EXPECT_EQ(store.read("Height", "9000"), "9000");
+    EXPECT_EQ(store.read(settings::Theme), "2");
+    EXPECT_EQ(store.read(settings::Files), "500,2000,2000,1200,700");
+    EXPECT_EQ(store.read(settings::LastPattern), "*.dwg");
+    EXPECT_EQ(store.read(settings::RdsDir), "/opt/vendrel");
+    EXPECT_EQ(store.read(settings::LastPath), QDir::currentPath().toStdString());
+    EXPECT_EQ(store.read(settings::Height, "9000"), "9000");
     store.writeSetting("LastPattern", "");
-    EXPECT_EQ(store.read("LastPattern"), "*.dwg") << "an empty text cannot be stored";
+    EXPECT_EQ(store.read(settings::LastPattern), "*.dwg") << "an empty text cannot be stored";
 }
 
 // --- registry scripts
@@ -289,12 +289,12 @@ TEST_F(Store, InitRegIsImportedOnlyUntilAnArrangementIsSaved)
     Registry registry(path());
     Settings store(registry, dir.path().toStdString());
     EXPECT_TRUE(importInitReg(store));
-    EXPECT_EQ(store.read("RdsDir"), "/srv/mallar");
+    EXPECT_EQ(store.read(settings::RdsDir), "/srv/mallar");
 
     store.writeSetting("RdsDir", "/home/egen");
     registry.writeDword(Hive::CurrentUser, key + "\\Layout-Summary", "Bars", 5);
     EXPECT_FALSE(importInitReg(store));
-    EXPECT_EQ(store.read("RdsDir"), "/home/egen");
+    EXPECT_EQ(store.read(settings::RdsDir), "/home/egen");
 }
 
 TEST_F(Store, AnInitRegOfGarbageChangesNothing)
@@ -306,7 +306,7 @@ TEST_F(Store, AnInitRegOfGarbageChangesNothing)
     Registry registry(path());
     Settings store(registry, dir.path().toStdString());
     EXPECT_FALSE(importInitReg(store));
-    EXPECT_EQ(store.read("Theme"), "2");
+    EXPECT_EQ(store.read(settings::Theme), "2");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "os/device.h"
 #include "os/drives.h"
 #include "os/folders.h"
+#include "os/pathtext.h"
 #include "winsupport.h"
 
 #include <algorithm>
@@ -100,4 +101,19 @@ TEST(Subfolders, VisibleFoldersOnlyAndDriveRoots)
     EXPECT_EQ(joinFolder("c:\\", "Ritningar"), "c:\\Ritningar");
 }
 
+// A path in the ANSI code page reads as the user wrote it in a message, which is UTF-8 throughout.
+TEST(PathText, ConvertsTheAnsiCodePageToUtf8)
+{
+    const std::wstring wide = L"C:\\Mina ritningar\\K\u00e5k \u00c4\u00d6.dwg";
+    char ansi[64] = {};
+    BOOL lossy = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy);
+    ASSERT_GT(size, 0);
+    if (lossy)
+        GTEST_SKIP() << "this code page cannot hold \u00e5, \u00c4 and \u00d6";
+    EXPECT_EQ(pathText(ansi), "C:\\Mina ritningar\\K\xC3\xA5k \xC3\x84\xC3\x96.dwg");
+    EXPECT_EQ(pathText(""), "");
+}
+
 } // namespace
+

@@ -53,8 +53,8 @@ TEST_F(RegistrySettings, TextsAreStoredAsStringValuesWithoutTerminator)
     EXPECT_EQ(width.type, DWORD(REG_SZ));
     EXPECT_EQ(width.data, "2350");
 
-    EXPECT_EQ(settings.read("LastPattern"), "*.dxf");
-    EXPECT_EQ(settings.read("TreeWidth"), "2350");
+    EXPECT_EQ(settings.read(settings::LastPattern), "*.dxf");
+    EXPECT_EQ(settings.read(settings::TreeWidth), "2350");
     // Start-up spells the key in capitals; the registry does not care.
     EXPECT_EQ(registry.readString(Hive::CurrentUser, "SOFTWARE\\BRANNOC\\VENDREL\\main", "treewidth", "x"), "2350");
 }
@@ -72,22 +72,22 @@ TEST_F(RegistrySettings, LongAndNonAsciiTextsComeBackUnchanged)
     settings.writeSetting("LastPath", folder, "Main");
     settings.writeSetting("StartDir", longText);
 
-    EXPECT_EQ(settings.read("LastPath"), folder);
-    EXPECT_EQ(settings.read("StartDir"), longText);
+    EXPECT_EQ(settings.read(settings::LastPath), folder);
+    EXPECT_EQ(settings.read(settings::StartDir), longText);
 }
 
 TEST_F(RegistrySettings, WhatCannotBeReadAsTextGivesTheDefault)
 {
     // No product key at all.
-    EXPECT_EQ(settings.read("LastPattern"), "*.dwg");
-    EXPECT_EQ(settings.read("Files"), "500,2000,2000,1200,700");
-    EXPECT_EQ(settings.read("Height", "9000"), "9000");
-    EXPECT_EQ(settings.read("RdsDir"), wintest::ownFolder());
+    EXPECT_EQ(settings.read(settings::LastPattern), "*.dwg");
+    EXPECT_EQ(settings.read(settings::Files), "500,2000,2000,1200,700");
+    EXPECT_EQ(settings.read(settings::Height, "9000"), "9000");
+    EXPECT_EQ(settings.read(settings::RdsDir), wintest::ownFolder());
 
     // An empty text cannot be stored: it reads as the default.
     settings.writeSetting("LastPattern", "");
     EXPECT_TRUE(wintest::readRaw(HKEY_CURRENT_USER, productKey, "LastPattern").exists);
-    EXPECT_EQ(settings.read("LastPattern"), "*.dwg");
+    EXPECT_EQ(settings.read(settings::LastPattern), "*.dwg");
 
     // Values of other types where a text is expected, as other programs or a hand edit may leave them.
     const struct
@@ -103,7 +103,7 @@ TEST_F(RegistrySettings, WhatCannotBeReadAsTextGivesTheDefault)
     };
     for (const auto& value : planted) {
         wintest::writeRaw(HKEY_CURRENT_USER, productKey, "LastPattern", value.type, value.data);
-        EXPECT_EQ(settings.read("LastPattern"), "*.dwg") << "type " << value.type;
+        EXPECT_EQ(settings.read(settings::LastPattern), "*.dwg") << "type " << value.type;
     }
 }
 
@@ -120,7 +120,7 @@ TEST_F(RegistrySettings, TextIsCutAtTheFirstNul)
     };
     for (const auto& c : cases) {
         wintest::writeRaw(HKEY_CURRENT_USER, productKey, "LastPattern", REG_SZ, c.stored);
-        EXPECT_EQ(settings.read("LastPattern"), c.read);
+        EXPECT_EQ(settings.read(settings::LastPattern), c.read);
     }
 }
 
@@ -204,9 +204,9 @@ TEST_F(InitRegImport, TheRegistryEditorAppliesTheFileOnAFirstStart)
     ASSERT_TRUE(importInitReg(firstStart));
     wintest::waitForChildProcesses();
 
-    EXPECT_EQ(firstStart.read("Theme"), "4");
-    EXPECT_EQ(firstStart.read("ProgramAcad"), "C:\\CAD\\acad.exe");
-    EXPECT_EQ(firstStart.read("TreeWidth"), "3000");
+    EXPECT_EQ(firstStart.read(settings::Theme), "4");
+    EXPECT_EQ(firstStart.read(settings::ProgramAcad), "C:\\CAD\\acad.exe");
+    EXPECT_EQ(firstStart.read(settings::TreeWidth), "3000");
 }
 
 TEST_F(InitRegImport, NothingIsImportedOnLaterStartsOrWithoutAFile)
@@ -222,7 +222,7 @@ TEST_F(InitRegImport, NothingIsImportedOnLaterStartsOrWithoutAFile)
     registry.writeDword(Hive::CurrentUser, summaryKey, "Bars", 2);
     EXPECT_FALSE(importInitReg(start));
     wintest::waitForChildProcesses();
-    EXPECT_EQ(start.read("Theme"), "2");
+    EXPECT_EQ(start.read(settings::Theme), "2");
 }
 
 } // namespace

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Paths and file names are bytes as the system keeps them: in the ANSI code page on Windows, UTF-8
+// elsewhere. Every message that shows one takes it through this, so a message is UTF-8 throughout and a
+// name with å, ä or ö reads as the user wrote it. Bytes that are no text in that encoding show as U+FFFD.
+std::string pathText(std::string_view bytes);
