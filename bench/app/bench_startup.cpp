@@ -89,8 +89,8 @@ void buildPlainWindow(QMainWindow& window)
             if (entry.separatorBefore)
                 bar->addSeparator();
             if (entry.kind == ControlKind::Hosted) {
-                QWidget* box = command->hostedWindow.startsWith(u"txt") ? static_cast<QWidget*>(new QLineEdit)
-                                                                       : new QComboBox;
+                QWidget* box =
+                    command->hostedWindow.startsWith(u"txt") ? static_cast<QWidget*>(new QLineEdit) : new QComboBox;
                 if (auto* combo = qobject_cast<QComboBox*>(box))
                     combo->setEditable(true);
                 box->setFixedWidth(box->fontMetrics().averageCharWidth() * command->hostedChars);

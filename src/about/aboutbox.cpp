@@ -271,8 +271,7 @@ void AboutBox::placeControls()
 
     const QRect title = fitted(m_lblTitle, at("lblTitle"));
     const QRect version = fitted(m_lblVersion, at("lblVersion", 0, grownBottom("lblTitle", title)));
-    const QRect description =
-        fitted(m_lblDescription, at("lblDescription", 0, grownBottom("lblVersion", version)));
+    const QRect description = fitted(m_lblDescription, at("lblDescription", 0, grownBottom("lblVersion", version)));
     const int below = grownBottom("lblDescription", description);
 
     // The disclaimer wraps within the width the copyright line needs.
@@ -287,8 +286,7 @@ void AboutBox::placeControls()
 
     // The buttons stand to the right of every text beside them.
     const int textsRight = std::max({0, grownRight("lblCopyright", copyright), grownRight("Lblwww", www)});
-    const int buttonWidth =
-        qMax(fitted(m_cmdSysInfo, at("cmdSysInfo")).width(), fitted(m_cmdOK, at("cmdOK")).width());
+    const int buttonWidth = qMax(fitted(m_cmdSysInfo, at("cmdSysInfo")).width(), fitted(m_cmdOK, at("cmdOK")).width());
     QRect sysInfo = fitted(m_cmdSysInfo, at("cmdSysInfo", textsRight, copyright.top() - at("lblCopyright").top()));
     sysInfo.setWidth(buttonWidth);
     QRect ok = fitted(m_cmdOK, at("cmdOK", textsRight, grownBottom("cmdSysInfo", sysInfo)));

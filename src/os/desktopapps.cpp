@@ -4,7 +4,6 @@
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
-
 #include <memory>
 
 namespace desktopapps {

@@ -132,8 +132,7 @@ TEST_F(DesktopApps, TheFileReachesTheEditorAsItsEntrySaysWithoutAShell)
         writeRecorder(m_dir / "bin/xterm", record);
         entry(m_dir / "data/applications/ed.desktop", c.exec, c.more);
         writeFile(m_dir / "config/mimeapps.list", "[Default Applications]\ntext/plain=ed.desktop\n");
-        EXPECT_EQ(inChild([&] { return desktopapps::openWithDefaultApplication("text/plain", file) ? "1" : "0"; }),
-                  "1")
+        EXPECT_EQ(inChild([&] { return desktopapps::openWithDefaultApplication("text/plain", file) ? "1" : "0"; }), "1")
             << c.exec;
         ASSERT_TRUE(waitForFile(record)) << c.exec;
         EXPECT_EQ(readFile(record), c.arguments) << c.exec;
