@@ -1,11 +1,11 @@
 # Where an installed Vendrel keeps its files, and the Debian package made from them.
 #
-#   bin/vendrel, bin/vendrel-script
+#   bin/vendrel, bin/vendrel-script, bin/vendrel-run
 #   share/applications/vendrel.desktop, share/icons/hicolor/<size>/apps/vendrel.png (and scalable .svg)
 #   share/vendrel/            the program folder: sample templates (*.scr), and where an administrator puts
 #                             Init.reg and the start drawing helvscr.dwg
 #   share/vendrel/examples/   a sample Init.reg (inactive until copied into the program folder)
-#   share/man/man1/vendrel-script.1.gz
+#   share/man/man1/vendrel-script.1.gz, share/man/man1/vendrel-run.1.gz
 #
 # On Windows everything of the program folder lies beside the executable instead.
 include(GNUInstallDirs)
@@ -44,23 +44,27 @@ if(TARGET vendrel)
     add_custom_target(vendrel_program_files ALL DEPENDS ${VENDREL_BUILD_TEMPLATES})
 endif()
 
-if(TARGET vendrel-script)
-    install(TARGETS vendrel-script RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The command-line tools, each with its manual page.
+find_program(VENDREL_GZIP gzip)
+foreach(tool vendrel-script vendrel-run)
+    if(NOT TARGET ${tool})
+        continue()
+    endif()
+    install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     if(NOT WIN32)
         # Manual pages are installed compressed, as man and the Debian tools expect them.
-        find_program(VENDREL_GZIP gzip)
-        set(page ${PROJECT_SOURCE_DIR}/docs/vendrel-script.1)
+        set(page ${PROJECT_SOURCE_DIR}/docs/${tool}.1)
         if(VENDREL_GZIP)
-            add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/vendrel-script.1.gz
-                               COMMAND ${CMAKE_COMMAND} -E copy ${page} ${PROJECT_BINARY_DIR}/vendrel-script.1
-                               COMMAND ${VENDREL_GZIP} -9nf ${PROJECT_BINARY_DIR}/vendrel-script.1
+            add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/${tool}.1.gz
+                               COMMAND ${CMAKE_COMMAND} -E copy ${page} ${PROJECT_BINARY_DIR}/${tool}.1
+                               COMMAND ${VENDREL_GZIP} -9nf ${PROJECT_BINARY_DIR}/${tool}.1
                                DEPENDS ${page} VERBATIM)
-            add_custom_target(vendrel_manual ALL DEPENDS ${PROJECT_BINARY_DIR}/vendrel-script.1.gz)
-            set(page ${PROJECT_BINARY_DIR}/vendrel-script.1.gz)
+            add_custom_target(${tool}_manual ALL DEPENDS ${PROJECT_BINARY_DIR}/${tool}.1.gz)
+            set(page ${PROJECT_BINARY_DIR}/${tool}.1.gz)
         endif()
         install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     endif()
-endif()
+endforeach()
 
 set(CPACK_PACKAGE_NAME vendrel)
 set(CPACK_PACKAGE_VENDOR Brannoc)

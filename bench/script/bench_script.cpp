@@ -1,9 +1,12 @@
 // Expands a ten-line template that uses every placeholder over 100 000 drawings and writes the script;
-// prints the throughput and the write's cost against write(2) of the same bytes, both measured here.
+// prints the throughput and the write's cost against write(2) of the same bytes, both measured here. Then
+// checks the script over 100 000 real (empty) drawing files and prints the check's cost against writing
+// the same script.
 //
 //   bench_script [FOLDER]    FOLDER: where the files go (default: a new folder under the temporary folder)
 
 #include "script/expandtemplate.h"
+#include "script/scriptcheck.h"
 #include "script/scriptfile.h"
 #include "script/scriptfs.h"
 #include "script/scripttemplate.h"
@@ -15,6 +18,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -138,8 +142,57 @@ int main(int argc, char** argv)
             }
         }
     }
+    // The check against the run over the same drawings, real files in a folder whose name holds a blank.
+    const fs::path drawings = folder / "2026 Kvarteret Eken";
+    fs::create_directories(drawings);
+    for (const std::string& name : names) {
+        const int fd = ::open((drawings / name).c_str(), O_WRONLY | O_CREAT, 0644);
+        if (fd < 0) {
+            std::perror((drawings / name).c_str());
+            return 1;
+        }
+        ::close(fd);
+    }
+    const std::string drawingFolder = drawings.string();
+    // The floor of any check that asks the file system about each drawing: one statx(2) a drawing.
+    std::vector<double> statTimes;
+    for (int round = 0; round < rounds / 2; ++round) {
+        const int dir = ::open(drawingFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const auto start = Clock::now();
+        for (const std::string& name : names) {
+            struct statx info
+            {
+            };
+            ::statx(dir, name.c_str(), 0, STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID, &info);
+        }
+        statTimes.push_back(seconds(Clock::now() - start));
+        ::close(dir);
+    }
+    std::vector<double> checkTimes, checkedRunTimes;
+    std::size_t findings = 0;
+    for (int round = 0; round < rounds; ++round) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const auto start = Clock::now();
+            if ((turn == 0) == (round % 2 == 0)) {
+                script::ReplacingFile file(scriptPath);
+                script::expandTemplate(*scriptTemplate, drawingFolder, names, "Anl 7", clock, format, '/', file);
+                if (!file.commit().ok)
+                    return 1;
+                checkedRunTimes.push_back(seconds(Clock::now() - start));
+            } else {
+                // As the window and vendrel-script do: the clock read once, then the check.
+                const script::LocalDateTime now = clock();
+                const std::string date = format.date(now), time = format.time(now);
+                findings =
+                    script::checkScript({&*scriptTemplate, drawingFolder, names, "Anl 7", date, time, '/'}).size();
+                checkTimes.push_back(seconds(Clock::now() - start));
+            }
+        }
+    }
+
     fs::remove(scriptPath);
     fs::remove(floorPath);
+    fs::remove_all(drawings);
     if (argc <= 1)
         fs::remove(folder);
 
@@ -161,5 +214,12 @@ int main(int argc, char** argv)
                 megabytes / median(floorTimes));
     std::printf("writeScriptFile / write(2):    %7.2fx            (target: at most 1.5x; sum over all rounds)\n",
                 total(writeTimes) / total(floorTimes));
+    std::printf("check of 100 000 drawing files: %7.1f ms, %zu findings\n", median(checkTimes) * 1e3, findings);
+    std::printf("writing their script:          %7.1f ms\n", median(checkedRunTimes) * 1e3);
+    std::printf("one statx(2) a drawing:        %7.1f ms            (the floor of a check that asks about each)\n",
+                median(statTimes) * 1e3);
+    std::printf("check / one statx a drawing:   %7.2fx\n", median(checkTimes) / median(statTimes));
+    std::printf("check / writing the script:    %7.2fx            (target: at most 2x; sum over all rounds)\n",
+                total(checkTimes) / total(checkedRunTimes));
     return 0;
 }

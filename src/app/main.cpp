@@ -30,5 +30,6 @@ int main(int argc, char** argv)
     MainWindow window(settings);
     window.load();
     window.show();
+    window.offerUnfinishedRun();
     return QApplication::exec();
 }

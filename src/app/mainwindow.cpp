@@ -13,6 +13,8 @@
 #include "runs/templates.h"
 #include "settings/initreg.h"
 #include "settings/settings.h"
+#include "supervise/qt/supervisedsettings.h"
+#include "supervise/qt/supervisor.h"
 #include "tree/foldertree.h"
 #include "widgets/commandbars/commandbars.h"
 #include "widgets/grid.h"
@@ -153,6 +155,13 @@ void MainWindow::createRuns()
     runs.icad = {m_txtIcad, m_txtParamIcad};
     runs.markedDrawings = [this] { return markedDrawings(); };
     runs.listingFolder = [this] { return m_fileList->listingFolder(); };
+    m_supervisor = new Supervisor(this, [this] { return supervisedsettings::limits(m_settings); }, this);
+    runs.supervised = [this] { return supervisedsettings::enabled(m_settings); };
+    runs.supervise = [this](const CadLauncher::Handover& run) {
+        m_supervisor->start({run.templatePath, *run.scriptTemplate, run.kind == CadKind::Acad ? "Acad" : "Icad",
+                             run.program, run.parameters, run.startDrawing, run.listingFolder, run.projectName,
+                             run.names});
+    };
     m_cadLauncher = std::make_unique<CadLauncher>(std::move(runs));
 }
 
@@ -217,7 +226,16 @@ void MainWindow::connectCommands()
     handlers.editTemplate = [this] { m_scriptTemplates->editTemplate(); };
     handlers.refreshTemplateList = [this] { m_scriptTemplates->refreshTemplateList(); };
     handlers.runScript = [this](CadKind kind) { m_cadLauncher->runScript(kind); };
+    handlers.reviewScript = [this] { m_cadLauncher->reviewScript(); };
     handlers.browseCadProgram = [this](CadKind kind) { m_cadLauncher->browseCadProgram(kind); };
+    handlers.toggleSupervisedRun = [this] { supervisedsettings::toggle(m_settings); };
+    handlers.supervisedRunOn = [this] { return supervisedsettings::enabled(m_settings); };
+    handlers.supervisedRunSettings = [this] { supervisedsettings::edit(this, m_settings); };
+}
+
+void MainWindow::offerUnfinishedRun()
+{
+    m_supervisor->offerResume();
 }
 
 void MainWindow::load()

@@ -21,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class ScriptTemplates;
 class Settings;
+class Supervisor;
 
 // frmMain: the one window of the program. It owns every control for its whole life, fills them from the
 // settings in a fixed order when it loads and writes the working state back when it closes.
@@ -71,6 +72,10 @@ public:
     // The template folder and list, and the CAD runs: the commands call their operations.
     ScriptTemplates& scriptTemplates() const { return *m_scriptTemplates; }
     CadLauncher& cadLauncher() const { return *m_cadLauncher; }
+    // Supervised runs: the runs commands hand over to it while "Övervakad körning" is on.
+    Supervisor& supervisor() const { return *m_supervisor; }
+    // Once the window shows: offers to take up a supervised run that was left unfinished.
+    void offerUnfinishedRun();
     // The names of the marked drawings, top to bottom, as the file system's exact bytes.
     std::vector<std::string> markedDrawings() const;
 
@@ -114,6 +119,7 @@ private:
     bool m_closed = false;
     std::unique_ptr<ScriptTemplates> m_scriptTemplates;
     std::unique_ptr<CadLauncher> m_cadLauncher;
+    Supervisor* m_supervisor = nullptr;
 
     QFrame* m_fraFileSelection = nullptr;
     Grid* m_fgTree = nullptr;

@@ -3,6 +3,7 @@
 #include "cli/cliformat.h"
 #include "script/expandtemplate.h"
 #include "script/paths.h"
+#include "script/scriptcheck.h"
 #include "script/scriptfile.h"
 #include "script/scripttemplate.h"
 #include "script/texts.h"
@@ -18,13 +19,17 @@
 namespace {
 
 constexpr std::string_view usageLine =
-    "vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS] [--output FILE] TEMPLATE FOLDER [DRAWING...]";
+    "vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS] [--output FILE] [--check] TEMPLATE FOLDER "
+    "[DRAWING...]";
 
 constexpr std::string_view helpText = R"(
 
 Skriver ett script som upprepar mallen TEMPLATE för varje ritning i mappen FOLDER och slutar med .EXIT.
 Ritningarnas namn tas från argumenten, eller, när inga ges, från standard in, ett namn per rad.
 
+  --check          granska i stället för att skriva: skriv ut vad som skulle gå fel i scriptet,
+                   en rad per fynd: NIVÅ:RAD:KOD:RITNING: text
+                   (NIVÅ error eller warning, RAD scriptets rad eller 0, RITNING tom när ingen)
   --project NAME   projektnamnet som ersätter %m (krävs när mallen innehåller "%m")
   --now TIME       fast klockslag för %date och %time, till exempel 2026-12-06T14:05:09
   --output FILE    skriv scriptet till FILE i stället för till standard ut
@@ -41,11 +46,23 @@ Platshållare i mallen:
   %date        dagens datum (kort datumformat)
   %time        klockslaget (timmar, minuter, sekunder)
 
+Koder vid --check:
+  missing          ritningen finns inte (error)
+  read-only        ritningen är skrivskyddad
+  locked           ritningen verkar vara öppen på annat håll (låsfil .dwl eller .dwl2)
+  unquoted-blank   ett värde med blanksteg står utanför citattecken
+  empty-line       raden blir tom, eller slutar med blanksteg från ett värde
+  unencodable      namnet går inte att skriva i scriptets teckentabell
+  no-drawings      inga ritningar (error)
+  no-body          mallen har inga kommandorader (error)
+
 Slutstatus: 0 klart, 1 fel (inget skrivet), 2 felaktiga argument.
+Med --check: 0 inga fynd, 3 bara varningar, 1 något fel.
 )";
 
 constexpr int exitFailure = 1;
 constexpr int exitUsage = 2;
+constexpr int exitWarnings = 3;
 
 struct Options
 {
@@ -54,6 +71,7 @@ struct Options
     std::optional<std::string> output;
     std::vector<std::string> positional;
     bool help = false;
+    bool check = false;
 };
 
 void writeError(std::string_view message)
@@ -122,6 +140,10 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
             options.help = true;
             continue;
         }
+        if (argument == "--check") {
+            options.check = true;
+            continue;
+        }
         const auto equals = argument.find('=');
         const std::string_view name = argument.substr(0, equals);
         if (name != "--project" && name != "--now" && name != "--output")
@@ -185,6 +207,29 @@ bool writeAll(std::FILE* output, std::string_view bytes)
     return std::fwrite(bytes.data(), 1, bytes.size(), output) == bytes.size() && std::fflush(output) == 0;
 }
 
+// Prints the findings, one a line, and gives the exit status: 0 none, 3 warnings only, 1 an error.
+int printFindings(const script::CheckInput& input)
+{
+    const std::vector<script::Finding> findings = script::checkScript(input);
+    bool error = false;
+    std::string text;
+    for (const script::Finding& finding : findings) {
+        const script::CheckLevel level = script::levelOf(finding.code);
+        error = error || level == script::CheckLevel::Error;
+        text.append(script::levelName(level)).append(":").append(std::to_string(finding.line)).append(":");
+        text.append(script::codeName(finding.code)).append(":").append(script::findingDrawing(finding, input));
+        text.append(": ").append(script::findingText(finding, input)).append("\n");
+        if (text.size() >= 64 * 1024) {
+            if (!writeAll(stdout, text))
+                return exitFailure;
+            text.clear();
+        }
+    }
+    if (!writeAll(stdout, text))
+        return exitFailure;
+    return error ? exitFailure : findings.empty() ? 0 : exitWarnings;
+}
+
 class StandardOutput final : public script::ScriptOutput
 {
 public:
@@ -239,6 +284,15 @@ int main(int argc, char** argv)
         options.now ? script::Clock([fixedNow] { return fixedNow; }) : script::Clock(&script::localNow);
     const std::string project = options.project.value_or(std::string());
     const script::DateTimeFormat format = script::regionalDateTimeFormat();
+    if (options.check) {
+        // The faults a run would stop at come first, as in a run.
+        if (const auto lineBreak = script::findLineBreak(folder, names, project))
+            return failure(script::texts::lineBreak(*lineBreak));
+        const script::LocalDateTime now = clock();
+        const std::string date = format.date ? format.date(now) : std::string();
+        const std::string time = format.time ? format.time(now) : std::string();
+        return printFindings({&loaded.scriptTemplate, folder, names, project, date, time, script::nativeSeparator()});
+    }
     const auto expand = [&](script::ScriptOutput& output) {
         return script::expandTemplate(loaded.scriptTemplate, folder, names, project, clock, format,
                                       script::nativeSeparator(), output);

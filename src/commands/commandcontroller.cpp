@@ -57,10 +57,14 @@ const std::pair<int, Operation> routes[] = {
     {ID_REFRESH_TREE, [](CommandController& c, int) { run(c.handlers().refreshTree); }},
     {ID_EDIT_TEMPLATE, [](CommandController& c, int) { run(c.handlers().editTemplate); }},
     {ID_REFRESH_TEMPLATES, [](CommandController& c, int) { run(c.handlers().refreshTemplateList); }},
+    {ID_REVIEW_SCRIPT, [](CommandController& c, int) { run(c.handlers().reviewScript); }},
+    {ID_REVIEW_BEFORE_RUN, [](CommandController& c, int) { c.toggleReviewBeforeRun(); }},
     {ID_RUN_ACAD, [](CommandController& c, int) { run(c.handlers().runScript, CadKind::Acad); }},
     {ID_BROWSE_ACAD, [](CommandController& c, int) { run(c.handlers().browseCadProgram, CadKind::Acad); }},
     {ID_RUN_ICAD, [](CommandController& c, int) { run(c.handlers().runScript, CadKind::Icad); }},
     {ID_BROWSE_ICAD, [](CommandController& c, int) { run(c.handlers().browseCadProgram, CadKind::Icad); }},
+    {ID_SUPERVISED_RUN, [](CommandController& c, int) { run(c.handlers().toggleSupervisedRun); }},
+    {ID_SUPERVISED_SETTINGS, [](CommandController& c, int) { run(c.handlers().supervisedRunSettings); }},
 };
 
 QString registryKey()
@@ -107,9 +111,8 @@ int themeFromSetting(std::string_view text)
         // the first.
         const bool negative = text.starts_with('-');
         const std::string_view digits = negative || text.starts_with('+') ? text.substr(1) : text;
-        const bool whole = !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) {
-            return c >= '0' && c <= '9';
-        });
+        const bool whole =
+            !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
         if (!whole)
             return 0;
         return negative ? std::numeric_limits<int>::min() : defaultTheme;
@@ -186,6 +189,16 @@ void CommandController::onCommandUpdate(BarControl* control)
         return;
     if (const std::optional<int> theme = themeOfCommand(control->id()))
         control->setChecked(*theme == m_bars.theme());
+    if (control->id() == ID_SUPERVISED_RUN && m_handlers.supervisedRunOn)
+        control->setChecked(m_handlers.supervisedRunOn());
+    if (control->id() == ID_REVIEW_BEFORE_RUN)
+        control->setChecked(m_settings.read(settings::ReviewBeforeRun) == "1");
+}
+
+void CommandController::toggleReviewBeforeRun()
+{
+    const bool on = m_settings.read(settings::ReviewBeforeRun) == "1";
+    m_settings.write(settings::ReviewBeforeRun, on ? "0" : "1");
 }
 
 void CommandController::onBarsResized()

@@ -17,16 +17,20 @@ class Settings;
 // operation is not registered does nothing.
 struct CommandHandlers
 {
-    std::function<void()> closeMainWindow;      // 100: the same close as the window's close box
-    std::function<void()> showAboutBox;         // 601
-    std::function<void()> selectAllFiles;       // 901
-    std::function<void()> deselectAllFiles;     // 902
-    std::function<void()> chooseTemplateFolder; // 910
-    std::function<void()> refreshTree;          // 911: the drives read again, then the tree rebuilt
-    std::function<void()> editTemplate;         // 912
-    std::function<void()> refreshTemplateList;  // 913
+    std::function<void()> closeMainWindow;         // 100: the same close as the window's close box
+    std::function<void()> showAboutBox;            // 601
+    std::function<void()> selectAllFiles;          // 901
+    std::function<void()> deselectAllFiles;        // 902
+    std::function<void()> chooseTemplateFolder;    // 910
+    std::function<void()> refreshTree;             // 911: the drives read again, then the tree rebuilt
+    std::function<void()> editTemplate;            // 912
+    std::function<void()> refreshTemplateList;     // 913
+    std::function<void()> reviewScript;            // 914
     std::function<void(CadKind)> runScript;        // 922 and 932
     std::function<void(CadKind)> browseCadProgram; // 923 and 933
+    std::function<void()> toggleSupervisedRun;     // 960: a check entry
+    std::function<bool()> supervisedRunOn;         // its check mark
+    std::function<void()> supervisedRunSettings;   // 961
     // Not a command: the bars changed, and with them the room left for the window's contents.
     std::function<void()> arrangeMainWindow;
 };
@@ -65,6 +69,8 @@ public:
     void applyTheme(int theme);
     // Sets the theme on the bars, then applies it.
     void selectTheme(int theme);
+    // Turns "Granska före körning" on or off; the setting holds it.
+    void toggleReviewBeforeRun();
     // The face colour of the theme in force, for the windows opened later.
     QColor toolbarFaceColour() const { return m_faceColour; }
 

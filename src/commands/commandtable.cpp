@@ -28,6 +28,8 @@ const Command table[] = {
     {ID_REFRESH_TREE,      "ID_REFRESH_TREE",      u"Uppdatera",                   u"Scriptmallar",                                    u"Välj scriptmall",                         none,           u"",                        -1,    u"cboScr",       22},
     {ID_EDIT_TEMPLATE,     "ID_EDIT_TEMPLATE",     u"Re&digera scriptmall",        u"Öppnar vald scriptmall för redigering",           u"",                                        iconAndCaption, u"",                        -1,    u"",             0},
     {ID_REFRESH_TEMPLATES, "ID_REFRESH_TEMPLATES", u"Uppdatera scriptmalls-listan", u"Uppdaterar urvalslistan med scriptmallar",       u"",                                        iconOnly,       u":/commands/913.svg",      -1,    u"",             0},
+    {ID_REVIEW_SCRIPT,     "ID_REVIEW_SCRIPT",     u"&Granska script...",          u"Visar scriptet som en körning skulle skriva och vad som kan gå fel i det", u"", iconAndCaption, u"", -1, u"", 0},
+    {ID_REVIEW_BEFORE_RUN, "ID_REVIEW_BEFORE_RUN", u"Granska &före körning",       u"",                                                u"",                                        none,           u"",                        -1,    u"",             0},
     {ID_ACAD_PATH,         "ID_ACAD_PATH",         u"",                            u"Sökväg till AutoCADs körbara fil",                u"",                                        none,           u"",                        -1,    u"txtAcad",      26},
     {ID_ACAD_PARAMS,       "ID_ACAD_PARAMS",       u"",                            u"Startparametrar för AutoCAD",                     u"",                                        none,           u"",                        -1,    u"txtParamAcad", 12},
     {ID_RUN_ACAD,          "ID_RUN_ACAD",          u"K&ör script i AutoCAD",       u"Startar scriptkörning av markerade ritningsfiler", u"",                                       iconAndCaption, u":/commands/922.svg",      -1,    u"",             0},
@@ -37,6 +39,8 @@ const Command table[] = {
     {ID_RUN_ICAD,          "ID_RUN_ICAD",          u"K&ör script i IntelliCAD",    u"Startar scriptkörning av markerade ritningsfiler", u"",                                       iconAndCaption, u":/commands/932.svg",      -1,    u"",             0},
     {ID_BROWSE_ICAD,       "ID_BROWSE_ICAD",       u"...",                         u"Bläddra fram Icad.exe.",                          u"Bläddra fram Icad.exe.",                  iconAndCaption, u"",                        -1,    u"",             0},
     {ID_FILTER_PATTERN,    "ID_FILTER_PATTERN",    u"",                            u"Urvalsfilter för filer",                          u"Välj eller ange fritt.\rEx. 1?100*.dwg",  none,           u"",                        -1,    u"Combo1",       12},
+    {ID_SUPERVISED_RUN,    "ID_SUPERVISED_RUN",    u"Övervakad körning",           u"",                                                u"",                                        none,           u"",                        -1,    u"",             0},
+    {ID_SUPERVISED_SETTINGS, "ID_SUPERVISED_SETTINGS", u"Inställningar för övervakad körning...", u"",                                  u"",                                        none,           u"",                        -1,    u"",             0},
     {ID_TOOLBAR_LIST,      "ID_TOOLBAR_LIST",      u"&Standard",                   u"",                                                u"",                                        none,           u"",                        -1,    u"",             0},
 };
 
@@ -61,6 +65,10 @@ constexpr MenuEntry viewMenu[] = {
 constexpr MenuEntry toolsMenu[] = {
     {ControlKind::Button, ID_SELECT_ALL, {}, true, {}},
     {ControlKind::Button, ID_DESELECT_ALL, {}, true, {}},
+    {ControlKind::Button, ID_REVIEW_SCRIPT, {}, true, {}},
+    {ControlKind::Button, ID_REVIEW_BEFORE_RUN, {}, false, {}},
+    {ControlKind::Button, ID_SUPERVISED_RUN, {}, true, {}},
+    {ControlKind::Button, ID_SUPERVISED_SETTINGS, {}, false, {}},
 };
 constexpr MenuEntry helpMenu[] = {
     {ControlKind::Button, ID_ABOUT, {}, false, {}},
@@ -86,6 +94,7 @@ constexpr ToolbarEntry templateBar[] = {
     {button, ID_TEMPLATE_FOLDER, true, true},
     {hosted, ID_REFRESH_TREE, true, false},
     {button, ID_EDIT_TEMPLATE, true, true},
+    {button, ID_REVIEW_SCRIPT, true, true},
 };
 constexpr ToolbarEntry acadBar[] = {
     {hosted, ID_ACAD_PATH, false, false},

@@ -32,6 +32,8 @@ enum CommandId : int
     ID_REFRESH_TREE = 911,
     ID_EDIT_TEMPLATE = 912,
     ID_REFRESH_TEMPLATES = 913,
+    ID_REVIEW_SCRIPT = 914,
+    ID_REVIEW_BEFORE_RUN = 915,
     ID_ACAD_PATH = 920,
     ID_ACAD_PARAMS = 921,
     ID_RUN_ACAD = 922,
@@ -41,6 +43,8 @@ enum CommandId : int
     ID_RUN_ICAD = 932,
     ID_BROWSE_ICAD = 933,
     ID_FILTER_PATTERN = 940,
+    ID_SUPERVISED_RUN = 960,
+    ID_SUPERVISED_SETTINGS = 961,
     ID_TOOLBAR_LIST = CommandBars::toolbarListId,
 };
 

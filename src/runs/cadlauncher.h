@@ -1,12 +1,17 @@
 #pragma once
 
+#include "runs/builtscript.h"
 #include "runs/cadkind.h"
+#include "script/scripttemplate.h"
 
+#include <QPointer>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 class QLineEdit;
+class ScriptReviewDialog;
 class QWidget;
 class ScriptTemplates;
 class Settings;
@@ -22,6 +27,20 @@ public:
         QLineEdit* parameters = nullptr;
     };
 
+    // A run ready to start: the template read, the names checked, the project asked for, the program found.
+    struct Handover
+    {
+        CadKind kind;
+        std::string templatePath;
+        const script::ScriptTemplate* scriptTemplate;
+        std::string listingFolder;
+        std::vector<std::string> names;
+        std::string projectName;
+        std::string program;
+        std::string parameters;
+        std::string startDrawing;
+    };
+
     struct Wiring
     {
         QWidget* window = nullptr; // owner of the dialogs and messages
@@ -33,6 +52,9 @@ public:
         std::function<std::vector<std::string>()> markedDrawings;
         // The folder of the drawings the list shows.
         std::function<std::string()> listingFolder;
+        // Whether runs are supervised, and the supervised run that then takes over from the plain start.
+        std::function<bool()> supervised;
+        std::function<void(const Handover&)> supervise;
     };
 
     explicit CadLauncher(Wiring wiring);
@@ -45,8 +67,29 @@ public:
 
     // Reads the chosen template, asks for the project database when the template needs one, writes the
     // script for the marked drawings and starts the CAD program on it. Every step that fails ends the run;
-    // only a missing template or program, and a line break in a name or folder, are reported.
+    // only a missing template or program, and a line break in a name or folder, are reported. With
+    // "Granska före körning" on, a script in which the check finds anything is shown instead of run.
     void runScript(CadKind kind);
+
+    // How a build reads the clock: for every line, as a run does, or once for the whole script, so that a
+    // review shows exactly the bytes it can run.
+    enum class ClockReading
+    {
+        PerLine,
+        Once,
+    };
+    // The steps of a run up to the script's bytes: the template read, the line breaks refused, the project
+    // database asked for. Nothing when the run would end there (the user has been told what a run tells).
+    std::optional<BuiltScript> buildScript(ClockReading clock);
+    // Writes exactly these bytes as the script file and starts the kind's program on it. Gives whether the
+    // program was started.
+    bool writeAndLaunch(CadKind kind, const script::Script& script);
+
+    // Builds the script as a run would and shows it with what the check finds. kind, when given, is the run
+    // that asked: its button is the dialog's default.
+    void reviewScript(std::optional<CadKind> kind = std::nullopt);
+    // The review dialog while it is open.
+    ScriptReviewDialog* reviewDialog() const;
     // Starts the kind's program on the script; a missing program file is reported. Gives whether the
     // program was started.
     bool launchCad(CadKind kind, const std::string& scriptPath);
@@ -56,6 +99,14 @@ public:
 private:
     const Boxes& boxes(CadKind kind) const { return kind == CadKind::Acad ? m_wiring.acad : m_wiring.icad; }
     std::string programFolder() const;
+    void showReview(BuiltScript built, std::vector<script::Finding> findings, std::optional<CadKind> kind);
+    // The steps of buildScript before the expansion, and the expansion.
+    std::optional<BuiltScript> prepareScript();
+    bool expandScript(BuiltScript& built, ClockReading clock);
+    void handOver(CadKind kind, const std::string& templatePath, const script::ScriptTemplate& scriptTemplate,
+                  const std::string& listingFolder, const std::vector<std::string>& names,
+                  const std::string& projectName);
 
     Wiring m_wiring;
+    QPointer<ScriptReviewDialog> m_review;
 };

@@ -70,10 +70,16 @@ std::string registeredIntelliCadProgram(const ClassesRootReader& read)
 std::string cadCommandLine(std::string_view program, std::string_view ownFolder, std::string_view parameters,
                            std::string_view scriptPath, char separator)
 {
+    return cadCommandLineWithStartDrawing(program, script::joinPath(ownFolder, startDrawingName, separator),
+                                          parameters, scriptPath);
+}
+
+std::string cadCommandLineWithStartDrawing(std::string_view program, std::string_view startDrawing,
+                                           std::string_view parameters, std::string_view scriptPath)
+{
     std::string line;
-    line.reserve(program.size() + ownFolder.size() + parameters.size() + scriptPath.size() + 32);
-    line.append("\"").append(program).append("\" \"");
-    line.append(script::joinPath(ownFolder, startDrawingName, separator));
+    line.reserve(program.size() + startDrawing.size() + parameters.size() + scriptPath.size() + 16);
+    line.append("\"").append(program).append("\" \"").append(startDrawing);
     line.append("\" ").append(parameters).append(" /b \"").append(scriptPath).append("\"");
     return line;
 }

@@ -41,5 +41,8 @@ std::string findIntelliCadProgram(const Registry& registry);
 // The parameters stand as typed, unquoted; when they are empty two blanks precede /b.
 std::string cadCommandLine(std::string_view program, std::string_view ownFolder, std::string_view parameters,
                            std::string_view scriptPath, char separator);
+// The same with the start drawing given as a whole path: "program" "startDrawing" parameters /b "scriptPath"
+std::string cadCommandLineWithStartDrawing(std::string_view program, std::string_view startDrawing,
+                                           std::string_view parameters, std::string_view scriptPath);
 
 } // namespace cad

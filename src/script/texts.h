@@ -22,3 +22,24 @@ std::string lineBreak(const LineBreakFault& fault);
 std::string scriptNotWritten(std::string_view path, std::string_view reason);
 
 } // namespace script::texts
+
+// The texts of the script check, one for each kind of finding.
+namespace script::texts::check {
+
+std::string missing(std::string_view name, std::string_view folder);
+std::string notAFile(std::string_view name);
+std::string unreachable(std::string_view name, std::string_view reason);
+std::string readOnly(std::string_view name);
+// holder and since (a date and time) may be empty.
+std::string lockFile(std::string_view name, std::string_view lockName, std::string_view holder, std::string_view since);
+std::string inUse(std::string_view name);
+std::string unquotedBlank(std::string_view placeholder, std::string_view value);
+std::string emptyLine();
+// placeholder may be empty when no placeholder ends the line.
+std::string trailingBlank(std::string_view placeholder);
+std::string unencodableName(std::string_view name);
+std::string unencodableFolder(std::string_view folder);
+std::string noDrawings();
+std::string noBody();
+
+} // namespace script::texts::check

@@ -54,6 +54,15 @@ inline constexpr Setting ParametersIcad{"ParametersIcad", "", DefaultFrom::Text,
 inline constexpr Setting LastPattern{"LastPattern", "", DefaultFrom::Text, "*.dwg"};
 inline constexpr Setting LastTemplate{"LastTemplate", "", DefaultFrom::Text, ""};
 inline constexpr Setting RdsDir{"RdsDir", "", DefaultFrom::ProgramFolder, ""};
+// Review before a run: "1" when a run shows its script first if the check finds anything; the review
+// window's size in twips.
+inline constexpr Setting ReviewBeforeRun{"ReviewBeforeRun", "Review", DefaultFrom::Text, "0"};
+inline constexpr Setting ReviewHeight{"Height", "Review", DefaultFrom::Caller, ""};
+inline constexpr Setting ReviewWidth{"Width", "Review", DefaultFrom::Caller, ""};
+// Supervised runs: on or off ("1"/"0"), drawings per CAD session, time-out per drawing in seconds.
+inline constexpr Setting SupervisedRun{"SupervisedRun", mainSection, DefaultFrom::Text, "0"};
+inline constexpr Setting SupervisedBatchSize{"SupervisedBatchSize", mainSection, DefaultFrom::Text, "1"};
+inline constexpr Setting SupervisedTimeout{"SupervisedTimeout", mainSection, DefaultFrom::Text, "600"};
 
 // The four settings of a window's place and size, in twips.
 struct Placement

@@ -41,4 +41,14 @@ QString openFile(QWidget* owner, const QString& title, const QString& filter, co
     return chosen.isEmpty() ? QString() : QDir::toNativeSeparators(chosen);
 }
 
+QString saveFile(QWidget* owner, const QString& title, const QString& filter, const QString& initial)
+{
+    QString chosen;
+    if (auto answer = std::exchange(nextAnswer(), nullptr))
+        chosen = answer({title, filter, initial});
+    else
+        chosen = QFileDialog::getSaveFileName(owner, title, initial, filter);
+    return chosen.isEmpty() ? QString() : QDir::toNativeSeparators(chosen);
+}
+
 } // namespace dialogs

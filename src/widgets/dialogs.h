@@ -22,6 +22,10 @@ QString browseForFolder(QWidget* owner, const QString& prompt, const QString& pr
 // The chosen file with native separators, or empty text when cancelled.
 QString openFile(QWidget* owner, const QString& title, const QString& filter, const QString& initial);
 
+// The file to save to with native separators, or empty text when cancelled. The dialog asks before an
+// existing file is replaced.
+QString saveFile(QWidget* owner, const QString& title, const QString& filter, const QString& initial);
+
 void setNextAnswer(std::function<QString(const Question&)> answer);
 
 } // namespace dialogs

@@ -11,6 +11,7 @@
 
 #ifndef _WIN32
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -95,8 +96,10 @@ TEST_F(VendrelScriptCommand, WritesTheSameBytesAsTheEngine)
     EXPECT_EQ(toStdout.exitCode, 0) << toStdout.err;
     EXPECT_EQ(toStdout.out, expected.script.bytes());
     const std::string joint(1, script::nativeSeparator());
-    EXPECT_EQ(toStdout.out, "_.OPEN /Projekt/A1" + joint + "K01.dwg\r\n_.QSAVE _.CLOSE\r\n"
-                            "_.OPEN /Projekt/A1" + joint + "K02.DWG\r\n_.QSAVE _.CLOSE\r\n.EXIT\r\n");
+    EXPECT_EQ(toStdout.out, "_.OPEN /Projekt/A1" + joint +
+                                "K01.dwg\r\n_.QSAVE _.CLOSE\r\n"
+                                "_.OPEN /Projekt/A1" +
+                                joint + "K02.DWG\r\n_.QSAVE _.CLOSE\r\n.EXIT\r\n");
 
     // Names from standard input: a CR before the LF is no part of the name, blank lines name nothing.
     const Outcome fromStdin = run({mall, "/Projekt/A1"}, "K01.dwg\r\n\nK02.DWG");
@@ -223,9 +226,66 @@ TEST_F(VendrelScriptCommand, ExplainsItselfAndThePlaceholders)
     const Outcome help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(
-        help.out.find("vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS] [--output FILE] TEMPLATE FOLDER "
-                      "[DRAWING...]"),
+        help.out.find("vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS] [--output FILE] [--check] TEMPLATE "
+                      "FOLDER [DRAWING...]"),
         std::string::npos);
     for (const auto name : script::placeholderNames)
         EXPECT_NE(help.out.find("  " + std::string(name) + " "), std::string::npos) << name;
+}
+
+TEST_F(VendrelScriptCommand, ChecksInsteadOfWritingAndExitsByTheWorstFinding)
+{
+    const fs::path folder = m_dir.path() / "Mina ritningar";
+    fs::create_directory(folder);
+    for (const char* name : {"A.dwg", "B.dwg", "C.dwg"})
+        writeBytes((folder / name).string(), "");
+    writeBytes((folder / "C.dwl").string(), "anna\r\n");
+    fs::permissions(folder / "B.dwg", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const std::string output = m_dir.file("Vendrel.scr");
+    writeBytes(output, "earlier");
+    const std::string quoted = templateFile("_.OPEN \"%f\"\r\n", "Citat.scr");
+    const std::string bare = templateFile("_.OPEN %f\r\n;\r\n", "Bar.scr");
+    const std::string a = (folder / "A.dwg").string();
+
+    const Outcome clean = run({"--check", "--output", output, quoted, folder.string(), "A.dwg"});
+    EXPECT_EQ(clean.exitCode, 0) << clean.err;
+    EXPECT_EQ(clean.out, "");
+
+    const Outcome warnings = run({"--check", "--output", output, bare, folder.string(), "A.dwg", "C.dwg"});
+    EXPECT_EQ(warnings.exitCode, 3) << warnings.err;
+    std::string expected = "warning:1:unquoted-blank:A.dwg: %f ger \"" + a +
+                           "\" med blanksteg utanför citattecken: CAD-programmet tar blanksteget som Enter och delar "
+                           "värdet i flera svar.\n"
+                           "warning:2:empty-line:A.dwg: Raden blir tom: CAD-programmet tar den som Enter och upprepar "
+                           "föregående kommando.\n"
+                           "warning:3:locked:C.dwg: Ritningen C.dwg verkar vara öppen på annat håll: låsfilen C.dwl "
+                           "ligger bredvid (anna), sedan ";
+    EXPECT_EQ(warnings.out.substr(0, expected.size()), expected);
+    EXPECT_NE(warnings.out.find("\nwarning:3:unquoted-blank:C.dwg: "), std::string::npos) << warnings.out;
+    EXPECT_EQ(readBytes(output), "earlier");
+
+    // Names from standard input, as in a normal call; a missing drawing is an error.
+    const Outcome errors = run({"--check", quoted, folder.string()}, "B.dwg\nSaknas.dwg\n");
+    EXPECT_EQ(errors.exitCode, 1) << errors.err;
+    std::string missing =
+        "error:2:missing:Saknas.dwg: Ritningen Saknas.dwg finns inte i mappen " + folder.string() + ".\n";
+#ifndef _WIN32
+    if (::geteuid() == 0) // the superuser writes any file: nothing is read-only to it
+        EXPECT_EQ(errors.out, missing);
+    else
+#endif
+        EXPECT_EQ(errors.out, "warning:1:read-only:B.dwg: Ritningen B.dwg är skrivskyddad: CAD-programmet kan inte "
+                              "spara den.\n" +
+                                  missing);
+
+    const Outcome nothing = run({"--check", templateFile("%C bara en kommentar\r\n", "Tom.scr"), folder.string()});
+    EXPECT_EQ(nothing.exitCode, 1);
+    EXPECT_EQ(nothing.out, "error:0:no-drawings:: Inga ritningar att köra: scriptet innehåller bara .EXIT.\n"
+                           "error:0:no-body:: Scriptmallen har inga kommandorader: scriptet innehåller bara .EXIT.\n");
+
+    // What stops a run stops the check the same way.
+    const Outcome lineBreak = run({"--check", quoted, folder.string(), "a\nb.dwg"});
+    EXPECT_EQ(lineBreak.exitCode, 1);
+    EXPECT_NE(lineBreak.err.find("a\\nb.dwg"), std::string::npos) << lineBreak.err;
 }

@@ -110,6 +110,7 @@ void TestCommands::init()
     h.refreshTree = record("refreshTree");
     h.editTemplate = record("editTemplate");
     h.refreshTemplateList = record("refreshTemplateList");
+    h.reviewScript = record("reviewScript");
     h.runScript = recordKind("runScript");
     h.browseCadProgram = recordKind("browseCadProgram");
     m_commands->startCommandBars();
@@ -203,6 +204,7 @@ void TestCommands::everyCommandReachesItsOperation()
         {ID_TEMPLATE_FOLDER, u"chooseTemplateFolder"_s},
         {ID_EDIT_TEMPLATE, u"editTemplate"_s},
         {ID_REFRESH_TEMPLATES, u"refreshTemplateList"_s},
+        {ID_REVIEW_SCRIPT, u"reviewScript"_s},
         {ID_RUN_ACAD, u"runScript Acad"_s},
         {ID_BROWSE_ACAD, u"browseCadProgram Acad"_s},
         {ID_RUN_ICAD, u"runScript Icad"_s},
@@ -230,6 +232,17 @@ void TestCommands::everyCommandReachesItsOperation()
         }
     }
     m_calls.clear();
+
+    // "Granska före körning" is a setting that the menu entry turns on and off and shows checked.
+    BarControl* reviewFirst = m_bars->findControl(ID_REVIEW_BEFORE_RUN);
+    QVERIFY(reviewFirst);
+    for (const char* expected : {"1", "0"}) {
+        reviewFirst->action()->trigger();
+        QCOMPARE(m_settings->read(settings::ReviewBeforeRun), std::string(expected));
+        m_commands->onCommandUpdate(reviewFirst);
+        QCOMPARE(reviewFirst->isChecked(), std::string_view(expected) == "1");
+    }
+    QVERIFY(m_calls.isEmpty());
 
     // 911 is the tree popup's "Uppdatera"; the template box on the toolbar carries the number too but
     // issues nothing.

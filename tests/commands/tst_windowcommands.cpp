@@ -84,6 +84,7 @@ private slots:
     void ctrlASelectsInTheFilterBoxButIssuesTheCommandInTheList();
     void hidingToolbarsMovesTheFrameUp();
     void exitSavesTheArrangementForTheNextStart();
+    void supervisedRunIsACheckEntryUnderTools();
 
 private:
     std::unique_ptr<MainWindow> loaded()
@@ -272,6 +273,27 @@ void TestWindowCommands::exitSavesTheArrangementForTheNextStart()
     QVERIFY(QTest::qWaitForWindowExposed(next.get()));
     next->commandBars()->findControl(ID_EXIT)->action()->trigger();
     QVERIFY(!next->isVisible());
+}
+
+// "Övervakad körning" is off at first; each choice turns it over, keeps it in the settings and moves the mark.
+void TestWindowCommands::supervisedRunIsACheckEntryUnderTools()
+{
+    auto window = shown();
+    QVERIFY(window);
+    BarControl* entry = window->commandBars()->findControl(ID_SUPERVISED_RUN);
+    QVERIFY(entry && entry->bar()->type() != CommandBar::Type::ToolBar);
+    QCOMPARE(entry->action()->text(), u"Övervakad körning"_s);
+    openMenuOf(entry);
+    QVERIFY(!entry->action()->isChecked());
+    entry->action()->trigger();
+    openMenuOf(entry);
+    QCOMPARE(m_settings->read(settings::SupervisedRun), "1");
+    QVERIFY(entry->action()->isChecked());
+    entry->action()->trigger();
+    openMenuOf(entry);
+    QCOMPARE(m_settings->read(settings::SupervisedRun), "0");
+    QVERIFY(!entry->action()->isChecked());
+    QVERIFY(window->commandBars()->findControl(ID_SUPERVISED_SETTINGS));
 }
 
 QTEST_MAIN(TestWindowCommands)

@@ -5,19 +5,23 @@ cmake_policy(VERSION 3.25)
 #   cmake -DSOURCE_DIR=<src> [-DWIDGETS_HEADERS=<folder of QtWidgets' headers>] -P check_layout.cmake
 
 # Levels, lowest first: a folder may include folders of its own level and of those below it.
-set(no_qt script)
-set(no_widgets os script script/qt)
+set(no_qt script supervise)
+set(no_widgets os script script/qt supervise)
 
 set(level_os 0)
 set(level_widgets 0)
 set(level_widgets/commandbars 0)
-foreach(f settings tree filelist script script/qt runs cli)
+foreach(f settings tree filelist script script/qt runs)
     set(level_${f} 1)
 endforeach()
-foreach(f commands about)
+# Supervised runs build on the runs; the command-line tools on the engines.
+foreach(f supervise supervise/qt cli)
     set(level_${f} 2)
 endforeach()
-set(level_app 3)
+foreach(f commands about)
+    set(level_${f} 3)
+endforeach()
+set(level_app 4)
 
 set(widget_headers)
 if(WIDGETS_HEADERS AND IS_DIRECTORY "${WIDGETS_HEADERS}")

@@ -3,6 +3,7 @@
 #include "os/registry.h"
 #include "runs/askprojectdatabase.h"
 #include "runs/cadlauncher.h"
+#include "runs/scriptreview.h"
 #include "runs/templates.h"
 #include "settings/settings.h"
 #include "widgets/dialogs.h"
@@ -12,6 +13,9 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QTreeView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <map>
@@ -70,6 +74,9 @@ private:
     QList<Shown> m_shown;
     std::unique_ptr<ScriptTemplates> m_templates;
     std::unique_ptr<CadLauncher> m_launcher;
+    bool m_supervised = false;
+    QList<CadLauncher::Handover> m_handedOver;
+    std::size_t m_handedOverLines = 0;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
     QString programFolder() const { return path(QStringLiteral("prog")); }
@@ -161,6 +168,13 @@ private slots:
         runs.icad = {m_txtIcad, m_txtParamIcad};
         runs.markedDrawings = [this] { return m_marked; };
         runs.listingFolder = [this] { return bytes(drawings()); };
+        m_supervised = false;
+        m_handedOver.clear();
+        runs.supervised = [this] { return m_supervised; };
+        runs.supervise = [this](const CadLauncher::Handover& run) {
+            m_handedOver.append(run);
+            m_handedOverLines = run.scriptTemplate->bodyLines.size();
+        };
         m_launcher = std::make_unique<CadLauncher>(std::move(runs));
     }
 
@@ -168,6 +182,37 @@ private slots:
     {
         dialogs::setNextAnswer(nullptr);
         script::setNextProjectDatabaseAnswer(nullptr);
+    }
+
+    // With "Övervakad körning" on, the run goes to the supervised run once the template is read and the
+    // names and the program are checked; no Vendrel.scr is written and nothing is started here.
+    void aSupervisedRunTakesOverFromThePlainStart()
+    {
+        m_supervised = true;
+        const QString program = writeStandInCad(QStringLiteral("cad program"));
+        m_txtIcad->setText(program);
+        m_txtParamIcad->setText(QStringLiteral("/p X"));
+        m_cboScr->setEditText(QStringLiteral("a.scr"));
+        m_launcher->runScript(CadKind::Icad);
+        QCOMPARE(m_handedOver.size(), 1);
+        const CadLauncher::Handover& run = m_handedOver.front();
+        QCOMPARE(run.kind, CadKind::Icad);
+        QCOMPARE(run.templatePath, bytes(templates() + QStringLiteral("/a.scr")));
+        QCOMPARE(m_handedOverLines, std::size_t(2));
+        QCOMPARE(run.program, bytes(program));
+        QCOMPARE(run.parameters, std::string("/p X"));
+        QCOMPARE(run.startDrawing, bytes(programFolder() + QStringLiteral("/helvscr.dwg")));
+        QCOMPARE(run.listingFolder, bytes(drawings()));
+        QCOMPARE(run.names, m_marked);
+        QVERIFY(!QFile::exists(scriptPath()));
+        QVERIFY(!QFile::exists(cadRecord()));
+        QVERIFY(m_shown.isEmpty());
+
+        m_txtIcad->setText(path(QStringLiteral("cad/missing")));
+        m_launcher->runScript(CadKind::Icad);
+        QCOMPARE(m_handedOver.size(), 1);
+        QCOMPARE(m_shown.size(), 1);
+        QVERIFY(m_shown.front().text.startsWith(QStringLiteral("Hittar ej programmet")));
     }
 
     void runWritesTheScriptAndStartsTheCadProgram_data()
@@ -290,6 +335,94 @@ private slots:
         m_launcher->runScript(CadKind::Acad);
         QCOMPARE(readFile(scriptPath()), QByteArray("earlier script\r\n"));
         QVERIFY(m_shown.isEmpty());
+    }
+
+    // The review builds the script as the run does, shows exactly its bytes, and runs exactly those.
+    void reviewShowsTheScriptARunWritesAndRunsIt()
+    {
+        m_txtIcad->setText(writeStandInCad(QStringLiteral("icad")));
+        m_cboScr->setEditText(QStringLiteral("c mall.SCR"));
+        m_marked = {"K01.dwg", "Saknas.dwg", "K02.DWG"};
+        script::setNextProjectDatabaseAnswer([&](const script::ProjectDatabaseQuestion&) -> QString {
+            return drawings() + QStringLiteral("/Anl 7.pds");
+        });
+        m_launcher->reviewScript();
+        ScriptReviewDialog* dialog = m_launcher->reviewDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(!QFile::exists(scriptPath()));
+
+        const QByteArray expected = "-INSERT \"Anl 7\" K01\r\n-INSERT \"Anl 7\" Saknas\r\n"
+                                    "-INSERT \"Anl 7\" K02\r\n.EXIT\r\n";
+        const QAbstractItemModel* lines = dialog->scriptView()->model();
+        QByteArray shown;
+        for (int row = 0; row < lines->rowCount(); ++row)
+            shown += lines->index(row, 0).data(ScriptReviewDialog::LineTextRole).toString().toUtf8() + "\r\n";
+        QCOMPARE(shown, expected);
+        // Blanks and the line end are drawn, the missing drawing's line is marked.
+        QCOMPARE(lines->index(0, 0).data().toString(), QStringLiteral("-INSERT·\"Anl·7\"·K01↵"));
+        QCOMPARE(lines->index(1, 0).data(ScriptReviewDialog::MarkRole).toInt(),
+                 int(ScriptReviewDialog::Mark::Error));
+        QCOMPARE(lines->index(0, 0).data(ScriptReviewDialog::MarkRole).toInt(), int(ScriptReviewDialog::Mark::None));
+
+        // The finding names its line; choosing it shows that line.
+        const QAbstractItemModel* findings = dialog->findingsView()->model();
+        QCOMPARE(findings->rowCount(), 1);
+        QCOMPARE(findings->index(0, 0).data().toString(), QStringLiteral("2"));
+        QCOMPARE(findings->index(0, 1).data().toString(), QStringLiteral("missing"));
+        QCOMPARE(findings->index(0, 2).data().toString(), QStringLiteral("Saknas.dwg"));
+        dialog->findingsView()->setCurrentIndex(findings->index(0, 3));
+        QCOMPARE(dialog->scriptView()->currentIndex().row(), 1);
+
+        // "Spara som..." keeps a copy of exactly those bytes.
+        dialogs::setNextAnswer([&](const dialogs::Question&) { return path(QStringLiteral("kopia.scr")); });
+        dialog->saveButton()->click();
+        QCOMPARE(readFile(path(QStringLiteral("kopia.scr"))), expected);
+
+        dialog->runButton(CadKind::Icad)->click();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cadRecord()), 20000);
+        QCOMPARE(readFile(scriptPath()), expected);
+        QCOMPARE(readFile(cadScriptCopy()), expected);
+        QTRY_VERIFY(!m_launcher->reviewDialog());
+        QVERIFY(m_shown.isEmpty());
+    }
+
+    // "Granska före körning": a run whose check finds anything shows the review instead of starting; a clean
+    // run, or any run with the option off, starts as before.
+    void reviewBeforeRunStopsOnlyWhenTheCheckFindsSomething()
+    {
+        m_txtAcad->setText(writeStandInCad(QStringLiteral("acad")));
+        m_cboScr->setEditText(QStringLiteral("B.scr"));
+        m_settings->write(settings::ReviewBeforeRun, "1");
+
+        m_marked = {"K01.dwg", "Saknas.dwg"};
+        m_launcher->runScript(CadKind::Acad);
+        ScriptReviewDialog* dialog = m_launcher->reviewDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(!QFile::exists(scriptPath()));
+        // Its size outlives it.
+        dialog->resize(640, 480);
+        dialog->closeButton()->click();
+        QTRY_VERIFY(!m_launcher->reviewDialog());
+        QTest::qWait(200);
+        QVERIFY(!QFile::exists(cadRecord()));
+        m_launcher->reviewScript();
+        QVERIFY(m_launcher->reviewDialog());
+        QCOMPARE(m_launcher->reviewDialog()->size(), QSize(640, 480));
+        m_launcher->reviewDialog()->close();
+        QTRY_VERIFY(!m_launcher->reviewDialog());
+
+        m_marked = {"K01.dwg", "K02.DWG"};
+        m_launcher->runScript(CadKind::Acad);
+        QVERIFY(!m_launcher->reviewDialog());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cadRecord()), 20000);
+
+        QFile::remove(cadRecord());
+        m_settings->write(settings::ReviewBeforeRun, "0");
+        m_marked = {"K01.dwg", "Saknas.dwg"};
+        m_launcher->runScript(CadKind::Acad);
+        QVERIFY(!m_launcher->reviewDialog());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cadRecord()), 20000);
+        QVERIFY(readFile(scriptPath()).contains("Saknas.dwg"));
     }
 
     // A temporary folder that is gone: the user is told, and no program starts on an old script.

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "os/process.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// A started program kept under watch together with every process it starts: waited for with a deadline and
+// killed as a whole (a process group on Linux, a job object on Windows). Implemented in processtree_posix.cpp
+// and processtree_win.cpp.
+namespace process {
+
+// Wakes a wait from another thread, or on POSIX from a signal handler. Once raised it stays raised.
+class Interrupt final
+{
+public:
+    Interrupt();
+    ~Interrupt();
+    Interrupt(const Interrupt&) = delete;
+    Interrupt& operator=(const Interrupt&) = delete;
+
+    // Safe from any thread; async-signal-safe on POSIX.
+    void raise() noexcept;
+    bool raised() const noexcept;
+    // The descriptor or event a wait listens on.
+    std::intptr_t handle() const noexcept { return m_handle; }
+
+private:
+    std::intptr_t m_handle = -1;
+    std::intptr_t m_writeHandle = -1;
+};
+
+// How the head of a tree ended.
+struct Ending
+{
+    bool exited = false; // ended by itself with a status; otherwise killed by a signal or crashed
+    int code = 0;        // the exit status, or the signal number (POSIX) / exception code (Windows)
+    bool killed = false; // by ProcessTree::kill()
+    bool success() const { return exited && code == 0; }
+};
+
+// How the journal and the messages put an ending: the exit status, "signal 11", "undantag 0xC0000005".
+std::string describe(const Ending& ending);
+
+class ProcessTree final
+{
+public:
+    // Starts the program named by a complete command line, as startCommandLine does, as the head of a new
+    // tree. Nothing, with the reason in error, when it cannot be started.
+    static std::unique_ptr<ProcessTree> start(const std::string& commandLine, Show show, std::string& error);
+    // Kills what is left of the tree.
+    ~ProcessTree();
+    ProcessTree(const ProcessTree&) = delete;
+    ProcessTree& operator=(const ProcessTree&) = delete;
+
+    enum class Wait
+    {
+        Ended,       // the head ended by itself; processes it left behind have been killed
+        TimedOut,    // the deadline passed first; nothing was killed
+        Interrupted, // the interrupt was raised first; nothing was killed
+    };
+    // Waits until the head ends, the deadline passes or the interrupt is raised (null: none).
+    Wait wait(std::chrono::steady_clock::time_point deadline, const Interrupt* interrupt);
+    // Kills every process of the tree, the head included, and waits until the head is gone.
+    void kill();
+    // How the head ended; valid after Wait::Ended or kill().
+    const Ending& ending() const { return m_ending; }
+    // The head's process id.
+    std::int64_t id() const { return m_id; }
+
+private:
+    struct Native;
+    explicit ProcessTree(std::unique_ptr<Native> native);
+
+    std::unique_ptr<Native> m_native;
+    Ending m_ending;
+    std::int64_t m_id = 0;
+    bool m_done = false;
+};
+
+} // namespace process

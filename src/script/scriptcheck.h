@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What would go wrong with a script before the CAD program reads it blindly: drawings that are gone,
+// cannot be saved or are open elsewhere, values that split or empty a line, names the script cannot hold,
+// and a script with nothing to do. Plain C++, like the rest of the engine.
+
+namespace script {
+
+struct ScriptTemplate;
+
+enum class CheckCode : std::uint8_t
+{
+    Missing,
+    ReadOnly,
+    Locked,
+    UnquotedBlank,
+    EmptyLine,
+    Unencodable,
+    NoDrawings,
+    NoBody,
+};
+
+enum class CheckLevel : std::uint8_t
+{
+    Error,
+    Warning,
+};
+
+// The stable name of a code ("missing", "read-only", ...), as scripts and tools read it.
+std::string_view codeName(CheckCode code);
+CheckLevel levelOf(CheckCode code);
+std::string_view levelName(CheckLevel level); // "error", "warning"
+
+inline constexpr std::size_t noDrawing = static_cast<std::size_t>(-1);
+
+// The cases within a code that need a text of their own.
+namespace FindingVariant {
+inline constexpr std::uint8_t plain = 0;
+inline constexpr std::uint8_t notAFile = 1;      // missing: a folder or device stands under the name
+inline constexpr std::uint8_t unreachable = 2;   // missing: the file system said why (detail)
+inline constexpr std::uint8_t trailingBlank = 3; // empty-line: the line ends in a blank
+} // namespace FindingVariant
+
+// One thing found. Kept small: a folder with a blank in its name and 100 000 drawings gives a finding for
+// every line that puts it outside quotes. The text is made on demand by findingText.
+struct Finding
+{
+    CheckCode code = CheckCode::NoBody;
+    // The script line it concerns, counted from 1; 0 when it concerns the script as a whole.
+    std::uint64_t line = 0;
+    // The marked drawing it concerns, as an index into the checked names; noDrawing for none.
+    std::size_t drawing = noDrawing;
+    // The placeholder it concerns (an index into placeholderNames), or -1.
+    std::int8_t placeholder = -1;
+    // Which case of its code: see FindingVariant.
+    std::uint8_t variant = 0;
+    // What the file system said, for the text: why a drawing is missing, who holds the lock.
+    std::string detail;
+};
+
+// What a check looks at: exactly the inputs of the expansion, with the clock already read.
+struct CheckInput
+{
+    const ScriptTemplate* scriptTemplate = nullptr;
+    std::string_view listingFolder;
+    std::span<const std::string> names;
+    std::string_view projectName;
+    std::string_view date; // the text %date stands for
+    std::string_view time; // the text %time stands for
+    char separator = '/';
+};
+
+// Everything the check finds, in the order of the script lines (the findings about the whole script
+// first). Asks the file system about every drawing; a drawing that vanishes meanwhile is simply missing.
+std::vector<Finding> checkScript(const CheckInput& input);
+
+// The marked drawing a finding concerns; empty for none.
+std::string_view findingDrawing(const Finding& finding, const CheckInput& input);
+// The Swedish text for the user (UTF-8 around the names, which stay the file system's bytes).
+std::string findingText(const Finding& finding, const CheckInput& input);
+
+// What the lock file's first bytes say about who holds the drawing: its readable fields (lines, or the texts
+// between XML tags), joined with ", "; empty when it holds nothing readable. Binary, empty or huge files give
+// a short, clean answer.
+std::string lockHolder(std::string_view head);
+
+} // namespace script

@@ -1,0 +1,180 @@
+#include "supervise/engine.h"
+
+#include "os/processtree.h"
+#include "runs/cadlookup.h"
+#include "script/paths.h"
+#include "script/scriptfs.h"
+#include "supervise/runfiles.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace supervise {
+
+RunEngine::RunEngine(JournalWriter& journal, JournalContent& content, Setup setup)
+    : m_journal(journal), m_content(content), m_setup(std::move(setup))
+{
+}
+
+std::string RunEngine::commandLine(const RunInputs& inputs, const std::string& scriptPath)
+{
+    return cad::cadCommandLineWithStartDrawing(inputs.program, inputs.startDrawing, inputs.parameters, scriptPath);
+}
+
+bool RunEngine::settle(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, std::string& error)
+{
+    if (indices.empty())
+        return true;
+    const bool written = m_journal.settled(indices, entries, error);
+    for (std::size_t i = 0; i < indices.size(); ++i)
+        m_content.drawings[indices[i]] = entries[i];
+    if (m_setup.observer)
+        m_setup.observer->settled(indices, entries);
+    return written;
+}
+
+void RunEngine::settleRest(std::span<const std::size_t> indices, State state, std::int64_t whenMs)
+{
+    std::vector<DrawingEntry> entries;
+    for (const std::size_t index : indices) {
+        DrawingEntry entry = m_content.drawings[index];
+        entry.state = state;
+        entry.changed = false;
+        entry.startedMs = entry.endedMs = whenMs;
+        entry.exitStatus.clear();
+        entries.push_back(std::move(entry));
+    }
+    // Should this fail too the drawings keep their earlier state, which a resume takes up as well.
+    std::string ignored;
+    settle(indices, entries, ignored);
+}
+
+RunOutcome RunEngine::run(std::span<const std::size_t> indices)
+{
+    const RunInputs& inputs = m_content.inputs;
+    const std::size_t batchSize = std::max<std::size_t>(inputs.batchSize, 1);
+    RunOutcome outcome;
+    std::vector<std::size_t> present;
+    std::vector<std::string> names;
+    std::vector<FileStamp> before;
+    std::vector<std::size_t> absent;
+    std::vector<DrawingEntry> entries;
+
+    for (std::size_t from = 0; from < indices.size(); from += batchSize) {
+        const auto batch = indices.subspan(from, std::min(batchSize, indices.size() - from));
+        if (m_setup.interrupt && m_setup.interrupt->raised()) {
+            settleRest(indices.subspan(from), State::NotRun, wallClockMs());
+            outcome.end = RunOutcome::End::Stopped;
+            break;
+        }
+
+        // A drawing that is gone is left out of the script rather than failing the whole session.
+        present.clear();
+        names.clear();
+        before.clear();
+        absent.clear();
+        for (const std::size_t index : batch) {
+            const std::string& name = m_content.drawings[index].name;
+            const FileStamp stamp = stampOf(script::joinPath(inputs.folder, name, m_setup.separator));
+            if (stamp.exists) {
+                present.push_back(index);
+                names.push_back(name);
+                before.push_back(stamp);
+            } else {
+                absent.push_back(index);
+            }
+        }
+        if (!absent.empty())
+            settleRest(absent, State::Missing, wallClockMs());
+        if (present.empty())
+            continue;
+
+        script::Script script;
+        const auto lineBreak = script::expandTemplate(*m_setup.scriptTemplate, inputs.folder, names, inputs.projectName,
+                                                      m_setup.clock, m_setup.format, m_setup.separator, script);
+        std::string error;
+        if (lineBreak) {
+            outcome = {RunOutcome::End::Broken, "ett namn innehåller en radbrytning"};
+        } else if (const script::WriteResult written = script::replaceFile(m_setup.scriptPath, script.bytes());
+                   !written.ok) {
+            outcome = {RunOutcome::End::Broken,
+                       "scriptet " + m_setup.scriptPath + " kan inte skrivas: " + written.error};
+        } else if (!m_journal.batchStarted(wallClockMs(), present, error)) {
+            outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + error};
+        }
+        if (outcome.end == RunOutcome::End::Broken) {
+            settleRest(indices.subspan(from), State::NotRun, wallClockMs());
+            break;
+        }
+        for (const std::size_t index : present)
+            m_content.drawings[index].state = State::Interrupted;
+        if (m_setup.observer)
+            m_setup.observer->batchStarted(present);
+
+        const std::int64_t startedMs = wallClockMs();
+        const auto started = std::chrono::steady_clock::now();
+        std::string startError;
+        auto tree =
+            process::ProcessTree::start(commandLine(inputs, m_setup.scriptPath), process::Show::Minimized, startError);
+        State state = State::Failed;
+        std::string exitStatus;
+        if (!tree) {
+            exitStatus = "kunde inte startas: " + startError;
+            outcome = {RunOutcome::End::Broken,
+                       "CAD-programmet " + inputs.program + " kan inte startas: " + startError};
+        } else {
+            const auto deadline = started + inputs.timeout * static_cast<std::int64_t>(present.size());
+            switch (tree->wait(deadline, m_setup.interrupt)) {
+            case process::ProcessTree::Wait::Ended:
+                state = tree->ending().success() ? State::Done : State::Failed;
+                break;
+            case process::ProcessTree::Wait::TimedOut:
+                tree->kill();
+                state = State::TimedOut;
+                break;
+            case process::ProcessTree::Wait::Interrupted:
+                tree->kill();
+                state = State::Interrupted;
+                outcome.end = RunOutcome::End::Stopped;
+                break;
+            }
+            exitStatus = process::describe(tree->ending());
+            tree.reset();
+        }
+        const std::int64_t endedMs = wallClockMs();
+
+        entries.clear();
+        for (std::size_t i = 0; i < present.size(); ++i) {
+            DrawingEntry entry;
+            entry.name = names[i];
+            entry.state = state;
+            entry.changed = stampOf(script::joinPath(inputs.folder, names[i], m_setup.separator)) != before[i];
+            entry.startedMs = startedMs;
+            entry.endedMs = endedMs;
+            entry.exitStatus = exitStatus;
+            entries.push_back(std::move(entry));
+        }
+        if (!settle(present, entries, error) && outcome.end == RunOutcome::End::Completed)
+            outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + error};
+        if (outcome.end != RunOutcome::End::Completed) {
+            settleRest(indices.subspan(from + batch.size()), State::NotRun, endedMs);
+            break;
+        }
+    }
+    return outcome;
+}
+
+bool RunEngine::recordEnd(RunOutcome& outcome)
+{
+    std::string error;
+    const std::string_view how = outcome.end == RunOutcome::End::Completed ? "klar"
+                                 : outcome.end == RunOutcome::End::Stopped ? "avbruten"
+                                                                           : "avbruten av fel";
+    if (m_journal.finished(wallClockMs(), how, error))
+        return true;
+    if (outcome.end == RunOutcome::End::Completed)
+        outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + error};
+    return false;
+}
+
+} // namespace supervise

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace supervise {
+
+class JournalFile;
+
+// What became of one drawing of a supervised run.
+enum class State
+{
+    Pending,     // not started yet
+    Done,        // the CAD program ended normally after the script
+    Failed,      // it ended with another status, crashed or could not be started
+    TimedOut,    // it did not end in time and was killed
+    Missing,     // the drawing was gone when its batch was due, and was left out
+    Interrupted, // its batch was cut short: a stop, or a crash of ours or of the machine
+    NotRun,      // the run was stopped before its batch
+};
+
+std::string_view stateName(State state);
+std::optional<State> stateFromName(std::string_view name);
+
+// What a run was started with; a resumed run goes on with the same.
+struct RunInputs
+{
+    std::string templatePath;
+    std::string templateHash; // of the template's bytes when the run began
+    std::string cadKind;      // "Acad", "Icad", or empty from the command line
+    std::string program;
+    std::string parameters;
+    std::string startDrawing;
+    std::string folder;
+    std::string projectName;
+    std::size_t batchSize = 1;
+    std::chrono::milliseconds timeout{10 * 60 * 1000}; // per drawing
+
+    friend bool operator==(const RunInputs&, const RunInputs&) = default;
+};
+
+struct DrawingEntry
+{
+    std::string name;
+    State state = State::Pending;
+    bool changed = false;       // the file's modification time moved during its batch
+    std::int64_t startedMs = 0; // wall clock of its batch, 0 when it never ran
+    std::int64_t endedMs = 0;
+    std::string exitStatus; // "0", "1", "signal 9", ... or why the program could not start
+};
+
+// A journal as read back.
+struct JournalContent
+{
+    RunInputs inputs;
+    std::vector<DrawingEntry> drawings;
+    bool finished = false; // the last run over it came to an end (completed, stopped or declined)
+    bool usable = false;   // the inputs and the drawings were read
+    // Lines that were not sound records: a torn last line after a crash, or damage anywhere.
+    std::vector<std::string> problems;
+    bool damaged = false;        // a problem other than a torn last line
+    std::uint64_t soundSize = 0; // bytes up to the end of the last whole line
+};
+
+// The script file of a run: beside its journal, so runs never write each other's script.
+std::string scriptPathFor(const std::string& journalPath);
+
+// A hash of a template's bytes, as the journal records it.
+std::string templateHash(std::string_view bytes);
+
+JournalContent parseJournal(std::string_view bytes);
+// Reads the journal at path; false with the reason when it cannot be read at all.
+bool readJournal(const std::string& path, JournalContent& content, std::string& error);
+
+// Drawings whose state is one of states, in list order.
+std::vector<std::size_t> drawingsIn(const JournalContent& content, std::initializer_list<State> states);
+// --resume: pending, interrupted, not-run. --retry: failed, timed-out, interrupted.
+std::vector<std::size_t> drawingsToResume(const JournalContent& content);
+std::vector<std::size_t> drawingsToRetry(const JournalContent& content);
+
+// Writes the records of runs to one journal, which it holds locked.
+class JournalWriter final
+{
+public:
+    enum class Opened
+    {
+        Ok,
+        Busy,    // another process holds the journal
+        Exists,  // create: there is a file at the path already
+        Damaged, // open: the journal is not sound
+        Failed,  // the file could not be made, read or written
+    };
+    // A new journal with the run's inputs and drawings, on the disk when this returns.
+    static std::unique_ptr<JournalWriter> create(const std::string& path, const RunInputs& inputs,
+                                                 std::span<const std::string> names, Opened& how, std::string& error);
+    // An existing journal, read into content; a record torn by a crash is cut off before anything is added.
+    static std::unique_ptr<JournalWriter> open(const std::string& path, JournalContent& content, Opened& how,
+                                               std::string& error);
+    ~JournalWriter();
+    JournalWriter(const JournalWriter&) = delete;
+    JournalWriter& operator=(const JournalWriter&) = delete;
+
+    // The drawings of a batch are about to be worked on. Not forced to the disk: a crash before their
+    // results leaves them interrupted or, after a crash of the machine, pending; either is run again.
+    bool batchStarted(std::int64_t whenMs, std::span<const std::size_t> indices, std::string& error);
+    // Final states of drawings, on the disk when this returns.
+    bool settled(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, std::string& error);
+    // The run came to an end (completed, stopped, or the offer to resume it was declined).
+    bool finished(std::int64_t whenMs, std::string_view how, std::string& error);
+
+    const std::string& path() const { return m_path; }
+
+private:
+    JournalWriter(std::string path, std::unique_ptr<JournalFile> file);
+
+    std::string m_path;
+    std::unique_ptr<JournalFile> m_file;
+};
+
+} // namespace supervise

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "supervise/journal.h"
+
+#include <QString>
+
+// The texts of supervised runs in the window, in one place.
+namespace supervisetexts {
+
+inline QString progressTitle()
+{
+    return QStringLiteral("Övervakad körning");
+}
+inline QString cancel()
+{
+    return QStringLiteral("Avbryt");
+}
+inline QString close()
+{
+    return QStringLiteral("Stäng");
+}
+inline QString retryFailed()
+{
+    return QStringLiteral("Kör om misslyckade");
+}
+inline QString settingsTitle()
+{
+    return QStringLiteral("Inställningar för övervakad körning");
+}
+inline QString batchSizeLabel()
+{
+    return QStringLiteral("&Ritningar per CAD-session:");
+}
+inline QString timeoutLabel()
+{
+    return QStringLiteral("&Tidsgräns per ritning:");
+}
+inline QString timeoutSuffix()
+{
+    return QStringLiteral(" s");
+}
+// What "done" can mean: Vendrel sees the CAD program end, not what the script did inside it.
+inline QString doneMeaning()
+{
+    return QStringLiteral("Klar betyder att CAD-programmet avslutades normalt efter scriptet. "
+                          "Vad scriptet gjorde i ritningen kan Vendrel inte se.");
+}
+inline QString drawingCount(qsizetype settled, qsizetype total)
+{
+    return QStringLiteral("Körda: %1 av %2 ritningar").arg(settled).arg(total);
+}
+inline QString inProgress(const QString& names)
+{
+    return QStringLiteral("Pågår: %1").arg(names);
+}
+inline QString times(const QString& elapsed, const QString& remaining)
+{
+    return remaining.isEmpty() ? QStringLiteral("Tid: %1").arg(elapsed)
+                               : QStringLiteral("Tid: %1, återstår cirka %2").arg(elapsed, remaining);
+}
+inline QString stateText(supervise::State state)
+{
+    switch (state) {
+    case supervise::State::Pending:
+        return QStringLiteral("Väntar");
+    case supervise::State::Done:
+        return QStringLiteral("Klara");
+    case supervise::State::Failed:
+        return QStringLiteral("Misslyckade");
+    case supervise::State::TimedOut:
+        return QStringLiteral("Över tidsgränsen");
+    case supervise::State::Missing:
+        return QStringLiteral("Saknas");
+    case supervise::State::Interrupted:
+        return QStringLiteral("Avbrutna");
+    case supervise::State::NotRun:
+        return QStringLiteral("Ej körda");
+    }
+    return {};
+}
+inline QString summaryAllDone(qsizetype count)
+{
+    return QStringLiteral("Körningen är klar: alla %1 ritningar klara.").arg(count);
+}
+inline QString summaryProblems()
+{
+    return QStringLiteral("Körningen är klar. Dessa ritningar misslyckades eller nådde tidsgränsen:");
+}
+inline QString summaryStopped()
+{
+    return QStringLiteral("Körningen avbröts.");
+}
+inline QString summaryBroken(const QString& error)
+{
+    return QStringLiteral("Körningen kunde inte fortsätta: %1").arg(error);
+}
+inline QString resumeQuestion(const QString& folder, qsizetype left, qsizetype total)
+{
+    return QStringLiteral("En övervakad körning i %1 blev inte klar: %2 av %3 ritningar återstår.\n\n"
+                          "Vill du fortsätta den nu?")
+        .arg(folder)
+        .arg(left)
+        .arg(total);
+}
+inline QString journalProblem(const QString& path, const QString& problem)
+{
+    return QStringLiteral("Journalen %1 kan inte användas: %2").arg(path, problem);
+}
+inline QString runsFolderProblem(const QString& problem)
+{
+    return QStringLiteral("Ingen mapp för körningarnas journaler: %1").arg(problem);
+}
+inline QString journalBusy(const QString& path)
+{
+    return QStringLiteral("Journalen %1 används av en annan körning.").arg(path);
+}
+inline QString errorTitle()
+{
+    return QStringLiteral("fel");
+}
+
+} // namespace supervisetexts

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The few file and clock services a supervised run needs, one implementation per platform
+// (runfiles_posix.cpp, runfiles_win.cpp). Paths are bytes as the file system takes them.
+namespace supervise {
+
+// A journal file held by one writer: the lock lasts as long as the object, and no program the run starts
+// inherits it.
+class JournalFile final
+{
+public:
+    enum class Opened
+    {
+        Ok,
+        Busy,   // another process holds it
+        Exists, // create: something is already there
+        Failed,
+    };
+    // Creates a new file; never replaces one.
+    static std::unique_ptr<JournalFile> create(const std::string& path, Opened& how, std::string& error);
+    // Opens an existing file for appending.
+    static std::unique_ptr<JournalFile> open(const std::string& path, Opened& how, std::string& error);
+    ~JournalFile();
+    JournalFile(const JournalFile&) = delete;
+    JournalFile& operator=(const JournalFile&) = delete;
+
+    bool readAll(std::string& bytes, std::string& error);
+    // Cuts the file to size bytes (a record torn by a crash) and goes on writing at its end.
+    bool truncate(std::uint64_t size, std::string& error);
+    // Appends bytes at the end; with sync they are on the disk when this returns.
+    bool append(std::string_view bytes, bool sync, std::string& error);
+
+private:
+    friend bool readWholeFile(const std::string& path, std::string& bytes, std::string& error);
+    explicit JournalFile(std::intptr_t handle) : m_handle(handle) {}
+    std::intptr_t m_handle;
+};
+
+// The whole file, without taking any lock. False with the reason when it cannot be read.
+bool readWholeFile(const std::string& path, std::string& bytes, std::string& error);
+
+// The folder for the journals (Brannoc/Vendrel/runs in the user's data folder), made when missing. Empty,
+// with the reason in error, when it cannot be made.
+std::string runsFolder(std::string& error);
+// The journals in folder (files ending in ".journal"), as paths.
+std::vector<std::string> journalsIn(const std::string& folder);
+
+// What a drawing file is at one moment: whether it is there, and when it was last written.
+struct FileStamp
+{
+    bool exists = false;
+    std::int64_t modified = 0; // nanoseconds since the epoch
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+FileStamp stampOf(const std::string& path);
+
+// Milliseconds since the epoch, for the journal's times.
+std::int64_t wallClockMs();
+
+// The folder of the running program.
+std::string ownProgramFolder();
+
+} // namespace supervise

@@ -1,0 +1,228 @@
+#include "supervise/runfiles.h"
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace supervise {
+
+namespace {
+
+int fd(std::intptr_t handle)
+{
+    return static_cast<int>(handle);
+}
+
+std::unique_ptr<JournalFile> lockOrFail(int descriptor, JournalFile::Opened& how, std::string& error,
+                                        std::unique_ptr<JournalFile> file)
+{
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+        how = JournalFile::Opened::Ok;
+        return file;
+    }
+    how = errno == EWOULDBLOCK ? JournalFile::Opened::Busy : JournalFile::Opened::Failed;
+    error = std::strerror(errno);
+    return nullptr;
+}
+
+// A new name in a folder lasts a crash only once the folder itself is on the disk.
+void syncFolderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor >= 0) {
+        ::fsync(descriptor);
+        ::close(descriptor);
+    }
+}
+
+bool makeFolder(const std::string& path, std::string& error)
+{
+    std::size_t at = 1;
+    while (true) {
+        at = path.find('/', at);
+        const std::string part = path.substr(0, at);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+            error = part + ": " + std::strerror(errno);
+            return false;
+        }
+        if (at == std::string::npos)
+            return true;
+        ++at;
+    }
+}
+
+} // namespace
+
+std::unique_ptr<JournalFile> JournalFile::create(const std::string& path, Opened& how, std::string& error)
+{
+    const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+    if (descriptor < 0) {
+        how = errno == EEXIST ? Opened::Exists : Opened::Failed;
+        error = std::strerror(errno);
+        return nullptr;
+    }
+    syncFolderOf(path);
+    return lockOrFail(descriptor, how, error, std::unique_ptr<JournalFile>(new JournalFile(descriptor)));
+}
+
+std::unique_ptr<JournalFile> JournalFile::open(const std::string& path, Opened& how, std::string& error)
+{
+    const int descriptor = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    if (descriptor < 0) {
+        how = Opened::Failed;
+        error = std::strerror(errno);
+        return nullptr;
+    }
+    struct stat info
+    {
+    };
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        how = Opened::Failed;
+        error = "ingen vanlig fil";
+        ::close(descriptor);
+        return nullptr;
+    }
+    return lockOrFail(descriptor, how, error, std::unique_ptr<JournalFile>(new JournalFile(descriptor)));
+}
+
+JournalFile::~JournalFile()
+{
+    ::close(fd(m_handle));
+}
+
+bool JournalFile::readAll(std::string& bytes, std::string& error)
+{
+    bytes.clear();
+    char buffer[64 * 1024];
+    off_t offset = 0;
+    while (true) {
+        const ssize_t got = ::pread(fd(m_handle), buffer, sizeof buffer, offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            error = std::strerror(errno);
+            return false;
+        }
+        if (got == 0)
+            return true;
+        bytes.append(buffer, static_cast<std::size_t>(got));
+        offset += got;
+    }
+}
+
+bool JournalFile::truncate(std::uint64_t size, std::string& error)
+{
+    if (::ftruncate(fd(m_handle), static_cast<off_t>(size)) != 0 || ::fdatasync(fd(m_handle)) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool JournalFile::append(std::string_view bytes, bool sync, std::string& error)
+{
+    // One write for the whole record set, so a killed process leaves all or nothing of it.
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd(m_handle), bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            error = std::strerror(written == 0 ? EIO : errno);
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    if (sync && ::fdatasync(fd(m_handle)) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool readWholeFile(const std::string& path, std::string& bytes, std::string& error)
+{
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    struct stat info
+    {
+    };
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = "ingen vanlig fil";
+        ::close(descriptor);
+        return false;
+    }
+    JournalFile reader(descriptor);
+    return reader.readAll(bytes, error);
+}
+
+std::string runsFolder(std::string& error)
+{
+    std::string folder;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/') {
+        folder = data;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        folder = std::string(home) + "/.local/share";
+    } else {
+        error = "varken XDG_DATA_HOME eller HOME är satt";
+        return {};
+    }
+    folder += "/Brannoc/Vendrel/runs";
+    return makeFolder(folder, error) ? folder : std::string();
+}
+
+std::vector<std::string> journalsIn(const std::string& folder)
+{
+    std::vector<std::string> paths;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return paths;
+    constexpr std::string_view ending = ".journal";
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() > ending.size() && name.substr(name.size() - ending.size()) == ending)
+            paths.push_back(folder + "/" + std::string(name));
+    }
+    ::closedir(dir);
+    return paths;
+}
+
+FileStamp stampOf(const std::string& path)
+{
+    struct stat info
+    {
+    };
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    return {true, std::int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+std::int64_t wallClockMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+std::string ownProgramFolder()
+{
+    char path[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof path)
+        return ".";
+    std::string own(path, static_cast<std::size_t>(length));
+    const auto slash = own.rfind('/');
+    return slash == 0 ? "/" : own.substr(0, slash);
+}
+
+} // namespace supervise

@@ -1,0 +1,200 @@
+#include "supervise/runfiles.h"
+
+#include <chrono>
+#include <windows.h>
+
+namespace supervise {
+
+namespace {
+
+HANDLE handleOf(std::intptr_t handle)
+{
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+std::string systemMessage(DWORD code)
+{
+    char* text = nullptr;
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = length ? std::string(text, length) : "Windows-fel " + std::to_string(code);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+        message.pop_back();
+    return message;
+}
+
+// The writer shares the file with readers only: a second writer is refused by the system itself. The
+// handle is not inherited by the programs a run starts.
+std::unique_ptr<JournalFile> openWith(const std::string& path, DWORD disposition, JournalFile::Opened& how,
+                                      std::string& error, HANDLE& handle)
+{
+    handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        how = JournalFile::Opened::Ok;
+        return nullptr;
+    }
+    const DWORD code = GetLastError();
+    how = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ? JournalFile::Opened::Busy
+          : code == ERROR_FILE_EXISTS                                     ? JournalFile::Opened::Exists
+                                                                          : JournalFile::Opened::Failed;
+    error = systemMessage(code);
+    return nullptr;
+}
+
+} // namespace
+
+std::unique_ptr<JournalFile> JournalFile::create(const std::string& path, Opened& how, std::string& error)
+{
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    openWith(path, CREATE_NEW, how, error, handle);
+    if (how != Opened::Ok)
+        return nullptr;
+    return std::unique_ptr<JournalFile>(new JournalFile(reinterpret_cast<std::intptr_t>(handle)));
+}
+
+std::unique_ptr<JournalFile> JournalFile::open(const std::string& path, Opened& how, std::string& error)
+{
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    openWith(path, OPEN_EXISTING, how, error, handle);
+    if (how != Opened::Ok)
+        return nullptr;
+    return std::unique_ptr<JournalFile>(new JournalFile(reinterpret_cast<std::intptr_t>(handle)));
+}
+
+JournalFile::~JournalFile()
+{
+    CloseHandle(handleOf(m_handle));
+}
+
+bool JournalFile::readAll(std::string& bytes, std::string& error)
+{
+    bytes.clear();
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(handleOf(m_handle), start, nullptr, FILE_BEGIN)) {
+        error = systemMessage(GetLastError());
+        return false;
+    }
+    char buffer[64 * 1024];
+    while (true) {
+        DWORD got = 0;
+        if (!ReadFile(handleOf(m_handle), buffer, sizeof buffer, &got, nullptr)) {
+            error = systemMessage(GetLastError());
+            return false;
+        }
+        if (got == 0)
+            return true;
+        bytes.append(buffer, got);
+    }
+}
+
+bool JournalFile::truncate(std::uint64_t size, std::string& error)
+{
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(size);
+    if (!SetFilePointerEx(handleOf(m_handle), at, nullptr, FILE_BEGIN) || !SetEndOfFile(handleOf(m_handle)) ||
+        !FlushFileBuffers(handleOf(m_handle))) {
+        error = systemMessage(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool JournalFile::append(std::string_view bytes, bool sync, std::string& error)
+{
+    LARGE_INTEGER none{};
+    if (!SetFilePointerEx(handleOf(m_handle), none, nullptr, FILE_END)) {
+        error = systemMessage(GetLastError());
+        return false;
+    }
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        if (!WriteFile(handleOf(m_handle), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+            written == 0) {
+            error = systemMessage(GetLastError());
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    if (sync && !FlushFileBuffers(handleOf(m_handle))) {
+        error = systemMessage(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool readWholeFile(const std::string& path, std::string& bytes, std::string& error)
+{
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = systemMessage(GetLastError());
+        return false;
+    }
+    JournalFile reader(reinterpret_cast<std::intptr_t>(handle));
+    return reader.readAll(bytes, error);
+}
+
+std::string runsFolder(std::string& error)
+{
+    char data[MAX_PATH + 1] = {};
+    const DWORD length = GetEnvironmentVariableA("LOCALAPPDATA", data, sizeof data);
+    if (length == 0 || length >= sizeof data) {
+        error = "LOCALAPPDATA är inte satt";
+        return {};
+    }
+    std::string folder(data, length);
+    for (const char* part : {"\\Brannoc", "\\Vendrel", "\\runs"}) {
+        folder += part;
+        if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+            error = folder + ": " + systemMessage(GetLastError());
+            return {};
+        }
+    }
+    return folder;
+}
+
+std::vector<std::string> journalsIn(const std::string& folder)
+{
+    std::vector<std::string> paths;
+    WIN32_FIND_DATAA found{};
+    HANDLE search = FindFirstFileA((folder + "\\*.journal").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return paths;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            paths.push_back(folder + "\\" + found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return paths;
+}
+
+FileStamp stampOf(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return {};
+    const std::int64_t ticks =
+        (std::int64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return {true, ticks * 100};
+}
+
+std::int64_t wallClockMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+std::string ownProgramFolder()
+{
+    char path[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string own(path, length);
+    const auto slash = own.find_last_of("\\/");
+    return slash == std::string::npos ? "." : own.substr(0, slash);
+}
+
+} // namespace supervise

@@ -1,0 +1,292 @@
+// Runs the built vendrel-run with stand-in CAD programs (shell scripts that record their script, then
+// succeed, hang, crash, fail or leave a child running) as a user would, kills included.
+
+#include "supervise/journal.h"
+#include "support/tempfolder.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <gtest/gtest.h>
+#include <random>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono;
+
+struct Outcome
+{
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class VendrelRun : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.valid());
+        setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
+        writeFile(m_dir / "Öppna.scr", "_.OPEN %f\r\n_.QSAVE ; %name\r\n");
+        for (const std::string& name : m_names)
+            writeFile(m_dir / "ritningar/" + name, "dwg");
+        standIn({});
+    }
+
+    // The stand-in: records its script, then behaves as told for the first drawing name it finds in it.
+    void standIn(const std::vector<std::pair<std::string, std::string>>& behaviour, const std::string& rest = "")
+    {
+        std::string body = "#!/bin/sh\nfor a; do script=\"$a\"; done\necho $$ >> '" + m_dir / "pids" +
+                           "'\ncat \"$script\" >> '" + m_dir / "record" + "'\ncase \"$(cat \"$script\")\" in\n";
+        for (const auto& [name, action] : behaviour)
+            body += "  *" + name + "*) " + action + ";;\n";
+        body += "esac\n" + rest + "exit 0\n";
+        writeFile(m_dir / "cad/acad", body, true);
+    }
+    static std::string hang(const std::string& pids) { return "sleep 60 & echo $! >> '" + pids + "'; sleep 60"; }
+
+    // Starts vendrel-run; before runs in the child just before the program starts.
+    pid_t start(const std::vector<std::string>& arguments, const std::function<void()>& before = {})
+    {
+        std::vector<std::string> words = {VENDREL_RUN_PROGRAM};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        const std::string out = m_dir / "stdout", err = m_dir / "stderr";
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+            ::dup2(::open("/dev/null", O_RDONLY), 0);
+            if (before)
+                before();
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        return pid;
+    }
+    Outcome finish(pid_t pid)
+    {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), readFile(m_dir / "stdout"),
+                readFile(m_dir / "stderr")};
+    }
+    Outcome run(const std::vector<std::string>& arguments, const std::function<void()>& before = {})
+    {
+        return finish(start(arguments, before));
+    }
+    std::vector<std::string> newRun(const std::vector<std::string>& options) const
+    {
+        std::vector<std::string> arguments = {"--cad", m_dir / "cad/acad", "--journal", m_journal};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        arguments.insert(arguments.end(), {m_dir / "Öppna.scr", m_dir / "ritningar"});
+        arguments.insert(arguments.end(), m_names.begin(), m_names.end());
+        return arguments;
+    }
+    // The drawings the stand-in was given, in order, over all its sessions.
+    std::string opened() const
+    {
+        std::string names;
+        const std::string record = readFile(m_dir / "record");
+        for (std::size_t at = 0; (at = record.find("/ritningar/", at)) != std::string::npos;) {
+            at += 11;
+            names += record.substr(at, record.find('\r', at) - at) + " ";
+        }
+        return names;
+    }
+    std::string status()
+    {
+        const Outcome outcome = run({"--status", m_journal});
+        std::string states;
+        for (std::size_t at = 0; at < outcome.out.size(); at = outcome.out.find('\n', at) + 1)
+            states += outcome.out.substr(at, outcome.out.find('\t', at) - at) + " ";
+        return states;
+    }
+    // Every process the stand-ins started is gone (or a zombie nobody here can reap).
+    bool noStandInLeft() const
+    {
+        const std::string pids = readFile(m_dir / "pids");
+        for (std::size_t at = 0; at < pids.size(); at = pids.find('\n', at) + 1) {
+            const std::string pid = pids.substr(at, pids.find('\n', at) - at);
+            for (int i = 0; i < 100; ++i) {
+                const std::string stat = readFile("/proc/" + pid + "/stat");
+                if (stat.empty() || stat.find(") Z") != std::string::npos)
+                    break;
+                if (i == 99)
+                    return false;
+                std::this_thread::sleep_for(milliseconds(10));
+            }
+        }
+        return true;
+    }
+
+    TempFolder m_dir;
+    std::string m_journal = m_dir / "run.journal";
+    std::vector<std::string> m_names = {"K01.dwg", "K02.dwg", "K03.dwg", "K04.dwg", "K05.dwg", "K06.dwg"};
+};
+
+TEST_F(VendrelRun, HangAndCrashAreToldApartAndRetryRunsExactlyThose)
+{
+    standIn({{"K02", hang(m_dir / "pids")}, {"K04", "kill -SEGV $$"}});
+    const auto before = steady_clock::now();
+    const Outcome outcome = run(newRun({"--timeout", "0.3"}));
+    EXPECT_LT(steady_clock::now() - before, seconds(10));
+    EXPECT_EQ(outcome.exitCode, 1) << outcome.err;
+    EXPECT_EQ(status(), "done timed-out done failed done done ");
+    EXPECT_TRUE(noStandInLeft());
+    // One session a drawing, each with the template's bytes for that drawing and .EXIT.
+    EXPECT_EQ(opened(), "K01.dwg K02.dwg K03.dwg K04.dwg K05.dwg K06.dwg ");
+    EXPECT_EQ(
+        readFile(m_dir / "record").substr(0, 200).find("_.OPEN " + m_dir / "ritningar/K01.dwg\r\n_.QSAVE\r\n.EXIT\r\n"),
+        0u);
+
+    std::filesystem::remove(m_dir / "record");
+    standIn({});
+    const Outcome retry = run({"--retry", m_journal});
+    EXPECT_EQ(retry.exitCode, 0) << retry.err;
+    EXPECT_EQ(opened(), "K02.dwg K04.dwg ");
+    EXPECT_EQ(status(), "done done done done done done ");
+}
+
+TEST_F(VendrelRun, BatchesShareASessionAndItsTimeOutAndLeaveMissingDrawingsOut)
+{
+    std::filesystem::remove(m_dir / "ritningar/K02.dwg");
+    // The first session changes one drawing and fails; the second leaves a child running and hangs.
+    standIn({{"K01", "touch -d '2030-01-01' '" + m_dir / "ritningar/K03.dwg" + "'; exit 1"},
+             {"K04", "sleep 60 & echo $! >> '" + m_dir / "pids" + "'; sleep 0.45"}});
+    const Outcome outcome = run(newRun({"--batch", "3", "--timeout", "0.2"}));
+    EXPECT_EQ(outcome.exitCode, 1) << outcome.err;
+    // 0.45 s is within three times 0.2 s: the second session counts as done, and its child is gone.
+    EXPECT_EQ(status(), "failed missing failed done done done ");
+    EXPECT_EQ(opened(), "K01.dwg K03.dwg K04.dwg K05.dwg K06.dwg ");
+    EXPECT_TRUE(noStandInLeft());
+    supervise::JournalContent content;
+    std::string error;
+    ASSERT_TRUE(supervise::readJournal(m_journal, content, error));
+    EXPECT_FALSE(content.drawings[0].changed);
+    EXPECT_TRUE(content.drawings[2].changed);
+    EXPECT_EQ(content.drawings[0].exitStatus, "1");
+}
+
+TEST_F(VendrelRun, AKilledRunResumesWithoutRedoingADoneDrawing)
+{
+    standIn({}, "sleep 0.05\n");
+    std::mt19937 random(17);
+    for (int round = 0; round < 4; ++round) {
+        std::filesystem::remove(m_journal);
+        std::filesystem::remove(m_dir / "record");
+        const pid_t pid = start(newRun({"--timeout", "5"}));
+        std::this_thread::sleep_for(milliseconds(std::uniform_int_distribution<int>(0, 350)(random)));
+        ::kill(pid, SIGKILL);
+        finish(pid);
+        std::this_thread::sleep_for(milliseconds(100));
+
+        supervise::JournalContent content;
+        std::string error;
+        const std::string record = opened();
+        if (!supervise::readJournal(m_journal, content, error) || !content.usable)
+            continue; // killed before the journal was made: nothing ran
+        EXPECT_FALSE(content.damaged);
+        std::vector<std::string> done;
+        for (const auto& entry : content.drawings) {
+            if (entry.state == supervise::State::Done)
+                done.push_back(entry.name);
+        }
+        const std::size_t before = record.size();
+        const Outcome resumed = run({"--resume", m_journal});
+        EXPECT_EQ(resumed.exitCode, 0) << resumed.err;
+        EXPECT_EQ(status(), "done done done done done done ");
+        const std::string after = opened().substr(before);
+        for (const std::string& name : done)
+            EXPECT_EQ(after.find(name), std::string::npos) << name << " ran again after " << record;
+    }
+    EXPECT_TRUE(noStandInLeft());
+}
+
+TEST_F(VendrelRun, ASecondProcessRefusesAJournalInUseAndAStopLeavesTheRestNotRun)
+{
+    standIn({{"K02", "sleep 60"}});
+    const pid_t first = start(newRun({"--timeout", "60"}));
+    for (int i = 0; i < 500 && readFile(m_dir / "record").find("K02") == std::string::npos; ++i)
+        std::this_thread::sleep_for(milliseconds(10));
+    const Outcome second = run({"--resume", m_journal});
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_NE(second.err.find("används av en annan körning"), std::string::npos) << second.err;
+    ::kill(first, SIGTERM);
+    EXPECT_EQ(finish(first).exitCode, 1);
+    EXPECT_EQ(status(), "done interrupted not-run not-run not-run not-run ");
+    EXPECT_TRUE(noStandInLeft());
+}
+
+TEST_F(VendrelRun, AFullDiskIsReportedAndTheJournalStaysSound)
+{
+    // Full before the journal holds the drawings: nothing is run and nothing is left in the way.
+    const Outcome early = run(newRun({}), [] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    EXPECT_EQ(early.exitCode, 1);
+    EXPECT_NE(early.err.find("kan inte skrivas"), std::string::npos) << early.err;
+    EXPECT_FALSE(std::filesystem::exists(m_journal));
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "record"));
+
+    // The file-size limit makes the journal's writes fail as a full disk would.
+    const Outcome outcome = run(newRun({"--timeout", "5"}), [] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{700, 700};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_NE(outcome.err.find("journalen kan inte skrivas"), std::string::npos) << outcome.err;
+    const Outcome resumed = run({"--resume", m_journal});
+    EXPECT_EQ(resumed.exitCode, 0) << resumed.err;
+    EXPECT_EQ(status(), "done done done done done done ");
+}
+
+TEST_F(VendrelRun, BadArgumentsAndBadInputsGetAClearAnswer)
+{
+    const std::string tmpl = m_dir / "Öppna.scr", folder = m_dir / "ritningar";
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{},
+                                               {tmpl, folder},
+                                               {"--cad", m_dir / "cad/acad", tmpl},
+                                               {"--cad", m_dir / "cad/acad", "--batch", "0", tmpl, folder},
+                                               {"--cad", m_dir / "cad/acad", "--timeout", "-1", tmpl, folder},
+                                               {"--cad", m_dir / "cad/acad", "--timeout", "1,5", tmpl, folder},
+                                               {"--status", m_journal, "--retry", m_journal},
+                                               {"--resume", m_journal, "K01.dwg"},
+                                               {"--frobnicate"}}) {
+        const Outcome outcome = run(arguments);
+        EXPECT_EQ(outcome.exitCode, 2) << (arguments.empty() ? "" : arguments.front());
+        EXPECT_NE(outcome.err.find("Användning"), std::string::npos);
+    }
+    EXPECT_EQ(run({"--help"}).exitCode, 0);
+
+    // A journal that is not there or is garbage, a program that is missing or cannot start.
+    EXPECT_EQ(run({"--status", m_dir / "none.journal"}).exitCode, 1);
+    writeFile(m_dir / "garbage.journal", std::string(300, '\xff') + "\n\n");
+    Outcome garbage = run({"--resume", m_dir / "garbage.journal"});
+    EXPECT_EQ(garbage.exitCode, 1);
+    EXPECT_NE(garbage.err.find("skadad"), std::string::npos) << garbage.err;
+    Outcome missing = run({"--cad", m_dir / "cad/gone", tmpl, folder, "K01.dwg"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("Hittar ej programmet"), std::string::npos) << missing.err;
+    writeFile(m_dir / "cad/acad", "#!/bin/sh\n"); // no longer executable
+    std::filesystem::permissions(m_dir / "cad/acad", std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::remove);
+    Outcome broken = run(newRun({}));
+    EXPECT_EQ(broken.exitCode, 1);
+    EXPECT_NE(broken.err.find("kan inte startas"), std::string::npos) << broken.err;
+    EXPECT_EQ(status(), "failed not-run not-run not-run not-run not-run ");
+}
+
+} // namespace

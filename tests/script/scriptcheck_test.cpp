@@ -1,0 +1,205 @@
+#include "script/expandtemplate.h"
+#include "script/scriptcheck.h"
+#include "script/scripttemplate.h"
+#include "support/tempdir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using script::CheckCode;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+struct Checked
+{
+    script::ScriptTemplate scriptTemplate;
+    std::string folder;
+    Lines names;
+    std::string project;
+    std::vector<script::Finding> findings;
+
+    script::CheckInput input() const
+    {
+        return {&scriptTemplate, folder, names, project, "2026-12-07", "14:05:09", '/'};
+    }
+    // "code:line:drawing" for each finding, in order.
+    std::vector<std::string> summary() const
+    {
+        std::vector<std::string> result;
+        for (const auto& finding : findings)
+            result.push_back(std::string(script::codeName(finding.code)) + ":" + std::to_string(finding.line) + ":" +
+                             std::string(script::findingDrawing(finding, input())));
+        return result;
+    }
+    std::string text(std::size_t i) const { return script::findingText(findings.at(i), input()); }
+};
+
+Checked check(Lines body, std::string folder, Lines names, std::string project = {})
+{
+    Checked checked{{std::move(body), false}, std::move(folder), std::move(names), std::move(project), {}};
+    checked.findings = script::checkScript(checked.input());
+    return checked;
+}
+
+using Summary = std::vector<std::string>;
+
+class ScriptCheck : public ::testing::Test
+{
+protected:
+    std::string folder() const { return m_dir.path().string(); }
+    void touch(const std::string& name, std::string_view bytes = {}) const { writeBytes(m_dir.file(name), bytes); }
+
+    TempDir m_dir;
+};
+
+} // namespace
+
+TEST_F(ScriptCheck, ACleanFolderGivesNothingAndAnEmptyRunGivesErrors)
+{
+    touch("K01.dwg");
+    touch("K02.dwg");
+    EXPECT_TRUE(check({"_.OPEN \"%f\"", "_.QSAVE _.CLOSE"}, folder(), {"K01.dwg", "K02.dwg"}).findings.empty());
+
+    EXPECT_EQ(check({"_.OPEN %f"}, folder(), {}).summary(), Summary({"no-drawings:0:"}));
+    EXPECT_EQ(check({}, folder(), {"K01.dwg"}).summary(), Summary({"no-body:0:"}));
+    const auto both = check({}, folder(), {});
+    EXPECT_EQ(both.summary(), Summary({"no-drawings:0:", "no-body:0:"}));
+    EXPECT_EQ(script::levelOf(both.findings[0].code), script::CheckLevel::Error);
+    EXPECT_EQ(both.text(1), "Scriptmallen har inga kommandorader: scriptet innehåller bara .EXIT.");
+}
+
+TEST_F(ScriptCheck, FindsDrawingsThatAreGoneOrCannotBeSaved)
+{
+    touch("A.dwg");
+    touch("B.dwg");
+    touch("C.dwg");
+    touch("C.dwl", "anna\r\nRITDATOR-7\r\n2026-12-07 08:15\r\n");
+    touch("D.dxf");
+    touch("D.dwl2", "<?xml version=\"1.0\"?>\n<lock><user>bo</user><host>KONTOR</host></lock>\n");
+    std::filesystem::create_directory(m_dir.path() / "E.dwg");
+    ASSERT_EQ(::chmod(m_dir.file("B.dwg").c_str(), 0444), 0);
+
+    const auto checked = check({"_.OPEN \"%f\"", "_.QSAVE _.CLOSE"}, folder(),
+                               {"A.dwg", "B.dwg", "C.dwg", "D.dxf", "E.dwg", "Saknas.dwg"});
+    Summary expected{"read-only:3:B.dwg", "locked:5:C.dwg", "locked:7:D.dxf", "missing:9:E.dwg",
+                     "missing:11:Saknas.dwg"};
+    // The superuser may write any file whatever its permission bits, and so may a CAD program it runs:
+    // there is nothing read-only to find then.
+    if (::geteuid() == 0)
+        expected.erase(expected.begin());
+    EXPECT_EQ(checked.summary(), expected);
+
+    const std::size_t c = expected.size() - 4;
+    EXPECT_NE(checked.text(c).find("C.dwl"), std::string::npos) << checked.text(c);
+    EXPECT_NE(checked.text(c).find("(anna, RITDATOR-7, 2026-12-07 08:15)"), std::string::npos) << checked.text(c);
+    EXPECT_NE(checked.text(c).find("krasch"), std::string::npos) << checked.text(c);
+    EXPECT_NE(checked.text(c + 1).find("(bo, KONTOR)"), std::string::npos) << checked.text(c + 1);
+    EXPECT_EQ(checked.text(c + 2), "Ritningen E.dwg är ingen fil.");
+    EXPECT_EQ(checked.text(c + 3), "Ritningen Saknas.dwg finns inte i mappen " + folder() + ".");
+    EXPECT_EQ(script::levelOf(CheckCode::Missing), script::CheckLevel::Error);
+    EXPECT_EQ(script::levelOf(CheckCode::Locked), script::CheckLevel::Warning);
+
+    // A folder that is gone makes every drawing missing, not the check fail.
+    EXPECT_EQ(check({"_.OPEN \"%f\""}, folder() + "/borta", {"A.dwg", "B.dwg"}).summary(),
+              Summary({"missing:1:A.dwg", "missing:2:B.dwg"}));
+}
+
+TEST_F(ScriptCheck, OddLockFilesAndUnreadableFoldersGiveClearFindings)
+{
+    touch("Tom.dwg");
+    touch("Tom.dwl"); // empty: no holder, still a lock
+    touch("Bin.dwg");
+    touch("Bin.dwl", std::string("ola\0\x01\x02\xff\xfe", 8) + std::string(100, '\x07'));
+    touch("Stor.dwg");
+    touch("Stor.dwl", std::string(8 << 20, 'x')); // read no further than its head
+    touch("Fifo.dwg");
+    ASSERT_EQ(::mkfifo(m_dir.file("Fifo.dwl").c_str(), 0600), 0); // must not hang the check
+
+    const auto checked = check({"_.OPEN \"%f\""}, folder(), {"Tom.dwg", "Bin.dwg", "Stor.dwg", "Fifo.dwg"});
+    EXPECT_EQ(checked.summary(), Summary({"locked:1:Tom.dwg", "locked:2:Bin.dwg", "locked:3:Stor.dwg"}));
+    EXPECT_EQ(checked.text(0).find("Tom.dwl ligger bredvid, sedan "), checked.text(0).find("Tom.dwl"))
+        << checked.text(0);
+    EXPECT_NE(checked.text(1).find("(ola)"), std::string::npos) << checked.text(1);
+    EXPECT_LT(checked.text(2).size(), 400u);
+
+    EXPECT_EQ(script::lockHolder(""), "");
+    EXPECT_EQ(script::lockHolder("\x01\x02"), "");
+    EXPECT_EQ(script::lockHolder("  Åsa Öberg  \r\nPC\xe5\r\n"), "Åsa Öberg, PC?"); // a lone Latin-1 byte
+    EXPECT_EQ(script::lockHolder("a\nb\nc\nd\n"), "a, b, c");
+    EXPECT_EQ(script::lockHolder(std::string(5000, 'y')), std::string(64, 'y'));
+
+    if (::geteuid() == 0)
+        return; // the superuser searches any folder
+    const auto locked = m_dir.path() / "Låst";
+    std::filesystem::create_directory(locked);
+    writeBytes((locked / "X.dwg").string(), "");
+    ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+    const auto unreachable = check({"_.OPEN \"%f\""}, locked.string(), {"X.dwg"});
+    ::chmod(locked.c_str(), 0700);
+    EXPECT_EQ(unreachable.summary(), Summary({"missing:1:X.dwg"}));
+    EXPECT_EQ(unreachable.text(0).find("Ritningen X.dwg kan inte nås: "), 0u) << unreachable.text(0);
+}
+
+TEST(ScriptCheckLines, FindsBlanksOutsideQuotesPerDrawingAndLine)
+{
+    const Lines names{"K01.dwg", "Plan 2.dwg"};
+    // The folder's blank reaches every drawing through %f; the name's blank only the drawing that has it.
+    const auto checked =
+        check({"_.OPEN %f", "(setq n \"%name\") %name", "\"%lpath\" \"%f\""}, "/Mina ritningar", names);
+    EXPECT_EQ(checked.summary(), Summary({"missing:1:K01.dwg", "unquoted-blank:1:K01.dwg", "missing:4:Plan 2.dwg",
+                                          "unquoted-blank:4:Plan 2.dwg", "unquoted-blank:5:Plan 2.dwg"}));
+    EXPECT_EQ(checked.text(1), "%f ger \"/Mina ritningar/K01.dwg\" med blanksteg utanför citattecken: CAD-programmet "
+                               "tar blanksteget som Enter och delar värdet i flera svar.");
+    EXPECT_EQ(checked.findings[4].placeholder, 4); // %name
+
+    // A quote inside a value counts as the CAD program counts it.
+    EXPECT_EQ(check({"\"%m\" x"}, "/d", {"a"}, "Anl\" 7").summary(), Summary({"missing:1:a", "unquoted-blank:1:a"}));
+    // A date format with a blank matters only outside quotes.
+    EXPECT_EQ(check({"DATUM \"%date\""}, "/d", {"a"}).summary(), Summary({"missing:1:a"}));
+}
+
+TEST(ScriptCheckLines, EmptyLinesAndTrailingBlanksMatchTheExpandedScript)
+{
+    const Lines body{"_.OPEN %f", "", "%m", "_.SAVEAS %m", "(princ \"%name\")%ext", "%%m"};
+    const Lines names{"K01.dwg", "Plan ", "R.dwg"};
+    for (const std::string project : {"", "Anl 7", "Anl "}) {
+        const auto checked = check(body, "/d", names, project);
+        const script::Expansion expansion = script::expandTemplate(
+            {body, false}, "/d", names, project, [] { return script::LocalDateTime{}; }, {}, '/');
+        const auto lines = expansion.script.lines();
+        std::vector<std::string> expected, found;
+        for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+            if (lines[i].empty())
+                expected.push_back(std::to_string(i + 1) + " empty");
+            else if (lines[i].back() == ' ')
+                expected.push_back(std::to_string(i + 1) + " trailing");
+        }
+        for (const auto& finding : checked.findings) {
+            if (finding.code == CheckCode::EmptyLine)
+                found.push_back(std::to_string(finding.line) +
+                                (finding.variant == script::FindingVariant::trailingBlank ? " trailing" : " empty"));
+        }
+        EXPECT_EQ(found, expected) << "project \"" << project << "\"";
+    }
+    const auto checked = check({"_.SAVEAS %m"}, "/d", {"a"});
+    EXPECT_EQ(checked.text(1),
+              "Raden slutar med blanksteg efter %m: CAD-programmet tar blanksteget som ett extra Enter.");
+}
+
+TEST(ScriptCheckLines, ManyDrawingsAreCheckedInPiecesAndComeBackInScriptOrder)
+{
+    Lines names;
+    for (int i = 0; i < 20000; ++i)
+        names.push_back("K" + std::to_string(i) + ".dwg");
+    const auto checked = check({"_.OPEN %f", "_.CLOSE"}, "/borta mapp", names);
+    ASSERT_EQ(checked.findings.size(), 2 * names.size());
+    for (std::size_t k = 0; k < checked.findings.size(); ++k) {
+        const auto& finding = checked.findings[k];
+        ASSERT_EQ(finding.drawing, k / 2);
+        ASSERT_EQ(finding.line, 2 * (k / 2) + 1);
+        ASSERT_EQ(finding.code, k % 2 ? CheckCode::UnquotedBlank : CheckCode::Missing);
+    }
+}

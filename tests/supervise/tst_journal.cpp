@@ -1,0 +1,165 @@
+// The journal of a supervised run: what is written is read back, a crash at any byte loses at most the
+// records being written, damage is reported, and only one process writes a journal at a time.
+#include "supervise/journal.h"
+#include "supervise/runfiles.h"
+#include "support/tempfolder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using supervise::DrawingEntry;
+using supervise::JournalContent;
+using supervise::JournalWriter;
+using supervise::State;
+
+supervise::RunInputs sampleInputs()
+{
+    supervise::RunInputs inputs;
+    inputs.templatePath = "/mallar/Rita om.scr";
+    inputs.templateHash = supervise::templateHash("_.OPEN %f\r\n");
+    inputs.cadKind = "Acad";
+    inputs.program = "/opt/cad/acad";
+    inputs.parameters = "/p \"Standard\"\t/nologo";
+    inputs.startDrawing = "/opt/vendrel/helvscr.dwg";
+    inputs.folder = "/projekt/A1";
+    inputs.projectName = "Anl 7";
+    inputs.batchSize = 3;
+    inputs.timeout = std::chrono::milliseconds(1500);
+    return inputs;
+}
+
+class Journal : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.valid()); }
+    // A journal of four drawings: the first done, the second failed, the third started when the run died.
+    std::string writeSample()
+    {
+        JournalWriter::Opened how{};
+        std::string error;
+        auto journal = JournalWriter::create(m_path, sampleInputs(), m_names, how, error);
+        EXPECT_TRUE(journal) << error;
+        DrawingEntry done{m_names[0], State::Done, true, 1000, 2000, "0"};
+        DrawingEntry failed{m_names[1], State::Failed, false, 2000, 3000, "signal 11"};
+        const std::size_t first[] = {0, 1};
+        EXPECT_TRUE(journal->batchStarted(1000, first, error));
+        const DrawingEntry entries[] = {done, failed};
+        EXPECT_TRUE(journal->settled(first, entries, error));
+        const std::size_t third[] = {2};
+        EXPECT_TRUE(journal->batchStarted(3000, third, error));
+        return readFile(m_path);
+    }
+
+    TempFolder m_dir;
+    std::string m_path = m_dir / "run.journal";
+    // Names are bytes: tabs, backslashes and line breaks survive.
+    std::vector<std::string> m_names = {"K01.dwg", "tab\there.dwg", "back\\slash\r\n.dwg", "Plan \xE5.dwg"};
+};
+
+TEST_F(Journal, WhatIsWrittenIsReadBack)
+{
+    writeSample();
+    JournalContent content;
+    std::string error;
+    ASSERT_TRUE(supervise::readJournal(m_path, content, error)) << error;
+    EXPECT_TRUE(content.usable);
+    EXPECT_FALSE(content.damaged);
+    EXPECT_FALSE(content.finished);
+    EXPECT_EQ(content.inputs, sampleInputs());
+    ASSERT_EQ(content.drawings.size(), 4u);
+    const State states[] = {State::Done, State::Failed, State::Interrupted, State::Pending};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(content.drawings[i].name, m_names[i]);
+        EXPECT_EQ(content.drawings[i].state, states[i]) << i;
+    }
+    EXPECT_TRUE(content.drawings[0].changed);
+    EXPECT_EQ(content.drawings[1].exitStatus, "signal 11");
+    EXPECT_EQ(content.drawings[1].endedMs, 3000);
+    EXPECT_EQ(supervise::drawingsToResume(content), (std::vector<std::size_t>{2, 3}));
+    EXPECT_EQ(supervise::drawingsToRetry(content), (std::vector<std::size_t>{1, 2}));
+}
+
+TEST_F(Journal, ACutAtAnyByteLosesNoSettledDrawingAndNeverPassesForDone)
+{
+    const std::string whole = writeSample();
+    for (std::size_t size = 0; size <= whole.size(); ++size) {
+        const JournalContent content = supervise::parseJournal(std::string_view(whole).substr(0, size));
+        if (!content.usable)
+            continue;
+        const bool cutInLine = size > 0 && whole[size - 1] != '\n';
+        EXPECT_EQ(content.damaged, false) << size;
+        EXPECT_EQ(content.problems.size(), cutInLine ? 1u : 0u) << size;
+        for (std::size_t i = 1; i < content.drawings.size(); ++i)
+            EXPECT_NE(content.drawings[i].state, State::Done) << size;
+    }
+    // Opening a torn journal cuts the torn record off, so what is added next reads as sound records.
+    writeFile(m_path, whole.substr(0, whole.size() - 5));
+    JournalContent content;
+    JournalWriter::Opened how{};
+    std::string error;
+    auto journal = JournalWriter::open(m_path, content, how, error);
+    ASSERT_TRUE(journal) << error;
+    EXPECT_EQ(content.drawings[2].state, State::Pending);
+    ASSERT_TRUE(journal->finished(4000, "klar", error));
+    journal.reset();
+    ASSERT_TRUE(supervise::readJournal(m_path, content, error));
+    EXPECT_TRUE(content.problems.empty());
+    EXPECT_TRUE(content.finished);
+}
+
+TEST_F(Journal, DamageAndGarbageAreReportedNotTrusted)
+{
+    const std::string whole = writeSample();
+    std::string flipped = whole;
+    flipped[whole.find("done")] = 'D';
+    std::string error;
+    constexpr char elf[] = "\x7f"
+                           "ELF\x02\x01\x01\0\0\0garbage\n";
+    const std::string garbage(elf, sizeof elf - 1);
+    for (const std::string& bytes : {flipped, garbage, std::string(), whole.substr(0, whole.find("inputs") - 9)}) {
+        writeFile(m_path, bytes);
+        const JournalContent content = supervise::parseJournal(bytes);
+        EXPECT_TRUE(content.damaged);
+        EXPECT_FALSE(content.problems.empty());
+        for (const DrawingEntry& entry : content.drawings)
+            EXPECT_NE(entry.state, State::Done);
+        JournalContent opened;
+        JournalWriter::Opened how{};
+        EXPECT_FALSE(JournalWriter::open(m_path, opened, how, error));
+        EXPECT_EQ(how, JournalWriter::Opened::Damaged);
+    }
+}
+
+TEST_F(Journal, OneWriterAtATime)
+{
+    writeSample();
+    JournalContent content;
+    JournalWriter::Opened how{};
+    std::string error;
+    auto first = JournalWriter::open(m_path, content, how, error);
+    ASSERT_TRUE(first) << error;
+    EXPECT_FALSE(JournalWriter::open(m_path, content, how, error));
+    EXPECT_EQ(how, JournalWriter::Opened::Busy);
+    // Reading is still possible, and a journal is never created over an existing one.
+    EXPECT_TRUE(supervise::readJournal(m_path, content, error));
+    EXPECT_FALSE(JournalWriter::create(m_path, sampleInputs(), m_names, how, error));
+    EXPECT_EQ(how, JournalWriter::Opened::Exists);
+    first.reset();
+    EXPECT_TRUE(JournalWriter::open(m_path, content, how, error));
+}
+
+TEST(RunsFolder, LiesInTheUsersDataFolder)
+{
+    TempFolder dir;
+    setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
+    std::string error;
+    const std::string folder = supervise::runsFolder(error);
+    EXPECT_EQ(folder, dir / "Brannoc/Vendrel/runs") << error;
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    writeFile(dir / "Brannoc/Vendrel/runs/a.journal", "");
+    writeFile(dir / "Brannoc/Vendrel/runs/a.scr", "");
+    EXPECT_EQ(supervise::journalsIn(folder), std::vector<std::string>{folder + "/a.journal"});
+}
+
+} // namespace
