@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QUrl>
+#include <algorithm>
 
 namespace {
 
@@ -158,6 +159,8 @@ AboutBox::AboutBox(QWidget* owner, const QColor& toolbarFaceColour)
     createControls();
     placeControls();
     load(toolbarFaceColour);
+    // Again with the texts in place.
+    placeControls();
 }
 
 AboutBox::~AboutBox() = default;
@@ -225,15 +228,107 @@ void AboutBox::createControls()
     m_cmdOK->setFocus();
 }
 
+namespace {
+
+const Place& place(const char* name)
+{
+    for (const Place& p : places) {
+        if (qstrcmp(p.name, name) == 0)
+            return p;
+    }
+    Q_UNREACHABLE();
+}
+
+// A control's place grown to what its text needs; a word-wrapped label keeps its width and grows downwards.
+QRect fitted(const QWidget* control, QRect rect)
+{
+    const auto* label = qobject_cast<const QLabel*>(control);
+    if (label && label->wordWrap()) {
+        rect.setHeight(qMax(rect.height(), label->heightForWidth(rect.width())));
+        return rect;
+    }
+    const QSize needed = control->sizeHint();
+    rect.setSize(rect.size().expandedTo(needed));
+    return rect;
+}
+
+} // namespace
+
 void AboutBox::placeControls()
 {
+    // Every control stands at its place in the box's own twips, as long as its text fits there. A text that
+    // needs more room (another font, another DPI) gets it, and what lies below or to the right moves along by
+    // as much, so the gaps stay; the box grows with them and never gets smaller than its own size.
     const double dpi = twips::logicalDpi(parentWidget() ? parentWidget() : this);
     auto pixels = [dpi](int value) { return twips::toPixels(value, dpi); };
-    for (const Place& place : places) {
-        if (auto* control = findChild<QWidget*>(QLatin1String(place.name), Qt::FindDirectChildrenOnly))
-            control->setGeometry(pixels(place.left), pixels(place.top), pixels(place.width), pixels(place.height));
-    }
-    setFixedSize(pixels(clientWidth), pixels(clientHeight));
+    auto at = [&](const char* name, int dx = 0, int dy = 0) {
+        const Place& p = place(name);
+        return QRect(pixels(p.left) + dx, pixels(p.top) + dy, pixels(p.width), pixels(p.height));
+    };
+    // How far a control's right and bottom edges lie beyond where its place puts them.
+    auto grownRight = [&](const char* name, const QRect& r) { return r.right() - at(name).right(); };
+    auto grownBottom = [&](const char* name, const QRect& r) { return r.bottom() - at(name).bottom(); };
+
+    const QRect title = fitted(m_lblTitle, at("lblTitle"));
+    const QRect version = fitted(m_lblVersion, at("lblVersion", 0, grownBottom("lblTitle", title)));
+    const QRect description = fitted(m_lblDescription, at("lblDescription", 0, grownBottom("lblVersion", version)));
+    const int below = grownBottom("lblDescription", description);
+
+    // The disclaimer wraps within the width the copyright line needs.
+    const QRect copyrightAlone = fitted(m_lblCopyright, at("lblCopyright"));
+    QRect disclaimer = at("lblDisclaimer", 0, below);
+    disclaimer.setWidth(copyrightAlone.width());
+    disclaimer = fitted(m_lblDisclaimer, disclaimer);
+    const QRect copyright = copyrightAlone.translated(0, grownBottom("lblDisclaimer", disclaimer));
+    const QRect mail = fitted(m_lblMail, at("LblMail", 0, grownBottom("lblCopyright", copyright)));
+    const QRect www =
+        fitted(m_lblwww, at("Lblwww", qMax(0, grownRight("LblMail", mail)), mail.top() - at("LblMail").top()));
+
+    // The buttons stand to the right of every text beside them.
+    const int textsRight = std::max({0, grownRight("lblCopyright", copyright), grownRight("Lblwww", www)});
+    const int buttonWidth = qMax(fitted(m_cmdSysInfo, at("cmdSysInfo")).width(), fitted(m_cmdOK, at("cmdOK")).width());
+    QRect sysInfo = fitted(m_cmdSysInfo, at("cmdSysInfo", textsRight, copyright.top() - at("lblCopyright").top()));
+    sysInfo.setWidth(buttonWidth);
+    QRect ok = fitted(m_cmdOK, at("cmdOK", textsRight, grownBottom("cmdSysInfo", sysInfo)));
+    ok.setWidth(buttonWidth);
+
+    // The margins at the right and bottom edges are those of the box's own size.
+    const int rightMargin = pixels(clientWidth) - 1 - at("cmdOK").right();
+    const int bottomMargin = pixels(clientHeight) - 1 - at("LblMail").bottom();
+    int width = pixels(clientWidth);
+    int height = pixels(clientHeight);
+    for (const QRect& r : {title, version, description, disclaimer, copyright, sysInfo, ok, mail, www})
+        width = qMax(width, r.right() + 1 + rightMargin);
+    for (const QRect& r : {mail, www})
+        height = qMax(height, r.bottom() + 1 + bottomMargin);
+    height = qMax(height, ok.bottom() + 1 + pixels(clientHeight) - 1 - at("cmdOK").bottom());
+
+    QRect line = at("Line1", 0, below);
+    line.setRight(width - 1 - rightMargin);
+    QRect banner = at("picBanner");
+    banner.setHeight(height);
+
+    m_picBanner->setGeometry(banner);
+    m_imgIcon->setGeometry(at("imgIcon"));
+    m_lblTitle->setGeometry(title);
+    m_lblVersion->setGeometry(version);
+    m_lblDescription->setGeometry(description);
+    m_line1->setGeometry(line);
+    m_lblDisclaimer->setGeometry(disclaimer);
+    m_lblCopyright->setGeometry(copyright);
+    m_cmdSysInfo->setGeometry(sysInfo);
+    m_cmdOK->setGeometry(ok);
+    m_lblMail->setGeometry(mail);
+    m_lblwww->setGeometry(www);
+    setFixedSize(width, height);
+}
+
+bool AboutBox::event(QEvent* event)
+{
+    // A control whose font or text changed asks for room again.
+    if (event->type() == QEvent::LayoutRequest)
+        placeControls();
+    return QDialog::event(event);
 }
 
 void AboutBox::load(const QColor& toolbarFaceColour)

@@ -38,6 +38,7 @@ public:
     void setProgramStarter(about::ProgramStarter starter);
 
 protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

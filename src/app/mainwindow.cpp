@@ -5,6 +5,7 @@
 #include "commands/commandcontroller.h"
 #include "commands/commandtable.h"
 #include "filelist/filelist.h"
+#include "filelist/filetexts.h"
 #include "os/device.h"
 #include "os/drives.h"
 #include "os/nativetext.h"
@@ -267,6 +268,7 @@ void MainWindow::load()
     m_folderTree->setupTreeView();
     m_folderTree->restoreLastPath(QByteArray::fromStdString(lastFolder));
     setUpFileListGrid();
+    fitDefaultColumnWidths();
     if (QFileInfo(nativeText(lastFolder)).isDir())
         m_fileList->setListingFolder(lastFolder);
 
@@ -309,6 +311,18 @@ void MainWindow::applyColumnWidths()
         if (auto width = settings::parseNumber(nativeBytes(widths[c])); width && *width >= 0)
             m_fgFiles->setColWidth(c, int(*width));
     }
+}
+
+// Column widths nobody has stored yet are the defaults, which the platform's font may find too narrow for a
+// date, a size or a type: such a column grows to show them whole. Stored widths stay as they are.
+void MainWindow::fitDefaultColumnWidths()
+{
+    if (!m_settings.readSetting(settings::Files.name, {}, settings::Files.section).empty())
+        return;
+    FileTexts texts;
+    const QString widest[] = {texts.dateText(1672254488), texts.typeText(u"dwg"), texts.sizeText(999'999 * 1024LL)};
+    for (int c = 2; c < 5; ++c)
+        m_fgFiles->setColWidth(c, std::max(m_fgFiles->colWidth(c), m_fgFiles->colWidthForText(c, widest[c - 2])));
 }
 
 void MainWindow::setUpFileListGrid()

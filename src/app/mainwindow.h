@@ -101,6 +101,7 @@ private:
     void showFolderTreePopup();
     void setUpFileListGrid();
     void applyColumnWidths();
+    void fitDefaultColumnWidths();
     void restoreLastFolder(std::string& lastFolder);
     void closeSequence();
     void applyLayout();

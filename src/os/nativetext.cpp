@@ -3,16 +3,6 @@
 #include <QByteArray>
 #include <algorithm>
 
-QString nativeText(std::string_view bytes)
-{
-    return QString::fromLocal8Bit(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
-
-std::string nativeBytes(const QString& text)
-{
-    return text.toLocal8Bit().toStdString();
-}
-
 QString displayName(std::string_view bytes)
 {
     QString text = nativeText(bytes);

@@ -8,7 +8,7 @@ namespace cad {
 
 std::string findAutoCadProgram(const Registry&)
 {
-    return desktopapps::defaultApplicationExecutable("image/vnd.dwg", desktopapps::xdgFoldersFromEnvironment());
+    return desktopapps::defaultApplicationExecutable("image/vnd.dwg");
 }
 
 std::string findAutoCadLtProgram(const Registry&)

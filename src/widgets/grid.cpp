@@ -791,6 +791,22 @@ int Grid::colWidth(int col) const
     return static_cast<int>(twips::fromPixels(m_view->header()->sectionSize(col), this));
 }
 
+int Grid::colWidthForText(int col, const QString& text) const
+{
+    if (col < 0 || col >= cols())
+        return 0;
+    const_cast<Grid*>(this)->sync();
+    QStyleOptionViewItem option;
+    option.initFrom(m_view);
+    option.font = m_view->font();
+    option.fontMetrics = QFontMetrics(option.font);
+    option.features = QStyleOptionViewItem::HasDisplay;
+    option.text = text;
+    const int cell = m_view->style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), m_view).width();
+    const int pixels = std::max(cell, m_view->header()->sectionSizeHint(col));
+    return static_cast<int>(std::ceil(twips::fromPixels(pixels, this)));
+}
+
 void Grid::setColWidth(int col, int widthTwips)
 {
     if (col < 0 || col >= cols() || widthTwips < 0)

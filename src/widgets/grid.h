@@ -74,6 +74,8 @@ public:
     void setColAlignment(int col, Alignment alignment);
     int colWidth(int col) const; // twips
     void setColWidth(int col, int widthTwips);
+    // The width in twips column col needs to show its header and a cell of text (no picture) whole.
+    int colWidthForText(int col, const QString& text) const;
 
     // Appends one row whose cells are the TAB-separated parts of text, from column 0 on.
     void addItem(const QString& tabSeparated);

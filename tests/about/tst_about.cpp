@@ -9,6 +9,7 @@
 #include "widgets/twips.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -191,8 +192,10 @@ private slots:
         QCOMPARE(control<QWidget>(box.get(), "lblVersion")->font().pointSizeF(), 8.25);
         QCOMPARE(control<QWidget>(box.get(), "LblMail")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
 
+        // Its own size is its least; the texts decide whether it grows (textsFit).
         const double dpi = twips::logicalDpi(&owner);
-        QCOMPARE(box->size(), QSize(twips::toPixels(7035, dpi), twips::toPixels(2625, dpi)));
+        QVERIFY(box->width() >= twips::toPixels(7035, dpi));
+        QVERIFY(box->height() >= twips::toPixels(2625, dpi));
         QCOMPARE(box->minimumSize(), box->maximumSize());
 
         auto* ok = control<QPushButton>(box.get(), "cmdOK");
@@ -205,6 +208,59 @@ private slots:
             QVERIFY2(!box->isVisible(), qPrintable(QKeySequence(key).toString()));
         }
         QVERIFY(m_opened.isEmpty());
+    }
+
+    void textsFit_data()
+    {
+        QTest::addColumn<double>("scale");
+        QTest::newRow("its own fonts") << 1.0;
+        QTest::newRow("fonts twice as large") << 2.0;
+        QTest::newRow("fonts three times as large") << 3.0;
+    }
+
+    // Every text is whole in its control and no control runs into another, whatever the font: the box grows.
+    void textsFit()
+    {
+        QFETCH(double, scale);
+        QWidget owner;
+        const auto box = recordedBox(&owner);
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        const QList<QWidget*> controls = box->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (QWidget* control : controls) {
+            QFont font = control->font();
+            font.setPointSizeF(font.pointSizeF() * scale);
+            control->setFont(font);
+        }
+        QCoreApplication::sendPostedEvents(box.get(), QEvent::LayoutRequest);
+
+        QList<QWidget*> texts;
+        for (QWidget* control : controls) {
+            const auto* label = qobject_cast<QLabel*>(control);
+            if (label && !label->text().isEmpty()) {
+                const QSize needed = label->wordWrap() ? QSize(0, label->heightForWidth(label->width()))
+                                                       : label->sizeHint();
+                QVERIFY2(needed.width() <= label->width() && needed.height() <= label->height(),
+                         qPrintable(label->objectName()));
+                texts.append(control);
+            } else if (qobject_cast<QPushButton*>(control)) {
+                const QSize needed = control->sizeHint();
+                QVERIFY2(needed.width() <= control->width() && needed.height() <= control->height(),
+                         qPrintable(control->objectName()));
+                texts.append(control);
+            }
+        }
+        QCOMPARE(texts.size(), 9);
+        for (const QWidget* a : texts) {
+            QVERIFY2(box->rect().contains(a->geometry()), qPrintable(a->objectName()));
+            for (const QWidget* b : texts) {
+                QVERIFY2(a == b || !a->geometry().intersects(b->geometry()),
+                         qPrintable(a->objectName() + QStringLiteral(" / ") + b->objectName()));
+            }
+        }
+        const double dpi = twips::logicalDpi(&owner);
+        QVERIFY(box->width() >= twips::toPixels(7035, dpi) && box->height() >= twips::toPixels(2625, dpi));
+        QCOMPARE(box->minimumSize(), box->maximumSize());
     }
 
     void links_data()

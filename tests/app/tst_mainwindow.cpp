@@ -1,6 +1,7 @@
 // The main window's load and close sequences against real settings files.
 #include "app/mainwindow.h"
 #include "commands/commandtable.h"
+#include "filelist/filetexts.h"
 #include "os/registry.h"
 #include "settings/settings.h"
 #include "tree/foldertree.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
@@ -79,9 +81,19 @@ private slots:
         QCOMPARE(window->size(), QSize(467, 267)); // 7000 x 4000 twips at 96 DPI, not 12000 x 9000
         QCOMPARE(window->windowState(), Qt::WindowNoState);
         QCOMPARE(window->treeWidth(), 2350.0);
+        // The default widths are the least: a column grows where the font needs it to show a drawing's date,
+        // type and size whole.
         const int widths[] = {500, 2000, 2000, 1200, 700};
-        for (int c = 0; c < 5; ++c)
+        for (int c = 0; c < 2; ++c)
             QCOMPARE(window->fgFiles()->colWidth(c), widths[c]);
+        FileTexts texts;
+        const QString drawing[] = {texts.dateText(QDateTime::currentSecsSinceEpoch()), texts.typeText(u"dwg"),
+                                   texts.sizeText(5'000'000)};
+        for (int c = 2; c < 5; ++c) {
+            QVERIFY(window->fgFiles()->colWidth(c) >= widths[c]);
+            QVERIFY2(window->fgFiles()->colWidthForText(c, drawing[c - 2]) <= window->fgFiles()->colWidth(c),
+                     qPrintable(drawing[c - 2]));
+        }
         QCOMPARE(window->fgFiles()->cols(), 6);
         QCOMPARE(window->fgFiles()->textMatrix(0, 1), QStringLiteral("Namn"));
         QCOMPARE(window->fgFiles()->textMatrix(0, 4), QStringLiteral("Storlek"));
@@ -241,6 +253,7 @@ private slots:
         const QString folder = m_dir.filePath(QStringLiteral("Jobb"));
         QDir().mkpath(folder);
         write("LastPath", folder.toUtf8().constData(), "Main");
+        write("Files", "500,2000,2000,1200,700"); // as stored, not fitted to the font
         auto window = loaded();
         window->move(30, 45);
         window->resize(600, 400);

@@ -758,6 +758,9 @@ void CommandBars::applyThemeTo(QWidget* widget) const
 {
     if (!widget)
         return;
+    // A style sheet given to a widget that is not yet polished is read twice: once now and again when the
+    // widget is polished. Polished first, the widget reads it once.
+    widget->ensurePolished();
     widget->setPalette(m_palette);
     widget->setStyleSheet(m_sheet);
 }
