@@ -1,0 +1,1 @@
+# The NSIS installer (filled in below).
