@@ -28,6 +28,16 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
         # Test writes its results to the debugger, not to the output CTest shows, unless told otherwise.
         list(APPEND VENDREL_TEST_ENVIRONMENT WINEQT_QPA_PLATFORM=offscreen "WINEPATH=Z:${CMAKE_BINARY_DIR}"
              "WINEQT_PLUGIN_PATH=Z:${CMAKE_BINARY_DIR}/plugins" WINEQT_FORCE_STDERR_LOGGING=1)
+        # The offscreen platform on Windows reads its fonts from one folder, none of the system's, and takes
+        # the first face there for "Sans Serif": a folder of DejaVu Sans alone gives the tests the face the
+        # Linux tests get through fontconfig.
+        find_file(VENDREL_TEST_FONT DejaVuSans.ttf PATHS /usr/share/fonts/truetype/dejavu
+                  NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+        if(VENDREL_TEST_FONT)
+            get_filename_component(fonts ${VENDREL_TEST_FONT} DIRECTORY)
+            file(COPY ${fonts}/DejaVuSans.ttf ${fonts}/DejaVuSans-Bold.ttf DESTINATION ${CMAKE_BINARY_DIR}/testfonts)
+            list(APPEND VENDREL_TEST_ENVIRONMENT "WINEQT_QPA_FONTDIR=Z:${CMAKE_BINARY_DIR}/testfonts")
+        endif()
     endif()
 endif()
 
