@@ -1,1 +1,35 @@
-# The NSIS installer (filled in below).
+# The Windows setup program, built with NSIS (makensis) from vendrel.nsi over what `cmake --install` puts into
+# the program folder: Vendrel-<version>-setup.exe in the build folder. It installs into
+# "Program Files\Brannoc\Vendrel", adds a Start-menu entry and an uninstaller registered in Add/Remove Programs;
+# /S installs and uninstalls silently. Built with the rest where makensis is found (Debian: nsis).
+find_program(VENDREL_MAKENSIS makensis)
+option(VENDREL_INSTALLER "Build the Windows setup program with NSIS" ON)
+if(NOT VENDREL_MAKENSIS OR NOT VENDREL_INSTALLER)
+    message(STATUS "makensis not found (Debian: nsis): no setup program")
+    return()
+endif()
+
+set(VENDREL_SETUP ${PROJECT_BINARY_DIR}/Vendrel-${PROJECT_VERSION}-setup.exe)
+add_custom_command(
+    OUTPUT ${VENDREL_SETUP}
+    COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR} -DSTAGE=${PROJECT_BINARY_DIR}/installer-stage
+            -DMAKENSIS=${VENDREL_MAKENSIS} -DSCRIPT=${CMAKE_CURRENT_LIST_DIR}/vendrel.nsi
+            -DVERSION=${PROJECT_VERSION} -DOUTPUT=${VENDREL_SETUP} -DSTRIP=${CMAKE_STRIP}
+            -P ${CMAKE_CURRENT_LIST_DIR}/make-installer.cmake
+    DEPENDS vendrel vendrel-script vendrel_windows_runtime vendrel_program_files
+            ${CMAKE_CURRENT_LIST_DIR}/vendrel.nsi ${CMAKE_CURRENT_LIST_DIR}/make-installer.cmake
+            $<TARGET_FILE:vendrel> $<TARGET_FILE:vendrel-script> ${VENDREL_SAMPLE_TEMPLATES}
+            ${PROJECT_SOURCE_DIR}/resources/Init.reg
+    COMMENT "Building the setup program with NSIS"
+    VERBATIM)
+add_custom_target(vendrel_installer ALL DEPENDS ${VENDREL_SETUP})
+
+# Installs silently under Wine, starts and closes the installed program, uninstalls; on an X display of its own
+# (tools/test-windows gives one), skipped without.
+if(VENDREL_TESTS AND CMAKE_CROSSCOMPILING_EMULATOR)
+    add_test(NAME installer_win
+             COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/test-installer.sh ${VENDREL_SETUP}
+                     ${CMAKE_CURRENT_LIST_DIR}/test-Init.reg)
+    set_tests_properties(installer_win PROPERTIES ENVIRONMENT "WINEPREFIX=${VENDREL_WINEPREFIX};WINEDEBUG=-all"
+                         TIMEOUT 300 SKIP_RETURN_CODE 77 RUN_SERIAL ON)
+endif()
