@@ -22,6 +22,10 @@
 #include <memory>
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -33,14 +37,26 @@ std::string bytes(const QString& path)
     return QFile::encodeName(path).toStdString();
 }
 
-// A file of a chosen size, last written at a chosen local time.
+// A file of a chosen size, last written at a chosen local time. The name is the file system's bytes: on Linux
+// any bytes (open() keeps them; QString paths would not), on Windows those of the ANSI code page.
 void makeFile(const std::string& path, qint64 size = 0, const QDateTime& written = {})
 {
+#ifdef _WIN32
     QFile file(QFile::decodeName(QByteArray::fromStdString(path)));
     QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), path.c_str());
     QVERIFY(file.resize(size));
     if (written.isValid())
         QVERIFY(file.setFileTime(written, QFileDevice::FileModificationTime));
+#else
+    const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    QVERIFY2(fd >= 0, path.c_str());
+    QCOMPARE(ftruncate(fd, size), 0);
+    close(fd);
+    if (written.isValid()) {
+        const timespec times[2] = {{time_t(written.toSecsSinceEpoch()), 0}, {time_t(written.toSecsSinceEpoch()), 0}};
+        QCOMPARE(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    }
+#endif
 }
 
 QDateTime local(int y, int mo, int d, int h, int mi, int s)
