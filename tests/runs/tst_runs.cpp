@@ -92,7 +92,8 @@ private:
     // Paths as the program's own, with the platform's separators.
     QString path(const QString& name) const { return QDir::toNativeSeparators(m_dir.filePath(name)); }
     QString programFolder() const { return path(QStringLiteral("prog")); }
-    QString templates() const { return path(QStringLiteral("mallar")); }
+    // å ä ö: the folder's name goes through the settings, the dialogs and the file calls in the ANSI code page.
+    QString templates() const { return path(QStringLiteral("mallar \u00e5\u00e4\u00f6")); }
     QString drawings() const { return path(QStringLiteral("ritningar")); }
     QString scriptPath() const { return path(QStringLiteral("tmp/Vendrel.scr")); }
     QString m_cadRecord;
@@ -143,8 +144,9 @@ private slots:
     void init()
     {
         for (const QString& folder : {QStringLiteral("tmp"), QStringLiteral("cad"), QStringLiteral("xdg"),
-                                      QStringLiteral("mallar"), QStringLiteral("andra")})
+                                      QStringLiteral("andra")})
             QDir(path(folder)).removeRecursively();
+        QDir(templates()).removeRecursively();
         for (const QString& folder : {QStringLiteral("tmp"), QStringLiteral("prog"), QStringLiteral("ritningar")})
             QDir().mkpath(path(folder));
         writeFile(templates() + QStringLiteral("/B.scr"), "_.OPEN %f\r\n");
