@@ -23,13 +23,4 @@ add_custom_command(
     COMMENT "Building the setup program with NSIS"
     VERBATIM)
 add_custom_target(vendrel_installer ALL DEPENDS ${VENDREL_SETUP})
-
-# Installs silently under Wine, starts and closes the installed program, uninstalls; on an X display of its own
-# (tools/test-windows gives one), skipped without.
-if(VENDREL_TESTS AND CMAKE_CROSSCOMPILING_EMULATOR)
-    add_test(NAME installer_win
-             COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/test-installer.sh ${VENDREL_SETUP}
-                     ${CMAKE_CURRENT_LIST_DIR}/test-Init.reg)
-    set_tests_properties(installer_win PROPERTIES ENVIRONMENT "WINEPREFIX=${VENDREL_WINEPREFIX};WINEDEBUG=-all"
-                         TIMEOUT 300 SKIP_RETURN_CODE 77 RUN_SERIAL ON)
-endif()
+# tests/windows/CMakeLists.txt installs it under Wine (installer_win).
