@@ -21,6 +21,24 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
     # Windows programs run under Wine in a Wine folder of the build's own, never the user's.
     set(VENDREL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
     list(APPEND VENDREL_TEST_ENVIRONMENT WINEPREFIX=${VENDREL_WINEPREFIX} WINEDEBUG=-all)
+    if(VENDREL_WITH_QT)
+        # Wine passes no variable beginning with QT_ to a Windows program, but passes WINEQT_... on as QT_...
+        # The DLLs lie in the build folder beside vendrel.exe (cmake/VendrelWindowsRuntime.cmake); the test
+        # programs in the folders below find them through Wine's addition to PATH. Without a console window Qt
+        # Test writes its results to the debugger, not to the output CTest shows, unless told otherwise.
+        list(APPEND VENDREL_TEST_ENVIRONMENT WINEQT_QPA_PLATFORM=offscreen "WINEPATH=Z:${CMAKE_BINARY_DIR}"
+             "WINEQT_PLUGIN_PATH=Z:${CMAKE_BINARY_DIR}/plugins" WINEQT_FORCE_STDERR_LOGGING=1)
+        # The offscreen platform on Windows reads its fonts from one folder, none of the system's, and takes
+        # the first face there for "Sans Serif": a folder of DejaVu Sans alone gives the tests the face the
+        # Linux tests get through fontconfig.
+        find_file(VENDREL_TEST_FONT DejaVuSans.ttf PATHS /usr/share/fonts/truetype/dejavu
+                  NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+        if(VENDREL_TEST_FONT)
+            get_filename_component(fonts ${VENDREL_TEST_FONT} DIRECTORY)
+            file(COPY ${fonts}/DejaVuSans.ttf ${fonts}/DejaVuSans-Bold.ttf DESTINATION ${CMAKE_BINARY_DIR}/testfonts)
+            list(APPEND VENDREL_TEST_ENVIRONMENT "WINEQT_QPA_FONTDIR=Z:${CMAKE_BINARY_DIR}/testfonts")
+        endif()
+    endif()
 endif()
 
 # vendrel_add_test(name SOURCES ... LIBS ... [TIMEOUT s])

@@ -1,7 +1,10 @@
 # Cross build for 64-bit Windows with the MinGW-w64 compilers of Debian (the -posix variants: std::thread
 # and std::mutex need their threading model). Programs are linked statically so that they run without
-# the compiler's DLLs, and run under Wine when CTest or a build step executes them.
+# the compiler's DLLs (a build against Qt's DLLs links the runtime DLLs as Qt does: CMakeLists.txt), and run
+# under Wine when CTest or a build step executes them.
 #   cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+# With the Qt for MinGW, through Qt's toolchain file chained to this one (tools/build-windows):
+#   -DCMAKE_TOOLCHAIN_FILE=<qt>/lib/cmake/Qt6/qt.toolchain.cmake -DQT_CHAINLOAD_TOOLCHAIN_FILE=<this file> ...
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

@@ -50,7 +50,8 @@ public:
 
     // The files whose names accept accepts, in the listing's order, with their sizes and last-write times.
     // The filter sees each name once, before anything is read about the file; what was read for an earlier
-    // filter is not read again. Nothing when the folder can no longer be opened.
+    // filter is not read again. Nothing when the folder can no longer be opened. (Windows gives the sizes and
+    // times with the names: there the reading has read everything, and needs the folder no more.)
     std::optional<std::vector<ListedFile>> files(const std::function<bool(std::string_view)>& accept);
 
     // What tells one state of a folder from another.

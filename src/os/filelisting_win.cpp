@@ -72,7 +72,8 @@ std::optional<FolderListing> FolderListing::read(const std::string& folder)
     // The names come with their sizes and times: nothing is left to read later.
     constexpr DWORD leftOut = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     do {
-        if ((data.dwFileAttributes & leftOut) != 0)
+        // A name beginning with "." counts as hidden here too (Wine marks such files hidden; Windows does not).
+        if ((data.dwFileAttributes & leftOut) != 0 || data.cFileName[0] == '.')
             continue;
         const std::string_view name(data.cFileName);
         if (listing.m_names.size() + name.size() > std::numeric_limits<std::uint32_t>::max())

@@ -22,7 +22,10 @@ enum class Hive
 class Registry
 {
 public:
-    // userStore: where the current user's hive lives when it is a file (ignored on Windows).
+    // userStore: where the current user's hive lives when it is a file. On Windows the registry itself is
+    // the store and defaultUserStore() is empty; any other userStore is a test's: the current user's keys
+    // then lie in a volatile key of their own, HKEY_CURRENT_USER\Software\Vendrel test stores\<userStore>,
+    // so that a test never touches a user's real settings (the other hives stay the real ones).
     explicit Registry(std::string userStore);
     ~Registry();
     Registry(const Registry&) = delete;
@@ -30,6 +33,8 @@ public:
 
     // The file the current user's settings live in on this platform (empty on Windows).
     static std::string defaultUserStore();
+    // Windows: the current user's keys are a test store's (see the constructor). Elsewhere always false.
+    bool isTestStore() const;
 
     // The text of a string value, cut at its first NUL; the default when the key or value is missing,
     // the value is not a string, or its text is empty.

@@ -249,6 +249,11 @@ Registry::~Registry()
     m_impl->settings.sync();
 }
 
+bool Registry::isTestStore() const
+{
+    return false;
+}
+
 std::string Registry::defaultUserStore()
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);

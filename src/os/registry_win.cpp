@@ -21,13 +21,36 @@ HKEY rootOf(Hive hive)
     return HKEY_CURRENT_USER;
 }
 
+// Where a store's keys of a hive lie: the hive itself, or for a test store's current user a volatile key of
+// its own (gone when the user logs off; under Wine when its server stops).
+struct Place
+{
+    HKEY root = HKEY_CURRENT_USER;
+    std::string path;
+    bool isVolatile = false;
+};
+
+constexpr char testStores[] = "Software\\Vendrel test stores";
+
+Place placeOf(const std::string& testStore, Hive hive, std::string_view keyPath)
+{
+    if (hive != Hive::CurrentUser || testStore.empty())
+        return {rootOf(hive), std::string(keyPath), false};
+    std::string path = std::string(testStores) + '\\' + testStore;
+    if (!keyPath.empty())
+        path.append(1, '\\').append(keyPath);
+    return {HKEY_CURRENT_USER, path, true};
+}
+
 class Key
 {
 public:
-    Key(Hive hive, std::string_view path, bool create)
+    Key(const Place& place, bool create)
     {
-        const std::string p(path);
-        const LONG rc = create ? RegCreateKeyA(rootOf(hive), p.c_str(), &m_key) : RegOpenKeyA(rootOf(hive), p.c_str(), &m_key);
+        const LONG rc = create ? RegCreateKeyExA(place.root, place.path.c_str(), 0, nullptr,
+                                                 place.isVolatile ? REG_OPTION_VOLATILE : REG_OPTION_NON_VOLATILE,
+                                                 MAXIMUM_ALLOWED, nullptr, &m_key, nullptr)
+                               : RegOpenKeyExA(place.root, place.path.c_str(), 0, MAXIMUM_ALLOWED, &m_key);
         if (rc != ERROR_SUCCESS)
             m_key = nullptr;
     }
@@ -46,9 +69,9 @@ private:
 };
 
 // The type and data of a value; type 0 with no data when it cannot be read.
-std::pair<DWORD, std::string> query(Hive hive, std::string_view keyPath, std::string_view name)
+std::pair<DWORD, std::string> query(const Place& place, std::string_view name)
 {
-    Key key(hive, keyPath, false);
+    Key key(place, false);
     if (!key)
         return {};
     const std::string n(name);
@@ -65,9 +88,9 @@ std::pair<DWORD, std::string> query(Hive hive, std::string_view keyPath, std::st
     return {type, data};
 }
 
-void set(Hive hive, std::string_view keyPath, std::string_view name, DWORD type, std::string_view data)
+void set(const Place& place, std::string_view name, DWORD type, std::string_view data)
 {
-    Key key(hive, keyPath, true);
+    Key key(place, true);
     if (!key)
         return;
     const std::string n(name);
@@ -78,9 +101,24 @@ void set(Hive hive, std::string_view keyPath, std::string_view name, DWORD type,
 
 struct Registry::Impl
 {
+    // Empty for the user's own keys; else the name of a test store's key.
+    std::string testStore;
+
+    Place place(Hive hive, std::string_view keyPath) const { return placeOf(testStore, hive, keyPath); }
 };
 
-Registry::Registry(std::string) : m_impl(std::make_unique<Impl>()) {}
+Registry::Registry(std::string userStore) : m_impl(std::make_unique<Impl>())
+{
+    // A key name holds no backslash and at most 255 characters: the store's path becomes its last ones.
+    for (char& c : userStore) {
+        if (c == '\\')
+            c = '/';
+    }
+    constexpr std::size_t longestName = 255;
+    if (userStore.size() > longestName)
+        userStore.erase(0, userStore.size() - longestName);
+    m_impl->testStore = std::move(userStore);
+}
 
 Registry::~Registry() = default;
 
@@ -89,10 +127,15 @@ std::string Registry::defaultUserStore()
     return {};
 }
 
+bool Registry::isTestStore() const
+{
+    return !m_impl->testStore.empty();
+}
+
 std::string Registry::readString(Hive hive, std::string_view keyPath, std::string_view name,
                                  std::string_view defaultText) const
 {
-    auto [type, data] = query(hive, keyPath, name);
+    auto [type, data] = query(m_impl->place(hive, keyPath), name);
     std::string text;
     if (type == REG_SZ)
         text = data.substr(0, data.find('\0'));
@@ -105,12 +148,12 @@ void Registry::writeString(Hive hive, std::string_view keyPath, std::string_view
     // next byte in memory is a NUL (so does RegSetValueExW); a non-NUL byte there keeps the length exact.
     std::string guarded(text);
     guarded.push_back('\x01');
-    set(hive, keyPath, name, REG_SZ, std::string_view(guarded.data(), text.size()));
+    set(m_impl->place(hive, keyPath), name, REG_SZ, std::string_view(guarded.data(), text.size()));
 }
 
 std::int32_t Registry::readDword(Hive hive, std::string_view keyPath, std::string_view name) const
 {
-    auto [type, data] = query(hive, keyPath, name);
+    auto [type, data] = query(m_impl->place(hive, keyPath), name);
     if (type != REG_DWORD || data.size() != 4)
         return 0;
     std::int32_t number = 0;
@@ -120,32 +163,33 @@ std::int32_t Registry::readDword(Hive hive, std::string_view keyPath, std::strin
 
 void Registry::writeDword(Hive hive, std::string_view keyPath, std::string_view name, std::uint32_t value)
 {
-    set(hive, keyPath, name, REG_DWORD, std::string_view(reinterpret_cast<const char*>(&value), 4));
+    set(m_impl->place(hive, keyPath), name, REG_DWORD, std::string_view(reinterpret_cast<const char*>(&value), 4));
 }
 
 std::string Registry::readBinary(Hive hive, std::string_view keyPath, std::string_view name) const
 {
-    auto [type, data] = query(hive, keyPath, name);
+    auto [type, data] = query(m_impl->place(hive, keyPath), name);
     return type == REG_SZ || type == REG_DWORD ? std::string() : data;
 }
 
 void Registry::writeBinary(Hive hive, std::string_view keyPath, std::string_view name, std::string_view data,
                            std::uint32_t type)
 {
-    set(hive, keyPath, name, type, data);
+    set(m_impl->place(hive, keyPath), name, type, data);
 }
 
 void Registry::deleteValue(Hive hive, std::string_view keyPath, std::string_view name)
 {
-    Key key(hive, keyPath, false);
+    Key key(m_impl->place(hive, keyPath), false);
     if (key)
         RegDeleteValueA(key.get(), std::string(name).c_str());
 }
 
 void Registry::deleteKey(Hive hive, std::string_view keyPath)
 {
-    RegDeleteTreeA(rootOf(hive), std::string(keyPath).c_str());
-    RegDeleteKeyA(rootOf(hive), std::string(keyPath).c_str());
+    const Place place = m_impl->place(hive, keyPath);
+    RegDeleteTreeA(place.root, place.path.c_str());
+    RegDeleteKeyA(place.root, place.path.c_str());
 }
 
 void Registry::beginBatch() {}

@@ -187,7 +187,10 @@ private slots:
 
     void theTreeReopensTheLastFolder()
     {
-        const QString folder = m_dir.filePath(QStringLiteral("Jobb/Kv Ugglan"));
+        // As the tree saves it: with the platform's separators and, on Windows, the drive as its row has it ("c:").
+        QString folder = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("Jobb/Kv Ugglan")));
+        if (folder.size() > 1 && folder[1] == u':')
+            folder[0] = folder[0].toLower();
         QDir().mkpath(folder + QStringLiteral("/Plan 1"));
         write("LastPath", folder.toUtf8().constData(), "Main");
         auto window = loaded();

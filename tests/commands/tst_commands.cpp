@@ -122,6 +122,7 @@ void TestCommands::cleanup()
     m_bars = nullptr;
     m_commands = nullptr;
     m_settings.reset();
+    m_registry->deleteKey(Hive::CurrentUser, "Software\\Brannoc\\Vendrel"); // the store is a key on Windows
     m_registry.reset();
     QFile::remove(m_dir.filePath(u"Vendrel.conf"_s));
 }

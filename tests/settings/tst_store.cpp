@@ -35,6 +35,13 @@ protected:
     QTemporaryDir dir;
 };
 
+// What only the file store does: on Windows the store is the registry (a test's key of its own there).
+#ifdef _WIN32
+#define skipWhereTheStoreIsTheRegistry() GTEST_SKIP() << "the store is the registry here, not a file"
+#else
+#define skipWhereTheStoreIsTheRegistry() static_cast<void>(0)
+#endif
+
 TEST_F(Store, TextsRoundTripAndEmptyOrMissingReadsAsDefault)
 {
     Registry registry(path());
@@ -94,6 +101,7 @@ TEST_F(Store, ATextIsCutAtItsFirstNul)
 
 TEST_F(Store, OnlyTheProductKeyIsKept)
 {
+    skipWhereTheStoreIsTheRegistry();
     Registry registry(path());
     registry.writeString(Hive::CurrentUser, "Software\\Brannoc\\VendrelX", "A", "1");
     registry.writeString(Hive::CurrentUser, "Software\\Other", "A", "1");
@@ -105,6 +113,7 @@ TEST_F(Store, OnlyTheProductKeyIsKept)
 
 TEST_F(Store, HandEditedAndGarbageFilesReadAsDefaultsWithoutLosingTheRest)
 {
+    skipWhereTheStoreIsTheRegistry();
     QDir().mkpath(dir.filePath(QStringLiteral("Brannoc")));
     std::string garbage = "[General]\nLastPattern=*.dxf\nFiles=500,2000,2000\nTheme=\x01\x02\xff\xfe\n"
                           "[Main]\nTreeWidth=-5\nWinState=7\n";
@@ -125,6 +134,7 @@ TEST_F(Store, HandEditedAndGarbageFilesReadAsDefaultsWithoutLosingTheRest)
 
 TEST_F(Store, AnUnwritableFolderLosesWritesQuietly)
 {
+    skipWhereTheStoreIsTheRegistry();
     const std::string blocked = dir.filePath(QStringLiteral("file")).toStdString();
     std::ofstream(blocked) << "a file where a folder should be";
     Registry registry(blocked + "/Brannoc/Vendrel.conf");
@@ -193,7 +203,7 @@ TEST_F(Store, TableDefaults)
     EXPECT_EQ(store.read(settings::Files), "500,2000,2000,1200,700");
     EXPECT_EQ(store.read(settings::LastPattern), "*.dwg");
     EXPECT_EQ(store.read(settings::RdsDir), "/opt/vendrel");
-    EXPECT_EQ(store.read(settings::LastPath), QDir::currentPath().toStdString());
+    EXPECT_EQ(store.read(settings::LastPath), QDir::toNativeSeparators(QDir::currentPath()).toStdString());
     EXPECT_EQ(store.read(settings::Height, "9000"), "9000");
     store.writeSetting("LastPattern", "");
     EXPECT_EQ(store.read(settings::LastPattern), "*.dwg") << "an empty text cannot be stored";

@@ -1,6 +1,7 @@
 // The drives, their folders and whether a saved folder's device is still there, asked of Windows itself.
 #include "os/device.h"
 #include "os/drives.h"
+#include "os/filelisting.h"
 #include "os/folders.h"
 #include "os/pathtext.h"
 #include "winsupport.h"
@@ -117,3 +118,74 @@ TEST(PathText, ConvertsTheAnsiCodePageToUtf8)
 
 } // namespace
 
+// --- what a user's file system may hold that the ANSI calls cannot take: never a crash, a clear answer
+
+namespace {
+
+std::wstring wide(const std::string& ansi)
+{
+    std::wstring text(ansi.size(), L'\0');
+    text.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+} // namespace
+
+// A name outside the ANSI code page comes as the code page can say it: '?' for what it lacks. Such a drawing is
+// listed, and its folder opens, but the name leads nowhere (as in the program this one replaces).
+TEST(BadNames, NamesOutsideTheAnsiCodePageComeWithQuestionMarks)
+{
+    wintest::TemporaryFolder folder;
+    const std::wstring base = wide(folder.path());
+    HANDLE file = CreateFileW((base + L"\\plan \u4e2d.dwg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    ASSERT_TRUE(CreateDirectoryW((base + L"\\mapp \u4e2d").c_str(), nullptr));
+
+    const auto files = listFolderFiles(folder.path(), [](std::string_view) { return true; });
+    ASSERT_TRUE(files);
+    ASSERT_EQ(files->size(), 1u);
+    EXPECT_EQ(files->front().name, "plan ?.dwg");
+    const auto folders = readSubfolderNames(folder.path());
+    ASSERT_TRUE(folders);
+    EXPECT_EQ(*folders, std::vector<std::string>{"mapp ?"});
+    EXPECT_FALSE(listFolderFiles(folder.file("mapp ?"), [](std::string_view) { return true; }));
+}
+
+// A folder deeper than MAX_PATH (made through the wide calls) cannot be opened through the ANSI calls of a program
+// that does not declare itself long-path aware: it opens empty, as an unreadable folder does; its parents within
+// MAX_PATH list as usual.
+TEST(BadNames, FoldersDeeperThanMaxPath)
+{
+    wintest::TemporaryFolder folder;
+    std::string deep = folder.path();
+    const std::string step(60, 'r');
+    while (deep.size() <= MAX_PATH + 20) {
+        deep += "\\" + step;
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + wide(deep)).c_str(), nullptr)) << deep.size();
+    }
+    HANDLE file = CreateFileW((L"\\\\?\\" + wide(deep) + L"\\K01.dwg").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+
+    EXPECT_FALSE(listFolderFiles(deep, [](std::string_view) { return true; }));
+    EXPECT_FALSE(readSubfolderNames(deep));
+    EXPECT_EQ(readSubfolderNames(folder.path()), std::vector<std::string>{step});
+    // The wide calls take the folders away again; the temporary folder's removal uses the ANSI ones.
+    while (deep.size() > folder.path().size()) {
+        DeleteFileW((L"\\\\?\\" + wide(deep) + L"\\K01.dwg").c_str());
+        RemoveDirectoryW((L"\\\\?\\" + wide(deep)).c_str());
+        deep.erase(deep.rfind('\\'));
+    }
+}
+
+// A share on a server that is not there: nothing to list, nothing to open, no wait worth the name.
+TEST(BadNames, AShareOfNoServer)
+{
+    const std::string share = "\\\\vendrel-no-such-server\\share";
+    EXPECT_FALSE(listFolderFiles(share, [](std::string_view) { return true; }));
+    EXPECT_FALSE(readSubfolderNames(share + "\\Ritningar"));
+}

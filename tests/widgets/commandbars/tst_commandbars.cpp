@@ -101,6 +101,7 @@ void TestCommandBars::cleanup()
 {
     m_window.reset();
     m_bars = nullptr;
+    m_registry->deleteKey(Hive::CurrentUser, "Software\\Brannoc\\Vendrel"); // the store is a key on Windows
     m_registry.reset();
     QFile::remove(m_dir.filePath(u"Vendrel.conf"_s));
 }

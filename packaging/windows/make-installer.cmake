@@ -1,0 +1,77 @@
+# cmake -DBUILD_DIR=... -DSTAGE=... -DMAKENSIS=... -DSCRIPT=vendrel.nsi -DVERSION=... -DOUTPUT=... [-DSTRIP=...]
+#       -P make-installer.cmake
+# Installs the build into STAGE (stripped), writes the lists of files the setup program installs and its
+# uninstaller removes (only those: what an administrator put into the program folder, Init.reg or helvscr.dwg,
+# stays), and runs makensis.
+cmake_minimum_required(VERSION 3.25)
+file(REMOVE_RECURSE ${STAGE})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${STAGE}/root --strip
+                RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "cmake --install failed (${result}):\n${output}")
+endif()
+
+set(program ${STAGE}/root/bin)
+# --strip takes the programs; the DLLs beside them (Qt's, the runtime's) come with their symbols.
+if(STRIP)
+    file(GLOB_RECURSE libraries ${program}/*.dll)
+    foreach(library IN LISTS libraries)
+        execute_process(COMMAND ${STRIP} --strip-unneeded ${library} RESULT_VARIABLE result)
+        if(NOT result EQUAL 0)
+            message(FATAL_ERROR "${STRIP} failed on ${library}")
+        endif()
+    endforeach()
+endif()
+file(GLOB_RECURSE files RELATIVE ${program} ${program}/*)
+list(SORT files)
+set(install "")
+set(uninstall "")
+set(folders "")
+set(current "-")
+foreach(file IN LISTS files)
+    get_filename_component(folder "${file}" DIRECTORY)
+    if(NOT folder STREQUAL current)
+        set(current "${folder}")
+        string(REPLACE "/" "\\" windowsFolder "${folder}")
+        if(folder STREQUAL "")
+            string(APPEND install "SetOutPath \"$INSTDIR\"\n")
+        else()
+            string(APPEND install "SetOutPath \"$INSTDIR\\${windowsFolder}\"\n")
+            set(parent "${folder}")
+            while(parent)
+                list(APPEND folders "${parent}")
+                get_filename_component(parent "${parent}" DIRECTORY)
+            endwhile()
+        endif()
+    endif()
+    string(REPLACE "/" "\\" windowsFile "${file}")
+    string(APPEND install "File \"${program}/${file}\"\n")
+    string(APPEND uninstall "Delete \"$INSTDIR\\${windowsFile}\"\n")
+endforeach()
+# Folders deepest first, each removed only when empty.
+list(REMOVE_DUPLICATES folders)
+list(SORT folders ORDER DESCENDING)
+foreach(folder IN LISTS folders)
+    string(REPLACE "/" "\\" windowsFolder "${folder}")
+    string(APPEND uninstall "RMDir \"$INSTDIR\\${windowsFolder}\"\n")
+endforeach()
+file(WRITE ${STAGE}/install-files.nsh "${install}")
+file(WRITE ${STAGE}/uninstall-files.nsh "${uninstall}")
+
+# The size shown in Add/Remove Programs, in KiB.
+set(bytes 0)
+foreach(file IN LISTS files)
+    file(SIZE ${program}/${file} size)
+    math(EXPR bytes "${bytes} + ${size}")
+endforeach()
+math(EXPR kib "(${bytes} + 1023) / 1024")
+
+execute_process(COMMAND ${MAKENSIS} -V2 -DVERSION=${VERSION} -DSTAGE=${STAGE} -DOUTPUT=${OUTPUT} -DSIZE_KB=${kib}
+                        ${SCRIPT}
+                RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "makensis failed (${result}):\n${output}")
+endif()
+file(SIZE ${OUTPUT} size)
+math(EXPR size "${size} / 1024")
+message(STATUS "Setup program ${OUTPUT}: ${size} KiB")
