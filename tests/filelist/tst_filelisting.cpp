@@ -1,6 +1,7 @@
 // Listing a folder's files with sizes and times, on real folders.
 #include "os/filelisting.h"
 
+#include "support/foldertime.h"
 #include "support/tempdir.h"
 
 #include <algorithm>
@@ -54,7 +55,7 @@ public:
         return full;
     }
     // Makes the folder's own last change long past, as for a folder nobody has touched for a while.
-    void age() const { fs::last_write_time(m_path, fs::file_time_type::clock::now() - std::chrono::hours(24)); }
+    void age() const { EXPECT_TRUE(foldertime::age(m_path)) << m_path; }
 
 private:
     TempDir m_dir;
@@ -180,9 +181,10 @@ TEST(FileListing, AReadingServesLaterFiltersAndKnowsWhenItsFolderChanged)
     // the folder's time as it is, so that time tells nothing.
     listing = FolderListing::read(folder.path());
     ASSERT_TRUE(listing);
-    const auto changed = fs::last_write_time(folder.path());
+    foldertime::Time changed{};
+    ASSERT_TRUE(foldertime::get(folder.path(), changed));
     folder.file("racing.dwg");
-    fs::last_write_time(folder.path(), changed);
+    ASSERT_TRUE(foldertime::set(folder.path(), changed));
     EXPECT_FALSE(listing->folderUnchanged());
 
     folder.age();

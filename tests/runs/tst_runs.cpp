@@ -230,11 +230,11 @@ private slots:
         QCOMPARE(m_handedOver.size(), 1);
         const CadLauncher::Handover& run = m_handedOver.front();
         QCOMPARE(run.kind, CadKind::Icad);
-        QCOMPARE(run.templatePath, bytes(templates() + QStringLiteral("/a.scr")));
+        QCOMPARE(run.templatePath, bytes(in(templates(), QStringLiteral("a.scr"))));
         QCOMPARE(m_handedOverLines, std::size_t(2));
         QCOMPARE(run.program, bytes(program));
         QCOMPARE(run.parameters, std::string("/p X"));
-        QCOMPARE(run.startDrawing, bytes(programFolder() + QStringLiteral("/helvscr.dwg")));
+        QCOMPARE(run.startDrawing, bytes(in(programFolder(), QStringLiteral("helvscr.dwg"))));
         QCOMPARE(run.listingFolder, bytes(drawings()));
         QCOMPARE(run.names, m_marked);
         QVERIFY(!QFile::exists(scriptPath()));
@@ -425,7 +425,9 @@ private slots:
         dialog->runButton(CadKind::Icad)->click();
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cadRecord()), 20000);
         QCOMPARE(readFile(scriptPath()), expected);
+#ifndef _WIN32 // the stand-in of tests/windows records its command line only
         QCOMPARE(readFile(cadScriptCopy()), expected);
+#endif
         QTRY_VERIFY(!m_launcher->reviewDialog());
         QVERIFY(m_shown.isEmpty());
     }
