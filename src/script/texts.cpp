@@ -77,18 +77,6 @@ std::string scriptNotWritten(std::string_view path, std::string_view reason)
 
 namespace script::texts::check {
 
-namespace {
-
-std::string join(std::initializer_list<std::string_view> parts)
-{
-    std::string text;
-    for (const std::string_view part : parts)
-        text.append(part);
-    return text;
-}
-
-} // namespace
-
 std::string missing(std::string_view name, std::string_view folder)
 {
     return join({"Ritningen ", name, " finns inte i mappen ", folder, "."});
