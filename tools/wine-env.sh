@@ -1,6 +1,7 @@
 # Shared by tools/test-windows and tools/run --windows (sourced):
 #   start_display / stop_display   an X display of its own on Xvfb for Wine's windows (exports DISPLAY)
-#   prepare_wine_prefix            makes WINEPREFIX if new, with Wine's Tahoma among its fonts
+#   prepare_wine_prefix            makes WINEPREFIX if new, with Wine's Tahoma among its fonts, and starts Wine's
+#                                  background programs (the desktop among them), detached from this output
 xvfb_pid=
 start_display() {
     local n=90
@@ -25,7 +26,9 @@ stop_display() {
 # own Tahoma (Debian: fonts-wine) goes into the Wine folder's Fonts.
 prepare_wine_prefix() {
     mkdir -p "$WINEPREFIX"
-    [[ -d "$WINEPREFIX/drive_c/windows" ]] || wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    # A throwaway program: a new Wine folder is made, and the desktop program starts here rather than with the
+    # first test that makes a window, whose output pipes it would then hold open until CTest gives up.
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
     local fonts="$WINEPREFIX/drive_c/windows/Fonts"
     if [[ -d "$fonts" ]]; then
         for face in /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf; do
