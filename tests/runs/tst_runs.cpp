@@ -285,7 +285,7 @@ private slots:
         QCOMPARE(readFile(scriptPath()), expected);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cadRecord()), 20000);
 #ifdef _WIN32
-        // The specification's command line, character for character, and a minimised window.
+        // The command line of a run, character for character, and a minimised window.
         const QStringList received = QString::fromLocal8Bit(readFile(cadRecord())).split(u'\n');
         QCOMPARE(received.value(0), u'"' + program + QStringLiteral("\" \"") + in(programFolder(), QStringLiteral("helvscr.dwg")) +
                                         QStringLiteral("\" ") + parameters + QStringLiteral(" /b \"") + scriptPath() + u'"');
