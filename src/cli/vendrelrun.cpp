@@ -1,6 +1,7 @@
 // vendrel-run: a supervised run from the command line, with its journal, resume and re-run.
 
 #include "cli/cliformat.h"
+#include "cli/names.h"
 #include "os/processtree.h"
 #include "runs/cadlookup.h"
 #include "script/expandtemplate.h"
@@ -202,28 +203,6 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
             return std::string("ett ritningsnamn är tomt");
     }
     return std::nullopt;
-}
-
-bool readNames(std::FILE* input, std::vector<std::string>& names)
-{
-    std::string all;
-    char buffer[64 * 1024];
-    std::size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, input)) > 0)
-        all.append(buffer, count);
-    if (std::ferror(input))
-        return false;
-    std::string_view rest = all;
-    while (!rest.empty()) {
-        const auto newline = rest.find('\n');
-        std::string_view line = rest.substr(0, newline);
-        rest.remove_prefix(newline == std::string_view::npos ? rest.size() : newline + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (!line.empty())
-            names.emplace_back(line);
-    }
-    return true;
 }
 
 // A journal records whole paths, so it can be resumed from any folder.
@@ -466,7 +445,7 @@ int newRun(Options& options)
     inputs.timeout = options.timeout;
 
     std::vector<std::string> names(options.positional.begin() + 2, options.positional.end());
-    if (names.empty() && !readNames(stdin, names))
+    if (names.empty() && !cli::readNames(stdin, names))
         return failure(std::string("ritningsnamnen kan inte läsas: ") + std::strerror(errno));
     // A line break would let a name inject commands into the CAD program.
     if (const auto fault = script::findLineBreak(inputs.folder, names, inputs.projectName))

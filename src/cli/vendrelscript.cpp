@@ -1,6 +1,7 @@
 // vendrel-script: writes the same script as the window, from the command line.
 
 #include "cli/cliformat.h"
+#include "cli/names.h"
 #include "script/expandtemplate.h"
 #include "script/paths.h"
 #include "script/scriptcheck.h"
@@ -179,29 +180,6 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
     return std::nullopt;
 }
 
-// One name a line; a CR before the LF belongs to the line end, empty lines name nothing.
-bool readNames(std::FILE* input, std::vector<std::string>& names)
-{
-    std::string all;
-    char buffer[64 * 1024];
-    std::size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, input)) > 0)
-        all.append(buffer, count);
-    if (std::ferror(input))
-        return false;
-    std::string_view rest = all;
-    while (!rest.empty()) {
-        const auto newline = rest.find('\n');
-        std::string_view line = rest.substr(0, newline);
-        rest.remove_prefix(newline == std::string_view::npos ? rest.size() : newline + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (!line.empty())
-            names.emplace_back(line);
-    }
-    return true;
-}
-
 bool writeAll(std::FILE* output, std::string_view bytes)
 {
     return std::fwrite(bytes.data(), 1, bytes.size(), output) == bytes.size() && std::fflush(output) == 0;
@@ -276,7 +254,7 @@ int main(int argc, char** argv)
         return failure(script::texts::projectNameMissing(templatePath));
 
     std::vector<std::string> names(options.positional.begin() + 2, options.positional.end());
-    if (names.empty() && !readNames(stdin, names))
+    if (names.empty() && !cli::readNames(stdin, names))
         return failure(std::string("ritningsnamnen kan inte läsas: ") + std::strerror(errno));
 
     const script::LocalDateTime fixedNow = options.now.value_or(script::LocalDateTime{});

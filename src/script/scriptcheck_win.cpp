@@ -1,5 +1,6 @@
 #include "script/paths.h"
 #include "script/scriptcheckfs.h"
+#include "script/systemerror_win.h"
 
 #include <string_view>
 #include <unordered_set>
@@ -8,21 +9,6 @@
 namespace script {
 
 namespace {
-
-std::string systemText(DWORD code)
-{
-    char* text = nullptr;
-    const DWORD length =
-        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    std::string result = length > 0 && text ? std::string(text, length) : "fel " + std::to_string(code);
-    if (text)
-        LocalFree(text);
-    while (!result.empty() &&
-           (result.back() == '\r' || result.back() == '\n' || result.back() == ' ' || result.back() == '.'))
-        result.pop_back();
-    return result;
-}
 
 std::wstring wide(const std::string& text)
 {
@@ -137,7 +123,7 @@ DrawingState DrawingFolder::drawing(const std::string& name) const
             state.presence = DrawingState::Presence::Missing;
         } else {
             state.presence = DrawingState::Presence::Unreachable;
-            state.reason = systemText(error);
+            state.reason = systemErrorText(error);
         }
         return state;
     }

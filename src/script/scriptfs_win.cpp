@@ -1,6 +1,7 @@
 #include "script/expandtemplate.h"
 #include "script/paths.h"
 #include "script/scriptfs.h"
+#include "script/systemerror_win.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,23 +12,20 @@
 
 namespace script {
 
-namespace {
-
-std::string lastErrorText(DWORD code)
+std::string systemErrorText(unsigned long code)
 {
     char* text = nullptr;
     const DWORD length =
         FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                        nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    std::string result = length > 0 && text ? std::string(text, length) : "error " + std::to_string(code);
+    std::string result = length > 0 && text ? std::string(text, length) : "fel " + std::to_string(code);
     if (text)
         LocalFree(text);
-    while (!result.empty() && (result.back() == '\r' || result.back() == '\n' || result.back() == ' '))
+    while (!result.empty() &&
+           (result.back() == '\r' || result.back() == '\n' || result.back() == ' ' || result.back() == '.'))
         result.pop_back();
     return result;
 }
-
-} // namespace
 
 char nativeSeparator()
 {
@@ -79,7 +77,7 @@ bool ReplacingFile::open()
             break;
     }
     m_temporary.clear();
-    m_error = lastErrorText(error);
+    m_error = systemErrorText(error);
     return false;
 }
 
@@ -102,7 +100,7 @@ bool ReplacingFile::write(std::string_view bytes)
         const DWORD chunk = bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
         DWORD written = 0;
         if (!WriteFile(file, bytes.data(), chunk, &written, nullptr)) {
-            m_error = lastErrorText(GetLastError());
+            m_error = systemErrorText(GetLastError());
             discard();
             return false;
         }
@@ -125,7 +123,7 @@ WriteResult ReplacingFile::commit()
     if (error == 0 && !MoveFileExA(m_temporary.c_str(), m_path.c_str(), MOVEFILE_REPLACE_EXISTING))
         error = GetLastError();
     if (error != 0) {
-        m_error = lastErrorText(error);
+        m_error = systemErrorText(error);
         discard();
         return {false, m_error};
     }
