@@ -152,18 +152,6 @@ std::string_view trim(std::string_view s)
     return s;
 }
 
-bool startsWithIgnoringCase(std::string_view s, std::string_view prefix)
-{
-    if (s.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        if (lower(s[i]) != lower(prefix[i]))
-            return false;
-    }
-    return true;
-}
-
 // Logical lines: a line whose last character is '\' continues on the next one.
 std::vector<std::string> logicalLines(const std::string& text)
 {
@@ -310,6 +298,18 @@ bool parseValue(std::string_view s, bool unicode, RegFileChange& change)
 }
 
 } // namespace
+
+bool startsWithIgnoringCase(std::string_view s, std::string_view prefix)
+{
+    if (s.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+        if (lower(s[i]) != lower(prefix[i]))
+            return false;
+    }
+    return true;
+}
 
 RegFile parseRegFile(std::string_view bytes)
 {

@@ -34,6 +34,9 @@ struct RegFile
 
 RegFile parseRegFile(std::string_view bytes);
 
+// Whether s begins with prefix, ASCII letters compared without regard to case (as key names are).
+bool startsWithIgnoringCase(std::string_view s, std::string_view prefix);
+
 // Applies the changes that concern the product key (HKEY_CURRENT_USER\Software\Brannoc\Vendrel and its
 // subkeys) to the store; every other key is left alone. Returns the number of changes applied.
 int applyRegFile(const RegFile& file, Registry& registry);

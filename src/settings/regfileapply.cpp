@@ -9,18 +9,6 @@ namespace {
 constexpr std::string_view userHive = "HKEY_CURRENT_USER\\";
 constexpr std::string_view productKey = "HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel";
 
-bool startsWithIgnoringCase(std::string_view s, std::string_view prefix)
-{
-    if (s.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        if (lower(s[i]) != lower(prefix[i]))
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 int applyRegFile(const RegFile& file, Registry& registry)
