@@ -5,13 +5,13 @@ cmake_policy(VERSION 3.25)
 #   cmake -DSOURCE_DIR=<src> [-DWIDGETS_HEADERS=<folder of QtWidgets' headers>] -P check_layout.cmake
 
 # Levels, lowest first: a folder may include folders of its own level and of those below it.
-set(no_qt script supervise)
-set(no_widgets os script script/qt supervise)
+set(no_qt script runs supervise)
+set(no_widgets os script script/qt runs supervise)
 
 set(level_os 0)
 set(level_widgets 0)
 set(level_widgets/commandbars 0)
-foreach(f settings tree filelist script script/qt runs)
+foreach(f settings tree filelist script script/qt runs runs/qt)
     set(level_${f} 1)
 endforeach()
 # Supervised runs build on the runs; the command-line tools on the engines.

@@ -1,10 +1,10 @@
 // The template folder and list and the runs, from the click to the started CAD program: real folders,
 // templates, settings and a stand-in CAD program that records what it was started with.
 #include "os/registry.h"
-#include "runs/askprojectdatabase.h"
-#include "runs/cadlauncher.h"
-#include "runs/scriptreview.h"
-#include "runs/templates.h"
+#include "runs/qt/askprojectdatabase.h"
+#include "runs/qt/cadlauncher.h"
+#include "runs/qt/scriptreview.h"
+#include "runs/qt/templates.h"
 #include "settings/settings.h"
 #include "widgets/dialogs.h"
 #include "widgets/messagebox.h"

@@ -1,4 +1,4 @@
-#include "runs/askprojectdatabase.h"
+#include "runs/qt/askprojectdatabase.h"
 #include "script/qt/localeformat.h"
 
 #include <QApplication>

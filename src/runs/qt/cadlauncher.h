@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runs/builtscript.h"
+#include "runs/qt/builtscript.h"
 #include "runs/cadkind.h"
 #include "script/scripttemplate.h"
 

@@ -1,8 +1,8 @@
-#include "runs/templates.h"
+#include "runs/qt/templates.h"
 
 #include "os/editor.h"
 #include "os/nativetext.h"
-#include "runs/runtexts.h"
+#include "runs/qt/runtexts.h"
 #include "settings/settings.h"
 #include "widgets/dialogs.h"
 

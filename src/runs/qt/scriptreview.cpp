@@ -1,8 +1,8 @@
-#include "runs/scriptreview.h"
+#include "runs/qt/scriptreview.h"
 
 #include "os/nativetext.h"
 #include "os/pathtext.h"
-#include "runs/runtexts.h"
+#include "runs/qt/runtexts.h"
 #include "script/scriptfs.h"
 #include "script/texts.h"
 #include "settings/settings.h"

@@ -1,4 +1,4 @@
-#include "runs/askprojectdatabase.h"
+#include "runs/qt/askprojectdatabase.h"
 
 #include "script/paths.h"
 #include "script/scriptfile.h"
