@@ -6,6 +6,7 @@
 //   bench_script [FOLDER]    FOLDER: where the files go (default: a new folder under the temporary folder)
 
 #include "script/expandtemplate.h"
+#include "script/runrequest.h"
 #include "script/scriptcheck.h"
 #include "script/scriptfile.h"
 #include "script/scriptfs.h"
@@ -170,6 +171,12 @@ int main(int argc, char** argv)
     }
     std::vector<double> checkTimes, checkedRunTimes;
     std::size_t findings = 0;
+    script::RunRequest checkRequest;
+    checkRequest.scriptTemplate = *scriptTemplate;
+    checkRequest.drawings = names;
+    checkRequest.listingFolder = drawingFolder;
+    checkRequest.projectName = "Anl 7";
+    checkRequest.separator = '/';
     for (int round = 0; round < rounds; ++round) {
         for (int turn = 0; turn < 2; ++turn) {
             const auto start = Clock::now();
@@ -182,9 +189,8 @@ int main(int argc, char** argv)
             } else {
                 // As the window and vendrel-script do: the clock read once, then the check.
                 const script::LocalDateTime now = clock();
-                const std::string date = format.date(now), time = format.time(now);
-                findings =
-                    script::checkScript({&*scriptTemplate, drawingFolder, names, "Anl 7", date, time, '/'}).size();
+                checkRequest.clockReading = script::ClockReading{format.date(now), format.time(now)};
+                findings = script::checkScript(checkRequest).size();
                 checkTimes.push_back(seconds(Clock::now() - start));
             }
         }

@@ -60,7 +60,7 @@ int main(int argc, char** argv)
     const auto floor = Clock::now() - floorStart;
 
     // The same through the watched process tree alone.
-    supervise::RunInputs treeInputs;
+    script::RunRequest treeInputs;
     treeInputs.program = program;
     treeInputs.startDrawing = startDrawing;
     const std::string commandLine = supervise::RunEngine::commandLine(treeInputs, scriptPath);
@@ -73,31 +73,30 @@ int main(int argc, char** argv)
     }
     const auto treeTime = Clock::now() - treeStart;
 
-    supervise::RunInputs inputs;
+    script::RunRequest inputs;
     inputs.program = program;
     inputs.startDrawing = startDrawing;
-    inputs.folder = (folder / "ritningar").string();
+    inputs.listingFolder = (folder / "ritningar").string();
     inputs.templatePath = "bench.scr";
+    inputs.scriptTemplate = *script::readScriptTemplate("_.OPEN %f\r\n_.QSAVE _.CLOSE\r\n");
+    inputs.clockReading = script::ClockReading{};
+    inputs.drawings = names;
     const std::string journalPath = (folder / "run.journal").string();
     std::filesystem::remove(journalPath);
     supervise::JournalWriter::Opened how{};
     std::string error;
-    auto journal = supervise::JournalWriter::create(journalPath, inputs, names, how, error);
+    auto journal = supervise::JournalWriter::create(journalPath, inputs, how, error);
     if (!journal) {
         std::fprintf(stderr, "journal: %s\n", error.c_str());
         return 1;
     }
     supervise::JournalContent content;
-    content.inputs = inputs;
+    inputs.drawings.clear();
+    content.request = inputs;
     content.usable = true;
     for (const std::string& name : names)
         content.drawings.emplace_back().name = name;
-    const auto scriptTemplate = *script::readScriptTemplate("_.OPEN %f\r\n_.QSAVE _.CLOSE\r\n");
     supervise::RunEngine::Setup setup;
-    setup.scriptTemplate = &scriptTemplate;
-    setup.format = {[](const script::LocalDateTime&) { return std::string(); },
-                    [](const script::LocalDateTime&) { return std::string(); }};
-    setup.clock = [] { return script::LocalDateTime{}; };
     setup.scriptPath = scriptPath;
     std::vector<std::size_t> indices(names.size());
     for (std::size_t i = 0; i < indices.size(); ++i)

@@ -157,11 +157,7 @@ void MainWindow::createRuns()
     runs.listingFolder = [this] { return m_fileList->listingFolder(); };
     m_supervisor = new Supervisor(this, [this] { return supervisedsettings::limits(m_settings); }, this);
     runs.supervised = [this] { return supervisedsettings::enabled(m_settings); };
-    runs.supervise = [this](const CadLauncher::Handover& run) {
-        m_supervisor->start({run.templatePath, *run.scriptTemplate, run.kind == CadKind::Acad ? "Acad" : "Icad",
-                             run.program, run.parameters, run.startDrawing, run.listingFolder, run.projectName,
-                             run.names});
-    };
+    runs.supervise = [this](script::RunRequest request) { m_supervisor->start(std::move(request)); };
     m_cadLauncher = std::make_unique<CadLauncher>(std::move(runs));
 }
 

@@ -12,6 +12,7 @@
 #include "supervise/engine.h"
 #include "supervise/journal.h"
 #include "supervise/runfiles.h"
+#include "supervise/runstart.h"
 
 #include <algorithm>
 #include <array>
@@ -213,18 +214,6 @@ std::string absolute(const std::string& path)
     return whole.empty() ? path : whole.lexically_normal().string();
 }
 
-std::string newJournalPath(std::string& error)
-{
-    const std::string folder = supervise::runsFolder(error);
-    if (folder.empty())
-        return {};
-    const script::LocalDateTime now = script::localNow();
-    char name[64];
-    std::snprintf(name, sizeof name, "%04d%02d%02d-%02d%02d%02d-%ld.journal", now.year, now.month, now.day, now.hour,
-                  now.minute, now.second, static_cast<long>(::getpid()));
-    return script::joinPath(folder, name, script::nativeSeparator());
-}
-
 // Progress on standard error: a bar redrawn in place on a terminal, a line per drawing elsewhere.
 class Progress final : public supervise::RunObserver
 {
@@ -327,151 +316,103 @@ int status(const std::string& path)
     return allDone(content) && !content.damaged ? 0 : exitNotDone;
 }
 
-// The template as the run needs it; a failure has been reported when this gives nothing.
-std::optional<script::ScriptTemplate> loadTemplate(const std::string& path, std::string& hash)
+int reportProblem(const supervise::StartProblem& problem)
 {
-    const script::LoadedTemplate loaded = script::loadScriptTemplate(path);
+    for (const std::string& line : problem.problems)
+        writeError("journalen " + problem.path + ": " + line);
+    return failure(supervise::problemText(problem));
+}
+
+// Stops the run on Ctrl+C and SIGTERM from before its journal exists until the program ends: a signal never
+// leaves a journal whose drawings are all pending.
+class StopOnSignal final
+{
+public:
+    StopOnSignal()
+    {
+        stopRequest = &m_interrupt;
+        std::signal(SIGINT, requestStop);
+        std::signal(SIGTERM, requestStop);
+    }
+    ~StopOnSignal()
+    {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        stopRequest = nullptr;
+    }
+    StopOnSignal(const StopOnSignal&) = delete;
+    StopOnSignal& operator=(const StopOnSignal&) = delete;
+
+    const process::Interrupt& interrupt() const { return m_interrupt; }
+
+private:
+    process::Interrupt m_interrupt;
+};
+
+int runDrawings(supervise::StartResult started, const StopOnSignal& stop)
+{
+    if (!started)
+        return reportProblem(started.error());
+    supervise::OpenedRun& run = *started;
+    for (const std::string& problem : run.content.problems)
+        writeError("journalen " + run.journal->path() + ": " + problem);
+    if (run.templateChanged)
+        writeError(supervise::templateChangedText(run.content.request.templatePath));
+
+    supervise::RunOutcome outcome;
+    {
+        Progress progress(run.content, run.indices.size());
+        supervise::RunEngine engine(
+            *run.journal, run.content,
+            supervise::engineSetup(run.journal->path(), script::regionalDateTimeFormat(), &stop.interrupt(), &progress));
+        outcome = engine.run(run.indices);
+        engine.recordEnd(outcome);
+    }
+    if (outcome.end == supervise::RunOutcome::End::Broken)
+        writeError(outcome.error);
+    else if (outcome.end == supervise::RunOutcome::End::Stopped)
+        writeError("körningen avbröts; fortsätt med --resume " + run.journal->path());
+    return allDone(run.content) ? 0 : exitNotDone;
+}
+
+int newRun(Options& options, const StopOnSignal& stop)
+{
+    script::RunRequest request;
+    request.templatePath = absolute(options.positional[0]);
+    const script::LoadedTemplate loaded = script::loadRequestTemplate(request);
     switch (loaded.status) {
     case script::TemplateStatus::Ok:
         break;
     case script::TemplateStatus::Missing:
-        failure(script::texts::templateNotFound(path));
-        return std::nullopt;
+        return failure(script::texts::templateNotFound(request.templatePath));
     case script::TemplateStatus::Unreadable:
-        failure(script::texts::templateUnreadable(path, loaded.error));
-        return std::nullopt;
+        return failure(script::texts::templateUnreadable(request.templatePath, loaded.error));
     case script::TemplateStatus::TooLong:
-        failure(script::texts::templateTooLong(path));
-        return std::nullopt;
+        return failure(script::texts::templateTooLong(request.templatePath));
     }
-    std::string bytes;
-    std::string error;
-    if (!supervise::readWholeFile(path, bytes, error)) {
-        failure(script::texts::templateUnreadable(path, error));
-        return std::nullopt;
-    }
-    hash = supervise::templateHash(bytes);
-    return loaded.scriptTemplate;
-}
-
-int runDrawings(supervise::JournalWriter& journal, supervise::JournalContent& content,
-                const script::ScriptTemplate& scriptTemplate, const std::vector<std::size_t>& indices)
-{
-    if (!script::isVisibleFile(content.inputs.program))
-        return failure("Hittar ej programmet " + content.inputs.program + ".");
-
-    process::Interrupt interrupt;
-    stopRequest = &interrupt;
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
-
-    supervise::RunEngine::Setup setup;
-    setup.scriptTemplate = &scriptTemplate;
-    setup.format = script::regionalDateTimeFormat();
-    setup.clock = &script::localNow;
-    setup.separator = script::nativeSeparator();
-    setup.scriptPath = supervise::scriptPathFor(journal.path());
-    setup.interrupt = &interrupt;
-    supervise::RunOutcome outcome;
-    {
-        Progress progress(content, indices.size());
-        setup.observer = &progress;
-        supervise::RunEngine engine(journal, content, std::move(setup));
-        outcome = engine.run(indices);
-        engine.recordEnd(outcome);
-    }
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    stopRequest = nullptr;
-
-    if (outcome.end == supervise::RunOutcome::End::Broken)
-        writeError(outcome.error);
-    else if (outcome.end == supervise::RunOutcome::End::Stopped)
-        writeError("körningen avbröts; fortsätt med --resume " + journal.path());
-    return allDone(content) ? 0 : exitNotDone;
-}
-
-int resume(const std::string& path, Mode mode)
-{
-    supervise::JournalContent content;
-    supervise::JournalWriter::Opened how{};
-    std::string error;
-    auto journal = supervise::JournalWriter::open(path, content, how, error);
-    switch (how) {
-    case supervise::JournalWriter::Opened::Ok:
-        break;
-    case supervise::JournalWriter::Opened::Busy:
-        return failure("journalen " + path + " används av en annan körning");
-    case supervise::JournalWriter::Opened::Damaged:
-        for (const std::string& problem : content.problems)
-            writeError("journalen " + path + ": " + problem);
-        return failure("journalen " + path + " är skadad och kan inte fortsättas");
-    case supervise::JournalWriter::Opened::Exists:
-    case supervise::JournalWriter::Opened::Failed:
-        return failure("journalen " + path + " kan inte öppnas: " + error);
-    }
-    for (const std::string& problem : content.problems)
-        writeError("journalen " + path + ": " + problem);
-    std::string hash;
-    const auto scriptTemplate = loadTemplate(content.inputs.templatePath, hash);
-    if (!scriptTemplate)
-        return exitNotDone;
-    if (hash != content.inputs.templateHash)
-        writeError("mallen " + content.inputs.templatePath + " har ändrats sedan körningen började");
-    const auto indices =
-        mode == Mode::Resume ? supervise::drawingsToResume(content) : supervise::drawingsToRetry(content);
-    return runDrawings(*journal, content, *scriptTemplate, indices);
-}
-
-int newRun(Options& options)
-{
-    supervise::RunInputs inputs;
-    inputs.templatePath = absolute(options.positional[0]);
-    const auto scriptTemplate = loadTemplate(inputs.templatePath, inputs.templateHash);
-    if (!scriptTemplate)
-        return exitNotDone;
-    if (scriptTemplate->needsProjectDatabase && !options.project)
-        return failure(script::texts::projectNameMissing(inputs.templatePath));
-    inputs.program = absolute(*options.cad);
-    if (!script::isVisibleFile(inputs.program))
+    if (request.scriptTemplate.needsProjectDatabase && !options.project)
+        return failure(script::texts::projectNameMissing(request.templatePath));
+    request.program = absolute(*options.cad);
+    if (!script::isVisibleFile(request.program))
         return failure("Hittar ej programmet " + *options.cad + ".");
-    inputs.parameters = options.params;
-    inputs.startDrawing = options.startDrawing ? absolute(*options.startDrawing)
-                                               : script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName,
-                                                                  script::nativeSeparator());
-    inputs.folder = absolute(options.positional[1]);
-    inputs.projectName = options.project.value_or(std::string());
-    inputs.batchSize = options.batch;
-    inputs.timeout = options.timeout;
+    request.parameters = options.params;
+    request.startDrawing = options.startDrawing ? absolute(*options.startDrawing)
+                                                : script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName,
+                                                                   script::nativeSeparator());
+    request.listingFolder = absolute(options.positional[1]);
+    request.projectName = options.project.value_or(std::string());
+    request.batchSize = options.batch;
+    request.timeout = options.timeout;
 
-    std::vector<std::string> names(options.positional.begin() + 2, options.positional.end());
-    if (names.empty() && !cli::readNames(stdin, names))
+    request.drawings.assign(options.positional.begin() + 2, options.positional.end());
+    if (request.drawings.empty() && !cli::readNames(stdin, request.drawings))
         return failure(std::string("ritningsnamnen kan inte läsas: ") + std::strerror(errno));
-    // A line break would let a name inject commands into the CAD program.
-    if (const auto fault = script::findLineBreak(inputs.folder, names, inputs.projectName))
-        return failure(script::texts::lineBreak(*fault));
 
-    std::string error;
-    std::string path = options.journal.empty() ? newJournalPath(error) : absolute(options.journal);
-    if (path.empty())
-        return failure("ingen mapp för journalen: " + error);
-    supervise::JournalWriter::Opened how{};
-    auto journal = supervise::JournalWriter::create(path, inputs, names, how, error);
-    if (!journal) {
-        if (how == supervise::JournalWriter::Opened::Exists)
-            return failure("journalen " + path + " finns redan; fortsätt den med --resume");
-        return failure("journalen " + path + " kan inte skrivas: " + error);
-    }
-    writeError("journal: " + path);
-    supervise::JournalContent content;
-    content.inputs = inputs;
-    content.usable = true;
-    for (std::string& name : names)
-        content.drawings.emplace_back().name = std::move(name);
-    std::vector<std::size_t> indices(content.drawings.size());
-    for (std::size_t i = 0; i < indices.size(); ++i)
-        indices[i] = i;
-    return runDrawings(*journal, content, *scriptTemplate, indices);
+    auto started = supervise::createRun(std::move(request), options.journal.empty() ? std::string()
+                                                                                      : absolute(options.journal));
+    if (started)
+        writeError("journal: " + started->journal->path());
+    return runDrawings(std::move(started), stop);
 }
 
 } // namespace
@@ -490,14 +431,11 @@ int main(int argc, char** argv)
                    ? 0
                    : exitNotDone;
     }
-    switch (options.mode) {
-    case Mode::Status:
+    if (options.mode == Mode::Status)
         return status(options.journal);
-    case Mode::Resume:
-    case Mode::Retry:
-        return resume(options.journal, options.mode);
-    case Mode::Run:
-        break;
-    }
-    return newRun(options);
+    const StopOnSignal stop;
+    if (options.mode == Mode::Run)
+        return newRun(options, stop);
+    const auto how = options.mode == Mode::Resume ? supervise::TakeUp::Resume : supervise::TakeUp::Retry;
+    return runDrawings(supervise::openRun(options.journal, how), stop);
 }

@@ -4,6 +4,7 @@
 #include "cli/names.h"
 #include "script/expandtemplate.h"
 #include "script/paths.h"
+#include "script/runrequest.h"
 #include "script/scriptcheck.h"
 #include "script/scriptfile.h"
 #include "script/scripttemplate.h"
@@ -186,7 +187,7 @@ bool writeAll(std::FILE* output, std::string_view bytes)
 }
 
 // Prints the findings, one a line, and gives the exit status: 0 none, 3 warnings only, 1 an error.
-int printFindings(const script::CheckInput& input)
+int printFindings(const script::RunRequest& input)
 {
     const std::vector<script::Finding> findings = script::checkScript(input);
     bool error = false;
@@ -237,9 +238,11 @@ int main(int argc, char** argv)
         return writeAll(stdout, text) ? 0 : exitFailure;
     }
 
-    const std::string& templatePath = options.positional[0];
-    const std::string& folder = options.positional[1];
-    const script::LoadedTemplate loaded = script::loadScriptTemplate(templatePath);
+    script::RunRequest request;
+    request.templatePath = options.positional[0];
+    request.listingFolder = options.positional[1];
+    const std::string& templatePath = request.templatePath;
+    const script::LoadedTemplate loaded = script::loadRequestTemplate(request);
     switch (loaded.status) {
     case script::TemplateStatus::Ok:
         break;
@@ -250,30 +253,29 @@ int main(int argc, char** argv)
     case script::TemplateStatus::TooLong:
         return failure(script::texts::templateTooLong(templatePath));
     }
-    if (loaded.scriptTemplate.needsProjectDatabase && !options.project)
+    if (request.scriptTemplate.needsProjectDatabase && !options.project)
         return failure(script::texts::projectNameMissing(templatePath));
 
-    std::vector<std::string> names(options.positional.begin() + 2, options.positional.end());
-    if (names.empty() && !cli::readNames(stdin, names))
+    request.drawings.assign(options.positional.begin() + 2, options.positional.end());
+    if (request.drawings.empty() && !cli::readNames(stdin, request.drawings))
         return failure(std::string("ritningsnamnen kan inte läsas: ") + std::strerror(errno));
+    request.projectName = options.project.value_or(std::string());
 
-    const script::LocalDateTime fixedNow = options.now.value_or(script::LocalDateTime{});
-    const script::Clock clock =
-        options.now ? script::Clock([fixedNow] { return fixedNow; }) : script::Clock(&script::localNow);
-    const std::string project = options.project.value_or(std::string());
     const script::DateTimeFormat format = script::regionalDateTimeFormat();
+    // The clock is read once for a check, and for --now; a script for a run reads it on every line.
+    if (options.check || options.now) {
+        const script::LocalDateTime now = options.now.value_or(script::localNow());
+        request.clockReading = script::ClockReading{format.date ? format.date(now) : std::string(),
+                                                    format.time ? format.time(now) : std::string()};
+    }
     if (options.check) {
         // The faults a run would stop at come first, as in a run.
-        if (const auto lineBreak = script::findLineBreak(folder, names, project))
+        if (const auto lineBreak = script::findLineBreak(request.listingFolder, request.drawings, request.projectName))
             return failure(script::texts::lineBreak(*lineBreak));
-        const script::LocalDateTime now = clock();
-        const std::string date = format.date ? format.date(now) : std::string();
-        const std::string time = format.time ? format.time(now) : std::string();
-        return printFindings({&loaded.scriptTemplate, folder, names, project, date, time, script::nativeSeparator()});
+        return printFindings(request);
     }
     const auto expand = [&](script::ScriptOutput& output) {
-        return script::expandTemplate(loaded.scriptTemplate, folder, names, project, clock, format,
-                                      script::nativeSeparator(), output);
+        return script::expandTemplate(request, request.drawings, format, output);
     };
     if (options.output) {
         script::ReplacingFile file(*options.output);

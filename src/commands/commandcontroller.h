@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runs/cadkind.h"
+#include "script/runrequest.h"
 
 #include <QColor>
 #include <QObject>

@@ -1,6 +1,8 @@
 #include "script/expandtemplate.h"
 
 #include "script/paths.h"
+#include "script/placeholders.h"
+#include "script/runrequest.h"
 #include "script/scripttemplate.h"
 
 #include <algorithm>
@@ -47,67 +49,17 @@ bool holdsLineBreak(std::string_view text)
     return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
-enum class Placeholder
-{
-    FullName,
-    SlashFullName,
-    Path,
-    SlashPath,
-    Name,
-    Ext,
-    Project,
-    Date,
-    Time,
-};
-
-// Same order as placeholderNames: where one placeholder could be read at a position, the earlier wins.
-constexpr Placeholder placeholderKinds[] = {
-    Placeholder::FullName, Placeholder::SlashFullName, Placeholder::Path, Placeholder::SlashPath, Placeholder::Name,
-    Placeholder::Ext,      Placeholder::Project,       Placeholder::Date, Placeholder::Time,
-};
-static_assert(std::size(placeholderKinds) == std::size(placeholderNames));
-
-// For each character that may follow a '%', the placeholders that start with it, as bits in table order.
-struct PlaceholderIndex
-{
-    unsigned short candidates[256] = {};
-
-    constexpr PlaceholderIndex()
-    {
-        for (std::size_t i = 0; i < std::size(placeholderNames); ++i)
-            candidates[static_cast<unsigned char>(placeholderNames[i][1])] |= static_cast<unsigned short>(1u << i);
-    }
-};
-constexpr PlaceholderIndex placeholderIndex;
-
-std::string withSlashes(std::string_view path, char separator)
-{
-    std::string result(path);
-    if (separator != '/')
-        std::replace(result.begin(), result.end(), separator, '/');
-    return result;
-}
-
 // The values of one run that do not change from drawing to drawing, and the clock cache.
 class LineExpander
 {
 public:
     LineExpander(std::string_view folder, std::string_view projectName, const Clock& clock,
                  const DateTimeFormat& format, char separator)
-        : m_folder(folder), m_slashFolder(withSlashes(folder, separator)), m_project(projectName), m_clock(clock),
-          m_format(format), m_separator(separator)
+        : m_values(folder, projectName, separator), m_clock(clock), m_format(format)
     {
     }
 
-    void setDrawing(std::string_view name)
-    {
-        m_fullName = joinPath(m_folder, name, m_separator);
-        m_slashFullName = withSlashes(m_fullName, m_separator);
-        // A name without a dot is all name and no extension.
-        const auto dot = name.rfind('.');
-        m_name = dot == std::string_view::npos ? name : name.substr(0, dot);
-        m_ext = dot == std::string_view::npos ? std::string_view{} : name.substr(dot + 1);
-    }
+    void setDrawing(std::string_view name) { m_values.setDrawing(name); }
 
     // One pass from left to right: the text a placeholder gives is copied out and never looked at again.
     void expand(std::string_view line, std::string& out)
@@ -123,54 +75,21 @@ public:
             const auto percent = static_cast<std::size_t>(static_cast<const char*>(hit) - line.data());
             out.append(line.substr(pos, percent - pos));
             pos = percent;
-            const std::string_view rest = line.substr(percent);
-            bool matched = false;
-            if (rest.size() > 1) {
-                unsigned candidates = placeholderIndex.candidates[static_cast<unsigned char>(rest[1])];
-                for (std::size_t i = 0; candidates != 0; ++i, candidates >>= 1) {
-                    if ((candidates & 1u) && rest.starts_with(placeholderNames[i])) {
-                        out.append(value(placeholderKinds[i]));
-                        pos += placeholderNames[i].size();
-                        matched = true;
-                        break;
-                    }
-                }
-            }
-            if (!matched) {
+            const int matched = placeholderAt(line.substr(percent));
+            if (matched < 0) {
                 out.push_back('%');
                 ++pos;
+                continue;
             }
+            const auto placeholder = static_cast<Placeholder>(matched);
+            if (placeholder == Placeholder::Date || placeholder == Placeholder::Time)
+                readClock();
+            out.append(m_values.value(placeholder));
+            pos += nameOf(placeholder).size();
         }
     }
 
 private:
-    std::string_view value(Placeholder placeholder)
-    {
-        switch (placeholder) {
-        case Placeholder::FullName:
-            return m_fullName;
-        case Placeholder::SlashFullName:
-            return m_slashFullName;
-        case Placeholder::Path:
-            return m_folder;
-        case Placeholder::SlashPath:
-            return m_slashFolder;
-        case Placeholder::Name:
-            return m_name;
-        case Placeholder::Ext:
-            return m_ext;
-        case Placeholder::Project:
-            return m_project;
-        case Placeholder::Date:
-            readClock();
-            return m_dateText;
-        case Placeholder::Time:
-            readClock();
-            return m_timeText;
-        }
-        return {};
-    }
-
     // The clock is read once per line, so a line holding both %date and %time never straddles midnight;
     // the texts are formatted again only when the second has changed.
     void readClock()
@@ -181,29 +100,19 @@ private:
         const LocalDateTime now = m_clock ? m_clock() : localNow();
         if (m_haveTexts && now == m_textsFor)
             return;
-        m_dateText = m_format.date ? m_format.date(now) : std::string();
-        m_timeText = m_format.time ? m_format.time(now) : std::string();
+        m_values.setDateTime(m_format.date ? m_format.date(now) : std::string(),
+                             m_format.time ? m_format.time(now) : std::string());
         m_textsFor = now;
         m_haveTexts = true;
     }
 
-    std::string_view m_folder;
-    std::string m_slashFolder;
-    std::string_view m_project;
+    PlaceholderValues m_values;
     const Clock& m_clock;
     const DateTimeFormat& m_format;
-    char m_separator;
-
-    std::string m_fullName;
-    std::string m_slashFullName;
-    std::string_view m_name;
-    std::string_view m_ext;
 
     bool m_clockRead = false;
     bool m_haveTexts = false;
     LocalDateTime m_textsFor;
-    std::string m_dateText;
-    std::string m_timeText;
 };
 
 } // namespace
@@ -267,6 +176,26 @@ Expansion expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view 
                          const DateTimeFormat& format)
 {
     return expandTemplate(scriptTemplate, listingFolder, names, projectName, clock, format, nativeSeparator());
+}
+
+std::optional<LineBreakFault> expandTemplate(const RunRequest& request, std::span<const std::string> drawings,
+                                             const DateTimeFormat& format, ScriptOutput& output)
+{
+    if (!request.clockReading)
+        return expandTemplate(request.scriptTemplate, request.listingFolder, drawings, request.projectName, localNow,
+                              format, request.separator, output);
+    const ClockReading& reading = *request.clockReading;
+    const DateTimeFormat fixed{[&reading](const LocalDateTime&) { return reading.date; },
+                               [&reading](const LocalDateTime&) { return reading.time; }};
+    return expandTemplate(request.scriptTemplate, request.listingFolder, drawings, request.projectName,
+                          Clock(localNow), fixed, request.separator, output);
+}
+
+Expansion expandRequest(const RunRequest& request, const DateTimeFormat& format)
+{
+    Expansion expansion;
+    expansion.lineBreak = expandTemplate(request, request.drawings, format, expansion.script);
+    return expansion;
 }
 
 } // namespace script

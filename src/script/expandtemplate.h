@@ -1,5 +1,7 @@
 #pragma once
 
+#include "script/placeholders.h"
+
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -11,6 +13,7 @@
 namespace script {
 
 struct ScriptTemplate;
+struct RunRequest;
 
 // A local civil date and time, as the user's clock shows it.
 struct LocalDateTime
@@ -89,10 +92,6 @@ struct Expansion
     std::optional<LineBreakFault> lineBreak;
 };
 
-// The placeholders, in the order they are tried at each position of a line.
-inline constexpr std::string_view placeholderNames[] = {"%f",   "%lfullname", "%path", "%lpath", "%name",
-                                                        "%ext", "%m",         "%date", "%time"};
-
 // Repeats the template's body lines for every drawing, in order, filling in the placeholders, and ends with
 // the line ".EXIT". Inserted values are never searched for placeholders again. The clock is read once for
 // each line that holds %date or %time. Names are bytes and are never decoded. separator is the joint
@@ -112,5 +111,12 @@ Expansion expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view 
 Expansion expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view listingFolder,
                          std::span<const std::string> names, std::string_view projectName, const Clock& clock,
                          const DateTimeFormat& format);
+
+// The request's template over drawings (the request's own, or a batch of them), as a run writes it: the
+// clock is the request's reading when it has one; otherwise each line that needs it reads the clock, and
+// format writes the date and time.
+std::optional<LineBreakFault> expandTemplate(const RunRequest& request, std::span<const std::string> drawings,
+                                             const DateTimeFormat& format, ScriptOutput& output);
+Expansion expandRequest(const RunRequest& request, const DateTimeFormat& format);
 
 } // namespace script

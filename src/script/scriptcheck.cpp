@@ -2,6 +2,8 @@
 
 #include "script/expandtemplate.h"
 #include "script/paths.h"
+#include "script/placeholders.h"
+#include "script/runrequest.h"
 #include "script/scriptcheckfs.h"
 #include "script/scripttemplate.h"
 #include "script/texts.h"
@@ -20,37 +22,14 @@ namespace {
 constexpr std::string_view codeNames[] = {"missing",    "read-only",   "locked",      "unquoted-blank",
                                           "empty-line", "unencodable", "no-drawings", "no-body"};
 
-constexpr std::size_t placeholderCount = std::size(placeholderNames);
-enum PlaceholderIndex : int
-{
-    FullName,
-    SlashFullName,
-    Path,
-    SlashPath,
-    Name,
-    Ext,
-    Project,
-    Date,
-    Time,
-};
-static_assert(placeholderCount == Time + 1);
-
 bool carriesName(int placeholder)
 {
-    return placeholder == FullName || placeholder == SlashFullName || placeholder == Name || placeholder == Ext;
+    return script::carriesName(static_cast<Placeholder>(placeholder));
 }
 
 bool carriesFolder(int placeholder)
 {
-    return placeholder == FullName || placeholder == SlashFullName || placeholder == Path || placeholder == SlashPath;
-}
-
-std::string withSlashes(std::string_view path, char separator)
-{
-    std::string result(path);
-    if (separator != '/')
-        std::replace(result.begin(), result.end(), separator, '/');
-    return result;
+    return script::carriesFolder(static_cast<Placeholder>(placeholder));
 }
 
 bool holdsBlankOrQuote(std::string_view text)
@@ -88,14 +67,7 @@ BodyLine cut(std::string_view line)
     };
     std::size_t pos = 0;
     while ((pos = line.find('%', pos)) != std::string_view::npos) {
-        const std::string_view rest = line.substr(pos);
-        int matched = -1;
-        for (std::size_t i = 0; i < placeholderCount; ++i) {
-            if (rest.starts_with(placeholderNames[i])) {
-                matched = static_cast<int>(i);
-                break;
-            }
-        }
+        const int matched = placeholderAt(line.substr(pos));
         if (matched < 0) {
             ++pos;
             continue;
@@ -119,39 +91,25 @@ BodyLine cut(std::string_view line)
 class DrawingValues
 {
 public:
-    DrawingValues(const CheckInput& input)
-        : m_input(input), m_slashFolder(withSlashes(input.listingFolder, input.separator))
+    DrawingValues(const RunRequest& input) : m_values(input.listingFolder, input.projectName, input.separator)
     {
-        m_values[Path] = input.listingFolder;
-        m_values[SlashPath] = m_slashFolder;
-        m_values[Project] = input.projectName;
-        m_values[Date] = input.date;
-        m_values[Time] = input.time;
+        if (input.clockReading)
+            m_values.setDateTime(input.clockReading->date, input.clockReading->time);
     }
 
     void setDrawing(std::string_view name)
     {
-        m_fullName = joinPath(m_input.listingFolder, name, m_input.separator);
-        m_slashFullName = withSlashes(m_fullName, m_input.separator);
-        const auto dot = name.rfind('.');
-        m_values[FullName] = m_fullName;
-        m_values[SlashFullName] = m_slashFullName;
-        m_values[Name] = dot == std::string_view::npos ? name : name.substr(0, dot);
-        m_values[Ext] = dot == std::string_view::npos ? std::string_view{} : name.substr(dot + 1);
+        m_values.setDrawing(name);
         for (std::size_t i = 0; i < placeholderCount; ++i)
-            m_special[i] = holdsBlankOrQuote(m_values[i]);
+            m_special[i] = holdsBlankOrQuote(value(static_cast<int>(i)));
     }
 
-    std::string_view value(int placeholder) const { return m_values[static_cast<std::size_t>(placeholder)]; }
+    std::string_view value(int placeholder) const { return m_values.value(static_cast<Placeholder>(placeholder)); }
     // The value holds a blank or a double quote: only then does it matter where it stands.
     bool special(int placeholder) const { return m_special[static_cast<std::size_t>(placeholder)]; }
 
 private:
-    const CheckInput& m_input;
-    std::string m_slashFolder;
-    std::string m_fullName;
-    std::string m_slashFullName;
-    std::array<std::string_view, placeholderCount> m_values{};
+    PlaceholderValues m_values;
     std::array<bool, placeholderCount> m_special{};
 };
 
@@ -224,13 +182,13 @@ std::size_t utf8SequenceAt(std::string_view text, std::size_t i)
 }
 
 // The findings of the drawings first..end, in the order of their lines.
-void checkDrawings(const CheckInput& input, const std::vector<BodyLine>& body, std::size_t firstNameLine,
+void checkDrawings(const RunRequest& input, const std::vector<BodyLine>& body, std::size_t firstNameLine,
                    const DrawingFolder& folder, std::size_t first, std::size_t end, std::vector<Finding>& findings)
 {
     DrawingValues values(input);
     const std::uint64_t lineCount = body.size();
     for (std::size_t i = first; i < end; ++i) {
-        const std::string& name = input.names[i];
+        const std::string& name = input.drawings[i];
         const std::uint64_t base = i * lineCount;
         values.setDrawing(name);
 
@@ -244,7 +202,7 @@ void checkDrawings(const CheckInput& input, const std::vector<BodyLine>& body, s
         } else {
             if (state.readOnly)
                 findings.push_back({CheckCode::ReadOnly, base + 1, i, -1, FindingVariant::plain, {}});
-            const std::string_view stem = values.value(Name);
+            const std::string_view stem = values.value(int(Placeholder::Name));
             if (auto lock = folder.lockFile(stem)) {
                 findings.push_back({CheckCode::Locked, base + 1, i, -1, FindingVariant::plain,
                                     texts::check::lockFile(name, lock->name, lockHolder(lock->head),
@@ -363,15 +321,15 @@ std::string lockHolder(std::string_view head)
     return holder;
 }
 
-std::vector<Finding> checkScript(const CheckInput& input)
+std::vector<Finding> checkScript(const RunRequest& input)
 {
     std::vector<Finding> findings;
-    const std::vector<std::string>& bodyText = input.scriptTemplate->bodyLines;
-    if (input.names.empty())
+    const std::vector<std::string>& bodyText = input.scriptTemplate.bodyLines;
+    if (input.drawings.empty())
         findings.push_back({CheckCode::NoDrawings, 0, noDrawing, -1, FindingVariant::plain, {}});
     if (bodyText.empty())
         findings.push_back({CheckCode::NoBody, 0, noDrawing, -1, FindingVariant::plain, {}});
-    if (input.names.empty() || bodyText.empty())
+    if (input.drawings.empty() || bodyText.empty())
         return findings;
 
     std::vector<BodyLine> body;
@@ -395,11 +353,11 @@ std::vector<Finding> checkScript(const CheckInput& input)
 
     // The drawings in pieces, one thread each: the file system's answers cost far more than the lines, and
     // a big folder answers several questions at once.
-    const std::size_t pieces = pieceCount(input.names.size());
+    const std::size_t pieces = pieceCount(input.drawings.size());
     std::vector<std::vector<Finding>> found(pieces);
     const auto checkPiece = [&](std::size_t piece) {
-        const std::size_t first = input.names.size() * piece / pieces;
-        const std::size_t end = input.names.size() * (piece + 1) / pieces;
+        const std::size_t first = input.drawings.size() * piece / pieces;
+        const std::size_t end = input.drawings.size() * (piece + 1) / pieces;
         checkDrawings(input, body, firstNameLine, folder, first, end, found[piece]);
     };
     std::vector<std::thread> threads;
@@ -428,12 +386,12 @@ std::vector<Finding> checkScript(const CheckInput& input)
     return findings;
 }
 
-std::string_view findingDrawing(const Finding& finding, const CheckInput& input)
+std::string_view findingDrawing(const Finding& finding, const RunRequest& input)
 {
-    return finding.drawing < input.names.size() ? std::string_view(input.names[finding.drawing]) : std::string_view();
+    return finding.drawing < input.drawings.size() ? std::string_view(input.drawings[finding.drawing]) : std::string_view();
 }
 
-std::string findingText(const Finding& finding, const CheckInput& input)
+std::string findingText(const Finding& finding, const RunRequest& input)
 {
     namespace check = texts::check;
     const std::string_view name = findingDrawing(finding, input);

@@ -13,7 +13,7 @@
 
 namespace script {
 
-struct ScriptTemplate;
+struct RunRequest;
 
 enum class CheckCode : std::uint8_t
 {
@@ -65,26 +65,15 @@ struct Finding
     std::string detail;
 };
 
-// What a check looks at: exactly the inputs of the expansion, with the clock already read.
-struct CheckInput
-{
-    const ScriptTemplate* scriptTemplate = nullptr;
-    std::string_view listingFolder;
-    std::span<const std::string> names;
-    std::string_view projectName;
-    std::string_view date; // the text %date stands for
-    std::string_view time; // the text %time stands for
-    char separator = '/';
-};
-
-// Everything the check finds, in the order of the script lines (the findings about the whole script
+// Everything the check finds in the script the request gives, with the clock read once (its reading; none:
+// %date and %time stand for nothing), in the order of the script lines (the findings about the whole script
 // first). Asks the file system about every drawing; a drawing that vanishes meanwhile is simply missing.
-std::vector<Finding> checkScript(const CheckInput& input);
+std::vector<Finding> checkScript(const RunRequest& request);
 
 // The marked drawing a finding concerns; empty for none.
-std::string_view findingDrawing(const Finding& finding, const CheckInput& input);
+std::string_view findingDrawing(const Finding& finding, const RunRequest& request);
 // The Swedish text for the user (UTF-8 around the names, which stay the file system's bytes).
-std::string findingText(const Finding& finding, const CheckInput& input);
+std::string findingText(const Finding& finding, const RunRequest& request);
 
 // What the lock file's first bytes say about who holds the drawing: its readable fields (lines, or the texts
 // between XML tags), joined with ", "; empty when it holds nothing readable. Binary, empty or huge files give

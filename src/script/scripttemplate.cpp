@@ -112,6 +112,31 @@ std::optional<ScriptTemplate> readScriptTemplate(std::string_view bytes, LineEnd
     return reader.finish();
 }
 
+void TemplateHash::feed(std::string_view bytes)
+{
+    // FNV-1a, 64 bits: it tells an edited template from the one a run began with.
+    for (const char b : bytes) {
+        m_hash ^= static_cast<unsigned char>(b);
+        m_hash *= 0x100000001b3ull;
+    }
+}
+
+std::string TemplateHash::text() const
+{
+    constexpr char hexDigits[] = "0123456789abcdef";
+    std::string text = "fnv1a64:";
+    for (int shift = 60; shift >= 0; shift -= 4)
+        text.push_back(hexDigits[(m_hash >> shift) & 0xF]);
+    return text;
+}
+
+std::string templateHash(std::string_view bytes)
+{
+    TemplateHash hash;
+    hash.feed(bytes);
+    return hash.text();
+}
+
 LoadedTemplate loadScriptTemplate(const std::string& path)
 {
     LoadedTemplate result;
@@ -126,11 +151,16 @@ LoadedTemplate loadScriptTemplate(const std::string& path)
         return result;
     }
     TemplateReader reader;
+    TemplateHash hash;
+    bool reading = true;
     char buffer[64 * 1024];
     for (;;) {
         const std::size_t count = std::fread(buffer, 1, sizeof buffer, file.get());
-        if (count > 0 && !reader.feed(std::string_view(buffer, count)))
-            break;
+        const std::string_view bytes(buffer, count);
+        // The rest of a file after its end line is not read as lines, but it is part of what the hash covers.
+        hash.feed(bytes);
+        if (reading && count > 0)
+            reading = reader.feed(bytes);
         if (count < sizeof buffer) {
             if (std::ferror(file.get())) {
                 result.status = TemplateStatus::Unreadable;
@@ -147,6 +177,7 @@ LoadedTemplate loadScriptTemplate(const std::string& path)
     }
     result.status = TemplateStatus::Ok;
     result.scriptTemplate = std::move(*scriptTemplate);
+    result.hash = hash.text();
     return result;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -72,7 +73,20 @@ struct LoadedTemplate
     TemplateStatus status = TemplateStatus::Missing;
     ScriptTemplate scriptTemplate;
     std::string error; // why the file could not be read, for Unreadable
+    std::string hash;  // of all the file's bytes, for Ok
 };
+
+// A hash of a template's bytes, as a journal records it to tell an edited template.
+class TemplateHash final
+{
+public:
+    void feed(std::string_view bytes);
+    std::string text() const;
+
+private:
+    std::uint64_t m_hash = 0xcbf29ce484222325ull;
+};
+std::string templateHash(std::string_view bytes);
 
 // Reads the template file at path (bytes, as the file system takes them).
 LoadedTemplate loadScriptTemplate(const std::string& path);

@@ -16,9 +16,9 @@ RunEngine::RunEngine(JournalWriter& journal, JournalContent& content, Setup setu
 {
 }
 
-std::string RunEngine::commandLine(const RunInputs& inputs, const std::string& scriptPath)
+std::string RunEngine::commandLine(const script::RunRequest& request, const std::string& scriptPath)
 {
-    return cad::cadCommandLineWithStartDrawing(inputs.program, inputs.startDrawing, inputs.parameters, scriptPath);
+    return cad::cadCommandLineWithStartDrawing(request.program, request.startDrawing, request.parameters, scriptPath);
 }
 
 bool RunEngine::settle(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, std::string& error)
@@ -51,8 +51,8 @@ void RunEngine::settleRest(std::span<const std::size_t> indices, State state, st
 
 RunOutcome RunEngine::run(std::span<const std::size_t> indices)
 {
-    const RunInputs& inputs = m_content.inputs;
-    const std::size_t batchSize = std::max<std::size_t>(inputs.batchSize, 1);
+    const script::RunRequest& request = m_content.request;
+    const std::size_t batchSize = std::max<std::size_t>(request.batchSize, 1);
     RunOutcome outcome;
     std::vector<std::size_t> present;
     std::vector<std::string> names;
@@ -75,7 +75,7 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
         absent.clear();
         for (const std::size_t index : batch) {
             const std::string& name = m_content.drawings[index].name;
-            const FileStamp stamp = stampOf(script::joinPath(inputs.folder, name, m_setup.separator));
+            const FileStamp stamp = stampOf(script::joinPath(request.listingFolder, name, request.separator));
             if (stamp.exists) {
                 present.push_back(index);
                 names.push_back(name);
@@ -90,8 +90,7 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
             continue;
 
         script::Script script;
-        const auto lineBreak = script::expandTemplate(*m_setup.scriptTemplate, inputs.folder, names, inputs.projectName,
-                                                      m_setup.clock, m_setup.format, m_setup.separator, script);
+        const auto lineBreak = script::expandTemplate(request, names, m_setup.format, script);
         std::string error;
         if (lineBreak) {
             outcome = {RunOutcome::End::Broken, "ett namn innehåller en radbrytning"};
@@ -115,15 +114,15 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
         const auto started = std::chrono::steady_clock::now();
         std::string startError;
         auto tree =
-            process::ProcessTree::start(commandLine(inputs, m_setup.scriptPath), process::Show::Minimized, startError);
+            process::ProcessTree::start(commandLine(request, m_setup.scriptPath), process::Show::Minimized, startError);
         State state = State::Failed;
         std::string exitStatus;
         if (!tree) {
             exitStatus = "kunde inte startas: " + startError;
             outcome = {RunOutcome::End::Broken,
-                       "CAD-programmet " + inputs.program + " kan inte startas: " + startError};
+                       "CAD-programmet " + request.program + " kan inte startas: " + startError};
         } else {
-            const auto deadline = started + inputs.timeout * static_cast<std::int64_t>(present.size());
+            const auto deadline = started + request.timeout * static_cast<std::int64_t>(present.size());
             switch (tree->wait(deadline, m_setup.interrupt)) {
             case process::ProcessTree::Wait::Ended:
                 state = tree->ending().success() ? State::Done : State::Failed;
@@ -148,7 +147,7 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
             DrawingEntry entry;
             entry.name = names[i];
             entry.state = state;
-            entry.changed = stampOf(script::joinPath(inputs.folder, names[i], m_setup.separator)) != before[i];
+            entry.changed = stampOf(script::joinPath(request.listingFolder, names[i], request.separator)) != before[i];
             entry.startedMs = startedMs;
             entry.endedMs = endedMs;
             entry.exitStatus = exitStatus;

@@ -43,10 +43,7 @@ class RunEngine final
 public:
     struct Setup
     {
-        const script::ScriptTemplate* scriptTemplate = nullptr;
-        script::DateTimeFormat format;
-        script::Clock clock;
-        char separator = '/';
+        script::DateTimeFormat format;                 // for %date and %time, read for each line
         std::string scriptPath;                        // where each batch's script is written
         const process::Interrupt* interrupt = nullptr; // raised to stop the run
         RunObserver* observer = nullptr;
@@ -62,7 +59,7 @@ public:
     bool recordEnd(RunOutcome& outcome);
 
     // The command line that starts the CAD program on a script, as a plain run starts it.
-    static std::string commandLine(const RunInputs& inputs, const std::string& scriptPath);
+    static std::string commandLine(const script::RunRequest& request, const std::string& scriptPath);
 
 private:
     bool settle(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, std::string& error);

@@ -158,21 +158,12 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, bool
     if (!headerSeen)
         return headerSeen = kind == magic && fields.size() == 2 && fields[1] == version;
     if (kind == "inputs") {
-        if (content.usable || fields.size() != 11)
+        if (content.usable)
             return false;
-        RunInputs& in = content.inputs;
-        in.templatePath = fields[1];
-        in.templateHash = fields[2];
-        in.cadKind = fields[3];
-        in.program = fields[4];
-        in.parameters = fields[5];
-        in.startDrawing = fields[6];
-        in.folder = fields[7];
-        in.projectName = fields[8];
-        std::int64_t timeout = 0;
-        if (!toNumber(fields[9], in.batchSize) || in.batchSize == 0 || !toNumber(fields[10], timeout) || timeout <= 0)
+        auto request = script::requestFromFields(std::span(fields).subspan(1));
+        if (!request)
             return false;
-        in.timeout = std::chrono::milliseconds(timeout);
+        content.request = std::move(*request);
         content.usable = true;
         return true;
     }
@@ -244,20 +235,6 @@ std::string scriptPathFor(const std::string& journalPath)
     if (journalPath.size() > ending.size() && journalPath.ends_with(ending))
         return journalPath.substr(0, journalPath.size() - ending.size()) + ".scr";
     return journalPath + ".scr";
-}
-
-std::string templateHash(std::string_view bytes)
-{
-    // FNV-1a, 64 bits: it tells an edited template from the one the run began with.
-    std::uint64_t hash = 0xcbf29ce484222325ull;
-    for (const char b : bytes) {
-        hash ^= static_cast<unsigned char>(b);
-        hash *= 0x100000001b3ull;
-    }
-    std::string text = "fnv1a64:";
-    for (int shift = 60; shift >= 0; shift -= 4)
-        text.push_back(hexDigits[(hash >> shift) & 0xF]);
-    return text;
 }
 
 JournalContent parseJournal(std::string_view bytes)
@@ -348,9 +325,8 @@ JournalWriter::Opened fromFile(JournalFile::Opened how)
 
 } // namespace
 
-std::unique_ptr<JournalWriter> JournalWriter::create(const std::string& path, const RunInputs& inputs,
-                                                     std::span<const std::string> names, Opened& how,
-                                                     std::string& error)
+std::unique_ptr<JournalWriter> JournalWriter::create(const std::string& path, const script::RunRequest& request,
+                                                     Opened& how, std::string& error)
 {
     JournalFile::Opened fileHow{};
     auto file = JournalFile::create(path, fileHow, error);
@@ -359,19 +335,11 @@ std::unique_ptr<JournalWriter> JournalWriter::create(const std::string& path, co
         return nullptr;
     std::string bytes;
     Record(magic).field(version).appendTo(bytes);
-    Record("inputs")
-        .field(inputs.templatePath)
-        .field(inputs.templateHash)
-        .field(inputs.cadKind)
-        .field(inputs.program)
-        .field(inputs.parameters)
-        .field(inputs.startDrawing)
-        .field(inputs.folder)
-        .field(inputs.projectName)
-        .number(static_cast<std::int64_t>(inputs.batchSize))
-        .number(inputs.timeout.count())
-        .appendTo(bytes);
-    for (const std::string& name : names)
+    Record inputs("inputs");
+    for (const std::string& field : script::requestFields(request))
+        inputs.field(field);
+    inputs.appendTo(bytes);
+    for (const std::string& name : request.drawings)
         Record("drawing").field(name).appendTo(bytes);
     if (!file->append(bytes, true, error)) {
         // A journal without its drawings is of no use, and its name would stand in the way of the next try.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "script/runrequest.h"
+
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -28,23 +30,6 @@ enum class State
 std::string_view stateName(State state);
 std::optional<State> stateFromName(std::string_view name);
 
-// What a run was started with; a resumed run goes on with the same.
-struct RunInputs
-{
-    std::string templatePath;
-    std::string templateHash; // of the template's bytes when the run began
-    std::string cadKind;      // "Acad", "Icad", or empty from the command line
-    std::string program;
-    std::string parameters;
-    std::string startDrawing;
-    std::string folder;
-    std::string projectName;
-    std::size_t batchSize = 1;
-    std::chrono::milliseconds timeout{10 * 60 * 1000}; // per drawing
-
-    friend bool operator==(const RunInputs&, const RunInputs&) = default;
-};
-
 struct DrawingEntry
 {
     std::string name;
@@ -58,7 +43,9 @@ struct DrawingEntry
 // A journal as read back.
 struct JournalContent
 {
-    RunInputs inputs;
+    // What the run was started with; a resumed run goes on with the same. Its drawings are in drawings, each
+    // with its state; request.drawings stays empty.
+    script::RunRequest request;
     std::vector<DrawingEntry> drawings;
     bool finished = false; // the last run over it came to an end (completed, stopped or declined)
     bool usable = false;   // the inputs and the drawings were read
@@ -70,9 +57,6 @@ struct JournalContent
 
 // The script file of a run: beside its journal, so runs never write each other's script.
 std::string scriptPathFor(const std::string& journalPath);
-
-// A hash of a template's bytes, as the journal records it.
-std::string templateHash(std::string_view bytes);
 
 JournalContent parseJournal(std::string_view bytes);
 // Reads the journal at path; false with the reason when it cannot be read at all.
@@ -96,9 +80,9 @@ public:
         Damaged, // open: the journal is not sound
         Failed,  // the file could not be made, read or written
     };
-    // A new journal with the run's inputs and drawings, on the disk when this returns.
-    static std::unique_ptr<JournalWriter> create(const std::string& path, const RunInputs& inputs,
-                                                 std::span<const std::string> names, Opened& how, std::string& error);
+    // A new journal with the run's request and drawings, on the disk when this returns.
+    static std::unique_ptr<JournalWriter> create(const std::string& path, const script::RunRequest& request,
+                                                 Opened& how, std::string& error);
     // An existing journal, read into content; a record torn by a crash is cut off before anything is added.
     static std::unique_ptr<JournalWriter> open(const std::string& path, JournalContent& content, Opened& how,
                                                std::string& error);

@@ -92,7 +92,7 @@ private:
     std::unique_ptr<ScriptTemplates> m_templates;
     std::unique_ptr<CadLauncher> m_launcher;
     bool m_supervised = false;
-    QList<CadLauncher::Handover> m_handedOver;
+    QList<script::RunRequest> m_handedOver;
     std::size_t m_handedOverLines = 0;
 
     // Paths as the program's own, with the platform's separators.
@@ -204,9 +204,9 @@ private slots:
         m_supervised = false;
         m_handedOver.clear();
         runs.supervised = [this] { return m_supervised; };
-        runs.supervise = [this](const CadLauncher::Handover& run) {
-            m_handedOver.append(run);
-            m_handedOverLines = run.scriptTemplate->bodyLines.size();
+        runs.supervise = [this](script::RunRequest run) {
+            m_handedOverLines = run.scriptTemplate.bodyLines.size();
+            m_handedOver.append(std::move(run));
         };
         m_launcher = std::make_unique<CadLauncher>(std::move(runs));
     }
@@ -228,15 +228,15 @@ private slots:
         m_cboScr->setEditText(QStringLiteral("a.scr"));
         m_launcher->runScript(CadKind::Icad);
         QCOMPARE(m_handedOver.size(), 1);
-        const CadLauncher::Handover& run = m_handedOver.front();
-        QCOMPARE(run.kind, CadKind::Icad);
+        const script::RunRequest& run = m_handedOver.front();
+        QVERIFY(run.cadKind == CadKind::Icad);
         QCOMPARE(run.templatePath, bytes(in(templates(), QStringLiteral("a.scr"))));
         QCOMPARE(m_handedOverLines, std::size_t(2));
         QCOMPARE(run.program, bytes(program));
         QCOMPARE(run.parameters, std::string("/p X"));
         QCOMPARE(run.startDrawing, bytes(in(programFolder(), QStringLiteral("helvscr.dwg"))));
         QCOMPARE(run.listingFolder, bytes(drawings()));
-        QCOMPARE(run.names, m_marked);
+        QCOMPARE(run.drawings, m_marked);
         QVERIFY(!QFile::exists(scriptPath()));
         QVERIFY(!QFile::exists(cadRecord()));
         QVERIFY(m_shown.isEmpty());

@@ -1,4 +1,5 @@
 #include "script/expandtemplate.h"
+#include "script/runrequest.h"
 #include "script/scriptcheck.h"
 #include "script/scripttemplate.h"
 #include "support/tempdir.h"
@@ -21,9 +22,16 @@ struct Checked
     std::string project;
     std::vector<script::Finding> findings;
 
-    script::CheckInput input() const
+    script::RunRequest input() const
     {
-        return {&scriptTemplate, folder, names, project, "2026-12-07", "14:05:09", '/'};
+        script::RunRequest request;
+        request.scriptTemplate = scriptTemplate;
+        request.listingFolder = folder;
+        request.drawings = names;
+        request.projectName = project;
+        request.clockReading = script::ClockReading{"2026-12-07", "14:05:09"};
+        request.separator = '/';
+        return request;
     }
     // "code:line:drawing" for each finding, in order.
     std::vector<std::string> summary() const

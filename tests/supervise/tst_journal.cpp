@@ -13,19 +13,20 @@ using supervise::JournalContent;
 using supervise::JournalWriter;
 using supervise::State;
 
-supervise::RunInputs sampleInputs()
+script::RunRequest sampleInputs(std::vector<std::string> drawings = {})
 {
-    supervise::RunInputs inputs;
+    script::RunRequest inputs;
     inputs.templatePath = "/mallar/Rita om.scr";
-    inputs.templateHash = supervise::templateHash("_.OPEN %f\r\n");
-    inputs.cadKind = "Acad";
+    inputs.templateHash = script::templateHash("_.OPEN %f\r\n");
+    inputs.cadKind = CadKind::Acad;
     inputs.program = "/opt/cad/acad";
     inputs.parameters = "/p \"Standard\"\t/nologo";
     inputs.startDrawing = "/opt/vendrel/helvscr.dwg";
-    inputs.folder = "/projekt/A1";
+    inputs.listingFolder = "/projekt/A1";
     inputs.projectName = "Anl 7";
     inputs.batchSize = 3;
     inputs.timeout = std::chrono::milliseconds(1500);
+    inputs.drawings = std::move(drawings);
     return inputs;
 }
 
@@ -38,7 +39,7 @@ protected:
     {
         JournalWriter::Opened how{};
         std::string error;
-        auto journal = JournalWriter::create(m_path, sampleInputs(), m_names, how, error);
+        auto journal = JournalWriter::create(m_path, sampleInputs(m_names), how, error);
         EXPECT_TRUE(journal) << error;
         DrawingEntry done{m_names[0], State::Done, true, 1000, 2000, "0"};
         DrawingEntry failed{m_names[1], State::Failed, false, 2000, 3000, "signal 11"};
@@ -66,7 +67,7 @@ TEST_F(Journal, WhatIsWrittenIsReadBack)
     EXPECT_TRUE(content.usable);
     EXPECT_FALSE(content.damaged);
     EXPECT_FALSE(content.finished);
-    EXPECT_EQ(content.inputs, sampleInputs());
+    EXPECT_EQ(script::requestFields(content.request), script::requestFields(sampleInputs()));
     ASSERT_EQ(content.drawings.size(), 4u);
     const State states[] = {State::Done, State::Failed, State::Interrupted, State::Pending};
     for (std::size_t i = 0; i < 4; ++i) {
@@ -143,7 +144,7 @@ TEST_F(Journal, OneWriterAtATime)
     EXPECT_EQ(how, JournalWriter::Opened::Busy);
     // Reading is still possible, and a journal is never created over an existing one.
     EXPECT_TRUE(supervise::readJournal(m_path, content, error));
-    EXPECT_FALSE(JournalWriter::create(m_path, sampleInputs(), m_names, how, error));
+    EXPECT_FALSE(JournalWriter::create(m_path, sampleInputs(m_names), how, error));
     EXPECT_EQ(how, JournalWriter::Opened::Exists);
     first.reset();
     EXPECT_TRUE(JournalWriter::open(m_path, content, how, error));

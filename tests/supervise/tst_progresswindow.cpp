@@ -52,16 +52,15 @@ private:
         file.close();
         file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
     }
-    Supervisor::Request request(const std::vector<std::string>& names) const
+    script::RunRequest request(const std::vector<std::string>& names) const
     {
-        Supervisor::Request request;
+        script::RunRequest request;
         request.templatePath = path(QStringLiteral("mall.scr"));
-        request.scriptTemplate = *script::readScriptTemplate("_.OPEN %f\r\n");
-        request.cadKind = "Acad";
+        request.cadKind = CadKind::Acad;
         request.program = path(QStringLiteral("acad"));
         request.startDrawing = path(QStringLiteral("helvscr.dwg"));
-        request.folder = path(QStringLiteral("ritningar"));
-        request.names = names;
+        request.listingFolder = path(QStringLiteral("ritningar"));
+        request.drawings = names;
         return request;
     }
 
@@ -164,15 +163,12 @@ private slots:
         for (const std::string& journal : supervise::journalsIn(folder))
             QFile::remove(QFile::decodeName(journal.c_str()));
         // A run that died in its second batch.
-        supervise::RunInputs inputs;
-        inputs.templatePath = path(QStringLiteral("mall.scr"));
-        inputs.program = path(QStringLiteral("acad"));
-        inputs.startDrawing = path(QStringLiteral("helvscr.dwg"));
-        inputs.folder = path(QStringLiteral("ritningar"));
-        const std::vector<std::string> names = {"K01.dwg", "K02.dwg", "K03.dwg"};
+        script::RunRequest inputs = request({"K01.dwg", "K02.dwg", "K03.dwg"});
+        inputs.cadKind.reset();
+        inputs.templateHash = script::templateHash("_.OPEN %f\r\n");
         for (const char* name : {"/a.journal", "/b.journal"}) {
             supervise::JournalWriter::Opened how{};
-            auto journal = supervise::JournalWriter::create(folder + name, inputs, names, how, error);
+            auto journal = supervise::JournalWriter::create(folder + name, inputs, how, error);
             QVERIFY(journal);
             const std::size_t first[] = {0};
             const supervise::DrawingEntry done[] = {{"K01.dwg", supervise::State::Done, false, 1, 2, "0"}};

@@ -1,5 +1,6 @@
 // The script check's Windows side: a drawing another program holds open without sharing it for writing, the
 // read-only attribute, and names that the ANSI code page cannot hold.
+#include "script/runrequest.h"
 #include "script/scriptcheck.h"
 #include "script/scripttemplate.h"
 #include "winsupport.h"
@@ -13,7 +14,12 @@ namespace {
 std::vector<std::string> check(const std::string& folder, const std::vector<std::string>& names)
 {
     const script::ScriptTemplate scriptTemplate{{"_.OPEN \"%f\""}, false};
-    const script::CheckInput input{&scriptTemplate, folder, names, {}, "2026-12-07", "14:05:09", '\\'};
+    script::RunRequest input;
+    input.scriptTemplate = scriptTemplate;
+    input.listingFolder = folder;
+    input.drawings = names;
+    input.clockReading = script::ClockReading{"2026-12-07", "14:05:09"};
+    input.separator = '\\';
     std::vector<std::string> result;
     for (const auto& finding : script::checkScript(input))
         result.push_back(std::string(script::codeName(finding.code)) + ":" + std::to_string(finding.line) + ":" +

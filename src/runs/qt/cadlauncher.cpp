@@ -13,6 +13,7 @@
 #include "script/qt/localeformat.h"
 #include "script/scriptcheck.h"
 #include "script/scriptfile.h"
+#include "script/runrequest.h"
 #include "script/scripttemplate.h"
 #include "script/texts.h"
 #include "settings/settings.h"
@@ -70,91 +71,84 @@ void CadLauncher::loadProgramsAtStart()
 
 void CadLauncher::runScript(CadKind kind)
 {
-    std::optional<BuiltScript> built = prepareScript();
-    if (!built)
+    const bool supervised = m_wiring.supervised && m_wiring.supervised();
+    const bool review = !supervised && m_wiring.settings->read(settings::ReviewBeforeRun) == "1";
+    std::optional<script::RunRequest> request = buildRequest(kind, review ? ClockReading::Once : ClockReading::PerLine);
+    if (!request)
         return;
-    if (m_wiring.supervised && m_wiring.supervised()) {
-        handOver(kind, built->templatePath, built->scriptTemplate, built->listingFolder, built->names,
-                 built->projectName);
+    if (supervised) {
+        handOver(std::move(*request));
         return;
     }
-    const bool review = m_wiring.settings->read(settings::ReviewBeforeRun) == "1";
-    if (!expandScript(*built, review ? ClockReading::Once : ClockReading::PerLine))
+    std::optional<script::Script> script = expandScript(*request);
+    if (!script)
         return;
     if (review) {
-        std::vector<script::Finding> findings = script::checkScript(built->checkInput());
+        std::vector<script::Finding> findings = script::checkScript(*request);
         if (!findings.empty()) {
-            showReview(std::move(*built), std::move(findings), kind);
+            showReview(std::move(*request), std::move(*script), std::move(findings), kind);
             return;
         }
     }
-    writeAndLaunch(kind, built->script);
+    writeAndLaunch(kind, *script);
 }
 
-std::optional<BuiltScript> CadLauncher::buildScript(ClockReading clock)
-{
-    std::optional<BuiltScript> built = prepareScript();
-    if (!built || !expandScript(*built, clock))
-        return std::nullopt;
-    return built;
-}
-
-std::optional<BuiltScript> CadLauncher::prepareScript()
+std::optional<script::RunRequest> CadLauncher::buildRequest(CadKind kind, ClockReading clock)
 {
     namespace texts = script::texts;
     QWidget* window = m_wiring.window;
     const QString errorTitle = engineText(std::string(texts::errorTitle));
 
-    const std::string templatePath = script::scriptTemplatePath(m_wiring.templates->templateFolder(),
-                                                                nativeBytes(m_wiring.templates->templateName()));
-    script::LoadedTemplate loaded = script::loadScriptTemplate(templatePath);
+    script::RunRequest request;
+    request.templatePath = script::scriptTemplatePath(m_wiring.templates->templateFolder(),
+                                                      nativeBytes(m_wiring.templates->templateName()));
+    const script::LoadedTemplate loaded = script::loadRequestTemplate(request);
     if (loaded.status == script::TemplateStatus::Missing) {
-        messagebox::show(window, engineText(texts::templateNotFound(pathText(templatePath))), errorTitle,
+        messagebox::show(window, engineText(texts::templateNotFound(pathText(request.templatePath))), errorTitle,
                          messagebox::Icon::Critical);
         return std::nullopt;
     }
     if (loaded.status != script::TemplateStatus::Ok)
         return std::nullopt;
 
-    BuiltScript built;
-    built.templatePath = templatePath;
-    built.scriptTemplate = std::move(loaded.scriptTemplate);
-    built.listingFolder = m_wiring.listingFolder();
-    built.names = m_wiring.markedDrawings();
-    built.separator = script::nativeSeparator();
+    request.listingFolder = m_wiring.listingFolder();
+    request.drawings = m_wiring.markedDrawings();
+    request.separator = script::nativeSeparator();
     // Checked before the user is asked anything: a line break would inject commands into the CAD program.
-    if (const auto fault = script::findLineBreak(built.listingFolder, built.names, {})) {
+    if (const auto fault = script::findLineBreak(request.listingFolder, request.drawings, {})) {
         messagebox::show(window, engineText(texts::lineBreak(shownFault(*fault))), errorTitle,
                          messagebox::Icon::Critical);
         return std::nullopt;
     }
-    if (built.scriptTemplate.needsProjectDatabase) {
-        auto chosen = script::askProjectDatabase(window, built.listingFolder);
+    if (request.scriptTemplate.needsProjectDatabase) {
+        auto chosen = script::askProjectDatabase(window, request.listingFolder);
         if (!chosen)
             return std::nullopt;
-        built.projectName = std::move(*chosen);
+        request.projectName = std::move(*chosen);
     }
-    return built;
+    const Boxes& kindBoxes = boxes(kind);
+    request.cadKind = kind;
+    request.program = nativeBytes(kindBoxes.program->text());
+    request.parameters = kindBoxes.parameters->text().toLocal8Bit().toStdString();
+    request.startDrawing = script::joinPath(programFolder(), cad::startDrawingName, script::nativeSeparator());
+    if (clock == ClockReading::Once) {
+        const script::DateTimeFormat format = script::localeDateTimeFormat();
+        const script::LocalDateTime now = script::localNow();
+        request.clockReading = script::ClockReading{format.date ? format.date(now) : std::string(),
+                                                    format.time ? format.time(now) : std::string()};
+    }
+    return request;
 }
 
-bool CadLauncher::expandScript(BuiltScript& built, ClockReading clock)
+std::optional<script::Script> CadLauncher::expandScript(const script::RunRequest& request)
 {
-    const script::DateTimeFormat format = script::localeDateTimeFormat();
-    script::Clock readClock = &script::localNow;
-    if (clock == ClockReading::Once) {
-        const script::LocalDateTime now = script::localNow();
-        built.date = format.date ? format.date(now) : std::string();
-        built.time = format.time ? format.time(now) : std::string();
-        readClock = [now] { return now; };
-    }
-    if (const auto fault =
-            script::expandTemplate(built.scriptTemplate, built.listingFolder, built.names, built.projectName, readClock,
-                                   format, built.separator, built.script)) {
-        messagebox::show(m_wiring.window, engineText(script::texts::lineBreak(shownFault(*fault))),
+    script::Expansion expansion = script::expandRequest(request, script::localeDateTimeFormat());
+    if (expansion.lineBreak) {
+        messagebox::show(m_wiring.window, engineText(script::texts::lineBreak(shownFault(*expansion.lineBreak))),
                          engineText(std::string(script::texts::errorTitle)), messagebox::Icon::Critical);
-        return false;
+        return std::nullopt;
     }
-    return true;
+    return std::move(expansion.script);
 }
 
 bool CadLauncher::writeAndLaunch(CadKind kind, const script::Script& script)
@@ -173,11 +167,14 @@ bool CadLauncher::writeAndLaunch(CadKind kind, const script::Script& script)
 
 void CadLauncher::reviewScript(std::optional<CadKind> kind)
 {
-    std::optional<BuiltScript> built = buildScript(ClockReading::Once);
-    if (!built)
+    std::optional<script::RunRequest> request = buildRequest(kind.value_or(CadKind::Acad), ClockReading::Once);
+    if (!request)
         return;
-    std::vector<script::Finding> findings = script::checkScript(built->checkInput());
-    showReview(std::move(*built), std::move(findings), kind);
+    std::optional<script::Script> script = expandScript(*request);
+    if (!script)
+        return;
+    std::vector<script::Finding> findings = script::checkScript(*request);
+    showReview(std::move(*request), std::move(*script), std::move(findings), kind);
 }
 
 ScriptReviewDialog* CadLauncher::reviewDialog() const
@@ -185,12 +182,14 @@ ScriptReviewDialog* CadLauncher::reviewDialog() const
     return m_review.data();
 }
 
-void CadLauncher::showReview(BuiltScript built, std::vector<script::Finding> findings, std::optional<CadKind> kind)
+void CadLauncher::showReview(script::RunRequest request, script::Script script, std::vector<script::Finding> findings,
+                             std::optional<CadKind> kind)
 {
     if (m_review)
         m_review->close();
     auto* dialog =
-        new ScriptReviewDialog(m_wiring.window, *m_wiring.settings, std::move(built), std::move(findings), kind);
+        new ScriptReviewDialog(m_wiring.window, *m_wiring.settings, std::move(request), std::move(script),
+                               std::move(findings), kind);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setRunner(
         [this](CadKind runKind, const script::Script& script) { return writeAndLaunch(runKind, script); });
@@ -217,28 +216,17 @@ bool CadLauncher::launchCad(CadKind kind, const std::string& scriptPath)
     return process::startCommandLine(commandLine, process::Show::Minimized);
 }
 
-void CadLauncher::handOver(CadKind kind, const std::string& templatePath, const script::ScriptTemplate& scriptTemplate,
-                           const std::string& listingFolder, const std::vector<std::string>& names,
-                           const std::string& projectName)
+void CadLauncher::handOver(script::RunRequest request)
 {
-    const Boxes& kindBoxes = boxes(kind);
-    Handover run{kind,
-                 templatePath,
-                 &scriptTemplate,
-                 listingFolder,
-                 names,
-                 projectName,
-                 nativeBytes(kindBoxes.program->text()),
-                 kindBoxes.parameters->text().toLocal8Bit().toStdString(),
-                 script::joinPath(programFolder(), cad::startDrawingName, script::nativeSeparator())};
     // The same check as before a plain start, made before anything is written.
-    if (!script::isVisibleFile(run.program)) {
-        messagebox::show(m_wiring.window, runtexts::programMissing(kindBoxes.program->text()),
-                         runtexts::programMissingTitle(), messagebox::Icon::Critical);
+    if (!script::isVisibleFile(request.program)) {
+        const QString program = boxes(request.cadKind.value_or(CadKind::Acad)).program->text();
+        messagebox::show(m_wiring.window, runtexts::programMissing(program), runtexts::programMissingTitle(),
+                         messagebox::Icon::Critical);
         return;
     }
     if (m_wiring.supervise)
-        m_wiring.supervise(run);
+        m_wiring.supervise(std::move(request));
 }
 
 void CadLauncher::browseCadProgram(CadKind kind)

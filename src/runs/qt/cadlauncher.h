@@ -1,8 +1,8 @@
 #pragma once
 
-#include "runs/qt/builtscript.h"
-#include "runs/cadkind.h"
-#include "script/scripttemplate.h"
+#include "script/expandtemplate.h"
+#include "script/runrequest.h"
+#include "script/scriptcheck.h"
 
 #include <QPointer>
 #include <functional>
@@ -27,20 +27,6 @@ public:
         QLineEdit* parameters = nullptr;
     };
 
-    // A run ready to start: the template read, the names checked, the project asked for, the program found.
-    struct Handover
-    {
-        CadKind kind;
-        std::string templatePath;
-        const script::ScriptTemplate* scriptTemplate;
-        std::string listingFolder;
-        std::vector<std::string> names;
-        std::string projectName;
-        std::string program;
-        std::string parameters;
-        std::string startDrawing;
-    };
-
     struct Wiring
     {
         QWidget* window = nullptr; // owner of the dialogs and messages
@@ -54,7 +40,7 @@ public:
         std::function<std::string()> listingFolder;
         // Whether runs are supervised, and the supervised run that then takes over from the plain start.
         std::function<bool()> supervised;
-        std::function<void(const Handover&)> supervise;
+        std::function<void(script::RunRequest)> supervise;
     };
 
     explicit CadLauncher(Wiring wiring);
@@ -71,16 +57,17 @@ public:
     // "Granska före körning" on, a script in which the check finds anything is shown instead of run.
     void runScript(CadKind kind);
 
-    // How a build reads the clock: for every line, as a run does, or once for the whole script, so that a
+    // How a run reads the clock: for every line, as a plain run does, or once for the whole script, so that a
     // review shows exactly the bytes it can run.
     enum class ClockReading
     {
         PerLine,
         Once,
     };
-    // The steps of a run up to the script's bytes: the template read, the line breaks refused, the project
-    // database asked for. Nothing when the run would end there (the user has been told what a run tells).
-    std::optional<BuiltScript> buildScript(ClockReading clock);
+    // The steps of a run up to its request: the template read, the line breaks refused, the project database
+    // asked for, the kind's program and parameters. Nothing when the run would end there (the user has been
+    // told what a run tells).
+    std::optional<script::RunRequest> buildRequest(CadKind kind, ClockReading clock);
     // Writes exactly these bytes as the script file and starts the kind's program on it. Gives whether the
     // program was started.
     bool writeAndLaunch(CadKind kind, const script::Script& script);
@@ -99,13 +86,11 @@ public:
 private:
     const Boxes& boxes(CadKind kind) const { return kind == CadKind::Acad ? m_wiring.acad : m_wiring.icad; }
     std::string programFolder() const;
-    void showReview(BuiltScript built, std::vector<script::Finding> findings, std::optional<CadKind> kind);
-    // The steps of buildScript before the expansion, and the expansion.
-    std::optional<BuiltScript> prepareScript();
-    bool expandScript(BuiltScript& built, ClockReading clock);
-    void handOver(CadKind kind, const std::string& templatePath, const script::ScriptTemplate& scriptTemplate,
-                  const std::string& listingFolder, const std::vector<std::string>& names,
-                  const std::string& projectName);
+    void showReview(script::RunRequest request, script::Script script, std::vector<script::Finding> findings,
+                    std::optional<CadKind> kind);
+    // The script of a request; nothing when a value holds a line break (the user has been told).
+    std::optional<script::Script> expandScript(const script::RunRequest& request);
+    void handOver(script::RunRequest request);
 
     Wiring m_wiring;
     QPointer<ScriptReviewDialog> m_review;

@@ -152,19 +152,14 @@ private:
 class FindingsModel final : public QAbstractTableModel
 {
 public:
-    FindingsModel(const BuiltScript& built, const std::vector<script::Finding>& findings, QObject* parent)
-        : QAbstractTableModel(parent), m_findings(findings)
+    FindingsModel(const script::RunRequest& request, const std::vector<script::Finding>& findings, QObject* parent)
+        : QAbstractTableModel(parent), m_findings(findings), m_shown(request)
     {
         // The texts show names and folders in the user's text, whatever the file system's bytes.
-        m_names.reserve(built.names.size());
-        for (const std::string& name : built.names)
-            m_names.push_back(pathText(name));
-        m_folder = pathText(built.listingFolder);
-        m_project = pathText(built.projectName);
-        m_input = built.checkInput();
-        m_input.names = m_names;
-        m_input.listingFolder = m_folder;
-        m_input.projectName = m_project;
+        for (std::string& name : m_shown.drawings)
+            name = pathText(name);
+        m_shown.listingFolder = pathText(request.listingFolder);
+        m_shown.projectName = pathText(request.projectName);
     }
 
     int rowCount(const QModelIndex& parent = {}) const override
@@ -199,18 +194,15 @@ public:
         case 1:
             return utf8(script::codeName(finding.code));
         case 2:
-            return utf8(script::findingDrawing(finding, m_input));
+            return utf8(script::findingDrawing(finding, m_shown));
         default:
-            return utf8(script::findingText(finding, m_input));
+            return utf8(script::findingText(finding, m_shown));
         }
     }
 
 private:
     const std::vector<script::Finding>& m_findings;
-    std::vector<std::string> m_names;
-    std::string m_folder;
-    std::string m_project;
-    script::CheckInput m_input;
+    script::RunRequest m_shown;
 };
 
 // A script row: the margin mark, the line number, then the line with its blanks and line end drawn faintly.
@@ -293,15 +285,16 @@ private:
     const ScriptLinesModel& m_model;
 };
 
-ScriptReviewDialog::ScriptReviewDialog(QWidget* parent, Settings& settings, BuiltScript built,
+ScriptReviewDialog::ScriptReviewDialog(QWidget* parent, Settings& settings, script::RunRequest request,
+                                       script::Script script,
                                        std::vector<script::Finding> findings, std::optional<CadKind> askingRun)
-    : QDialog(parent), m_settings(settings), m_built(std::move(built)), m_findings(std::move(findings))
+    : QDialog(parent), m_settings(settings), m_request(std::move(request)), m_script(std::move(script)), m_findings(std::move(findings))
 {
     setWindowTitle(runtexts::reviewTitle());
     setSizeGripEnabled(true);
 
-    m_lines = new ScriptLinesModel(m_built.script.bytes(), m_findings, this);
-    m_findingsModel = new FindingsModel(m_built, m_findings, this);
+    m_lines = new ScriptLinesModel(m_script.bytes(), m_findings, this);
+    m_findingsModel = new FindingsModel(m_request, m_findings, this);
 
     m_summary = new QLabel(summary());
     if (askingRun)
@@ -401,18 +394,18 @@ void ScriptReviewDialog::showFinding(int row)
 
 void ScriptReviewDialog::run(CadKind kind)
 {
-    if (m_runner && m_runner(kind, m_built.script))
+    if (m_runner && m_runner(kind, m_script))
         accept();
 }
 
 void ScriptReviewDialog::saveAs()
 {
-    const QString initial = nativeText(m_built.listingFolder) + u'/' + QStringLiteral("Vendrel.scr");
+    const QString initial = nativeText(m_request.listingFolder) + u'/' + QStringLiteral("Vendrel.scr");
     const QString chosen = dialogs::saveFile(this, runtexts::saveScriptTitle(), runtexts::scriptFilter(), initial);
     if (chosen.isEmpty())
         return;
     const std::string path = nativeBytes(chosen);
-    if (const script::WriteResult written = script::replaceFile(path, m_built.script.bytes()); !written.ok) {
+    if (const script::WriteResult written = script::replaceFile(path, m_script.bytes()); !written.ok) {
         const std::string text = script::texts::scriptNotWritten(pathText(path), pathText(written.error));
         messagebox::show(
             this, QString::fromUtf8(text.data(), qsizetype(text.size())),

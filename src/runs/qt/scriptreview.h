@@ -1,7 +1,8 @@
 #pragma once
 
-#include "runs/qt/builtscript.h"
-#include "runs/cadkind.h"
+#include "script/expandtemplate.h"
+#include "script/runrequest.h"
+#include "script/scriptcheck.h"
 
 #include <QDialog>
 #include <functional>
@@ -43,13 +44,14 @@ public:
     // Writes the script and starts the kind's program on it; gives whether the program started.
     using Runner = std::function<bool(CadKind, const script::Script&)>;
 
-    ScriptReviewDialog(QWidget* parent, Settings& settings, BuiltScript built, std::vector<script::Finding> findings,
-                       std::optional<CadKind> askingRun);
+    ScriptReviewDialog(QWidget* parent, Settings& settings, script::RunRequest request, script::Script script,
+                       std::vector<script::Finding> findings, std::optional<CadKind> askingRun);
     ~ScriptReviewDialog() override;
 
     void setRunner(Runner runner) { m_runner = std::move(runner); }
 
-    const BuiltScript& builtScript() const { return m_built; }
+    const script::RunRequest& request() const { return m_request; }
+    const script::Script& script() const { return m_script; }
     QListView* scriptView() const { return m_scriptView; }
     QTreeView* findingsView() const { return m_findingsView; }
     QPushButton* runButton(CadKind kind) const { return kind == CadKind::Acad ? m_runAcad : m_runIcad; }
@@ -67,7 +69,8 @@ private:
     QString summary() const;
 
     Settings& m_settings;
-    BuiltScript m_built;
+    script::RunRequest m_request;
+    script::Script m_script;
     std::vector<script::Finding> m_findings;
     Runner m_runner;
     ScriptLinesModel* m_lines = nullptr;

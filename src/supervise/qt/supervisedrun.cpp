@@ -1,7 +1,7 @@
 #include "supervise/qt/supervisedrun.h"
 
 #include "os/processtree.h"
-#include "script/paths.h"
+#include "supervise/runstart.h"
 
 #include <QMetaObject>
 #include <QPointer>
@@ -33,11 +33,9 @@ private:
     SupervisedRun* m_run;
 };
 
-SupervisedRun::SupervisedRun(std::unique_ptr<supervise::JournalWriter> journal, supervise::JournalContent content,
-                             script::ScriptTemplate scriptTemplate, script::DateTimeFormat format,
-                             std::vector<std::size_t> indices, QObject* parent)
-    : QObject(parent), m_journal(std::move(journal)), m_content(content), m_engineContent(std::move(content)),
-      m_template(std::move(scriptTemplate)), m_format(std::move(format)), m_indices(std::move(indices)),
+SupervisedRun::SupervisedRun(supervise::OpenedRun run, script::DateTimeFormat format, QObject* parent)
+    : QObject(parent), m_journal(std::move(run.journal)), m_content(run.content),
+      m_engineContent(std::move(run.content)), m_format(std::move(format)), m_indices(std::move(run.indices)),
       m_journalPath(m_journal->path()), m_interrupt(std::make_unique<process::Interrupt>()),
       m_relay(std::make_unique<Relay>(this))
 {
@@ -58,15 +56,8 @@ void SupervisedRun::start()
         return;
     m_running = true;
     m_thread = std::thread([this] {
-        supervise::RunEngine::Setup setup;
-        setup.scriptTemplate = &m_template;
-        setup.format = m_format;
-        setup.clock = &script::localNow;
-        setup.separator = script::nativeSeparator();
-        setup.scriptPath = supervise::scriptPathFor(m_journalPath);
-        setup.interrupt = m_interrupt.get();
-        setup.observer = m_relay.get();
-        supervise::RunEngine engine(*m_journal, m_engineContent, std::move(setup));
+        supervise::RunEngine engine(*m_journal, m_engineContent,
+                                    supervise::engineSetup(m_journalPath, m_format, m_interrupt.get(), m_relay.get()));
         supervise::RunOutcome outcome = engine.run(m_indices);
         if (!m_closing)
             engine.recordEnd(outcome);

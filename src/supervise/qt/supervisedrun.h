@@ -1,8 +1,8 @@
 #pragma once
 
-#include "script/scripttemplate.h"
 #include "supervise/engine.h"
 #include "supervise/journal.h"
+#include "supervise/runstart.h"
 
 #include <QObject>
 #include <QString>
@@ -23,9 +23,7 @@ class SupervisedRun final : public QObject
     Q_DISABLE_COPY_MOVE(SupervisedRun)
 
 public:
-    SupervisedRun(std::unique_ptr<supervise::JournalWriter> journal, supervise::JournalContent content,
-                  script::ScriptTemplate scriptTemplate, script::DateTimeFormat format,
-                  std::vector<std::size_t> indices, QObject* parent = nullptr);
+    SupervisedRun(supervise::OpenedRun run, script::DateTimeFormat format, QObject* parent = nullptr);
     // Stops the run (the CAD session is killed) and waits for its thread.
     ~SupervisedRun() override;
 
@@ -55,7 +53,6 @@ private:
     std::unique_ptr<supervise::JournalWriter> m_journal;
     supervise::JournalContent m_content;       // the window's copy
     supervise::JournalContent m_engineContent; // the engine's, on its thread
-    script::ScriptTemplate m_template;
     script::DateTimeFormat m_format;
     std::vector<std::size_t> m_indices;
     std::string m_journalPath;

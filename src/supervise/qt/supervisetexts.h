@@ -102,17 +102,10 @@ inline QString resumeQuestion(const QString& folder, qsizetype left, qsizetype t
         .arg(left)
         .arg(total);
 }
-inline QString journalProblem(const QString& path, const QString& problem)
+inline QString templateChanged(const QString& path)
 {
-    return QStringLiteral("Journalen %1 kan inte användas: %2").arg(path, problem);
-}
-inline QString runsFolderProblem(const QString& problem)
-{
-    return QStringLiteral("Ingen mapp för körningarnas journaler: %1").arg(problem);
-}
-inline QString journalBusy(const QString& path)
-{
-    return QStringLiteral("Journalen %1 används av en annan körning.").arg(path);
+    return QStringLiteral("Mallen %1 har ändrats sedan körningen började.\n\nVill du fortsätta med mallen som den är nu?")
+        .arg(path);
 }
 inline QString errorTitle()
 {

@@ -1,17 +1,13 @@
 #include "supervise/qt/supervisor.h"
 
 #include "os/nativetext.h"
-#include "script/paths.h"
 #include "script/qt/localeformat.h"
-#include "script/texts.h"
 #include "supervise/qt/progresswindow.h"
 #include "supervise/qt/supervisedrun.h"
 #include "supervise/qt/supervisetexts.h"
 #include "supervise/runfiles.h"
 #include "widgets/messagebox.h"
 
-#include <QCoreApplication>
-#include <QDateTime>
 #include <QMessageBox>
 #include <algorithm>
 
@@ -34,6 +30,22 @@ bool askUser(QWidget* parent, const QString& question)
 QString text(const std::string& bytes)
 {
     return nativeText(bytes);
+}
+
+// The run start's message, its paths in the user's text, as a sentence.
+QString problemMessage(const supervise::StartProblem& problem)
+{
+    const std::string message = supervise::problemText(problem, [](std::string_view bytes) {
+        const QString shown = nativeText(std::string(bytes));
+        const QByteArray utf8 = shown.toUtf8();
+        return std::string(utf8.constData(), std::size_t(utf8.size()));
+    });
+    QString sentence = QString::fromUtf8(message.data(), qsizetype(message.size()));
+    if (!sentence.isEmpty())
+        sentence[0] = sentence[0].toUpper();
+    if (!sentence.endsWith(u'.'))
+        sentence += u'.';
+    return sentence;
 }
 
 } // namespace
@@ -70,85 +82,26 @@ void Supervisor::error(const QString& message)
     messagebox::show(m_owner, message, supervisetexts::errorTitle(), messagebox::Icon::Critical);
 }
 
-void Supervisor::start(const Request& request)
+void Supervisor::start(script::RunRequest request)
 {
     if (busy())
         return;
-    std::string problem;
-    const std::string folder = supervise::runsFolder(problem);
-    if (folder.empty()) {
-        error(supervisetexts::runsFolderProblem(text(problem)));
-        return;
-    }
-    supervise::RunInputs inputs;
-    inputs.templatePath = request.templatePath;
-    std::string bytes;
-    if (supervise::readWholeFile(request.templatePath, bytes, problem))
-        inputs.templateHash = supervise::templateHash(bytes);
-    inputs.cadKind = request.cadKind;
-    inputs.program = request.program;
-    inputs.parameters = request.parameters;
-    inputs.startDrawing = request.startDrawing;
-    inputs.folder = request.folder;
-    inputs.projectName = request.projectName;
     const Limits limits = m_limits();
-    inputs.batchSize = std::max<std::size_t>(limits.batchSize, 1);
-    inputs.timeout = limits.timeout;
-
-    const QString name = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")) +
-                         QLatin1Char('-') + QString::number(QCoreApplication::applicationPid()) +
-                         QStringLiteral(".journal");
-    const std::string path = script::joinPath(folder, nativeBytes(name), script::nativeSeparator());
-    supervise::JournalWriter::Opened how{};
-    auto journal = supervise::JournalWriter::create(path, inputs, request.names, how, problem);
-    if (!journal) {
-        error(supervisetexts::journalProblem(text(path), text(problem)));
-        return;
-    }
-    supervise::JournalContent content;
-    content.inputs = inputs;
-    content.usable = true;
-    for (const std::string& drawing : request.names)
-        content.drawings.emplace_back().name = drawing;
-    std::vector<std::size_t> indices(content.drawings.size());
-    for (std::size_t i = 0; i < indices.size(); ++i)
-        indices[i] = i;
-    begin(new SupervisedRun(std::move(journal), std::move(content), request.scriptTemplate,
-                            script::localeDateTimeFormat(), std::move(indices), this));
+    request.batchSize = std::max<std::size_t>(limits.batchSize, 1);
+    request.timeout = limits.timeout;
+    begin(supervise::createRun(std::move(request), {}));
 }
 
-bool Supervisor::runJournal(const std::string& path, bool retry)
+bool Supervisor::begin(supervise::StartResult started)
 {
-    supervise::JournalContent content;
-    supervise::JournalWriter::Opened how{};
-    std::string problem;
-    auto journal = supervise::JournalWriter::open(path, content, how, problem);
-    if (!journal) {
-        if (how == supervise::JournalWriter::Opened::Busy)
-            error(supervisetexts::journalBusy(text(path)));
-        else
-            error(supervisetexts::journalProblem(text(path), text(problem)));
+    if (!started) {
+        error(problemMessage(started.error()));
         return false;
     }
-    return runOpened(std::move(journal), std::move(content), retry);
-}
-
-bool Supervisor::runOpened(std::unique_ptr<supervise::JournalWriter> journal, supervise::JournalContent content,
-                           bool retry)
-{
-    const script::LoadedTemplate loaded = script::loadScriptTemplate(content.inputs.templatePath);
-    if (loaded.status != script::TemplateStatus::Ok) {
-        error(QString::fromUtf8(script::texts::templateNotFound(content.inputs.templatePath)));
+    if (started->templateChanged &&
+        !askUser(m_owner, supervisetexts::templateChanged(text(started->content.request.templatePath))))
         return false;
-    }
-    auto indices = retry ? supervise::drawingsToRetry(content) : supervise::drawingsToResume(content);
-    begin(new SupervisedRun(std::move(journal), std::move(content), loaded.scriptTemplate,
-                            script::localeDateTimeFormat(), std::move(indices), this));
-    return true;
-}
-
-void Supervisor::begin(SupervisedRun* run)
-{
+    auto* run = new SupervisedRun(std::move(*started), script::localeDateTimeFormat(), this);
     SupervisedRun* previous = m_run.data();
     m_run = run;
     if (m_window) {
@@ -158,13 +111,14 @@ void Supervisor::begin(SupervisedRun* run)
         m_window->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_window, &ProgressWindow::retryRequested, this, [this] {
             if (m_run && !m_run->running())
-                runJournal(m_run->journalPath(), true);
+                begin(supervise::openRun(m_run->journalPath(), supervise::TakeUp::Retry));
         });
     }
     if (previous)
         previous->deleteLater();
     m_window->show();
     run->start();
+    return true;
 }
 
 void Supervisor::offerResume()
@@ -187,10 +141,10 @@ void Supervisor::offerResume()
         if (!journal)
             continue;
         const QString question = supervisetexts::resumeQuestion(
-            text(content.inputs.folder), static_cast<qsizetype>(supervise::drawingsToResume(content).size()),
+            text(content.request.listingFolder), static_cast<qsizetype>(supervise::drawingsToResume(content).size()),
             static_cast<qsizetype>(content.drawings.size()));
         if (askUser(m_owner, question))
-            runOpened(std::move(journal), std::move(content), false);
+            begin(supervise::takeUp(std::move(journal), std::move(content), supervise::TakeUp::Resume));
         else // asked once: a declined run is closed, so the question does not come back
             journal->finished(supervise::wallClockMs(), "avböjd", problem);
         return;

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "script/scripttemplate.h"
+#include "script/runrequest.h"
 #include "supervise/journal.h"
+#include "supervise/runstart.h"
 
 #include <QObject>
 #include <QPointer>
@@ -28,19 +29,6 @@ public:
         std::size_t batchSize = 1;
         std::chrono::milliseconds timeout{10 * 60 * 1000};
     };
-    // A run as the run command prepared it: the template read, the drawings checked, the program found.
-    struct Request
-    {
-        std::string templatePath;
-        script::ScriptTemplate scriptTemplate;
-        std::string cadKind;
-        std::string program;
-        std::string parameters;
-        std::string startDrawing;
-        std::string folder;
-        std::string projectName;
-        std::vector<std::string> names;
-    };
     // The answer to a yes/no question; tests give it in place of the user.
     using Ask = std::function<bool(QWidget* parent, const QString& question)>;
 
@@ -48,7 +36,7 @@ public:
     ~Supervisor() override;
 
     // Starts a run with a journal of its own and shows its progress. Problems are shown as messages.
-    void start(const Request& request);
+    void start(script::RunRequest request);
     // At start: when a run was left unfinished, offers once to take it up. Declined, it is closed for good.
     void offerResume();
     bool busy() const;
@@ -58,10 +46,8 @@ public:
     ProgressWindow* progressWindow() const;
 
 private:
-    // Runs drawings of an opened journal (resume or retry); gives whether a run began.
-    bool runJournal(const std::string& path, bool retry);
-    bool runOpened(std::unique_ptr<supervise::JournalWriter> journal, supervise::JournalContent content, bool retry);
-    void begin(SupervisedRun* run);
+    // Begins an opened run, or tells why there is none; gives whether a run began.
+    bool begin(supervise::StartResult started);
     void error(const QString& text);
 
     QWidget* m_owner;

@@ -1,0 +1,214 @@
+#include "supervise/runstart.h"
+
+#include "script/expandtemplate.h"
+#include "script/paths.h"
+#include "script/scriptfs.h"
+#include "script/texts.h"
+#include "supervise/runfiles.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
+namespace supervise {
+
+namespace {
+
+using Cause = StartProblem::Cause;
+
+StartResult fail(Cause cause, std::string path = {}, std::string detail = {})
+{
+    return StartResult::failure({cause, std::move(path), std::move(detail), {}, std::nullopt});
+}
+
+std::optional<Cause> templateCause(script::TemplateStatus status)
+{
+    switch (status) {
+    case script::TemplateStatus::Ok:
+        return std::nullopt;
+    case script::TemplateStatus::Missing:
+        return Cause::TemplateMissing;
+    case script::TemplateStatus::Unreadable:
+        return Cause::TemplateUnreadable;
+    case script::TemplateStatus::TooLong:
+        return Cause::TemplateTooLong;
+    }
+    return Cause::TemplateUnreadable;
+}
+
+// Whether two paths name one file: the batch script must never be written over the template.
+bool sameFile(const std::string& a, const std::string& b)
+{
+    if (a == b)
+        return true;
+    std::error_code error;
+    return std::filesystem::equivalent(std::filesystem::path(a), std::filesystem::path(b), error) && !error;
+}
+
+} // namespace
+
+std::string problemText(const StartProblem& problem, const std::function<std::string(std::string_view)>& shown)
+{
+    namespace texts = script::texts;
+    const std::string path = shown ? shown(problem.path) : problem.path;
+    const std::string detail = shown ? shown(problem.detail) : problem.detail;
+    switch (problem.cause) {
+    case Cause::NoRunsFolder:
+        return "ingen mapp för journalen: " + detail;
+    case Cause::JournalExists:
+        return "journalen " + path + " finns redan; fortsätt den med --resume";
+    case Cause::JournalBusy:
+        return "journalen " + path + " används av en annan körning";
+    case Cause::JournalDamaged:
+        return "journalen " + path + " är skadad och kan inte fortsättas";
+    case Cause::JournalUnreadable:
+        return "journalen " + path + " kan inte öppnas: " + detail;
+    case Cause::JournalUnwritable:
+        return "journalen " + path + " kan inte skrivas: " + detail;
+    case Cause::ScriptInTheWay:
+        return "körningens script " + path + " skulle ersätta en fil som redan finns; välj ett annat namn på journalen";
+    case Cause::TemplateMissing:
+        return texts::templateNotFound(path);
+    case Cause::TemplateUnreadable:
+        return texts::templateUnreadable(path, detail);
+    case Cause::TemplateTooLong:
+        return texts::templateTooLong(path);
+    case Cause::ProjectNameMissing:
+        return texts::projectNameMissing(path);
+    case Cause::ProgramMissing:
+        return "Hittar ej programmet " + path + ".";
+    case Cause::LineBreak:
+        if (problem.lineBreak) {
+            script::LineBreakFault fault = *problem.lineBreak;
+            if (shown)
+                fault.value = shown(fault.value);
+            return texts::lineBreak(fault);
+        }
+        break;
+    }
+    return path;
+}
+
+std::string templateChangedText(std::string_view templatePath)
+{
+    return "mallen " + std::string(templatePath) + " har ändrats sedan körningen började";
+}
+
+std::string newJournalName()
+{
+    const auto now = std::chrono::system_clock::now();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    const script::LocalDateTime local = script::localNow();
+    char name[80];
+    std::snprintf(name, sizeof name, "%04d%02d%02d-%02d%02d%02d-%03d-%ld.journal", local.year, local.month, local.day,
+                  local.hour, local.minute, local.second, static_cast<int>(ms), static_cast<long>(::getpid()));
+    return name;
+}
+
+StartResult createRun(script::RunRequest request, const std::string& journalPath)
+{
+    if (request.templateHash.empty()) {
+        const script::LoadedTemplate loaded = script::loadRequestTemplate(request);
+        if (const auto cause = templateCause(loaded.status))
+            return fail(*cause, request.templatePath, loaded.error);
+    }
+    if (request.scriptTemplate.needsProjectDatabase && request.projectName.empty())
+        return fail(Cause::ProjectNameMissing, request.templatePath);
+    if (!script::isVisibleFile(request.program))
+        return fail(Cause::ProgramMissing, request.program);
+    // A line break would let a name inject commands into the CAD program.
+    if (auto fault = script::findLineBreak(request.listingFolder, request.drawings, request.projectName)) {
+        return StartResult::failure({Cause::LineBreak, {}, {}, {}, std::move(fault)});
+    }
+
+    std::string path = journalPath;
+    std::string error;
+    if (path.empty()) {
+        const std::string folder = runsFolder(error);
+        if (folder.empty())
+            return fail(Cause::NoRunsFolder, {}, error);
+        path = script::joinPath(folder, newJournalName(), script::nativeSeparator());
+    }
+    // The run writes its batch script beside the journal: never over a file it did not make (a journal named
+    // after its template would otherwise overwrite the template).
+    const std::string scriptPath = scriptPathFor(path);
+    if (stampOf(scriptPath).exists || sameFile(scriptPath, request.templatePath))
+        return fail(Cause::ScriptInTheWay, scriptPath);
+
+    JournalWriter::Opened how{};
+    auto journal = JournalWriter::create(path, request, how, error);
+    if (!journal)
+        return fail(how == JournalWriter::Opened::Exists ? Cause::JournalExists : Cause::JournalUnwritable, path,
+                    error);
+    OpenedRun run;
+    run.journal = std::move(journal);
+    run.content.usable = true;
+    run.content.drawings.reserve(request.drawings.size());
+    for (std::string& name : request.drawings)
+        run.content.drawings.emplace_back().name = std::move(name);
+    request.drawings.clear();
+    run.content.request = std::move(request);
+    run.indices.resize(run.content.drawings.size());
+    for (std::size_t i = 0; i < run.indices.size(); ++i)
+        run.indices[i] = i;
+    return run;
+}
+
+StartResult openRun(const std::string& journalPath, TakeUp how)
+{
+    JournalContent content;
+    JournalWriter::Opened opened{};
+    std::string error;
+    auto journal = JournalWriter::open(journalPath, content, opened, error);
+    switch (opened) {
+    case JournalWriter::Opened::Ok:
+        break;
+    case JournalWriter::Opened::Busy:
+        return fail(Cause::JournalBusy, journalPath);
+    case JournalWriter::Opened::Damaged:
+        return StartResult::failure({Cause::JournalDamaged, journalPath, {}, content.problems, std::nullopt});
+    case JournalWriter::Opened::Exists:
+    case JournalWriter::Opened::Failed:
+        return fail(Cause::JournalUnreadable, journalPath, error);
+    }
+    return takeUp(std::move(journal), std::move(content), how);
+}
+
+StartResult takeUp(std::unique_ptr<JournalWriter> journal, JournalContent content, TakeUp how)
+{
+    script::RunRequest& request = content.request;
+    const std::string recordedHash = request.templateHash;
+    const script::LoadedTemplate loaded = script::loadRequestTemplate(request);
+    if (const auto cause = templateCause(loaded.status))
+        return fail(*cause, request.templatePath, loaded.error);
+    if (sameFile(scriptPathFor(journal->path()), request.templatePath))
+        return fail(Cause::ScriptInTheWay, scriptPathFor(journal->path()));
+    if (!script::isVisibleFile(request.program))
+        return fail(Cause::ProgramMissing, request.program);
+    OpenedRun run;
+    run.templateChanged = loaded.hash != recordedHash;
+    run.indices = how == TakeUp::Resume ? drawingsToResume(content) : drawingsToRetry(content);
+    run.journal = std::move(journal);
+    run.content = std::move(content);
+    return run;
+}
+
+RunEngine::Setup engineSetup(const std::string& journalPath, script::DateTimeFormat format, const process::Interrupt* interrupt,
+                             RunObserver* observer)
+{
+    RunEngine::Setup setup;
+    setup.format = std::move(format);
+    setup.scriptPath = scriptPathFor(journalPath);
+    setup.interrupt = interrupt;
+    setup.observer = observer;
+    return setup;
+}
+
+} // namespace supervise

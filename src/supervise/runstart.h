@@ -1,0 +1,81 @@
+#pragma once
+
+#include "os/result.h"
+#include "script/runrequest.h"
+#include "supervise/engine.h"
+#include "supervise/journal.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// How a supervised run begins, for the window and vendrel-run alike: a new run gets its journal, a run taken
+// up is opened and its template read again; every way this can fail is told by its cause.
+namespace supervise {
+
+struct StartProblem
+{
+    enum class Cause
+    {
+        NoRunsFolder,       // the folder for journals cannot be made
+        JournalExists,      // a new run's journal: something is at its path already
+        JournalBusy,        // another run holds the journal
+        JournalDamaged,     // the journal is not sound (problems says where)
+        JournalUnreadable,  // the journal cannot be opened or read
+        JournalUnwritable,  // a new journal cannot be written
+        ScriptInTheWay,     // a file the run did not make stands where its batch script goes
+        TemplateMissing,
+        TemplateUnreadable,
+        TemplateTooLong,
+        ProjectNameMissing, // the template needs a project name and the run has none
+        ProgramMissing,
+        LineBreak,          // a name, the folder or the project name holds a line break
+    };
+    Cause cause;
+    std::string path;                  // the file it concerns
+    std::string detail;                // what the system said
+    std::vector<std::string> problems; // the damaged lines of a journal
+    std::optional<script::LineBreakFault> lineBreak;
+};
+
+// The message for the user (UTF-8 around the paths, each passed through shown when given: the window makes
+// them fit for display).
+std::string problemText(const StartProblem& problem, const std::function<std::string(std::string_view)>& shown = {});
+// The warning or question when a run is taken up with an edited template.
+std::string templateChangedText(std::string_view templatePath);
+
+// A run ready for the engine: its journal held, its request with the template read, the drawings to run.
+struct OpenedRun
+{
+    std::unique_ptr<JournalWriter> journal;
+    JournalContent content;
+    std::vector<std::size_t> indices;
+    bool templateChanged = false; // taken up with a template that is not the bytes the run began with
+};
+
+using StartResult = Result<OpenedRun, StartProblem>;
+
+// A new journal's name: the moment the run begins (so names sort by it) and the process.
+std::string newJournalName();
+
+// A new run over request.drawings, its template read (loadRequestTemplate). The journal is journalPath, or a
+// new one in the runs folder when that is empty; it never replaces anything.
+StartResult createRun(script::RunRequest request, const std::string& journalPath);
+
+enum class TakeUp
+{
+    Resume, // pending, interrupted and not-run drawings
+    Retry,  // failed, timed-out and interrupted drawings
+};
+// An existing run, opened and held.
+StartResult openRun(const std::string& journalPath, TakeUp how);
+// A run whose journal is already held (the window's offer at start).
+StartResult takeUp(std::unique_ptr<JournalWriter> journal, JournalContent content, TakeUp how);
+
+// What the engine needs besides the run: the batch script beside the journal, the date and time format.
+RunEngine::Setup engineSetup(const std::string& journalPath, script::DateTimeFormat format, const process::Interrupt* interrupt,
+                             RunObserver* observer);
+
+} // namespace supervise
