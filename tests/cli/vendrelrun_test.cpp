@@ -289,4 +289,34 @@ TEST_F(VendrelRun, BadArgumentsAndBadInputsGetAClearAnswer)
     EXPECT_EQ(status(), "failed not-run not-run not-run not-run not-run ");
 }
 
+// A run's own files never replace one it did not make: a journal named after the template would put the
+// batch script over the template, and a retry would then run another drawing's commands.
+TEST_F(VendrelRun, AJournalNamedAfterItsTemplateIsRefusedAndTheTemplateKept)
+{
+    const std::string tmpl = m_dir / "Öppna.scr";
+    const Outcome outcome = run({"--cad", m_dir / "cad/acad", "--journal", m_dir / "Öppna.journal", tmpl,
+                                 m_dir / "ritningar", "K01.dwg"});
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_NE(outcome.err.find("Öppna.scr"), std::string::npos) << outcome.err;
+    EXPECT_EQ(readFile(tmpl), "_.OPEN %f\r\n_.QSAVE ; %name\r\n");
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "Öppna.journal"));
+    EXPECT_EQ(opened(), "");
+}
+
+// Ctrl+C or SIGTERM at any moment, the very first included, leaves a journal that says what never ran.
+TEST_F(VendrelRun, ASignalBeforeTheFirstBatchLeavesTheRestNotRun)
+{
+    for (int round = 0; round < 20; ++round) {
+        std::filesystem::remove(m_journal);
+        const pid_t pid = start(newRun({}));
+        std::this_thread::sleep_for(microseconds(500 * round));
+        ::kill(pid, SIGTERM);
+        finish(pid);
+        const std::string states = status();
+        if (!std::filesystem::exists(m_journal))
+            continue;
+        EXPECT_EQ(states.find("pending"), std::string::npos) << "round " << round << ": " << states;
+    }
+}
+
 } // namespace
