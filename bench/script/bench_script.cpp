@@ -114,8 +114,8 @@ int main(int argc, char** argv)
             script::ReplacingFile file(scriptPath);
             script::expandTemplate(*scriptTemplate, listingFolder, names, "Anl 7", clock, format, '/', file);
             const auto written = file.commit();
-            if (!written.ok) {
-                std::fprintf(stderr, "bench_script: %s: %s\n", scriptPath.c_str(), written.error.c_str());
+            if (!written) {
+                std::fprintf(stderr, "bench_script: %s: %s\n", scriptPath.c_str(), written.error().c_str());
                 return 1;
             }
         }
@@ -133,7 +133,7 @@ int main(int argc, char** argv)
         for (int turn = 0; turn < 2; ++turn) {
             start = Clock::now();
             if ((turn == 0) == (round % 2 == 0)) {
-                if (!script::writeScriptFile(expansion.script, scriptPath).ok)
+                if (!script::writeScriptFile(expansion.script, scriptPath))
                     return 1;
                 writeTimes.push_back(seconds(Clock::now() - start));
             } else {
@@ -183,7 +183,7 @@ int main(int argc, char** argv)
             if ((turn == 0) == (round % 2 == 0)) {
                 script::ReplacingFile file(scriptPath);
                 script::expandTemplate(*scriptTemplate, drawingFolder, names, "Anl 7", clock, format, '/', file);
-                if (!file.commit().ok)
+                if (!file.commit())
                     return 1;
                 checkedRunTimes.push_back(seconds(Clock::now() - start));
             } else {

@@ -282,8 +282,8 @@ int main(int argc, char** argv)
         if (const auto lineBreak = expand(file))
             return failure(script::texts::lineBreak(*lineBreak));
         const script::WriteResult written = file.commit();
-        if (!written.ok)
-            return failure(script::texts::scriptNotWritten(*options.output, written.error));
+        if (!written)
+            return failure(script::texts::scriptNotWritten(*options.output, written.error()));
     } else {
         StandardOutput output;
         if (const auto lineBreak = expand(output))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "os/result.h"
 #include "script/expandtemplate.h"
 
 #include <cstdint>
@@ -14,11 +15,8 @@ namespace script {
 // path names an existing plain file (a link to one counts) that is not hidden.
 bool isVisibleFile(const std::string& path);
 
-struct WriteResult
-{
-    bool ok = false;
-    std::string error; // why not, when !ok
-};
+// Success, or why the file could not be written.
+using WriteResult = Result<void>;
 
 // A file written beside path that takes path's place on commit: whatever stood at path (a link included) is
 // replaced, never written through, and a reader that holds the old file open keeps it whole. Until the

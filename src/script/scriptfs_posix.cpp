@@ -132,7 +132,7 @@ WriteResult ReplacingFile::commit()
         open();
     if (!m_error.empty()) {
         discard();
-        return {false, m_error};
+        return WriteResult::failure(m_error);
     }
     const int fd = static_cast<int>(m_handle);
     m_handle = -1;
@@ -142,10 +142,10 @@ WriteResult ReplacingFile::commit()
     if (error != 0) {
         m_error = std::strerror(error);
         discard();
-        return {false, m_error};
+        return WriteResult::failure(m_error);
     }
     m_temporary.clear();
-    return {true, {}};
+    return {};
 }
 
 WriteResult replaceFile(const std::string& path, std::string_view bytes)

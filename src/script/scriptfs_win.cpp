@@ -115,7 +115,7 @@ WriteResult ReplacingFile::commit()
         open();
     if (!m_error.empty()) {
         discard();
-        return {false, m_error};
+        return WriteResult::failure(m_error);
     }
     const HANDLE file = reinterpret_cast<HANDLE>(m_handle);
     m_handle = -1;
@@ -125,10 +125,10 @@ WriteResult ReplacingFile::commit()
     if (error != 0) {
         m_error = systemErrorText(error);
         discard();
-        return {false, m_error};
+        return WriteResult::failure(m_error);
     }
     m_temporary.clear();
-    return {true, {}};
+    return {};
 }
 
 WriteResult replaceFile(const std::string& path, std::string_view bytes)

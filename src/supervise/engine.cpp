@@ -95,9 +95,9 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
         if (lineBreak) {
             outcome = {RunOutcome::End::Broken, "ett namn innehåller en radbrytning"};
         } else if (const script::WriteResult written = script::replaceFile(m_setup.scriptPath, script.bytes());
-                   !written.ok) {
+                   !written) {
             outcome = {RunOutcome::End::Broken,
-                       "scriptet " + m_setup.scriptPath + " kan inte skrivas: " + written.error};
+                       "scriptet " + m_setup.scriptPath + " kan inte skrivas: " + written.error()};
         } else if (!m_journal.batchStarted(wallClockMs(), present, error)) {
             outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + error};
         }

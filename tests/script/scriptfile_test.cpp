@@ -84,11 +84,11 @@ TEST(WriteScriptFile, ReplacesTheWholeFileWithExactlyTheScript)
     writeBytes(path, std::string(10000, 'x'));
     const auto script = scriptOf({"_.OPEN /d/\xe5.dwg", "", ".EXIT"});
     const auto written = script::writeScriptFile(script, path);
-    ASSERT_TRUE(written.ok) << written.error;
+    ASSERT_TRUE(written) << written.error();
     EXPECT_EQ(readBytes(path), "_.OPEN /d/\xe5.dwg\r\n\r\n.EXIT\r\n");
     EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"Vendrel.scr"});
 
-    ASSERT_TRUE(script::writeScriptFile(script, path).ok);
+    ASSERT_TRUE(script::writeScriptFile(script, path));
     EXPECT_EQ(readBytes(path), script.bytes());
 }
 
@@ -103,7 +103,7 @@ TEST(WriteScriptFile, ReplacesALinkPlantedAtItsNameInsteadOfFollowingIt)
     if (error)
         GTEST_SKIP() << "no symbolic links here: " << error.message();
 
-    ASSERT_TRUE(script::writeScriptFile(scriptOf({".EXIT"}), path).ok);
+    ASSERT_TRUE(script::writeScriptFile(scriptOf({".EXIT"}), path));
     EXPECT_EQ(readBytes(victim), "keep me");
     EXPECT_FALSE(fs::is_symlink(path));
     EXPECT_EQ(readBytes(path), ".EXIT\r\n");
@@ -129,12 +129,12 @@ TEST(WriteScriptFile, LeavesAReaderOfTheEarlierScriptItsWholeFile)
     EXPECT_EQ(std::string(head, sizeof head) + rest, earlier);
 #ifdef _WIN32
     // Windows refuses to replace a file that is open; the run then fails and the earlier script stays.
-    if (!written.ok) {
+    if (!written) {
         EXPECT_EQ(readBytes(path), earlier);
         return;
     }
 #endif
-    ASSERT_TRUE(written.ok) << written.error;
+    ASSERT_TRUE(written) << written.error();
     EXPECT_EQ(readBytes(path), later.bytes());
 }
 
@@ -144,12 +144,12 @@ TEST(WriteScriptFile, FailsWithoutTouchingAnythingWhenItCannotWrite)
     const auto script = scriptOf({".EXIT"});
 
     const auto noFolder = script::writeScriptFile(script, dir.file("missing/Vendrel.scr"));
-    EXPECT_FALSE(noFolder.ok);
-    EXPECT_FALSE(noFolder.error.empty());
+    EXPECT_FALSE(noFolder);
+    EXPECT_FALSE(noFolder.error().empty());
 
     fs::create_directory(dir.file("Vendrel.scr"));
     writeBytes(dir.file("Vendrel.scr/inside"), "x");
-    EXPECT_FALSE(script::writeScriptFile(script, dir.file("Vendrel.scr")).ok);
+    EXPECT_FALSE(script::writeScriptFile(script, dir.file("Vendrel.scr")));
     EXPECT_EQ(readBytes(dir.file("Vendrel.scr/inside")), "x");
     EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"Vendrel.scr"});
 }
@@ -175,7 +175,7 @@ TEST(ReplacingFile, TouchesNothingUntilItIsWrittenAndCommitted)
     ASSERT_TRUE(pieces.write("A\r\n"));
     ASSERT_TRUE(pieces.write("B\r\n"));
     EXPECT_EQ(readBytes(path), "earlier");
-    ASSERT_TRUE(pieces.commit().ok);
+    ASSERT_TRUE(bool(pieces.commit()));
     EXPECT_EQ(readBytes(path), "A\r\nB\r\n");
     EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"Vendrel.scr"});
 }

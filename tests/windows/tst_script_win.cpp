@@ -63,7 +63,7 @@ TEST(ScriptFile, ReplacesTheFileWhole)
 
     const std::string script = "_OPEN \"C:\\a.dwg\"\r\n.EXIT\r\n";
     const script::WriteResult written = script::replaceFile(path, script);
-    EXPECT_TRUE(written.ok) << written.error;
+    EXPECT_TRUE(written) << written.error();
     EXPECT_EQ(wintest::readFile(path), script); // no text-mode CR added, nothing of the longer file left
     expectNoTemporaryFiles(folder);
 }
@@ -82,8 +82,8 @@ TEST(ScriptFile, AScriptHeldOpenByAReaderStaysWhole)
     const script::WriteResult written = script::replaceFile(path, ".EXIT\r\n");
     CloseHandle(reader);
 
-    EXPECT_FALSE(written.ok);
-    EXPECT_FALSE(written.error.empty());
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(written.error().empty());
     EXPECT_EQ(wintest::readFile(path), earlier);
     expectNoTemporaryFiles(folder);
 }
@@ -92,14 +92,14 @@ TEST(ScriptFile, AFailedWriteSaysWhyAndChangesNothing)
 {
     wintest::TemporaryFolder folder;
     const script::WriteResult missingFolder = script::replaceFile(folder.file("gone\\Vendrel.scr"), "x\r\n");
-    EXPECT_FALSE(missingFolder.ok);
-    EXPECT_FALSE(missingFolder.error.empty());
+    EXPECT_FALSE(missingFolder);
+    EXPECT_FALSE(missingFolder.error().empty());
 
     // A folder where the script should be cannot be replaced by a file.
     const std::string blocked = folder.file("Vendrel.scr");
     ASSERT_TRUE(CreateDirectoryA(blocked.c_str(), nullptr));
     const script::WriteResult overFolder = script::replaceFile(blocked, "x\r\n");
-    EXPECT_FALSE(overFolder.ok);
+    EXPECT_FALSE(overFolder);
     EXPECT_NE(GetFileAttributesA(blocked.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
 }
 

@@ -156,9 +156,9 @@ bool CadLauncher::writeAndLaunch(CadKind kind, const script::Script& script)
     namespace texts = script::texts;
     const std::string scriptPath = script::scriptFilePath();
     // A script that cannot be written must not leave the user waiting for a program that never starts.
-    if (const script::WriteResult written = script::writeScriptFile(script, scriptPath); !written.ok) {
+    if (const script::WriteResult written = script::writeScriptFile(script, scriptPath); !written) {
         messagebox::show(m_wiring.window,
-                         engineText(texts::scriptNotWritten(pathText(scriptPath), pathText(written.error))),
+                         engineText(texts::scriptNotWritten(pathText(scriptPath), pathText(written.error()))),
                          engineText(std::string(texts::errorTitle)), messagebox::Icon::Critical);
         return false;
     }

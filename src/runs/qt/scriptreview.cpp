@@ -405,8 +405,8 @@ void ScriptReviewDialog::saveAs()
     if (chosen.isEmpty())
         return;
     const std::string path = nativeBytes(chosen);
-    if (const script::WriteResult written = script::replaceFile(path, m_script.bytes()); !written.ok) {
-        const std::string text = script::texts::scriptNotWritten(pathText(path), pathText(written.error));
+    if (const script::WriteResult written = script::replaceFile(path, m_script.bytes()); !written) {
+        const std::string text = script::texts::scriptNotWritten(pathText(path), pathText(written.error()));
         messagebox::show(
             this, QString::fromUtf8(text.data(), qsizetype(text.size())),
             QString::fromUtf8(script::texts::errorTitle.data(), qsizetype(script::texts::errorTitle.size())),
