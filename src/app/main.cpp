@@ -1,6 +1,7 @@
 #include "about/appicon.h"
 #include "app/mainwindow.h"
 #include "app/programfolder.h"
+#include "app/qtmessages.h"
 #include "os/registry.h"
 #include "settings/settings.h"
 
@@ -11,6 +12,7 @@
 
 int main(int argc, char** argv)
 {
+    routeQtMessages();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QString::fromLatin1(settings::companyName.data(), settings::companyName.size()));
     QApplication::setApplicationName(QString::fromLatin1(settings::productName.data(), settings::productName.size()));
