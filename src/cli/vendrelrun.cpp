@@ -2,6 +2,8 @@
 
 #include "cli/cliformat.h"
 #include "cli/names.h"
+#include "os/console.h"
+#include "os/pathtext.h"
 #include "os/processtree.h"
 #include "runs/cadlookup.h"
 #include "script/expandtemplate.h"
@@ -61,6 +63,9 @@ missing (ritningen fanns inte), interrupted (gruppen avbröts), not-run (körnin
 pending (ännu inte körd).
 
 Slutstatus: 0 alla ritningar done, 1 någon ritning inte done eller ett fel, 2 felaktiga argument.
+
+Meddelanden och ritningsnamn visas med alla tecken i ett konsolfönster och skrivs i UTF-8 till en fil
+eller ett rör. Journalen har filnamnens teckenkodning (Windows: ANSI-teckentabellen).
 )";
 
 constexpr int exitNotDone = 1;
@@ -92,8 +97,7 @@ void writeError(std::string_view message)
 {
     std::string line = "vendrel-run: ";
     line.append(message).push_back('\n');
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
+    console::write(console::Stream::Error, line);
 }
 
 int usageError(std::string_view message)
@@ -236,11 +240,11 @@ public:
     ~Progress() override
     {
         if (m_terminal && m_drawn)
-            std::fputs("\n", stderr);
+            console::write(console::Stream::Error, "\n");
     }
     void batchStarted(std::span<const std::size_t> indices) override
     {
-        m_current = m_content.drawings[indices.front()].name;
+        m_current = pathText(m_content.drawings[indices.front()].name);
         if (indices.size() > 1)
             m_current += " (+" + std::to_string(indices.size() - 1) + ")";
         if (m_terminal)
@@ -253,14 +257,13 @@ public:
             ++m_settled;
             if (!m_terminal) {
                 std::string line = std::to_string(m_settled) + "/" + std::to_string(m_total) + " ";
-                line.append(supervise::stateName(entry.state)).append(" ").append(entry.name).append("\n");
-                std::fwrite(line.data(), 1, line.size(), stderr);
+                line.append(supervise::stateName(entry.state)).append(" ").append(pathText(entry.name)).append("\n");
+                console::write(console::Stream::Error, line);
             }
         }
         m_current.clear();
         if (m_terminal)
             draw();
-        std::fflush(stderr);
     }
 
 private:
@@ -278,8 +281,7 @@ private:
         if (!m_current.empty())
             line.append("  ").append(m_current);
         line.append("\x1b[K");
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fflush(stderr);
+        console::write(console::Stream::Error, line);
         m_drawn = true;
     }
 
@@ -314,15 +316,15 @@ int status(const std::string& path)
     supervise::JournalContent content;
     std::string error;
     if (!supervise::readJournal(path, content, error))
-        return failure("journalen " + path + " kan inte läsas: " + error);
+        return failure("journalen " + pathText(path) + " kan inte läsas: " + pathText(error));
     for (const std::string& problem : content.problems)
-        writeError("journalen " + path + ": " + problem);
+        writeError("journalen " + pathText(path) + ": " + problem);
     if (!content.usable)
         return exitNotDone;
     std::string out;
     for (const supervise::DrawingEntry& entry : content.drawings)
-        out.append(supervise::stateName(entry.state)).append("\t").append(entry.name).append("\n");
-    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
+        out.append(supervise::stateName(entry.state)).append("\t").append(pathText(entry.name)).append("\n");
+    if (!console::write(console::Stream::Output, out))
         return failure("standard ut kan inte skrivas");
     return allDone(content) && !content.damaged ? 0 : exitNotDone;
 }
@@ -335,19 +337,19 @@ std::optional<script::ScriptTemplate> loadTemplate(const std::string& path, std:
     case script::TemplateStatus::Ok:
         break;
     case script::TemplateStatus::Missing:
-        failure(script::texts::templateNotFound(path));
+        failure(script::texts::templateNotFound(pathText(path)));
         return std::nullopt;
     case script::TemplateStatus::Unreadable:
-        failure(script::texts::templateUnreadable(path, loaded.error));
+        failure(script::texts::templateUnreadable(pathText(path), pathText(loaded.error)));
         return std::nullopt;
     case script::TemplateStatus::TooLong:
-        failure(script::texts::templateTooLong(path));
+        failure(script::texts::templateTooLong(pathText(path)));
         return std::nullopt;
     }
     std::string bytes;
     std::string error;
     if (!supervise::readWholeFile(path, bytes, error)) {
-        failure(script::texts::templateUnreadable(path, error));
+        failure(script::texts::templateUnreadable(pathText(path), pathText(error)));
         return std::nullopt;
     }
     hash = supervise::templateHash(bytes);
@@ -358,7 +360,7 @@ int runDrawings(supervise::JournalWriter& journal, supervise::JournalContent& co
                 const script::ScriptTemplate& scriptTemplate, const std::vector<std::size_t>& indices)
 {
     if (!script::isVisibleFile(content.inputs.program))
-        return failure("Hittar ej programmet " + content.inputs.program + ".");
+        return failure("Hittar ej programmet " + pathText(content.inputs.program) + ".");
 
     process::Interrupt interrupt;
     stopRequest = &interrupt;
@@ -385,9 +387,9 @@ int runDrawings(supervise::JournalWriter& journal, supervise::JournalContent& co
     stopRequest = nullptr;
 
     if (outcome.end == supervise::RunOutcome::End::Broken)
-        writeError(outcome.error);
+        writeError(pathText(outcome.error));
     else if (outcome.end == supervise::RunOutcome::End::Stopped)
-        writeError("körningen avbröts; fortsätt med --resume " + journal.path());
+        writeError("körningen avbröts; fortsätt med --resume " + pathText(journal.path()));
     return allDone(content) ? 0 : exitNotDone;
 }
 
@@ -401,23 +403,23 @@ int resume(const std::string& path, Mode mode)
     case supervise::JournalWriter::Opened::Ok:
         break;
     case supervise::JournalWriter::Opened::Busy:
-        return failure("journalen " + path + " används av en annan körning");
+        return failure("journalen " + pathText(path) + " används av en annan körning");
     case supervise::JournalWriter::Opened::Damaged:
         for (const std::string& problem : content.problems)
-            writeError("journalen " + path + ": " + problem);
-        return failure("journalen " + path + " är skadad och kan inte fortsättas");
+            writeError("journalen " + pathText(path) + ": " + problem);
+        return failure("journalen " + pathText(path) + " är skadad och kan inte fortsättas");
     case supervise::JournalWriter::Opened::Exists:
     case supervise::JournalWriter::Opened::Failed:
-        return failure("journalen " + path + " kan inte öppnas: " + error);
+        return failure("journalen " + pathText(path) + " kan inte öppnas: " + pathText(error));
     }
     for (const std::string& problem : content.problems)
-        writeError("journalen " + path + ": " + problem);
+        writeError("journalen " + pathText(path) + ": " + problem);
     std::string hash;
     const auto scriptTemplate = loadTemplate(content.inputs.templatePath, hash);
     if (!scriptTemplate)
         return exitNotDone;
     if (hash != content.inputs.templateHash)
-        writeError("mallen " + content.inputs.templatePath + " har ändrats sedan körningen började");
+        writeError("mallen " + pathText(content.inputs.templatePath) + " har ändrats sedan körningen började");
     const auto indices =
         mode == Mode::Resume ? supervise::drawingsToResume(content) : supervise::drawingsToRetry(content);
     return runDrawings(*journal, content, *scriptTemplate, indices);
@@ -431,10 +433,10 @@ int newRun(Options& options)
     if (!scriptTemplate)
         return exitNotDone;
     if (scriptTemplate->needsProjectDatabase && !options.project)
-        return failure(script::texts::projectNameMissing(inputs.templatePath));
+        return failure(script::texts::projectNameMissing(pathText(inputs.templatePath)));
     inputs.program = absolute(*options.cad);
     if (!script::isVisibleFile(inputs.program))
-        return failure("Hittar ej programmet " + *options.cad + ".");
+        return failure("Hittar ej programmet " + pathText(*options.cad) + ".");
     inputs.parameters = options.params;
     inputs.startDrawing = options.startDrawing ? absolute(*options.startDrawing)
                                                : script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName,
@@ -449,20 +451,20 @@ int newRun(Options& options)
         return failure(std::string("ritningsnamnen kan inte läsas: ") + std::strerror(errno));
     // A line break would let a name inject commands into the CAD program.
     if (const auto fault = script::findLineBreak(inputs.folder, names, inputs.projectName))
-        return failure(script::texts::lineBreak(*fault));
+        return failure(script::texts::lineBreak({fault->field, pathText(fault->value)}));
 
     std::string error;
     std::string path = options.journal.empty() ? newJournalPath(error) : absolute(options.journal);
     if (path.empty())
-        return failure("ingen mapp för journalen: " + error);
+        return failure("ingen mapp för journalen: " + pathText(error));
     supervise::JournalWriter::Opened how{};
     auto journal = supervise::JournalWriter::create(path, inputs, names, how, error);
     if (!journal) {
         if (how == supervise::JournalWriter::Opened::Exists)
-            return failure("journalen " + path + " finns redan; fortsätt den med --resume");
-        return failure("journalen " + path + " kan inte skrivas: " + error);
+            return failure("journalen " + pathText(path) + " finns redan; fortsätt den med --resume");
+        return failure("journalen " + pathText(path) + " kan inte skrivas: " + pathText(error));
     }
-    writeError("journal: " + path);
+    writeError("journal: " + pathText(path));
     supervise::JournalContent content;
     content.inputs = inputs;
     content.usable = true;
@@ -486,9 +488,7 @@ int main(int argc, char** argv)
     if (options.help) {
         std::string text = "Användning: ";
         text.append(usageLines).append(helpText);
-        return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0
-                   ? 0
-                   : exitNotDone;
+        return console::write(console::Stream::Output, text) ? 0 : exitNotDone;
     }
     switch (options.mode) {
     case Mode::Status:

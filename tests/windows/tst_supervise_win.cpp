@@ -140,4 +140,27 @@ TEST(SupervisedRun, TheJournalHoldsOneEncoding)
     EXPECT_EQ(content.drawings[0].exitStatus, ansi(L"d\u00f6dad"));
 }
 
+// Redirected, vendrel-run writes UTF-8: its messages and the drawing names of --status alike.
+TEST(RunTool, TextsAreUtf8WhenRedirected)
+{
+    wintest::TemporaryFolder folder;
+    char name[32] = {};
+    ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, L"Fasad \u00f6st.dwg", -1, name, sizeof name, nullptr, nullptr), 0);
+    supervise::RunInputs inputs;
+    inputs.folder = folder.path();
+    const std::string path = folder.file("run.journal");
+    supervise::JournalWriter::Opened how{};
+    std::string error;
+    const std::vector<std::string> names = {name};
+    ASSERT_TRUE(supervise::JournalWriter::create(path, inputs, names, how, error)) << error;
+
+    const std::string status = folder.file("status.txt");
+    EXPECT_EQ(wintest::runProgram(VENDREL_RUN_TOOL, "--status \"" + path + "\"", status), 1u);
+    EXPECT_EQ(wintest::readFile(status), "pending\tFasad \xC3\xB6st.dwg\n");
+
+    const std::string usage = folder.file("usage.txt");
+    EXPECT_EQ(wintest::runProgram(VENDREL_RUN_TOOL, "--batch 0", usage, true), 2u);
+    EXPECT_NE(wintest::readFile(usage).find("\nAnv\xC3\xA4ndning: vendrel-run"), std::string::npos);
+}
+
 } // namespace
