@@ -23,7 +23,7 @@ else()
 endif()
 
 # The About box's copyright line is written down once, in its texts.
-file(STRINGS ${PROJECT_SOURCE_DIR}/src/about/texts.h copyrightLine REGEX "copyright = QStringLiteral\\(\"")
+file(STRINGS ${PROJECT_SOURCE_DIR}/src/about/texts.h copyrightLine ENCODING UTF-8 REGEX "copyright = QStringLiteral\\(\"")
 string(REGEX REPLACE ".*QStringLiteral\\(\"([^\"]*)\"\\).*" "\\1" VENDREL_COPYRIGHT "${copyrightLine}")
 if(NOT VENDREL_COPYRIGHT MATCHES "^Copyright")
     message(FATAL_ERROR "no copyright line in src/about/texts.h")
