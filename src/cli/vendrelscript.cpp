@@ -184,11 +184,6 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
     return std::nullopt;
 }
 
-bool writeAll(std::FILE* output, std::string_view bytes)
-{
-    return std::fwrite(bytes.data(), 1, bytes.size(), output) == bytes.size() && std::fflush(output) == 0;
-}
-
 // Prints the findings, one a line, and gives the exit status: 0 none, 3 warnings only, 1 an error.
 int printFindings(const script::CheckInput& input)
 {
