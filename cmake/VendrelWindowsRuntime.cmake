@@ -32,14 +32,17 @@ if(MINGW)
     endforeach()
 endif()
 
-# Qt's Swedish texts for its own dialogs and buttons (main.cpp loads them): the Qt build brings none, Debian's
-# qt6-translations-l10n serves on Windows as well.
+# Qt's Swedish texts for its own dialogs and buttons (src/app/qttexts.cpp loads them): the Qt build brings none,
+# Debian's qt6-translations-l10n serves on Windows as well. qt_sv.qm may be a catalogue that only names the
+# module files to load (qtbase_sv.qm for what this program uses): those go beside it.
 find_file(VENDREL_QT_SWEDISH qt_sv.qm
           PATHS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_TRANSLATIONS} /usr/share/qt6/translations
           NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
 set(VENDREL_QT_TRANSLATIONS)
 if(VENDREL_QT_SWEDISH)
-    list(APPEND VENDREL_QT_TRANSLATIONS ${VENDREL_QT_SWEDISH})
+    get_filename_component(folder ${VENDREL_QT_SWEDISH} DIRECTORY)
+    file(GLOB modules ${folder}/qtbase_sv.qm)
+    list(APPEND VENDREL_QT_TRANSLATIONS ${VENDREL_QT_SWEDISH} ${modules})
 else()
     message(STATUS "qt_sv.qm not found (Debian: qt6-translations-l10n): Qt's own texts stay English")
 endif()

@@ -15,8 +15,9 @@ add_custom_command(
     COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR} -DSTAGE=${PROJECT_BINARY_DIR}/installer-stage
             -DMAKENSIS=${VENDREL_MAKENSIS} -DSCRIPT=${CMAKE_CURRENT_LIST_DIR}/vendrel.nsi
             -DVERSION=${PROJECT_VERSION} -DOUTPUT=${VENDREL_SETUP} -DSTRIP=${CMAKE_STRIP}
+            -DICON=${VENDREL_ICON} "-DCOPYRIGHT=${VENDREL_COPYRIGHT}"
             -P ${CMAKE_CURRENT_LIST_DIR}/make-installer.cmake
-    DEPENDS vendrel vendrel-script vendrel_windows_runtime vendrel_program_files
+    DEPENDS vendrel vendrel-script vendrel-run vendrel_windows_runtime vendrel_program_files ${VENDREL_ICON}
             ${CMAKE_CURRENT_LIST_DIR}/vendrel.nsi ${CMAKE_CURRENT_LIST_DIR}/make-installer.cmake
             $<TARGET_FILE:vendrel> $<TARGET_FILE:vendrel-script> ${VENDREL_SAMPLE_TEMPLATES}
             ${PROJECT_SOURCE_DIR}/resources/Init.reg

@@ -1,5 +1,5 @@
 # cmake -DBUILD_DIR=... -DSTAGE=... -DMAKENSIS=... -DSCRIPT=vendrel.nsi -DVERSION=... -DOUTPUT=... [-DSTRIP=...]
-#       -P make-installer.cmake
+#       [-DICON=vendrel.ico] [-DCOPYRIGHT=...] -P make-installer.cmake
 # Installs the build into STAGE (stripped), writes the lists of files the setup program installs and its
 # uninstaller removes (only those: what an administrator put into the program folder, Init.reg or helvscr.dwg,
 # stays), and runs makensis.
@@ -66,8 +66,15 @@ foreach(file IN LISTS files)
 endforeach()
 math(EXPR kib "(${bytes} + 1023) / 1024")
 
-execute_process(COMMAND ${MAKENSIS} -V2 -DVERSION=${VERSION} -DSTAGE=${STAGE} -DOUTPUT=${OUTPUT} -DSIZE_KB=${kib}
-                        ${SCRIPT}
+set(optional)
+if(ICON)
+    list(APPEND optional -DICON=${ICON})
+endif()
+if(COPYRIGHT)
+    list(APPEND optional "-DCOPYRIGHT=${COPYRIGHT}")
+endif()
+execute_process(COMMAND ${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${VERSION} -DSTAGE=${STAGE} -DOUTPUT=${OUTPUT}
+                        -DSIZE_KB=${kib} ${optional} ${SCRIPT}
                 RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "makensis failed (${result}):\n${output}")

@@ -2,6 +2,7 @@
 ;   VERSION   the program's version          STAGE   the folder with the lists of files (install-files.nsh,
 ;   OUTPUT    the setup program to write               uninstall-files.nsh)
 ;   SIZE_KB   the installed size
+;   ICON      the program's icon file (optional): the setup program's, its uninstaller's and the uninstall entry's
 ; Installs into "Program Files\Brannoc\Vendrel" for every user, with a Start-menu entry and an uninstaller
 ; registered in Add/Remove Programs. /S installs or uninstalls without a window; /D=<folder> (last on the
 ; command line) installs elsewhere.
@@ -27,10 +28,16 @@ VIAddVersionKey "CompanyName" "${COMPANY}"
 VIAddVersionKey "FileDescription" "${PRODUCT} ${VERSION} setup"
 VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "ProductVersion" "${VERSION}"
-VIAddVersionKey "LegalCopyright" "${COMPANY}"
+!ifdef COPYRIGHT
+    VIAddVersionKey "LegalCopyright" "${COPYRIGHT}"
+!endif
 
 !include "MUI2.nsh"
 !define MUI_ABORTWARNING
+!ifdef ICON
+    !define MUI_ICON "${ICON}"
+    !define MUI_UNICON "${ICON}"
+!endif
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN "$INSTDIR\vendrel.exe"
@@ -60,7 +67,7 @@ Section "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${COMPANY}"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\vendrel.exe"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\vendrel.exe,0"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
     WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'

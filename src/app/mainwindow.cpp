@@ -8,6 +8,7 @@
 #include "filelist/filetexts.h"
 #include "os/device.h"
 #include "os/drives.h"
+#include "os/folders.h"
 #include "os/nativetext.h"
 #include "runs/qt/cadlauncher.h"
 #include "runs/qt/templates.h"
@@ -286,7 +287,7 @@ void MainWindow::load()
 // is replaced by the program folder, with a message.
 void MainWindow::restoreLastFolder(std::string& lastFolder)
 {
-    m_fileList->setListingFolder(nativeBytes(QDir::currentPath()));
+    m_fileList->setListingFolder(currentFolder());
     if (m_deviceCheck(lastFolder))
         return;
     messagebox::show(this, QStringLiteral("Sökvägen ") + nativeText(lastFolder) + QStringLiteral(" är ej tillgänglig."),

@@ -2,6 +2,8 @@
 
 #include "cli/cliformat.h"
 #include "cli/names.h"
+#include "os/console.h"
+#include "os/pathtext.h"
 #include "os/processtree.h"
 #include "runs/cadlookup.h"
 #include "script/expandtemplate.h"
@@ -62,6 +64,9 @@ missing (ritningen fanns inte), interrupted (gruppen avbröts), not-run (körnin
 pending (ännu inte körd).
 
 Slutstatus: 0 alla ritningar done, 1 någon ritning inte done eller ett fel, 2 felaktiga argument.
+
+Meddelanden och ritningsnamn visas med alla tecken i ett konsolfönster och skrivs i UTF-8 till en fil
+eller ett rör. Journalen har filnamnens teckenkodning (Windows: ANSI-teckentabellen).
 )";
 
 constexpr int exitNotDone = 1;
@@ -93,8 +98,7 @@ void writeError(std::string_view message)
 {
     std::string line = "vendrel-run: ";
     line.append(message).push_back('\n');
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
+    console::write(console::Stream::Error, line);
 }
 
 int usageError(std::string_view message)
@@ -225,11 +229,11 @@ public:
     ~Progress() override
     {
         if (m_terminal && m_drawn)
-            std::fputs("\n", stderr);
+            console::write(console::Stream::Error, "\n");
     }
     void batchStarted(std::span<const std::size_t> indices) override
     {
-        m_current = m_content.drawings[indices.front()].name;
+        m_current = pathText(m_content.drawings[indices.front()].name);
         if (indices.size() > 1)
             m_current += " (+" + std::to_string(indices.size() - 1) + ")";
         if (m_terminal)
@@ -242,14 +246,13 @@ public:
             ++m_settled;
             if (!m_terminal) {
                 std::string line = std::to_string(m_settled) + "/" + std::to_string(m_total) + " ";
-                line.append(supervise::stateName(entry.state)).append(" ").append(entry.name).append("\n");
-                std::fwrite(line.data(), 1, line.size(), stderr);
+                line.append(supervise::stateName(entry.state)).append(" ").append(pathText(entry.name)).append("\n");
+                console::write(console::Stream::Error, line);
             }
         }
         m_current.clear();
         if (m_terminal)
             draw();
-        std::fflush(stderr);
     }
 
 private:
@@ -267,8 +270,7 @@ private:
         if (!m_current.empty())
             line.append("  ").append(m_current);
         line.append("\x1b[K");
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fflush(stderr);
+        console::write(console::Stream::Error, line);
         m_drawn = true;
     }
 
@@ -303,15 +305,15 @@ int status(const std::string& path)
     supervise::JournalContent content;
     std::string error;
     if (!supervise::readJournal(path, content, error))
-        return failure("journalen " + path + " kan inte läsas: " + error);
+        return failure("journalen " + pathText(path) + " kan inte läsas: " + pathText(error));
     for (const std::string& problem : content.problems)
-        writeError("journalen " + path + ": " + problem);
+        writeError("journalen " + pathText(path) + ": " + problem);
     if (!content.usable)
         return exitNotDone;
     std::string out;
     for (const supervise::DrawingEntry& entry : content.drawings)
-        out.append(supervise::stateName(entry.state)).append("\t").append(entry.name).append("\n");
-    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
+        out.append(supervise::stateName(entry.state)).append("\t").append(pathText(entry.name)).append("\n");
+    if (!console::write(console::Stream::Output, out))
         return failure("standard ut kan inte skrivas");
     return allDone(content) && !content.damaged ? 0 : exitNotDone;
 }
@@ -319,8 +321,8 @@ int status(const std::string& path)
 int reportProblem(const supervise::StartProblem& problem)
 {
     for (const std::string& line : problem.problems)
-        writeError("journalen " + problem.path + ": " + line);
-    return failure(supervise::problemText(problem));
+        writeError("journalen " + pathText(problem.path) + ": " + line);
+    return failure(supervise::problemText(problem, [](std::string_view bytes) { return pathText(std::string(bytes)); }));
 }
 
 // Stops the run on Ctrl+C and SIGTERM from before its journal exists until the program ends: a signal never
@@ -355,9 +357,9 @@ int runDrawings(supervise::StartResult started, const StopOnSignal& stop)
         return reportProblem(started.error());
     supervise::OpenedRun& run = *started;
     for (const std::string& problem : run.content.problems)
-        writeError("journalen " + run.journal->path() + ": " + problem);
+        writeError("journalen " + pathText(run.journal->path()) + ": " + problem);
     if (run.templateChanged)
-        writeError(supervise::templateChangedText(run.content.request.templatePath));
+        writeError(supervise::templateChangedText(pathText(run.content.request.templatePath)));
 
     supervise::RunOutcome outcome;
     {
@@ -369,9 +371,9 @@ int runDrawings(supervise::StartResult started, const StopOnSignal& stop)
         engine.recordEnd(outcome);
     }
     if (outcome.end == supervise::RunOutcome::End::Broken)
-        writeError(outcome.error);
+        writeError(pathText(outcome.error));
     else if (outcome.end == supervise::RunOutcome::End::Stopped)
-        writeError("körningen avbröts; fortsätt med --resume " + run.journal->path());
+        writeError("körningen avbröts; fortsätt med --resume " + pathText(run.journal->path()));
     return allDone(run.content) ? 0 : exitNotDone;
 }
 
@@ -384,17 +386,17 @@ int newRun(Options& options, const StopOnSignal& stop)
     case script::TemplateStatus::Ok:
         break;
     case script::TemplateStatus::Missing:
-        return failure(script::texts::templateNotFound(request.templatePath));
+        return failure(script::texts::templateNotFound(pathText(request.templatePath)));
     case script::TemplateStatus::Unreadable:
-        return failure(script::texts::templateUnreadable(request.templatePath, loaded.error));
+        return failure(script::texts::templateUnreadable(pathText(request.templatePath), pathText(loaded.error)));
     case script::TemplateStatus::TooLong:
-        return failure(script::texts::templateTooLong(request.templatePath));
+        return failure(script::texts::templateTooLong(pathText(request.templatePath)));
     }
     if (request.scriptTemplate.needsProjectDatabase && !options.project)
-        return failure(script::texts::projectNameMissing(request.templatePath));
+        return failure(script::texts::projectNameMissing(pathText(request.templatePath)));
     request.program = absolute(*options.cad);
     if (!script::isVisibleFile(request.program))
-        return failure("Hittar ej programmet " + *options.cad + ".");
+        return failure("Hittar ej programmet " + pathText(*options.cad) + ".");
     request.parameters = options.params;
     request.startDrawing = options.startDrawing ? absolute(*options.startDrawing)
                                                 : script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName,
@@ -411,7 +413,7 @@ int newRun(Options& options, const StopOnSignal& stop)
     auto started = supervise::createRun(std::move(request), options.journal.empty() ? std::string()
                                                                                       : absolute(options.journal));
     if (started)
-        writeError("journal: " + started->journal->path());
+        writeError("journal: " + pathText(started->journal->path()));
     return runDrawings(std::move(started), stop);
 }
 
@@ -427,9 +429,7 @@ int main(int argc, char** argv)
     if (options.help) {
         std::string text = "Användning: ";
         text.append(usageLines).append(helpText);
-        return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0
-                   ? 0
-                   : exitNotDone;
+        return console::write(console::Stream::Output, text) ? 0 : exitNotDone;
     }
     if (options.mode == Mode::Status)
         return status(options.journal);

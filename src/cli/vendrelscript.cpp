@@ -2,6 +2,8 @@
 
 #include "cli/cliformat.h"
 #include "cli/names.h"
+#include "os/console.h"
+#include "os/pathtext.h"
 #include "script/expandtemplate.h"
 #include "script/paths.h"
 #include "script/runrequest.h"
@@ -60,6 +62,9 @@ Koder vid --check:
 
 Slutstatus: 0 klart, 1 fel (inget skrivet), 2 felaktiga argument.
 Med --check: 0 inga fynd, 3 bara varningar, 1 något fel.
+
+Meddelanden, fynd och ritningsnamn visas med alla tecken i ett konsolfönster och skrivs i UTF-8 till en fil
+eller ett rör. Scriptet behåller filnamnens egna byte (Windows: ANSI-teckentabellen).
 )";
 
 constexpr int exitFailure = 1;
@@ -78,8 +83,7 @@ struct Options
 
 void writeError(std::string_view message)
 {
-    std::fwrite(message.data(), 1, message.size(), stderr);
-    std::fputc('\n', stderr);
+    console::write(console::Stream::Error, std::string(message) + '\n');
 }
 
 int usageError(std::string_view message)
@@ -181,30 +185,31 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
     return std::nullopt;
 }
 
-bool writeAll(std::FILE* output, std::string_view bytes)
-{
-    return std::fwrite(bytes.data(), 1, bytes.size(), output) == bytes.size() && std::fflush(output) == 0;
-}
-
 // Prints the findings, one a line, and gives the exit status: 0 none, 3 warnings only, 1 an error.
 int printFindings(const script::RunRequest& input)
 {
     const std::vector<script::Finding> findings = script::checkScript(input);
+    // The texts show names, folder and project as text, whatever the file system's bytes.
+    script::RunRequest shown = input;
+    for (std::string& name : shown.drawings)
+        name = pathText(name);
+    shown.listingFolder = pathText(input.listingFolder);
+    shown.projectName = pathText(input.projectName);
     bool error = false;
     std::string text;
     for (const script::Finding& finding : findings) {
         const script::CheckLevel level = script::levelOf(finding.code);
         error = error || level == script::CheckLevel::Error;
         text.append(script::levelName(level)).append(":").append(std::to_string(finding.line)).append(":");
-        text.append(script::codeName(finding.code)).append(":").append(script::findingDrawing(finding, input));
-        text.append(": ").append(script::findingText(finding, input)).append("\n");
+        text.append(script::codeName(finding.code)).append(":").append(script::findingDrawing(finding, shown));
+        text.append(": ").append(script::findingText(finding, shown)).append("\n");
         if (text.size() >= 64 * 1024) {
-            if (!writeAll(stdout, text))
+            if (!console::write(console::Stream::Output, text))
                 return exitFailure;
             text.clear();
         }
     }
-    if (!writeAll(stdout, text))
+    if (!console::write(console::Stream::Output, text))
         return exitFailure;
     return error ? exitFailure : findings.empty() ? 0 : exitWarnings;
 }
@@ -235,7 +240,7 @@ int main(int argc, char** argv)
     if (options.help) {
         std::string text = "Användning: ";
         text.append(usageLine).append(helpText);
-        return writeAll(stdout, text) ? 0 : exitFailure;
+        return console::write(console::Stream::Output, text) ? 0 : exitFailure;
     }
 
     script::RunRequest request;
@@ -247,14 +252,14 @@ int main(int argc, char** argv)
     case script::TemplateStatus::Ok:
         break;
     case script::TemplateStatus::Missing:
-        return failure(script::texts::templateNotFound(templatePath));
+        return failure(script::texts::templateNotFound(pathText(templatePath)));
     case script::TemplateStatus::Unreadable:
-        return failure(script::texts::templateUnreadable(templatePath, loaded.error));
+        return failure(script::texts::templateUnreadable(pathText(templatePath), pathText(loaded.error)));
     case script::TemplateStatus::TooLong:
-        return failure(script::texts::templateTooLong(templatePath));
+        return failure(script::texts::templateTooLong(pathText(templatePath)));
     }
     if (request.scriptTemplate.needsProjectDatabase && !options.project)
-        return failure(script::texts::projectNameMissing(templatePath));
+        return failure(script::texts::projectNameMissing(pathText(templatePath)));
 
     request.drawings.assign(options.positional.begin() + 2, options.positional.end());
     if (request.drawings.empty() && !cli::readNames(stdin, request.drawings))
@@ -271,7 +276,7 @@ int main(int argc, char** argv)
     if (options.check) {
         // The faults a run would stop at come first, as in a run.
         if (const auto lineBreak = script::findLineBreak(request.listingFolder, request.drawings, request.projectName))
-            return failure(script::texts::lineBreak(*lineBreak));
+            return failure(script::texts::lineBreak({lineBreak->field, pathText(lineBreak->value)}));
         return printFindings(request);
     }
     const auto expand = [&](script::ScriptOutput& output) {
@@ -280,14 +285,14 @@ int main(int argc, char** argv)
     if (options.output) {
         script::ReplacingFile file(*options.output);
         if (const auto lineBreak = expand(file))
-            return failure(script::texts::lineBreak(*lineBreak));
+            return failure(script::texts::lineBreak({lineBreak->field, pathText(lineBreak->value)}));
         const script::WriteResult written = file.commit();
         if (!written)
-            return failure(script::texts::scriptNotWritten(*options.output, written.error()));
+            return failure(script::texts::scriptNotWritten(pathText(*options.output), pathText(written.error())));
     } else {
         StandardOutput output;
         if (const auto lineBreak = expand(output))
-            return failure(script::texts::lineBreak(*lineBreak));
+            return failure(script::texts::lineBreak({lineBreak->field, pathText(lineBreak->value)}));
         if (!output.finish())
             return failure(script::texts::scriptNotWritten("(standard ut)", std::strerror(errno)));
     }

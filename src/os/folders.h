@@ -19,3 +19,7 @@ std::optional<std::vector<std::string>> readSubfolderNames(const std::string& fo
 
 // folder and name with one separator between them ("/" + "usr" is "/usr", "c:" + "x" is "c:\x").
 std::string joinFolder(std::string_view folder, std::string_view name);
+
+// The process's current folder as the file system spells it: its bytes (the ANSI code page on Windows) and the
+// platform's separators. Empty when it cannot be told.
+std::string currentFolder();

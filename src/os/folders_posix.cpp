@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 std::optional<std::vector<std::string>> readSubfolderNames(const std::string& folder)
 {
@@ -35,4 +36,16 @@ std::optional<std::vector<std::string>> readSubfolderNames(const std::string& fo
     if (errno != 0)
         return std::nullopt;
     return names;
+}
+
+std::string currentFolder()
+{
+    std::string folder(256, '\0');
+    while (!::getcwd(folder.data(), folder.size())) {
+        if (errno != ERANGE)
+            return {};
+        folder.resize(folder.size() * 2);
+    }
+    folder.resize(folder.find('\0'));
+    return folder;
 }

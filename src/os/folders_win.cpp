@@ -27,3 +27,18 @@ std::optional<std::vector<std::string>> readSubfolderNames(const std::string& fo
         return std::nullopt;
     return names;
 }
+
+std::string currentFolder()
+{
+    // The ANSI call, as every other file name here: the bytes the rest of the program keeps and passes on.
+    std::string folder(MAX_PATH, '\0');
+    DWORD length = GetCurrentDirectoryA(DWORD(folder.size()), folder.data());
+    if (length >= folder.size()) {
+        folder.resize(length);
+        length = GetCurrentDirectoryA(DWORD(folder.size()), folder.data());
+    }
+    if (length == 0 || length >= folder.size())
+        return {};
+    folder.resize(length);
+    return folder;
+}

@@ -41,7 +41,8 @@ struct Ending
     bool success() const { return exited && code == 0; }
 };
 
-// How the journal and the messages put an ending: the exit status, "signal 11", "undantag 0xC0000005".
+// How the journal and the messages put an ending: the exit status, "signal 11", "undantag 0xC0000005", "dödad".
+// In the encoding of the system's paths and messages (the ANSI code page on Windows), as the journal's other texts.
 std::string describe(const Ending& ending);
 
 class ProcessTree final

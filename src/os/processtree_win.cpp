@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 #include <windows.h>
 
 namespace process {
@@ -27,10 +28,26 @@ bool Interrupt::raised() const noexcept
     return WaitForSingleObject(reinterpret_cast<HANDLE>(m_handle), 0) == WAIT_OBJECT_0;
 }
 
+namespace {
+
+// A text in the ANSI code page, the encoding of every other text the journal and the messages hold here (paths,
+// names, the system's messages); a letter the code page lacks becomes its nearest fit.
+std::string ansiText(std::wstring_view text)
+{
+    const int wide = int(text.size());
+    const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
+    std::string bytes(std::size_t(std::max(size, 0)), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_ACP, 0, text.data(), wide, bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+} // namespace
+
 std::string describe(const Ending& ending)
 {
     if (ending.killed)
-        return "dödad";
+        return ansiText(L"d\u00f6dad");
     if (ending.exited)
         return std::to_string(static_cast<unsigned>(ending.code));
     char text[32];

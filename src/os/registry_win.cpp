@@ -144,11 +144,11 @@ std::string Registry::readString(Hive hive, std::string_view keyPath, std::strin
 
 void Registry::writeString(Hive hive, std::string_view keyPath, std::string_view name, std::string_view text)
 {
-    // No terminating NUL, as the settings were always written. RegSetValueExA adds one to a text whose
-    // next byte in memory is a NUL (so does RegSetValueExW); a non-NUL byte there keeps the length exact.
-    std::string guarded(text);
-    guarded.push_back('\x01');
-    set(m_impl->place(hive, keyPath), name, REG_SZ, std::string_view(guarded.data(), text.size()));
+    // With its terminating NUL counted in the length, as RegSetValueEx asks: readers that trust the length
+    // (a registry export among them) otherwise lose the last character. Reading cuts at the first NUL, so
+    // values written without one still read the same.
+    const std::string terminated(text);
+    set(m_impl->place(hive, keyPath), name, REG_SZ, std::string_view(terminated.c_str(), terminated.size() + 1));
 }
 
 std::int32_t Registry::readDword(Hive hive, std::string_view keyPath, std::string_view name) const

@@ -1,11 +1,10 @@
 #include "settings/settings.h"
 
+#include "os/folders.h"
 #include "os/registry.h"
 
 #include <charconv>
 #include <cmath>
-#include <filesystem>
-#include <system_error>
 
 namespace settings {
 
@@ -45,18 +44,6 @@ std::string numberText(double value)
 } // namespace settings
 
 namespace {
-
-// The process's current folder in the file system's own spelling; empty when it cannot be told.
-std::string currentFolder()
-{
-    std::error_code error;
-    const std::filesystem::path folder = std::filesystem::current_path(error);
-    try {
-        return folder.string();
-    } catch (const std::exception&) { // a name the single-byte code page cannot spell
-        return {};
-    }
-}
 
 std::string keyOf(std::string_view section)
 {

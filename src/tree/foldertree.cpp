@@ -129,6 +129,17 @@ bool containsIgnoringCase(const QByteArray& whole, const QByteArray& part)
     return std::search(whole.begin(), whole.end(), part.begin(), part.end(), equal) != whole.end();
 }
 
+// The saved folder's own row: the same path byte for byte, but for the case of a drive letter, which the system
+// spells in capitals in a current folder ("C:\\Prog") and the tree in small letters in its rows ("c:\\Prog").
+bool isSavedFolder(const QByteArray& folder, const QByteArray& saved)
+{
+    if (folder.size() != saved.size())
+        return false;
+    const qsizetype from = folder.size() >= 2 && folder[1] == ':' && saved[1] == ':' ? 1 : 0;
+    return (from == 0 || asciiLower(folder[0]) == asciiLower(saved[0])) &&
+           std::equal(folder.begin() + from, folder.end(), saved.begin() + from);
+}
+
 FolderTree::FolderTree(Grid& grid, Drives& drives, FolderReader reader, QObject* parent)
     : QObject(parent), m_grid(grid), m_drives(drives),
       m_reader(reader ? std::move(reader) : FolderReader(readSubfolderNames))
@@ -240,7 +251,7 @@ void FolderTree::restoreLastPath(const QByteArray& savedPath)
         if (folder.isEmpty() || !containsIgnoringCase(savedPath, folder))
             continue;
         m_grid.setCellBold(r, 0, r, 0, true);
-        if (folder != savedPath)
+        if (!isSavedFolder(folder, savedPath))
         {
             if (hasPlaceholder(r))
             {

@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 #include "commands/commandtable.h"
 #include "filelist/filetexts.h"
+#include "os/nativetext.h"
 #include "os/registry.h"
 #include "settings/settings.h"
 #include "tree/foldertree.h"
@@ -199,6 +200,28 @@ private slots:
         QVERIFY(window->fgTree()->isCellBold(row, 0));
         QCOMPARE(window->fgTree()->textMatrix(0, 0), QStringLiteral("Den här datorn"));
         QCOMPARE(window->listingFolder(), folder.toStdString());
+    }
+
+    // A first start from a folder with å ä ö, as from the Start menu, which starts in the program folder: the
+    // folder is listed, the tree opens along it to its row, and the close stores it in the platform's spelling.
+    void aFirstStartFromAFolderWithLettersBeyondAscii()
+    {
+        const QString folder = m_dir.filePath(QStringLiteral("Prog \u00e5\u00e4\u00f6/Vendrel"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/examples")));
+        const std::string native = nativeBytes(QDir::toNativeSeparators(folder));
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(folder));
+        auto window = loaded();
+        QDir::setCurrent(previous);
+        QCOMPARE(window->listingFolder(), native);
+        QByteArray selected = window->folderTree().currentFolder();
+        if (selected.size() > 1 && selected[1] == ':') // the tree spells a drive in small letters
+            selected[0] = native[0];
+        QCOMPARE(selected.toStdString(), native);
+        window->close();
+        QCOMPARE(read("LastPath", "Main"), native);
+        QCOMPARE(read("InitPath", "Main"), native);
+        QCOMPARE(read("StartDir"), native);
     }
 
     // The right button over the tree offers "Uppdatera" alone; choosing it rebuilds the tree fresh and leaves

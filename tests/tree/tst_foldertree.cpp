@@ -59,6 +59,7 @@ private slots:
     void linkToAncestorIsReadOnlyLevelByLevel();
     void restoreLastPath_data();
     void restoreLastPath();
+    void aDriveLetterInCapitalsFindsItsRow();
     void refreshReturnsToFreshStateWithoutListing();
     void clicksAndKeysRefillAndMarkTheListedFolder();
     void outlineButtonOpensAndItsReleaseListsTheNode();
@@ -413,6 +414,31 @@ void TestFolderTree::restoreLastPath()
     const int project = rowOf(under(m_local, "Project"));
     QVERIFY(!m_grid->isCollapsed(project));
     QCOMPARE(m_grid->rowData(project + 1), under(m_local, "Project/Other"));
+}
+
+// A first start saves the current folder as the system spells it ("C:\\Prog åäö\\Vendrel"), the tree's rows spell
+// the drive "c:": the drive letter's case alone is no difference.
+void TestFolderTree::aDriveLetterInCapitalsFindsItsRow()
+{
+    const std::string joint(1, folderSeparator);
+    const std::string prog = "c:" + joint + "Prog \xC3\xA5\xC3\xA4\xC3\xB6";
+    m_tree.reset();
+    Drives drives([] { return std::vector<Drive>{{"c:", "c:", DriveType::Fixed}}; });
+    FolderTree tree(*m_grid, drives, [&](const std::string& folder) {
+        if (folder == "c:")
+            return std::optional(std::vector<std::string>{prog.substr(3)});
+        return std::optional(std::vector<std::string>{folder == prog ? "Vendrel" : "Data"});
+    });
+    int fills = 0;
+    tree.setFillFileList([&] { ++fills; });
+    tree.setupTreeView();
+    tree.restoreLastPath(QByteArray::fromStdString("C" + prog.substr(1) + joint + "Vendrel"));
+    QCOMPARE(tree.currentFolder(), QByteArray::fromStdString(prog + joint + "Vendrel"));
+    QCOMPARE(fills, 1);
+
+    tree.setupTreeView();
+    tree.restoreLastPath(QByteArray::fromStdString("c:" + joint + "PROG \xC3\xA5\xC3\xA4\xC3\xB6" + joint + "Vendrel"));
+    QCOMPARE(fills, 1); // any other letter still counts
 }
 
 void TestFolderTree::refreshReturnsToFreshStateWithoutListing()

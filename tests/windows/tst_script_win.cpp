@@ -121,36 +121,7 @@ TEST(ScriptFile, HiddenFilesAndFoldersAreNotVisibleFiles)
 // Runs the command-line tool with its standard output in a file; gives its exit code.
 DWORD runTool(const std::string& arguments, const std::string& outputPath)
 {
-    std::string program = VENDREL_SCRIPT_TOOL;
-    if (!program.empty() && program.front() == '/')
-        program = "Z:" + program; // a Unix path as Wine's drive Z: shows it
-    for (char& c : program) {
-        if (c == '/')
-            c = '\\';
-    }
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    const HANDLE output =
-        CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    if (output == INVALID_HANDLE_VALUE)
-        return DWORD(-1);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = output;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    std::string commandLine = "\"" + program + "\" " + arguments;
-    PROCESS_INFORMATION process{};
-    DWORD exitCode = DWORD(-1);
-    if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                       &process)) {
-        WaitForSingleObject(process.hProcess, INFINITE);
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(output);
-    return exitCode;
+    return wintest::runProgram(VENDREL_SCRIPT_TOOL, arguments, outputPath);
 }
 
 TEST(ScriptTool, WritesTheScriptBytesToStandardOutputAndToAFile)
@@ -171,6 +142,30 @@ TEST(ScriptTool, WritesTheScriptBytesToStandardOutputAndToAFile)
     const std::string scriptPath = folder.file("Vendrel.scr");
     ASSERT_EQ(runTool("--output \"" + scriptPath + "\" " + arguments, folder.file("empty.txt")), 0u);
     EXPECT_EQ(wintest::readFile(scriptPath), expected);
+}
+
+// Redirected, what the tool tells is UTF-8 whatever the code page, the drawing names with it; the script keeps the
+// names' own bytes.
+TEST(ScriptTool, TextsAreUtf8WhenRedirected)
+{
+    wintest::TemporaryFolder folder;
+    const std::string help = folder.file("help.txt");
+    ASSERT_EQ(runTool("--help", help), 0u);
+    EXPECT_EQ(wintest::readFile(help).rfind("Anv\xC3\xA4ndning: vendrel-script", 0), 0u);
+
+    char name[32] = {};
+    ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, L"Fasad \u00f6st.dwg", -1, name, sizeof name, nullptr, nullptr), 0);
+    const std::string templatePath = folder.file("open.scr");
+    wintest::writeFile(templatePath, "_OPEN \"%f\"\r\n");
+    const std::string arguments = "\"" + templatePath + "\" \"" + folder.path() + "\" \"" + name + "\"";
+    const std::string findings = folder.file("findings.txt");
+    runTool("--check " + arguments, findings);
+    EXPECT_NE(wintest::readFile(findings).find("error:1:missing:Fasad \xC3\xB6st.dwg: "), std::string::npos)
+        << wintest::readFile(findings);
+
+    const std::string script = folder.file("script.txt");
+    ASSERT_EQ(runTool(arguments, script), 0u);
+    EXPECT_NE(wintest::readFile(script).find(name), std::string::npos);
 }
 
 } // namespace

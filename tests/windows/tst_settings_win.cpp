@@ -41,17 +41,18 @@ protected:
     Settings settings{registry, wintest::ownFolder()};
 };
 
-TEST_F(RegistrySettings, TextsAreStoredAsStringValuesWithoutTerminator)
+// Every REG_SZ carries its terminating NUL in its length: a registry export would otherwise cut the last character.
+TEST_F(RegistrySettings, TextsAreStoredAsStringValuesWithTheirTerminator)
 {
     settings.writeSetting("LastPattern", "*.dxf");
     settings.writeSetting("TreeWidth", "2350", "Main");
 
     const wintest::RawValue pattern = wintest::readRaw(HKEY_CURRENT_USER, productKey, "LastPattern");
     EXPECT_EQ(pattern.type, DWORD(REG_SZ));
-    EXPECT_EQ(pattern.data, "*.dxf"); // five bytes: no NUL stored
+    EXPECT_EQ(pattern.data, "*.dxf\0"s);
     const wintest::RawValue width = wintest::readRaw(HKEY_CURRENT_USER, mainKey, "TreeWidth");
     EXPECT_EQ(width.type, DWORD(REG_SZ));
-    EXPECT_EQ(width.data, "2350");
+    EXPECT_EQ(width.data, "2350\0"s);
 
     EXPECT_EQ(settings.read(settings::LastPattern), "*.dxf");
     EXPECT_EQ(settings.read(settings::TreeWidth), "2350");
@@ -115,6 +116,7 @@ TEST_F(RegistrySettings, TextIsCutAtTheFirstNul)
         std::string read;
     } cases[] = {
         {"C:\\CAD\0"s, "C:\\CAD"},     // written with its terminator, as the registry editor does
+        {"C:\\CAD"s, "C:\\CAD"},       // without one, as earlier versions wrote it
         {"ab\0cd"s, "ab"},             // a NUL inside
         {"\0*.dxf"s, "*.dwg"},         // nothing before the NUL: the default
     };

@@ -5,6 +5,7 @@
 #include "supervise/journal.h"
 #include "winsupport.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -82,6 +83,84 @@ TEST(SupervisedRun, EveryEndIsRecordedAndNoProcessOutlivesItsSession)
     for (DWORD pid = 0; pids >> pid; ++count)
         EXPECT_FALSE(stillRunning(pid)) << pid;
     EXPECT_EQ(count, 8); // six sessions and the two children
+}
+
+// The journal is in the ANSI code page throughout, as the names and paths it records: the time-out's "dödad"
+// too, and no UTF-8 among them.
+TEST(SupervisedRun, TheJournalHoldsOneEncoding)
+{
+    const auto ansi = [](const wchar_t* text) {
+        char bytes[64] = {};
+        const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, bytes, sizeof bytes, nullptr, nullptr);
+        return std::string(bytes, std::size_t(std::max(length - 1, 0)));
+    };
+    wintest::TemporaryFolder folder;
+    const std::string program = folder.file("acad.exe");
+    ASSERT_TRUE(CopyFileA((wintest::ownFolder() + "\\run_stand_in.exe").c_str(), program.c_str(), FALSE));
+    const std::string drawings = folder.file(ansi(L"ritningar \u00e5\u00e4\u00f6"));
+    CreateDirectoryA(drawings.c_str(), nullptr);
+    const std::vector<std::string> names = {ansi(L"Fasad \u00f6st HANG.dwg")};
+    wintest::writeFile(drawings + "\\" + names[0], "dwg");
+
+    supervise::RunInputs inputs;
+    inputs.program = program;
+    inputs.startDrawing = folder.file("helvscr.dwg");
+    inputs.folder = drawings;
+    inputs.timeout = std::chrono::milliseconds(500);
+    supervise::JournalWriter::Opened how{};
+    std::string error;
+    const std::string path = folder.file("run.journal");
+    auto journal = supervise::JournalWriter::create(path, inputs, names, how, error);
+    ASSERT_TRUE(journal) << error;
+    supervise::JournalContent content;
+    content.inputs = inputs;
+    content.usable = true;
+    content.drawings.emplace_back().name = names[0];
+    const auto scriptTemplate = *script::readScriptTemplate("_.OPEN %f\r\n");
+    supervise::RunEngine::Setup setup;
+    setup.scriptTemplate = &scriptTemplate;
+    setup.format = {[](const script::LocalDateTime&) { return std::string(); },
+                    [](const script::LocalDateTime&) { return std::string(); }};
+    setup.clock = [] { return script::LocalDateTime{}; };
+    setup.separator = '\\';
+    setup.scriptPath = folder.file("run.scr");
+    supervise::RunEngine engine(*journal, content, setup);
+    const std::size_t all[] = {0};
+    supervise::RunOutcome outcome = engine.run(all);
+    EXPECT_TRUE(engine.recordEnd(outcome));
+    journal.reset();
+
+    const std::string bytes = wintest::readFile(path);
+    EXPECT_NE(bytes.find(ansi(L"d\u00f6dad")), std::string::npos);
+    EXPECT_NE(bytes.find(names[0]), std::string::npos);
+    EXPECT_NE(bytes.find(drawings), std::string::npos);
+    EXPECT_EQ(bytes.find("\xC3"), std::string::npos) << "UTF-8 in the journal";
+    ASSERT_TRUE(supervise::readJournal(path, content, error)) << error;
+    EXPECT_EQ(content.drawings[0].state, State::TimedOut);
+    EXPECT_EQ(content.drawings[0].exitStatus, ansi(L"d\u00f6dad"));
+}
+
+// Redirected, vendrel-run writes UTF-8: its messages and the drawing names of --status alike.
+TEST(RunTool, TextsAreUtf8WhenRedirected)
+{
+    wintest::TemporaryFolder folder;
+    char name[32] = {};
+    ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, L"Fasad \u00f6st.dwg", -1, name, sizeof name, nullptr, nullptr), 0);
+    supervise::RunInputs inputs;
+    inputs.folder = folder.path();
+    const std::string path = folder.file("run.journal");
+    supervise::JournalWriter::Opened how{};
+    std::string error;
+    const std::vector<std::string> names = {name};
+    ASSERT_TRUE(supervise::JournalWriter::create(path, inputs, names, how, error)) << error;
+
+    const std::string status = folder.file("status.txt");
+    EXPECT_EQ(wintest::runProgram(VENDREL_RUN_TOOL, "--status \"" + path + "\"", status), 1u);
+    EXPECT_EQ(wintest::readFile(status), "pending\tFasad \xC3\xB6st.dwg\n");
+
+    const std::string usage = folder.file("usage.txt");
+    EXPECT_EQ(wintest::runProgram(VENDREL_RUN_TOOL, "--batch 0", usage, true), 2u);
+    EXPECT_NE(wintest::readFile(usage).find("\nAnv\xC3\xA4ndning: vendrel-run"), std::string::npos);
 }
 
 } // namespace

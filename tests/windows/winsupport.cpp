@@ -102,6 +102,39 @@ std::string ownFolder()
     return folder.substr(0, folder.find_last_of('\\'));
 }
 
+DWORD runProgram(std::string program, const std::string& arguments, const std::string& outputPath, bool errorToo)
+{
+    if (!program.empty() && program.front() == '/')
+        program = "Z:" + program;
+    for (char& c : program) {
+        if (c == '/')
+            c = '\\';
+    }
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const HANDLE output =
+        CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    if (output == INVALID_HANDLE_VALUE)
+        return DWORD(-1);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = output;
+    startup.hStdError = errorToo ? output : GetStdHandle(STD_ERROR_HANDLE);
+    std::string commandLine = "\"" + program + "\" " + arguments;
+    PROCESS_INFORMATION process{};
+    DWORD exitCode = DWORD(-1);
+    if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                       &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(output);
+    return exitCode;
+}
+
 void waitForChildProcesses()
 {
     // A child may start children of its own; those are not ours to wait for.

@@ -46,6 +46,11 @@ void writeFile(const std::string& path, std::string_view bytes);
 // The folder of the running test program.
 std::string ownFolder();
 
+// Runs a program of the build (a Unix path is taken as Wine's drive Z: shows it) with its standard output in a
+// file and its standard error in the same file or this process's; gives its exit code.
+DWORD runProgram(std::string program, const std::string& arguments, const std::string& outputPath,
+                 bool errorToo = false);
+
 // Waits until every process this one has started has ended (the code under test keeps no handles).
 void waitForChildProcesses();
 
