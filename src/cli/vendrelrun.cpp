@@ -388,7 +388,8 @@ int runDrawings(supervise::JournalWriter& journal, supervise::JournalContent& co
         writeError(outcome.error);
     else if (outcome.end == supervise::RunOutcome::End::Stopped)
         writeError("körningen avbröts; fortsätt med --resume " + journal.path());
-    return allDone(content) ? 0 : exitNotDone;
+    // A result that could not be written leaves the run unsound, whatever the drawings' states say.
+    return outcome.end != supervise::RunOutcome::End::Broken && allDone(content) ? 0 : exitNotDone;
 }
 
 int resume(const std::string& path, Mode mode)
@@ -406,6 +407,9 @@ int resume(const std::string& path, Mode mode)
         for (const std::string& problem : content.problems)
             writeError("journalen " + path + ": " + problem);
         return failure("journalen " + path + " är skadad och kan inte fortsättas");
+    case supervise::JournalWriter::Opened::Unfinished:
+        return failure("journalen " + path +
+                       " skapades aldrig färdigt och inget har körts; starta körningen på nytt med samma kommando");
     case supervise::JournalWriter::Opened::Exists:
     case supervise::JournalWriter::Opened::Failed:
         return failure("journalen " + path + " kan inte öppnas: " + error);
