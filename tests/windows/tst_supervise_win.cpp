@@ -6,6 +6,7 @@
 #include "winsupport.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 #include <sstream>
 
 namespace {
@@ -82,6 +83,27 @@ TEST(SupervisedRun, EveryEndIsRecordedAndNoProcessOutlivesItsSession)
     for (DWORD pid = 0; pids >> pid; ++count)
         EXPECT_FALSE(stillRunning(pid)) << pid;
     EXPECT_EQ(count, 8); // six sessions and the two children
+}
+
+TEST(SupervisedRun, PathsReachTheProgramAsTheyAreAndParametersAsTyped)
+{
+    const std::vector<std::string> paths = {"C:\\Program Files\\CAD\\acad.exe", "C:\\a \"b\"\\helvscr.dwg",
+                                            "C:\\slut\\", "C:\\tva\\\\\"\\ \\\\", ""};
+    process::Command command;
+    for (const std::string& path : paths)
+        command.push_back({path});
+    command.push_back({"/p \"Mitt std\"", true});
+    const std::string line = process::windowsCommandLine(command);
+    const auto widen = [](const std::string& text) { return std::wstring(text.begin(), text.end()); };
+    const std::wstring wide = widen(line);
+    int count = 0;
+    LPWSTR* words = CommandLineToArgvW(wide.c_str(), &count);
+    ASSERT_TRUE(words);
+    ASSERT_EQ(count, static_cast<int>(paths.size()) + 2) << line;
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        EXPECT_EQ(std::wstring(words[i]), widen(paths[i])) << line;
+    EXPECT_EQ(std::wstring(words[count - 1]), L"Mitt std");
+    LocalFree(words);
 }
 
 } // namespace
