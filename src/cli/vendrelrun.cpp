@@ -374,7 +374,8 @@ int runDrawings(supervise::StartResult started, const StopOnSignal& stop)
         writeError(pathText(outcome.error));
     else if (outcome.end == supervise::RunOutcome::End::Stopped)
         writeError("körningen avbröts; fortsätt med --resume " + pathText(run.journal->path()));
-    return allDone(run.content) ? 0 : exitNotDone;
+    // A result that could not be written leaves the run unsound, whatever the drawings' states say.
+    return outcome.end != supervise::RunOutcome::End::Broken && allDone(run.content) ? 0 : exitNotDone;
 }
 
 int newRun(Options& options, const StopOnSignal& stop)

@@ -53,4 +53,51 @@ std::optional<std::vector<std::string>> splitCommandLine(std::string_view comman
     return words;
 }
 
+std::optional<std::vector<std::string>> argumentsOf(const Command& command)
+{
+    std::vector<std::string> arguments;
+    for (const CommandPart& part : command) {
+        if (!part.typed) {
+            arguments.push_back(part.text);
+            continue;
+        }
+        auto words = splitCommandLine(part.text);
+        if (!words)
+            return std::nullopt;
+        arguments.insert(arguments.end(), std::make_move_iterator(words->begin()),
+                         std::make_move_iterator(words->end()));
+    }
+    return arguments;
+}
+
+std::string windowsCommandLine(const Command& command)
+{
+    std::string line;
+    for (const CommandPart& part : command) {
+        if (part.typed && part.text.empty())
+            continue;
+        if (!line.empty())
+            line += ' ';
+        if (part.typed) {
+            line += part.text;
+            continue;
+        }
+        // Backslashes count only before a quote: doubled there (and before the closing one), kept elsewhere.
+        line += '"';
+        std::size_t backslashes = 0;
+        for (const char c : part.text) {
+            if (c == '\\') {
+                ++backslashes;
+                continue;
+            }
+            line.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+            backslashes = 0;
+            line += c;
+        }
+        line.append(backslashes * 2, '\\');
+        line += '"';
+    }
+    return line;
+}
+
 } // namespace process

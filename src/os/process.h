@@ -22,6 +22,22 @@ enum class Show
 // open or the text ends in a lone backslash.
 std::optional<std::vector<std::string>> splitCommandLine(std::string_view commandLine);
 
+// One piece of a command: an argument that reaches the program exactly as it is, or text the user typed as
+// command-line text (start parameters), which stands as typed.
+struct CommandPart
+{
+    std::string text;
+    bool typed = false;
+};
+using Command = std::vector<CommandPart>;
+
+// The argument list a command gives a program here: arguments as they are, typed text split by
+// splitCommandLine. Nothing when typed text leaves a quote open.
+std::optional<std::vector<std::string>> argumentsOf(const Command& command);
+// The command line a command gives a program on Windows: every argument in double quotes by the rules by which
+// the C runtime and CommandLineToArgvW take the line apart again, typed text as it is.
+std::string windowsCommandLine(const Command& command);
+
 // Starts the program named by a complete command line. On Windows the text goes to the system unchanged;
 // elsewhere it is split by splitCommandLine and its first word is the program's file (a word without '/'
 // names a file in the current folder, as it does to a test for the file). Gives whether the program was

@@ -6,10 +6,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
-// A started program kept under watch together with every process it starts: waited for with a deadline and
-// killed as a whole (a process group on Linux, a job object on Windows). Implemented in processtree_posix.cpp
-// and processtree_win.cpp.
+// A started program kept under watch together with every process it starts, whatever group or session they
+// move to: waited for with a deadline and killed as a whole. On Linux a keeper process that is a child
+// subreaper stands between us and the program, so every orphan of the tree comes back to it, and it ends the
+// tree when asked, when the program ends, and when we die; on Windows a job object holds the tree.
+// Implemented in processtree_posix.cpp and processtree_win.cpp.
 namespace process {
 
 // Wakes a wait from another thread, or on POSIX from a signal handler. Once raised it stays raised.
@@ -45,12 +48,22 @@ struct Ending
 // In the encoding of the system's paths and messages (the ANSI code page on Windows), as the journal's other texts.
 std::string describe(const Ending& ending);
 
+// A name for the processes of one session, unique on this machine.
+std::string newSessionMark();
+// Ends every process left of the sessions with these marks (by a run that was killed before it could end
+// them itself), and returns once they are gone. Gives how many it ended.
+std::size_t endSessions(const std::vector<std::string>& marks);
+
 class ProcessTree final
 {
 public:
     // Starts the program named by a complete command line, as startCommandLine does, as the head of a new
     // tree. Nothing, with the reason in error, when it cannot be started.
     static std::unique_ptr<ProcessTree> start(const std::string& commandLine, Show show, std::string& error);
+    // Starts a command (see argumentsOf, windowsCommandLine) as the head of a new tree whose processes carry
+    // mark (newSessionMark), so that endSessions finds them should we die before we can end them.
+    static std::unique_ptr<ProcessTree> start(const Command& command, Show show, const std::string& mark,
+                                              std::string& error);
     // Kills what is left of the tree.
     ~ProcessTree();
     ProcessTree(const ProcessTree&) = delete;

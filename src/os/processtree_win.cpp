@@ -155,6 +155,24 @@ std::unique_ptr<ProcessTree> ProcessTree::start(const std::string& commandLine, 
     return tree;
 }
 
+std::unique_ptr<ProcessTree> ProcessTree::start(const Command& command, Show show, const std::string&,
+                                                std::string& error)
+{
+    // The job holds every process the head starts, and dies with us: nothing needs a mark to be found later.
+    return start(windowsCommandLine(command), show, error);
+}
+
+std::string newSessionMark()
+{
+    return std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount64());
+}
+
+std::size_t endSessions(const std::vector<std::string>&)
+{
+    // A job object kills what is in it when its last handle closes, which our death does: nothing is left.
+    return 0;
+}
+
 ProcessTree::Wait ProcessTree::wait(std::chrono::steady_clock::time_point deadline, const Interrupt* interrupt)
 {
     using namespace std::chrono;

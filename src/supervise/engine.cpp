@@ -21,16 +21,40 @@ std::string RunEngine::commandLine(const script::RunRequest& request, const std:
     return cad::cadCommandLineWithStartDrawing(request.program, request.startDrawing, request.parameters, scriptPath);
 }
 
+process::Command RunEngine::command(const script::RunRequest& request, const std::string& scriptPath)
+{
+    // The same words as the plain run's command line, but paths are never taken apart again: whatever
+    // quotes, backslashes or dollars they hold reach the program as they are.
+    return {{request.program}, {request.startDrawing}, {request.parameters, true}, {"/b", true}, {scriptPath}};
+}
+
+std::chrono::steady_clock::time_point RunEngine::sessionDeadline(std::chrono::steady_clock::time_point started,
+                                                                 std::chrono::milliseconds perDrawing,
+                                                                 std::size_t drawings)
+{
+    // Far beyond any session, and far from the clock's end: the product of large inputs stays a deadline
+    // in the future instead of wrapping into the past.
+    using namespace std::chrono;
+    constexpr milliseconds longest = duration_cast<milliseconds>(hours(24 * 365 * 100));
+    const auto count = static_cast<std::uint64_t>(std::max<milliseconds::rep>(perDrawing.count(), 0));
+    const auto total = drawings != 0 && count > static_cast<std::uint64_t>(longest.count()) / drawings
+                           ? longest
+                           : milliseconds(static_cast<milliseconds::rep>(count * drawings));
+    return started + total;
+}
+
 bool RunEngine::settle(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, std::string& error)
 {
     if (indices.empty())
         return true;
-    const bool written = m_journal.settled(indices, entries, error);
+    // What is not on the disk did not happen: a resume would go by the disk, and so does everyone here.
+    if (!m_journal.settled(indices, entries, error))
+        return false;
     for (std::size_t i = 0; i < indices.size(); ++i)
         m_content.drawings[indices[i]] = entries[i];
     if (m_setup.observer)
         m_setup.observer->settled(indices, entries);
-    return written;
+    return true;
 }
 
 void RunEngine::settleRest(std::span<const std::size_t> indices, State state, std::int64_t whenMs)
@@ -59,6 +83,10 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
     std::vector<FileStamp> before;
     std::vector<std::size_t> absent;
     std::vector<DrawingEntry> entries;
+
+    // A run killed in the middle of a session may have left processes working on its drawings.
+    process::endSessions(m_content.openSessions);
+    m_content.openSessions.clear();
 
     for (std::size_t from = 0; from < indices.size(); from += batchSize) {
         const auto batch = indices.subspan(from, std::min(batchSize, indices.size() - from));
@@ -92,13 +120,14 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
         script::Script script;
         const auto lineBreak = script::expandTemplate(request, names, m_setup.format, script);
         std::string error;
+        const std::string mark = process::newSessionMark();
         if (lineBreak) {
             outcome = {RunOutcome::End::Broken, "ett namn innehåller en radbrytning"};
         } else if (const script::WriteResult written = script::replaceFile(m_setup.scriptPath, script.bytes());
                    !written) {
             outcome = {RunOutcome::End::Broken,
                        "scriptet " + m_setup.scriptPath + " kan inte skrivas: " + written.error()};
-        } else if (!m_journal.batchStarted(wallClockMs(), present, error)) {
+        } else if (!m_journal.batchStarted(wallClockMs(), present, error) || !m_journal.sessionStarted(mark, error)) {
             outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + error};
         }
         if (outcome.end == RunOutcome::End::Broken) {
@@ -113,8 +142,8 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
         const std::int64_t startedMs = wallClockMs();
         const auto started = std::chrono::steady_clock::now();
         std::string startError;
-        auto tree =
-            process::ProcessTree::start(commandLine(request, m_setup.scriptPath), process::Show::Minimized, startError);
+        auto tree = process::ProcessTree::start(command(request, m_setup.scriptPath), process::Show::Minimized, mark,
+                                                startError);
         State state = State::Failed;
         std::string exitStatus;
         if (!tree) {
@@ -122,8 +151,7 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
             outcome = {RunOutcome::End::Broken,
                        "CAD-programmet " + request.program + " kan inte startas: " + startError};
         } else {
-            const auto deadline = started + request.timeout * static_cast<std::int64_t>(present.size());
-            switch (tree->wait(deadline, m_setup.interrupt)) {
+            switch (tree->wait(sessionDeadline(started, request.timeout, present.size()), m_setup.interrupt)) {
             case process::ProcessTree::Wait::Ended:
                 state = tree->ending().success() ? State::Done : State::Failed;
                 break;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "os/process.h"
 #include "script/expandtemplate.h"
 #include "supervise/journal.h"
 
+#include <chrono>
 #include <span>
 #include <string>
 #include <vector>
@@ -60,6 +62,13 @@ public:
 
     // The command line that starts the CAD program on a script, as a plain run starts it.
     static std::string commandLine(const script::RunRequest& request, const std::string& scriptPath);
+    // The command a supervised session starts: the same words, with the paths as whole arguments.
+    static process::Command command(const script::RunRequest& request, const std::string& scriptPath);
+    // When a session of this many drawings is over time; never earlier than the time-out per drawing allows,
+    // however large the inputs.
+    static std::chrono::steady_clock::time_point sessionDeadline(std::chrono::steady_clock::time_point started,
+                                                                 std::chrono::milliseconds perDrawing,
+                                                                 std::size_t drawings);
 
 private:
     bool settle(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, std::string& error);

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <charconv>
-#include <cstdio>
 
 namespace supervise {
 
@@ -14,7 +13,9 @@ namespace {
 // TABs, LF. A line that does not add up is never taken for a record.
 
 constexpr std::string_view magic = "vendrel-journal";
-constexpr std::string_view version = "1";
+// 2: the drawing list ends in a record with its count and CRC; sessions are recorded.
+constexpr std::string_view version = "2";
+constexpr char hexDigits[] = "0123456789abcdef";
 
 constexpr std::array<std::uint32_t, 256> crcTable = [] {
     std::array<std::uint32_t, 256> table{};
@@ -27,15 +28,22 @@ constexpr std::array<std::uint32_t, 256> crcTable = [] {
     return table;
 }();
 
-std::uint32_t crc32(std::string_view bytes)
+// crc goes on from the CRC of the bytes before.
+std::uint32_t crc32(std::string_view bytes, std::uint32_t crc = 0)
 {
-    std::uint32_t c = 0xFFFFFFFFu;
+    std::uint32_t c = crc ^ 0xFFFFFFFFu;
     for (const char b : bytes)
         c = crcTable[(c ^ static_cast<unsigned char>(b)) & 0xFF] ^ (c >> 8);
     return c ^ 0xFFFFFFFFu;
 }
 
-constexpr char hexDigits[] = "0123456789abcdef";
+std::string hex32(std::uint32_t value)
+{
+    std::string text;
+    for (int shift = 28; shift >= 0; shift -= 4)
+        text.push_back(hexDigits[(value >> shift) & 0xF]);
+    return text;
+}
 
 // Names and paths are bytes: anything that would end a field or a line is escaped.
 void appendField(std::string& line, std::string_view value)
@@ -104,20 +112,19 @@ public:
     Record& number(std::int64_t value) { return field(std::to_string(value)); }
     void appendTo(std::string& out) const
     {
-        const std::uint32_t crc = crc32(m_payload);
-        for (int shift = 28; shift >= 0; shift -= 4)
-            out.push_back(hexDigits[(crc >> shift) & 0xF]);
+        out += hex32(crc32(m_payload));
         out.push_back(' ');
         out += m_payload;
         out.push_back('\n');
     }
+    const std::string& payload() const { return m_payload; }
 
 private:
     std::string m_payload;
 };
 
-// The fields of a sound line, or nothing.
-std::optional<std::vector<std::string>> fieldsOf(std::string_view line)
+// The fields of a sound line, or nothing; payload is set to the part the CRC covers.
+std::optional<std::vector<std::string>> fieldsOf(std::string_view line, std::string_view& payload)
 {
     if (line.size() < 9 || line[8] != ' ')
         return std::nullopt;
@@ -125,7 +132,7 @@ std::optional<std::vector<std::string>> fieldsOf(std::string_view line)
     const auto [end, error] = std::from_chars(line.data(), line.data() + 8, stored, 16);
     if (error != std::errc() || end != line.data() + 8)
         return std::nullopt;
-    const std::string_view payload = line.substr(9);
+    payload = line.substr(9);
     if (crc32(payload) != stored)
         return std::nullopt;
     std::vector<std::string> fields;
@@ -151,28 +158,55 @@ template <typename Number> bool toNumber(const std::string& text, Number& value)
 constexpr std::string_view stateNames[] = {"pending", "done",        "failed", "timed-out",
                                            "missing", "interrupted", "not-run"};
 
+// How far a journal has been read.
+struct Reading
+{
+    bool headerSeen = false;
+    bool inputsSeen = false;
+    bool listEnded = false;
+    std::uint32_t listCrc = 0; // of the drawing records so far
+};
+
 // Applies one record; false when it does not fit where it stands.
-bool apply(JournalContent& content, const std::vector<std::string>& fields, bool& headerSeen)
+bool apply(JournalContent& content, const std::vector<std::string>& fields, std::string_view payload,
+           Reading& reading)
 {
     const std::string& kind = fields[0];
-    if (!headerSeen)
-        return headerSeen = kind == magic && fields.size() == 2 && fields[1] == version;
+    if (!reading.headerSeen)
+        return reading.headerSeen = kind == magic && fields.size() == 2 && fields[1] == version;
     if (kind == "inputs") {
-        if (content.usable)
+        if (reading.inputsSeen)
             return false;
         auto request = script::requestFromFields(std::span(fields).subspan(1));
         if (!request)
             return false;
         content.request = std::move(*request);
-        content.usable = true;
+        reading.inputsSeen = true;
         return true;
     }
-    if (!content.usable)
+    if (!reading.inputsSeen)
         return false;
     if (kind == "drawing") {
-        if (fields.size() != 2)
+        if (reading.listEnded || fields.size() != 2)
             return false;
         content.drawings.emplace_back().name = fields[1];
+        reading.listCrc = crc32(payload, reading.listCrc);
+        return true;
+    }
+    if (kind == "drawings") {
+        // A list that lost whole lines would otherwise pass for a shorter one.
+        std::size_t count = 0;
+        if (reading.listEnded || fields.size() != 3 || !toNumber(fields[1], count) ||
+            count != content.drawings.size() || fields[2] != hex32(reading.listCrc))
+            return false;
+        return reading.listEnded = true;
+    }
+    if (!reading.listEnded)
+        return false;
+    if (kind == "session") {
+        if (fields.size() != 2 || fields[1].empty())
+            return false;
+        content.openSessions.push_back(fields[1]);
         return true;
     }
     if (kind == "start") {
@@ -202,12 +236,14 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, bool
         target.startedMs = entry.startedMs;
         target.endedMs = entry.endedMs;
         target.exitStatus = fields[6];
+        content.openSessions.clear();
         return true;
     }
     if (kind == "finished") {
         if (fields.size() != 3)
             return false;
         content.finished = true;
+        content.openSessions.clear();
         return true;
     }
     return false;
@@ -237,31 +273,70 @@ std::string scriptPathFor(const std::string& journalPath)
     return journalPath + ".scr";
 }
 
+namespace {
+
+// Only the first damaged lines are named: a journal of millions of bad lines gets a count, not a list.
+constexpr std::size_t namedDamage = 5;
+
+void noteDamage(JournalContent& content, std::size_t lineNumber)
+{
+    content.damaged = true;
+    if (++content.damagedLines <= namedDamage)
+        content.problems.push_back("rad " + std::to_string(lineNumber) + " är skadad");
+}
+
+// The first line of every journal; a file holding only a beginning of it was cut while being made.
+std::string headerLine()
+{
+    std::string line;
+    Record(magic).field(version).appendTo(line);
+    return line;
+}
+
+} // namespace
+
 JournalContent parseJournal(std::string_view bytes)
 {
     JournalContent content;
-    bool headerSeen = false;
+    Reading reading;
     std::size_t lineNumber = 0;
     std::size_t start = 0;
+    std::string_view payload;
     while (start < bytes.size()) {
         ++lineNumber;
         const auto end = bytes.find('\n', start);
         if (end == std::string_view::npos) {
-            // A crash in the middle of a write leaves at most this.
-            content.problems.push_back("rad " + std::to_string(lineNumber) + " är ofullständig och hoppas över");
+            // A record whose CRC holds is whole, though its line feed was lost or turned into another byte.
+            const std::string_view line = bytes.substr(start);
+            std::size_t used = line.size();
+            auto fields = fieldsOf(line, payload);
+            if (!fields && line.size() > 9)
+                fields = fieldsOf(line.substr(0, --used), payload);
+            if (fields && apply(content, *fields, payload, reading)) {
+                content.problems.push_back("rad " + std::to_string(lineNumber) + " saknar radslut");
+                content.soundSize = start + used;
+            } else {
+                // A crash in the middle of a write leaves at most this.
+                content.problems.push_back("rad " + std::to_string(lineNumber) + " är ofullständig och hoppas över");
+            }
             break;
         }
-        const auto fields = fieldsOf(bytes.substr(start, end - start));
-        if (!fields || !apply(content, *fields, headerSeen)) {
-            content.problems.push_back("rad " + std::to_string(lineNumber) + " är skadad");
-            content.damaged = true;
-        }
+        const auto fields = fieldsOf(bytes.substr(start, end - start), payload);
+        if (!fields || !apply(content, *fields, payload, reading))
+            noteDamage(content, lineNumber);
         start = end + 1;
         content.soundSize = start;
     }
-    if (!content.usable) {
+    if (content.damagedLines > namedDamage)
+        content.problems.push_back("sammanlagt " + std::to_string(content.damagedLines) + " skadade rader");
+    content.usable = reading.listEnded;
+    const bool cutHeader = !reading.headerSeen && headerLine().starts_with(bytes);
+    if (!content.usable && (reading.headerSeen || cutHeader)) {
+        content.unfinished = true;
+        content.problems.push_back("journalen skapades aldrig färdigt: inget har körts");
+    } else if (!content.usable) {
         content.damaged = true;
-        content.problems.push_back(headerSeen ? "körningens uppgifter saknas" : "ingen journal från Vendrel");
+        content.problems.push_back("ingen journal från Vendrel");
     }
     return content;
 }
@@ -328,26 +403,46 @@ JournalWriter::Opened fromFile(JournalFile::Opened how)
 std::unique_ptr<JournalWriter> JournalWriter::create(const std::string& path, const script::RunRequest& request,
                                                      Opened& how, std::string& error)
 {
-    JournalFile::Opened fileHow{};
-    auto file = JournalFile::create(path, fileHow, error);
-    how = fromFile(fileHow);
-    if (!file)
-        return nullptr;
-    std::string bytes;
-    Record(magic).field(version).appendTo(bytes);
+    std::string bytes = headerLine();
     Record inputs("inputs");
     for (const std::string& field : script::requestFields(request))
         inputs.field(field);
     inputs.appendTo(bytes);
-    for (const std::string& name : request.drawings)
-        Record("drawing").field(name).appendTo(bytes);
-    if (!file->append(bytes, true, error)) {
-        // A journal without its drawings is of no use, and its name would stand in the way of the next try.
+    const std::vector<std::string>& names = request.drawings;
+    std::uint32_t listCrc = 0;
+    for (const std::string& name : names) {
+        Record drawing("drawing");
+        drawing.field(name).appendTo(bytes);
+        listCrc = crc32(drawing.payload(), listCrc);
+    }
+    Record("drawings").number(static_cast<std::int64_t>(names.size())).field(hex32(listCrc)).appendTo(bytes);
+
+    JournalFile::Opened fileHow{};
+    auto file = JournalFile::create(path, bytes, fileHow, error);
+    how = fromFile(fileHow);
+    if (file)
+        return std::unique_ptr<JournalWriter>(new JournalWriter(path, std::move(file)));
+    if (how != Opened::Exists)
+        return nullptr;
+
+    // A journal whose making was cut short holds nothing that ran: the same command starts it afresh. Anything
+    // else at the path is left alone.
+    std::string existing;
+    std::string ignored;
+    file = JournalFile::open(path, fileHow, ignored);
+    if (!file)
+        return nullptr; // held by another run, which is making it or running it: it exists
+    const bool replaceable = file->readAll(existing, ignored) && [&] {
+        const JournalContent content = parseJournal(existing);
+        return content.unfinished && !content.damaged;
+    }();
+    if (!replaceable)
+        return nullptr;
+    if (!file->truncate(0, error) || !file->append(bytes, true, error)) {
         how = Opened::Failed;
-        file.reset();
-        std::remove(path.c_str());
         return nullptr;
     }
+    how = Opened::Ok;
     return std::unique_ptr<JournalWriter>(new JournalWriter(path, std::move(file)));
 }
 
@@ -365,17 +460,30 @@ std::unique_ptr<JournalWriter> JournalWriter::open(const std::string& path, Jour
         return nullptr;
     }
     content = parseJournal(bytes);
-    if (content.damaged) {
-        how = Opened::Damaged;
+    if (content.damaged || content.unfinished) {
+        how = content.damaged ? Opened::Damaged : Opened::Unfinished;
         error = content.problems.empty() ? std::string() : content.problems.front();
         return nullptr;
     }
-    // Records added after a torn one would be read as part of it.
+    // Records added after a torn one would be read as part of it; a whole last record that lost its line
+    // feed gets it back.
     if (content.soundSize < bytes.size() && !file->truncate(content.soundSize, error)) {
         how = Opened::Failed;
         return nullptr;
     }
+    if (content.soundSize > 0 && bytes[content.soundSize - 1] != '\n' && !file->append("\n", true, error)) {
+        how = Opened::Failed;
+        return nullptr;
+    }
     return std::unique_ptr<JournalWriter>(new JournalWriter(path, std::move(file)));
+}
+
+bool JournalWriter::sessionStarted(std::string_view mark, std::string& error)
+{
+    std::string bytes;
+    Record("session").field(mark).appendTo(bytes);
+    // Not forced to the disk: it serves after a kill of this process, which loses nothing written.
+    return m_file->append(bytes, false, error);
 }
 
 bool JournalWriter::batchStarted(std::int64_t whenMs, std::span<const std::size_t> indices, std::string& error)

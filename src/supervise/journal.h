@@ -52,7 +52,13 @@ struct JournalContent
     // Lines that were not sound records: a torn last line after a crash, or damage anywhere.
     std::vector<std::string> problems;
     bool damaged = false;        // a problem other than a torn last line
-    std::uint64_t soundSize = 0; // bytes up to the end of the last whole line
+    std::uint64_t soundSize = 0; // bytes up to the end of the last whole record
+    // Empty, or its drawing list never ended: the run that made it died before it began, so nothing ran and
+    // the same command may start it afresh.
+    bool unfinished = false;
+    std::size_t damagedLines = 0; // problems holds only the first few of them
+    // Marks of sessions that began and have no result: what is left of them is ended before a resume runs.
+    std::vector<std::string> openSessions;
 };
 
 // The script file of a run: beside its journal, so runs never write each other's script.
@@ -78,9 +84,11 @@ public:
         Busy,    // another process holds the journal
         Exists,  // create: there is a file at the path already
         Damaged, // open: the journal is not sound
+        Unfinished, // open: its creation never finished (see JournalContent::unfinished)
         Failed,  // the file could not be made, read or written
     };
-    // A new journal with the run's request and drawings, on the disk when this returns.
+    // A new journal with the run's request and drawings, on the disk when this returns. It appears whole or
+    // not at all; an unfinished one at the path (a run killed while making it) is replaced.
     static std::unique_ptr<JournalWriter> create(const std::string& path, const script::RunRequest& request,
                                                  Opened& how, std::string& error);
     // An existing journal, read into content; a record torn by a crash is cut off before anything is added.
@@ -93,6 +101,8 @@ public:
     // The drawings of a batch are about to be worked on. Not forced to the disk: a crash before their
     // results leaves them interrupted or, after a crash of the machine, pending; either is run again.
     bool batchStarted(std::int64_t whenMs, std::span<const std::size_t> indices, std::string& error);
+    // A session of the CAD program is about to start; mark names its processes (process::newSessionMark).
+    bool sessionStarted(std::string_view mark, std::string& error);
     // Final states of drawings, on the disk when this returns.
     bool settled(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, std::string& error);
     // The run came to an end (completed, stopped, or the offer to resume it was declined).

@@ -22,8 +22,10 @@ public:
         Exists, // create: something is already there
         Failed,
     };
-    // Creates a new file; never replaces one.
-    static std::unique_ptr<JournalFile> create(const std::string& path, Opened& how, std::string& error);
+    // Creates a new file holding bytes, on the disk when this returns; never replaces one. Where the system
+    // allows, the file appears at path only once it is whole, so no reader ever sees it half written.
+    static std::unique_ptr<JournalFile> create(const std::string& path, std::string_view bytes, Opened& how,
+                                               std::string& error);
     // Opens an existing file for appending.
     static std::unique_ptr<JournalFile> open(const std::string& path, Opened& how, std::string& error);
     ~JournalFile();
@@ -42,7 +44,8 @@ private:
     std::intptr_t m_handle;
 };
 
-// The whole file, without taking any lock. False with the reason when it cannot be read.
+// The whole file, without taking any lock. False with the reason when it cannot be read or is no plain file
+// (a pipe or a device is refused before anything waits on it).
 bool readWholeFile(const std::string& path, std::string& bytes, std::string& error);
 
 // The folder for the journals (Brannoc/Vendrel/runs in the user's data folder), made when missing. Empty,

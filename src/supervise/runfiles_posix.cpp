@@ -62,8 +62,38 @@ bool makeFolder(const std::string& path, std::string& error)
 
 } // namespace
 
-std::unique_ptr<JournalFile> JournalFile::create(const std::string& path, Opened& how, std::string& error)
+std::unique_ptr<JournalFile> JournalFile::create(const std::string& path, std::string_view bytes, Opened& how,
+                                                 std::string& error)
 {
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    // Made without a name, locked, written and on the disk before it is given its name: a run killed while
+    // making it leaves nothing, and a reader that finds the name finds it whole and locked.
+    const int unnamed = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_APPEND | O_CLOEXEC, 0600);
+    if (unnamed >= 0) {
+        auto file = std::unique_ptr<JournalFile>(new JournalFile(unnamed));
+        if (::flock(unnamed, LOCK_EX | LOCK_NB) != 0) {
+            how = Opened::Failed;
+            error = std::strerror(errno);
+            return nullptr;
+        }
+        if (!file->append(bytes, true, error)) {
+            how = Opened::Failed;
+            return nullptr;
+        }
+        const std::string self = "/proc/self/fd/" + std::to_string(unnamed);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            syncFolderOf(path);
+            how = Opened::Ok;
+            return file;
+        }
+        if (errno == EEXIST) {
+            how = Opened::Exists;
+            error = std::strerror(errno);
+            return nullptr;
+        }
+        // Without /proc the name cannot be given: made in place instead.
+    }
     const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
     if (descriptor < 0) {
         how = errno == EEXIST ? Opened::Exists : Opened::Failed;
@@ -71,12 +101,21 @@ std::unique_ptr<JournalFile> JournalFile::create(const std::string& path, Opened
         return nullptr;
     }
     syncFolderOf(path);
-    return lockOrFail(descriptor, how, error, std::unique_ptr<JournalFile>(new JournalFile(descriptor)));
+    auto file = lockOrFail(descriptor, how, error, std::unique_ptr<JournalFile>(new JournalFile(descriptor)));
+    if (file && !file->append(bytes, true, error)) {
+        // A journal without its drawings is of no use, and its name would stand in the way of the next try.
+        how = Opened::Failed;
+        file.reset();
+        ::unlink(path.c_str());
+        return nullptr;
+    }
+    return file;
 }
 
 std::unique_ptr<JournalFile> JournalFile::open(const std::string& path, Opened& how, std::string& error)
 {
-    const int descriptor = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    // Never waits on a pipe or a device: the type is checked before anything is read.
+    const int descriptor = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC | O_NONBLOCK);
     if (descriptor < 0) {
         how = Opened::Failed;
         error = std::strerror(errno);
@@ -150,7 +189,8 @@ bool JournalFile::append(std::string_view bytes, bool sync, std::string& error)
 
 bool readWholeFile(const std::string& path, std::string& bytes, std::string& error)
 {
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opening a FIFO without O_NONBLOCK waits for a writer that may never come.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (descriptor < 0) {
         error = std::strerror(errno);
         return false;

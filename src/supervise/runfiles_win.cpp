@@ -46,13 +46,24 @@ std::unique_ptr<JournalFile> openWith(const std::string& path, DWORD disposition
 
 } // namespace
 
-std::unique_ptr<JournalFile> JournalFile::create(const std::string& path, Opened& how, std::string& error)
+std::unique_ptr<JournalFile> JournalFile::create(const std::string& path, std::string_view bytes, Opened& how,
+                                                 std::string& error)
 {
+    // No writer can open it beside us from the moment it exists; a reader may see it half written, and reads
+    // that as a journal whose making never finished.
     HANDLE handle = INVALID_HANDLE_VALUE;
     openWith(path, CREATE_NEW, how, error, handle);
     if (how != Opened::Ok)
         return nullptr;
-    return std::unique_ptr<JournalFile>(new JournalFile(reinterpret_cast<std::intptr_t>(handle)));
+    auto file = std::unique_ptr<JournalFile>(new JournalFile(reinterpret_cast<std::intptr_t>(handle)));
+    if (!file->append(bytes, true, error)) {
+        // A journal without its drawings is of no use, and its name would stand in the way of the next try.
+        how = Opened::Failed;
+        file.reset();
+        DeleteFileA(path.c_str());
+        return nullptr;
+    }
+    return file;
 }
 
 std::unique_ptr<JournalFile> JournalFile::open(const std::string& path, Opened& how, std::string& error)
@@ -61,7 +72,13 @@ std::unique_ptr<JournalFile> JournalFile::open(const std::string& path, Opened& 
     openWith(path, OPEN_EXISTING, how, error, handle);
     if (how != Opened::Ok)
         return nullptr;
-    return std::unique_ptr<JournalFile>(new JournalFile(reinterpret_cast<std::intptr_t>(handle)));
+    auto file = std::unique_ptr<JournalFile>(new JournalFile(reinterpret_cast<std::intptr_t>(handle)));
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        how = Opened::Failed;
+        error = "ingen vanlig fil";
+        return nullptr;
+    }
+    return file;
 }
 
 JournalFile::~JournalFile()
@@ -134,6 +151,11 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::string& err
         return false;
     }
     JournalFile reader(reinterpret_cast<std::intptr_t>(handle));
+    // A pipe or a device would keep the read waiting.
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        error = "ingen vanlig fil";
+        return false;
+    }
     return reader.readAll(bytes, error);
 }
 

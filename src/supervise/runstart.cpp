@@ -68,6 +68,9 @@ std::string problemText(const StartProblem& problem, const std::function<std::st
         return "journalen " + path + " används av en annan körning";
     case Cause::JournalDamaged:
         return "journalen " + path + " är skadad och kan inte fortsättas";
+    case Cause::JournalUnfinished:
+        return "journalen " + path +
+               " skapades aldrig färdigt och inget har körts; starta körningen på nytt med samma kommando";
     case Cause::JournalUnreadable:
         return "journalen " + path + " kan inte öppnas: " + detail;
     case Cause::JournalUnwritable:
@@ -174,6 +177,8 @@ StartResult openRun(const std::string& journalPath, TakeUp how)
         return fail(Cause::JournalBusy, journalPath);
     case JournalWriter::Opened::Damaged:
         return StartResult::failure({Cause::JournalDamaged, journalPath, {}, content.problems, std::nullopt});
+    case JournalWriter::Opened::Unfinished:
+        return fail(Cause::JournalUnfinished, journalPath);
     case JournalWriter::Opened::Exists:
     case JournalWriter::Opened::Failed:
         return fail(Cause::JournalUnreadable, journalPath, error);

@@ -23,6 +23,7 @@ struct StartProblem
         JournalExists,      // a new run's journal: something is at its path already
         JournalBusy,        // another run holds the journal
         JournalDamaged,     // the journal is not sound (problems says where)
+        JournalUnfinished,  // its making never finished: nothing ran, and the same command starts it afresh
         JournalUnreadable,  // the journal cannot be opened or read
         JournalUnwritable,  // a new journal cannot be written
         ScriptInTheWay,     // a file the run did not make stands where its batch script goes

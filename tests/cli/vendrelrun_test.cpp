@@ -4,12 +4,14 @@
 #include "supervise/journal.h"
 #include "support/tempfolder.h"
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -49,6 +51,19 @@ protected:
         writeFile(m_dir / "cad/acad", body, true);
     }
     static std::string hang(const std::string& pids) { return "sleep 60 & echo $! >> '" + pids + "'; sleep 60"; }
+    // A grandchild in a session of its own, whose parent is gone: recorded in pids once it runs.
+    std::string escape() const
+    {
+        const std::string mark = m_dir / "escaped";
+        return "(setsid sh -c \"echo \\$\\$ > '" + mark + ".part'; mv '" + mark + ".part' '" + mark +
+               "'; exec sleep 60\" &); while [ ! -e '" + mark + "' ]; do sleep 0.01; done; cat '" + mark +
+               "' >> '" + m_dir / "pids" + "'; rm '" + mark + "'";
+    }
+    static bool running(const std::string& pid)
+    {
+        const std::string stat = readFile("/proc/" + pid + "/stat");
+        return !stat.empty() && stat.find(") Z") == std::string::npos;
+    }
 
     // Starts vendrel-run; before runs in the child just before the program starts.
     pid_t start(const std::vector<std::string>& arguments, const std::function<void()>& before = {})
@@ -316,6 +331,119 @@ TEST_F(VendrelRun, ASignalBeforeTheFirstBatchLeavesTheRestNotRun)
         if (!std::filesystem::exists(m_journal))
             continue;
         EXPECT_EQ(states.find("pending"), std::string::npos) << "round " << round << ": " << states;
+    }
+}
+
+TEST_F(VendrelRun, NoProcessOfASessionOutlivesItWhateverItsSession)
+{
+    // One session ends normally and one hangs, each after leaving a grandchild in a session of its own.
+    standIn({{"K01", escape()}, {"K02", escape() + "; sleep 60"}});
+    m_names.resize(2);
+    const Outcome outcome = run(newRun({"--timeout", "0.5"}));
+    EXPECT_EQ(outcome.exitCode, 1) << outcome.err;
+    EXPECT_EQ(status(), "done timed-out ");
+    EXPECT_TRUE(noStandInLeft());
+}
+
+TEST_F(VendrelRun, AResumeFirstEndsWhatAKilledRunLeftBehind)
+{
+    // Killed alone, and killed together with the process that keeps its session: either way the
+    // session's processes are gone before the resumed run starts anything.
+    for (const bool keeperToo : {false, true}) {
+        std::filesystem::remove(m_journal);
+        std::filesystem::remove(m_dir / "run.scr"); // not known to be a run's once its journal is gone
+        std::filesystem::remove(m_dir / "pids");
+        std::filesystem::remove(m_dir / "escaped");
+        const std::string seen = m_dir / "seen";
+        standIn({{"K02", "echo $PPID > '" + m_dir / "keeper" + "'; " + escape() + "; sleep 60"}},
+                "for p in $(cat '" + m_dir / "pids" + "'); do [ $p = $$ ] || ! grep -q '^State:.[^Z]' /proc/$p/status" +
+                    " 2>/dev/null || echo $p >> '" + seen + "'; done\n");
+        const pid_t pid = start(newRun({"--timeout", "60"}));
+        // Two heads, then the grandchild.
+        const auto lines = [&] { return std::ranges::count(readFile(m_dir / "pids"), '\n'); };
+        for (int i = 0; i < 1000 && lines() < 3; ++i)
+            std::this_thread::sleep_for(milliseconds(10));
+        const std::string pids = readFile(m_dir / "pids");
+        const std::string escaped = pids.substr(pids.rfind('\n', pids.size() - 2) + 1, std::string::npos);
+        const std::string escapedPid = escaped.substr(0, escaped.find('\n'));
+        ASSERT_TRUE(running(escapedPid)) << pids;
+        ::kill(pid, SIGKILL);
+        if (keeperToo)
+            ::kill(std::stoi(readFile(m_dir / "keeper")), SIGKILL);
+        finish(pid);
+        if (keeperToo) { // nothing ends it now but the resume
+            EXPECT_TRUE(running(escapedPid));
+        }
+
+        standIn({}, "for p in $(cat '" + m_dir / "pids" + "'); do [ $p = $$ ] || ! grep -q '^State:.[^Z]' /proc/$p/status" +
+                        " 2>/dev/null || echo $p >> '" + seen + "'; done\n");
+        const Outcome resumed = run({"--resume", m_journal});
+        EXPECT_EQ(resumed.exitCode, 0) << resumed.err;
+        EXPECT_EQ(status(), "done done done done done done ");
+        EXPECT_EQ(readFile(seen), "") << "still running when the resumed run started, keeper killed: " << keeperToo;
+        EXPECT_TRUE(noStandInLeft());
+    }
+}
+
+TEST_F(VendrelRun, HugeTimeOutsAndPathsFullOfQuotesAreTakenAsGiven)
+{
+    // A folder name a shell would read otherwise: every path reaches the program as it is.
+    const std::string odd = m_dir / "q\"uote \\$HOME \\\\ 'x'";
+    const std::string program = odd + "/acad";
+    writeFile(program,
+              "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + m_dir / "args" + "'\nfor a; do script=\"$a\"; done\ncat \"$script\" >> '" +
+                  m_dir / "record" + "' || exit 1\nsleep 0.1\n",
+              true);
+    m_names.resize(2);
+    const std::string journal = odd + "/run.journal";
+    std::vector<std::string> arguments = {"--cad", program, "--start-drawing", odd + "/start.dwg", "--params",
+                                          "/p \"Mitt std\"", "--journal", journal,
+                                          // far beyond what a clock holds when multiplied
+                                          "--timeout", "10000000", "--batch", "1000",
+                                          m_dir / "Öppna.scr", m_dir / "ritningar"};
+    arguments.insert(arguments.end(), m_names.begin(), m_names.end());
+    const Outcome outcome = run(arguments);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(readFile(m_dir / "args"), odd + "/start.dwg\n/p\nMitt std\n/b\n" + odd + "/run.scr\n");
+    EXPECT_EQ(opened(), "K01.dwg K02.dwg ");
+}
+
+TEST_F(VendrelRun, ALastResultThatCannotBeWrittenFailsTheRun)
+{
+    m_names.resize(1);
+    ASSERT_EQ(run(newRun({})).exitCode, 0);
+    // The same run again with room for everything up to its result: the result's write fails.
+    const std::string whole = readFile(m_journal);
+    const rlim_t room = whole.rfind('\n', whole.find(" result\t")) + 1;
+    std::filesystem::remove(m_journal);
+    std::filesystem::remove(m_dir / "run.scr"); // not known to be a run's once its journal is gone
+    const Outcome outcome = run(newRun({}), [room] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{room, room};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    EXPECT_EQ(outcome.exitCode, 1) << outcome.err;
+    EXPECT_NE(outcome.err.find("journalen kan inte skrivas"), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.err.find("done K01.dwg"), std::string::npos) << outcome.err;
+    EXPECT_EQ(status(), "interrupted ");
+}
+
+TEST_F(VendrelRun, AnUnfinishedJournalIsStartedAfreshAndAPipeIsNoJournal)
+{
+    // A run killed while it made its journal: the resume says what happened, the same command starts anew.
+    writeFile(m_journal, "");
+    const Outcome resumed = run({"--resume", m_journal});
+    EXPECT_EQ(resumed.exitCode, 1);
+    EXPECT_NE(resumed.err.find("skapades aldrig färdigt"), std::string::npos) << resumed.err;
+    const Outcome again = run(newRun({}));
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(status(), "done done done done done done ");
+
+    const std::string fifo = m_dir / "fifo.journal";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const char* mode : {"--status", "--resume"}) {
+        const Outcome outcome = run({mode, fifo}, [] { ::alarm(5); });
+        EXPECT_EQ(outcome.exitCode, 1) << mode;
     }
 }
 

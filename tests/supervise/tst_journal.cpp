@@ -118,7 +118,7 @@ TEST_F(Journal, DamageAndGarbageAreReportedNotTrusted)
     constexpr char elf[] = "\x7f"
                            "ELF\x02\x01\x01\0\0\0garbage\n";
     const std::string garbage(elf, sizeof elf - 1);
-    for (const std::string& bytes : {flipped, garbage, std::string(), whole.substr(0, whole.find("inputs") - 9)}) {
+    for (const std::string& bytes : {flipped, garbage}) {
         writeFile(m_path, bytes);
         const JournalContent content = supervise::parseJournal(bytes);
         EXPECT_TRUE(content.damaged);
@@ -130,6 +130,83 @@ TEST_F(Journal, DamageAndGarbageAreReportedNotTrusted)
         EXPECT_FALSE(JournalWriter::open(m_path, opened, how, error));
         EXPECT_EQ(how, JournalWriter::Opened::Damaged);
     }
+}
+
+TEST_F(Journal, AJournalWhoseMakingWasCutShortIsUnfinishedAndMadeAfresh)
+{
+    const std::string whole = writeSample();
+    const std::size_t listEnd = whole.find(" drawings\t") - 8;
+    // Empty, a piece of the first line, or cut at any line boundary before the list's end: nothing ran.
+    std::vector<std::string> cuts = {std::string(), whole.substr(0, 12)};
+    for (std::size_t at = 0; (at = whole.find('\n', at)) < listEnd; ++at)
+        cuts.push_back(whole.substr(0, at + 1));
+    for (const std::string& bytes : cuts) {
+        const JournalContent content = supervise::parseJournal(bytes);
+        EXPECT_FALSE(content.usable) << bytes.size();
+        EXPECT_TRUE(content.unfinished) << bytes.size();
+        EXPECT_FALSE(content.damaged) << bytes.size();
+    }
+    // Whole lines lost inside the list are damage, not a shorter list.
+    std::string lost = whole;
+    const std::size_t second = lost.find('\n', lost.find(" drawing\t")) + 1;
+    lost.erase(second, lost.find('\n', second) + 1 - second);
+    EXPECT_TRUE(supervise::parseJournal(lost).damaged);
+
+    // The same command starts an unfinished journal afresh; a sound one or a stranger's file stays.
+    JournalWriter::Opened how{};
+    std::string error;
+    JournalContent content;
+    writeFile(m_path, cuts[3]);
+    EXPECT_FALSE(JournalWriter::open(m_path, content, how, error));
+    EXPECT_EQ(how, JournalWriter::Opened::Unfinished);
+    EXPECT_TRUE(JournalWriter::create(m_path, sampleInputs(m_names), how, error)) << error;
+    ASSERT_TRUE(supervise::readJournal(m_path, content, error));
+    EXPECT_TRUE(content.usable);
+    EXPECT_EQ(content.drawings.size(), m_names.size());
+    for (const std::string& bytes : {whole, std::string("mina anteckningar\n")}) {
+        writeFile(m_path, bytes);
+        EXPECT_FALSE(JournalWriter::create(m_path, sampleInputs(m_names), how, error));
+        EXPECT_EQ(how, JournalWriter::Opened::Exists);
+        EXPECT_EQ(readFile(m_path), bytes);
+    }
+}
+
+TEST_F(Journal, AWholeLastRecordSurvivesADamagedLineFeedAndDamageIsCountedNotListed)
+{
+    writeSample();
+    {
+        JournalContent content;
+        JournalWriter::Opened how{};
+        std::string error;
+        auto journal = JournalWriter::open(m_path, content, how, error);
+        ASSERT_TRUE(journal) << error;
+        const std::size_t third[] = {2};
+        const DrawingEntry done[] = {{m_names[2], State::Done, false, 3000, 4000, "0"}};
+        ASSERT_TRUE(journal->settled(third, done, error));
+    }
+    for (const char last : {'x', '\0'}) {
+        std::string bytes = readFile(m_path);
+        bytes.back() = last;
+        writeFile(m_path, bytes);
+        JournalContent content;
+        JournalWriter::Opened how{};
+        std::string error;
+        auto journal = JournalWriter::open(m_path, content, how, error);
+        ASSERT_TRUE(journal) << error;
+        EXPECT_EQ(content.drawings[2].state, State::Done);
+        ASSERT_TRUE(journal->finished(5000, "klar", error));
+        journal.reset();
+        ASSERT_TRUE(supervise::readJournal(m_path, content, error));
+        EXPECT_TRUE(content.problems.empty()) << content.problems.front();
+        EXPECT_EQ(content.drawings[2].state, State::Done);
+        EXPECT_TRUE(content.finished);
+    }
+
+    // A million empty lines: a handful named, the rest counted.
+    const JournalContent content = supervise::parseJournal(readFile(m_path) + std::string(1000000, '\n'));
+    EXPECT_TRUE(content.damaged);
+    EXPECT_EQ(content.damagedLines, 1000000u);
+    EXPECT_LE(content.problems.size(), 10u);
 }
 
 TEST_F(Journal, OneWriterAtATime)

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <shellapi.h>
 #include <sstream>
 
 namespace {
@@ -34,15 +35,19 @@ TEST(SupervisedRun, EveryEndIsRecordedAndNoProcessOutlivesItsSession)
     for (const std::string& name : names)
         wintest::writeFile(folder.file("ritningar\\" + name), "dwg");
 
-    supervise::RunInputs inputs;
+    script::RunRequest inputs;
     inputs.program = program;
     inputs.startDrawing = folder.file("helvscr.dwg");
-    inputs.folder = folder.file("ritningar");
+    inputs.listingFolder = folder.file("ritningar");
     inputs.timeout = std::chrono::milliseconds(1500);
+    inputs.scriptTemplate = *script::readScriptTemplate("_.OPEN %f\r\n");
+    inputs.clockReading = script::ClockReading{};
+    inputs.separator = '\\';
+    inputs.drawings = names;
     supervise::JournalWriter::Opened how{};
     std::string error;
     const std::string path = folder.file("run.journal");
-    auto journal = supervise::JournalWriter::create(path, inputs, names, how, error);
+    auto journal = supervise::JournalWriter::create(path, inputs, how, error);
     ASSERT_TRUE(journal) << error;
     // One writer: a second one is refused while the first holds the journal; readers are welcome.
     supervise::JournalContent other;
@@ -50,17 +55,12 @@ TEST(SupervisedRun, EveryEndIsRecordedAndNoProcessOutlivesItsSession)
     EXPECT_EQ(how, supervise::JournalWriter::Opened::Busy);
 
     supervise::JournalContent content;
-    content.inputs = inputs;
+    inputs.drawings.clear();
+    content.request = inputs;
     content.usable = true;
     for (const std::string& name : names)
         content.drawings.emplace_back().name = name;
-    const auto scriptTemplate = *script::readScriptTemplate("_.OPEN %f\r\n");
     supervise::RunEngine::Setup setup;
-    setup.scriptTemplate = &scriptTemplate;
-    setup.format = {[](const script::LocalDateTime&) { return std::string(); },
-                    [](const script::LocalDateTime&) { return std::string(); }};
-    setup.clock = [] { return script::LocalDateTime{}; };
-    setup.separator = '\\';
     setup.scriptPath = folder.file("run.scr");
     supervise::RunEngine engine(*journal, content, setup);
     const std::size_t all[] = {0, 1, 2, 3, 4, 5};
@@ -102,27 +102,26 @@ TEST(SupervisedRun, TheJournalHoldsOneEncoding)
     const std::vector<std::string> names = {ansi(L"Fasad \u00f6st HANG.dwg")};
     wintest::writeFile(drawings + "\\" + names[0], "dwg");
 
-    supervise::RunInputs inputs;
+    script::RunRequest inputs;
     inputs.program = program;
     inputs.startDrawing = folder.file("helvscr.dwg");
-    inputs.folder = drawings;
+    inputs.listingFolder = drawings;
     inputs.timeout = std::chrono::milliseconds(500);
+    inputs.scriptTemplate = *script::readScriptTemplate("_.OPEN %f\r\n");
+    inputs.clockReading = script::ClockReading{};
+    inputs.separator = '\\';
+    inputs.drawings = names;
     supervise::JournalWriter::Opened how{};
     std::string error;
     const std::string path = folder.file("run.journal");
-    auto journal = supervise::JournalWriter::create(path, inputs, names, how, error);
+    auto journal = supervise::JournalWriter::create(path, inputs, how, error);
     ASSERT_TRUE(journal) << error;
     supervise::JournalContent content;
-    content.inputs = inputs;
+    inputs.drawings.clear();
+    content.request = inputs;
     content.usable = true;
     content.drawings.emplace_back().name = names[0];
-    const auto scriptTemplate = *script::readScriptTemplate("_.OPEN %f\r\n");
     supervise::RunEngine::Setup setup;
-    setup.scriptTemplate = &scriptTemplate;
-    setup.format = {[](const script::LocalDateTime&) { return std::string(); },
-                    [](const script::LocalDateTime&) { return std::string(); }};
-    setup.clock = [] { return script::LocalDateTime{}; };
-    setup.separator = '\\';
     setup.scriptPath = folder.file("run.scr");
     supervise::RunEngine engine(*journal, content, setup);
     const std::size_t all[] = {0};
@@ -146,13 +145,13 @@ TEST(RunTool, TextsAreUtf8WhenRedirected)
     wintest::TemporaryFolder folder;
     char name[32] = {};
     ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, L"Fasad \u00f6st.dwg", -1, name, sizeof name, nullptr, nullptr), 0);
-    supervise::RunInputs inputs;
-    inputs.folder = folder.path();
+    script::RunRequest inputs;
+    inputs.listingFolder = folder.path();
+    inputs.drawings = {name};
     const std::string path = folder.file("run.journal");
     supervise::JournalWriter::Opened how{};
     std::string error;
-    const std::vector<std::string> names = {name};
-    ASSERT_TRUE(supervise::JournalWriter::create(path, inputs, names, how, error)) << error;
+    ASSERT_TRUE(supervise::JournalWriter::create(path, inputs, how, error)) << error;
 
     const std::string status = folder.file("status.txt");
     EXPECT_EQ(wintest::runProgram(VENDREL_RUN_TOOL, "--status \"" + path + "\"", status), 1u);
@@ -161,6 +160,27 @@ TEST(RunTool, TextsAreUtf8WhenRedirected)
     const std::string usage = folder.file("usage.txt");
     EXPECT_EQ(wintest::runProgram(VENDREL_RUN_TOOL, "--batch 0", usage, true), 2u);
     EXPECT_NE(wintest::readFile(usage).find("\nAnv\xC3\xA4ndning: vendrel-run"), std::string::npos);
+}
+
+TEST(SupervisedRun, PathsReachTheProgramAsTheyAreAndParametersAsTyped)
+{
+    const std::vector<std::string> paths = {"C:\\Program Files\\CAD\\acad.exe", "C:\\a \"b\"\\helvscr.dwg",
+                                            "C:\\slut\\", "C:\\tva\\\\\"\\ \\\\", ""};
+    process::Command command;
+    for (const std::string& path : paths)
+        command.push_back({path});
+    command.push_back({"/p \"Mitt std\"", true});
+    const std::string line = process::windowsCommandLine(command);
+    const auto widen = [](const std::string& text) { return std::wstring(text.begin(), text.end()); };
+    const std::wstring wide = widen(line);
+    int count = 0;
+    LPWSTR* words = CommandLineToArgvW(wide.c_str(), &count);
+    ASSERT_TRUE(words);
+    ASSERT_EQ(count, static_cast<int>(paths.size()) + 2) << line;
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        EXPECT_EQ(std::wstring(words[i]), widen(paths[i])) << line;
+    EXPECT_EQ(std::wstring(words[count - 1]), L"Mitt std");
+    LocalFree(words);
 }
 
 } // namespace
