@@ -352,13 +352,16 @@ Outcome readValue(const std::vector<std::string_view>& lines, size_t& i, std::st
     }
     if (state == HexLine::Refused)
         return Outcome::Refused;
-    // Texts given as bytes are in the file's encoding: the code page's bytes are widened as the registry keeps
-    // texts in UTF-16.
-    if (!utf16 && (change.type == 1 || change.type == 2 || change.type == 7))
+    // Texts given as bytes are in the file's encoding. The registry keeps texts in UTF-16 and ending in a NUL:
+    // the code page's bytes are widened, and a text given without its NUL gets one.
+    const bool text = change.type == 1 || change.type == 2 || change.type == 7;
+    if (text && !utf16)
         data = cp1252ToUtf16le(data);
+    if (text && data.size() >= 2 && data.size() % 2 == 0 && (data.back() != '\0' || data[data.size() - 2] != '\0'))
+        data.append(2, '\0');
     if (change.type == 1) {
-        std::string text = utf16leToUtf8(data);
-        data = text.substr(0, text.find('\0'));
+        const std::string utf8 = utf16leToUtf8(data);
+        data = utf8.substr(0, utf8.find('\0'));
     }
     change.data = std::move(data);
     return Outcome::Taken;
