@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -113,188 +114,270 @@ std::string replacingNonUtf8(std::string_view s)
 }
 
 // Windows-1252, the single-byte code page a Swedish Windows writes REGEDIT4 files in.
-std::string cp1252ToUtf8(std::string_view bytes)
+char32_t cp1252(unsigned char c)
 {
     static constexpr char16_t high[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
                                           0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+    return (c >= 0x80 && c < 0xA0) ? high[c - 0x80] : c;
+}
+
+std::string cp1252ToUtf8(std::string_view bytes)
+{
     std::string out;
     out.reserve(bytes.size());
+    for (unsigned char c : bytes)
+        appendUtf8(out, cp1252(c));
+    return out;
+}
+
+std::string cp1252ToUtf16le(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size() * 2);
     for (unsigned char c : bytes) {
-        if (c >= 0x80 && c < 0xA0)
-            appendUtf8(out, high[c - 0x80]);
-        else
-            appendUtf8(out, c);
+        const char32_t unit = cp1252(c); // every one lies in the basic plane
+        out += char(unit & 0xFF);
+        out += char(unit >> 8);
     }
     return out;
 }
 
-// The file's text as UTF-8, whatever its encoding.
-std::string decodeText(std::string_view bytes)
+struct Decoded
 {
-    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE')
-        return utf16leToUtf8(bytes.substr(2));
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
-        return replacingNonUtf8(bytes.substr(3)); // the mark promises UTF-8: what is not, is no text
-    // UTF-16LE without a byte-order mark: every second byte of the ASCII header is NUL.
-    if (bytes.size() >= 4 && bytes[0] != '\0' && bytes[1] == '\0' && bytes[2] != '\0' && bytes[3] == '\0')
-        return utf16leToUtf8(bytes);
-    return isValidUtf8(bytes) ? std::string(bytes) : cp1252ToUtf8(bytes);
+    std::string text; // UTF-8, up to the first NUL
+    bool utf16 = false;
+};
+
+// The file's text as UTF-8, whatever its encoding. The registry editor reads no further than a NUL.
+Decoded decodeText(std::string_view bytes)
+{
+    Decoded decoded;
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+        decoded = {utf16leToUtf8(bytes.substr(2)), true};
+    } else if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        decoded.text = replacingNonUtf8(bytes.substr(3)); // the mark promises UTF-8: what is not, is no text
+    } else if (bytes.size() >= 4 && bytes[0] != '\0' && bytes[1] == '\0' && bytes[2] != '\0' && bytes[3] == '\0') {
+        decoded = {utf16leToUtf8(bytes), true}; // UTF-16LE without a byte-order mark
+    } else {
+        decoded.text = isValidUtf8(bytes) ? std::string(bytes) : cp1252ToUtf8(bytes);
+    }
+    decoded.text.resize(std::min(decoded.text.size(), decoded.text.find('\0')));
+    return decoded;
+}
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
 }
 
-std::string_view trim(std::string_view s)
+std::string_view skipBlanks(std::string_view s)
 {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+    while (!s.empty() && isBlank(s.front()))
         s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
     return s;
 }
 
-// Logical lines: a line whose last character is '\' continues on the next one.
-std::vector<std::string> logicalLines(const std::string& text)
+// Whether nothing but blanks and perhaps a comment follows.
+bool endsHere(std::string_view s)
 {
-    std::vector<std::string> lines;
-    std::string current;
-    bool continuing = false;
+    s = skipBlanks(s);
+    return s.empty() || s.front() == ';';
+}
+
+// A line ends at CR LF, LF or a CR alone.
+std::vector<std::string_view> splitLines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
     size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string_view line = std::string_view(text).substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (continuing)
-            line = trim(line);
-        current += line;
-        // Only the line just added is looked at again: a value continued over many lines costs no more than
-        // its length. The text carried over has no blanks in front.
-        const std::string_view trimmed = trim(current);
-        continuing = !trimmed.empty() && trimmed.back() == '\\' && trimmed.front() != '[';
-        if (continuing) {
-            const size_t leading = size_t(trimmed.data() - current.data());
-            current.resize(leading + trimmed.size() - 1);
-            current.erase(0, leading);
-        } else {
-            lines.push_back(std::move(current));
-            current.clear();
-        }
-        start = end + 1;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
     }
-    if (!current.empty())
-        lines.push_back(std::move(current));
+    if (start < text.size())
+        lines.push_back(text.substr(start));
     return lines;
 }
 
-// A quoted string at the start of s; its end is stored in used. Escapes: \\ and \".
-std::optional<std::string> quoted(std::string_view s, size_t& used)
+enum class Outcome
 {
-    if (s.empty() || s.front() != '"')
-        return std::nullopt;
-    std::string out;
-    for (size_t i = 1; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 1 < s.size()) {
-            const char next = s[i + 1];
-            if (next == '\\' || next == '"') {
-                out += next;
-                ++i;
-                continue;
-            }
-            if (next == 'n') { // written by newer editors for multi-line texts
-                out += '\n';
-                ++i;
-                continue;
-            }
-            out += '\\';
-        } else if (s[i] == '"') {
-            used = i + 1;
-            return out;
-        } else {
-            out += s[i];
-        }
-    }
-    return std::nullopt;
-}
+    Taken,
+    Refused, // the line (or the value's lines) is passed over
+    Stop,    // the registry editor gives up on the rest of the file
+};
 
-std::optional<std::string> hexBytes(std::string_view s)
+// A quoted text; s begins after the opening quote and is left after the closing one. Escapes: \\ \" \n \r;
+// any other escaped character stands for itself. "\0", or a backslash that ends the line, refuses a name and
+// ends the whole import when met in a value's text.
+Outcome unquote(std::string_view& s, bool isData, std::string& out)
 {
-    std::string out;
-    size_t i = 0;
-    while (i < s.size()) {
+    for (size_t i = 0; i < s.size(); ++i) {
         const char c = s[i];
-        if (c == ',' || c == ' ' || c == '\t') {
-            ++i;
+        if (c == '"') {
+            s.remove_prefix(i + 1);
+            return Outcome::Taken;
+        }
+        if (c != '\\') {
+            out += c;
             continue;
         }
-        size_t end = i;
-        while (end < s.size() && end - i < 2 && std::isxdigit(static_cast<unsigned char>(s[end])))
-            ++end;
-        if (end == i || (end < s.size() && s[end] != ',' && s[end] != ' ' && s[end] != '\t'))
-            return std::nullopt;
-        unsigned value = 0;
-        std::from_chars(s.data() + i, s.data() + end, value, 16);
-        out += char(value);
-        i = end;
+        if (++i == s.size() || s[i] == '0')
+            return isData ? Outcome::Stop : Outcome::Refused;
+        out += s[i] == 'n' ? '\n' : s[i] == 'r' ? '\r' : s[i];
     }
-    return out;
+    return Outcome::Refused;
 }
 
-// The value part after '=': fills type and data, or says the line is malformed.
-bool parseValue(std::string_view s, bool unicode, RegFileChange& change)
+// A hexadecimal number at the start of s, read as the C library's strtoul reads it (leading blanks, a sign and
+// "0x" allowed), at most largest; s is left after it.
+std::optional<std::uint32_t> number(std::string_view& s, std::uint32_t largest)
 {
-    s = trim(s);
-    if (s == "-") {
+    const auto isHex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    size_t i = 0;
+    while (i < s.size() && isBlank(s[i]))
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
+    if (i + 2 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X') && isHex(s[i + 2]))
+        i += 2;
+    const size_t first = i;
+    std::uint64_t value = 0;
+    for (; i < s.size() && isHex(s[i]); ++i) {
+        unsigned digit = 0;
+        std::from_chars(s.data() + i, s.data() + i + 1, digit, 16);
+        value = std::min<std::uint64_t>(value * 16 + digit, std::uint64_t(largest) + 1);
+    }
+    if (i == first || value > largest || (negative && value != 0))
+        return std::nullopt;
+    s.remove_prefix(i);
+    return std::uint32_t(value);
+}
+
+enum class HexLine
+{
+    Done,
+    Continues,
+    Refused,
+};
+
+// The bytes of one line of hex data, appended to out. Items are separated by commas; a '\' continues the value
+// on the next line, but only where an item may begin: right after the colon or after a comma.
+HexLine hexLine(std::string_view s, bool afterColon, std::string& out)
+{
+    const auto beforeItem = [](std::string_view rest, bool& handled) {
+        rest = skipBlanks(rest);
+        handled = true;
+        if (rest.empty() || rest.front() == ';')
+            return HexLine::Done;
+        if (rest.front() == '\\')
+            return endsHere(rest.substr(1)) ? HexLine::Continues : HexLine::Refused;
+        handled = false;
+        return HexLine::Done;
+    };
+    bool handled = false;
+    if (afterColon) {
+        const HexLine state = beforeItem(s, handled);
+        if (handled)
+            return state;
+    }
+    for (;;) {
+        const auto byte = number(s, 0xFF);
+        if (!byte)
+            return HexLine::Refused;
+        out += char(*byte);
+        if (s.empty() || s.front() != ',')
+            return endsHere(s) ? HexLine::Done : HexLine::Refused;
+        s.remove_prefix(1);
+        const HexLine state = beforeItem(s, handled);
+        if (handled)
+            return state;
+    }
+}
+
+// The value part after '=' on lines[i]; hex data may go on over the lines that follow (i is left on its last).
+Outcome readValue(const std::vector<std::string_view>& lines, size_t& i, std::string_view s, bool utf16,
+                  RegFileChange& change)
+{
+    if (s.starts_with('-')) {
         change.kind = RegFileChange::Kind::DeleteValue;
-        return true;
+        return endsHere(s.substr(1)) ? Outcome::Taken : Outcome::Refused;
     }
-    if (!s.empty() && s.front() == '"') {
-        size_t used = 0;
-        auto text = quoted(s, used);
-        if (!text || !trim(s.substr(used)).empty())
-            return false;
+    if (s.starts_with('"')) {
+        s.remove_prefix(1);
+        const Outcome outcome = unquote(s, true, change.data);
         change.type = 1;
-        change.data = std::move(*text);
-        return true;
+        return outcome != Outcome::Taken ? outcome : endsHere(s) ? Outcome::Taken : Outcome::Refused;
     }
-    if (startsWithIgnoringCase(s, "dword:")) {
-        const std::string_view digits = s.substr(6);
-        std::uint32_t number = 0;
-        auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number, 16);
-        if (digits.empty() || digits.size() > 8 || ec != std::errc() || end != digits.data() + digits.size())
-            return false;
+    // The type words are written in lower case only.
+    if (s.starts_with("dword:")) {
+        s = skipBlanks(s.substr(6));
+        size_t digits = 0;
+        while (digits < s.size() && std::isxdigit(static_cast<unsigned char>(s[digits])))
+            ++digits;
+        if (digits == 0 || digits > 8 || !endsHere(s.substr(digits)))
+            return Outcome::Refused;
+        std::uint32_t value = 0;
+        std::from_chars(s.data(), s.data() + digits, value, 16);
         change.type = 4;
-        change.data.assign(reinterpret_cast<const char*>(&number), 4);
-        return true;
+        for (int shift = 0; shift < 32; shift += 8)
+            change.data += char((value >> shift) & 0xFF);
+        return Outcome::Taken;
     }
-    if (startsWithIgnoringCase(s, "hex")) {
-        std::string_view rest = s.substr(3);
-        std::uint32_t type = 3;
-        if (!rest.empty() && rest.front() == '(') {
-            const size_t close = rest.find(')');
-            if (close == std::string_view::npos)
-                return false;
-            auto [end, ec] = std::from_chars(rest.data() + 1, rest.data() + close, type, 16);
-            if (ec != std::errc() || end != rest.data() + close)
-                return false;
-            rest.remove_prefix(close + 1);
-        }
-        if (rest.empty() || rest.front() != ':')
-            return false;
-        auto data = hexBytes(rest.substr(1));
-        if (!data)
-            return false;
-        if (type == 1) { // a text given as bytes: UTF-16LE in version 5 files, NUL-terminated
-            std::string text = unicode ? utf16leToUtf8(*data) : cp1252ToUtf8(*data);
-            text = text.substr(0, text.find('\0'));
-            *data = std::move(text);
-        }
-        change.type = type;
-        change.data = std::move(*data);
-        return true;
+    if (!s.starts_with("hex"))
+        return Outcome::Refused;
+    s.remove_prefix(3);
+    change.type = 3;
+    if (s.starts_with('(')) {
+        s.remove_prefix(1);
+        const auto type = number(s, 0xFFFFFFFF);
+        if (!type || !s.starts_with(')'))
+            return Outcome::Refused;
+        change.type = *type;
+        s.remove_prefix(1);
     }
-    return false;
+    if (!s.starts_with(':'))
+        return Outcome::Refused;
+    std::string data;
+    HexLine state = hexLine(s.substr(1), true, data);
+    // Blank lines and comment lines inside the data are passed over; the end of the file ends the value.
+    while (state == HexLine::Continues && i + 1 < lines.size()) {
+        const std::string_view next = skipBlanks(lines[++i]);
+        if (!next.empty() && next.front() != ';')
+            state = hexLine(next, false, data);
+    }
+    if (state == HexLine::Refused)
+        return Outcome::Refused;
+    // Texts given as bytes are in the file's encoding. The registry keeps texts in UTF-16 and ending in a NUL:
+    // the code page's bytes are widened, and a text given without its NUL gets one.
+    const bool text = change.type == 1 || change.type == 2 || change.type == 7;
+    if (text && !utf16)
+        data = cp1252ToUtf16le(data);
+    if (text && data.size() >= 2 && data.size() % 2 == 0 && (data.back() != '\0' || data[data.size() - 2] != '\0'))
+        data.append(2, '\0');
+    if (change.type == 1) {
+        const std::string utf8 = utf16leToUtf8(data);
+        data = utf8.substr(0, utf8.find('\0'));
+    }
+    change.data = std::move(data);
+    return Outcome::Taken;
+}
+
+// A key path as the registry keeps it: no empty names between backslashes, none at the end.
+std::string keyPath(std::string_view name)
+{
+    std::string path;
+    for (char c : name) {
+        if (c != '\\' || (!path.empty() && path.back() != '\\'))
+            path += c;
+    }
+    if (!path.empty() && path.back() == '\\')
+        path.pop_back();
+    return path;
 }
 
 } // namespace
@@ -314,53 +397,51 @@ bool startsWithIgnoringCase(std::string_view s, std::string_view prefix)
 RegFile parseRegFile(std::string_view bytes)
 {
     RegFile file;
-    const std::string text = decodeText(bytes);
-    const std::vector<std::string> lines = logicalLines(text);
-
-    size_t first = 0;
-    while (first < lines.size() && trim(lines[first]).empty())
-        ++first;
-    if (first == lines.size())
-        return file;
-    const std::string_view header = trim(lines[first]);
-    const bool unicode = header == header5;
-    if (!unicode && header != header4)
+    const Decoded decoded = decodeText(bytes);
+    const std::vector<std::string_view> lines = splitLines(decoded.text);
+    // The header is the first line, blanks in front of it allowed and nothing after it.
+    if (lines.empty() || (skipBlanks(lines[0]) != header4 && skipBlanks(lines[0]) != header5))
         return file;
     file.valid = true;
 
-    std::string key; // empty: no key open (none yet, or the last one was deleted)
-    for (size_t i = first + 1; i < lines.size(); ++i) {
-        const std::string_view line = trim(lines[i]);
-        if (line.empty() || line.front() == ';')
+    std::string key; // empty: no key open (none yet, the last one deleted, or an empty name)
+    for (size_t i = 1; i < lines.size(); ++i) {
+        const std::string_view line = skipBlanks(lines[i]);
+        if (line.empty() || line.front() == ';' || line.front() == '#')
             continue;
         if (line.front() == '[') {
-            if (line.back() != ']') {
+            // The name runs to the last ']'. A line without one, or with a blank after '[', names no key, and
+            // the key open before stays open.
+            const size_t close = line.rfind(']');
+            if (close == std::string_view::npos || (line.size() > 1 && isBlank(line[1]))) {
                 ++file.skippedLines;
-                key.clear();
                 continue;
             }
-            std::string_view name = line.substr(1, line.size() - 2);
-            if (!name.empty() && name.front() == '-') {
-                file.changes.push_back({RegFileChange::Kind::DeleteKey, std::string(name.substr(1)), {}, 0, {}});
+            const std::string_view name = line.substr(1, close - 1);
+            if (name.starts_with('-')) {
+                file.changes.push_back({RegFileChange::Kind::DeleteKey, keyPath(name.substr(1)), {}, 0, {}});
                 key.clear();
             } else {
-                key = std::string(name);
+                key = keyPath(name);
             }
             continue;
         }
         RegFileChange change;
-        size_t used = 0;
-        if (line.front() == '@') {
-            used = 1;
-        } else if (auto name = quoted(line, used)) {
-            change.name = std::move(*name);
-        } else {
+        std::string_view rest = line.substr(1);
+        Outcome outcome = Outcome::Refused;
+        if (line.front() == '@')
+            outcome = Outcome::Taken;
+        else if (line.front() == '"')
+            outcome = unquote(rest, false, change.name);
+        rest = skipBlanks(rest);
+        if (outcome == Outcome::Taken && rest.starts_with('='))
+            outcome = readValue(lines, i, skipBlanks(rest.substr(1)), decoded.utf16, change);
+        else
+            outcome = Outcome::Refused;
+        if (outcome != Outcome::Taken || key.empty()) {
             ++file.skippedLines;
-            continue;
-        }
-        const std::string_view rest = trim(line.substr(used));
-        if (key.empty() || rest.empty() || rest.front() != '=' || !parseValue(rest.substr(1), unicode, change)) {
-            ++file.skippedLines;
+            if (outcome == Outcome::Stop)
+                break;
             continue;
         }
         change.key = key;

@@ -8,8 +8,8 @@
 class Registry;
 
 // A registry script as Windows' registry editor exports it: "REGEDIT4" (single-byte code page) or
-// "Windows Registry Editor Version 5.00" (usually UTF-16LE with a byte-order mark).
-// Texts come out as UTF-8.
+// "Windows Registry Editor Version 5.00" (usually UTF-16LE with a byte-order mark), read as that editor imports
+// it: what it passes over or refuses is passed over here too. Texts come out as UTF-8.
 struct RegFileChange
 {
     enum class Kind
@@ -38,5 +38,6 @@ RegFile parseRegFile(std::string_view bytes);
 bool startsWithIgnoringCase(std::string_view s, std::string_view prefix);
 
 // Applies the changes that concern the product key (HKEY_CURRENT_USER\Software\Brannoc\Vendrel and its
-// subkeys) to the store; every other key is left alone. Returns the number of changes applied.
+// subkeys) to the store; every other key is left alone, and so is every key's default value ("@").
+// Returns the number of changes applied.
 int applyRegFile(const RegFile& file, Registry& registry);

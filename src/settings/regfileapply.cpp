@@ -23,6 +23,9 @@ int applyRegFile(const RegFile& file, Registry& registry)
         const std::string_view rest = std::string_view(change.key).substr(productKey.size());
         if (!rest.empty() && rest.front() != '\\')
             continue; // a sibling key whose name merely begins like ours
+        // The program reads no key's default value, and the file store keeps none.
+        if (change.kind != RegFileChange::Kind::DeleteKey && change.name.empty())
+            continue;
         const std::string path = change.key.substr(userHive.size());
         switch (change.kind) {
         case RegFileChange::Kind::DeleteKey:

@@ -293,6 +293,66 @@ TEST(RegFile, FilesWithoutAHeaderApplyNothing)
     EXPECT_TRUE(truncated.changes.empty());
 }
 
+// The changes of a REGEDIT4 file with the given lines under the product key, as "name=text" for texts,
+// "name=#hex" for other data, "-name" for deletions, joined by '|'.
+std::string changesOf(const std::string& lines)
+{
+    const RegFile file = parseRegFile("REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel]\r\n" + lines);
+    std::string out;
+    for (const RegFileChange& change : file.changes) {
+        out += out.empty() ? "" : "|";
+        if (change.kind == RegFileChange::Kind::DeleteValue) {
+            out += "-" + change.name;
+            continue;
+        }
+        out += change.name + "=";
+        if (change.type == 1) {
+            out += change.data;
+            continue;
+        }
+        out += "#";
+        for (unsigned char c : change.data)
+            out += "0123456789abcdef"[c >> 4], out += "0123456789abcdef"[c & 15];
+    }
+    return out;
+}
+
+// What Windows' registry editor does with the lines it is given; tst_regfile_wine checks many more against a real
+// one where Wine is installed.
+TEST(RegFile, ReadsLinesAsTheRegistryEditorDoes)
+{
+    const struct
+    {
+        const char* lines;
+        const char* changes;
+    } cases[] = {
+        // A backslash continues hex data only, and only where an item may begin.
+        {"; C:\\Ritningar\\\r\n\"A\"=\"1\"\r\n", "A=1"},
+        {"\"H\"=hex:01,65,\\\r\n[HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel\\Sub]\r\n\"A\"=\"1\"\r\n", "A=1"},
+        {"\"H\"=hex:01,65\\\r\n,66\r\n\"N\\\r\nM\"=\"1\"\r\n\"D\"=dword:0000\\\r\n0001\r\n\\\r\n\"A\"=\"1\"\r\n", "A=1"},
+        {"\"H\"=hex:01,6\\\r\n5\r\n\"L\"=hex:01,\\\r\n\\\r\n02\r\n\"C\"=hex:\\\r\n01\r\n", "C=#01"},
+        // Blank lines and comment lines inside hex data are passed over; so is a comment after the backslash.
+        {"\"H\"=hex:01,\\\r\n\r\n  ; note\r\n  02,\\ ; row\r\n  03 ; end\r\n\"A\"=\"1\"\r\n", "H=#010203|A=1"},
+        // A comment may follow any value; blanks may follow "dword:".
+        {"\"P\"=\"*.dxf\" ;note\r\n\"D\"=dword: 00000001 ;note\r\n\"X\"=- ;note\r\n\"J\"=\"x\" junk\r\n",
+         "P=*.dxf|D=#01000000|-X"},
+        // Unknown escapes stand for their character; "\0" in a name refuses the line, in a text ends the import.
+        {"\"Q\"=\"a\\qb\"\r\n\"N\\0\"=\"1\"\r\n\"Z\"=\"a\\0b\"\r\n\"A\"=\"1\"\r\n", "Q=aqb"},
+        // Empty hex items are refused; a trailing comma is not.
+        {"\"E\"=hex:01,,02\r\n\"F\"=hex:,01\r\n\"T\"=hex:01,\r\n\"U\"=HEX:01\r\n", "T=#01"},
+        // Texts given as bytes in a code-page file are widened and end in a NUL.
+        {"\"X\"=hex(2):41,e5\r\n\"S\"=hex(1):41,e5\r\n", "X=#4100e5000000|S=A\xc3\xa5"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(changesOf(c.lines), c.changes) << c.lines;
+
+    // A CR alone ends a line too; the header is the first line, blanks before it allowed and nothing after it.
+    EXPECT_EQ(parseRegFile("REGEDIT4\r[HKEY_CURRENT_USER\\Software]\r\"A\"=\"1\"\r").changes.size(), 1u);
+    EXPECT_TRUE(parseRegFile("  REGEDIT4\n").valid);
+    EXPECT_FALSE(parseRegFile("\nREGEDIT4\n").valid);
+    EXPECT_FALSE(parseRegFile("REGEDIT4 \n").valid);
+}
+
 TEST_F(Store, ApplyingTouchesOnlyTheProductKey)
 {
     Registry registry(path());
