@@ -68,6 +68,12 @@ void CadLauncher::loadProgramsAtStart()
     m_wiring.icad.program->setText(nativeText(icad));
 }
 
+void CadLauncher::saveProgramsAtClose()
+{
+    m_wiring.settings->write(settings::ProgramAcad, nativeBytes(m_wiring.acad.program->text()));
+    m_wiring.settings->write(settings::ProgramIcad, nativeBytes(m_wiring.icad.program->text()));
+}
+
 void CadLauncher::runScript(CadKind kind)
 {
     std::optional<BuiltScript> built = prepareScript();
@@ -78,7 +84,7 @@ void CadLauncher::runScript(CadKind kind)
                  built->projectName);
         return;
     }
-    const bool review = m_wiring.settings->read(settings::ReviewBeforeRun) == "1";
+    const bool review = m_wiring.settings->flag(settings::ReviewBeforeRun);
     if (!expandScript(*built, review ? ClockReading::Once : ClockReading::PerLine))
         return;
     if (review) {

@@ -41,8 +41,6 @@ public:
         std::string projectName;
         std::vector<std::string> names;
     };
-    // The answer to a yes/no question; tests give it in place of the user.
-    using Ask = std::function<bool(QWidget* parent, const QString& question)>;
 
     Supervisor(QWidget* window, std::function<Limits()> limits, QObject* parent = nullptr);
     ~Supervisor() override;
@@ -53,7 +51,6 @@ public:
     void offerResume();
     bool busy() const;
 
-    static void setAsk(Ask ask);
     // The progress window of the run in progress or just ended (tests look at it).
     ProgressWindow* progressWindow() const;
 
