@@ -244,7 +244,7 @@ void MainWindow::load()
 
     restoreWindowPlacement(m_settings, this, settings::mainPlacement, 9000, 12000);
 
-    if (auto width = settings::parseNumber(m_settings.read(settings::TreeWidth)); width && *width >= 0)
+    if (auto width = m_settings.number(settings::TreeWidth); width && *width >= 0)
         setTreeWidth(*width);
 
     std::string lastFolder = m_settings.read(settings::LastPath);
@@ -254,7 +254,7 @@ void MainWindow::load()
         move(x(), 0);
     if (x() < 0)
         move(0, y());
-    if (auto state = settings::parseNumber(m_settings.read(settings::WinState)); state && (*state == 1 || *state == 2))
+    if (auto state = m_settings.number(settings::WinState); state && (*state == 1 || *state == 2))
         setWindowState(*state == 2 ? Qt::WindowMaximized : Qt::WindowMinimized);
 
     m_layout.frame.left = 60;
@@ -298,14 +298,14 @@ void MainWindow::restoreLastFolder(std::string& lastFolder)
 
 void MainWindow::applyColumnWidths()
 {
-    const QStringList widths = nativeText(m_settings.read(settings::Files)).split(u',');
+    const std::vector<std::optional<double>> widths = m_settings.numbers(settings::Files);
     for (int c = 0; c < m_fgFiles->cols(); ++c) {
-        if (c >= widths.size()) {
+        if (std::size_t(c) >= widths.size()) {
             m_fgFiles->setColWidth(c, missingColumnWidth);
             continue;
         }
         // A width that is not a number leaves that column alone; the next one is still set.
-        if (auto width = settings::parseNumber(nativeBytes(widths[c])); width && *width >= 0)
+        if (const std::optional<double>& width = widths[std::size_t(c)]; width && *width >= 0)
             m_fgFiles->setColWidth(c, int(*width));
     }
 }
@@ -314,7 +314,7 @@ void MainWindow::applyColumnWidths()
 // date, a size or a type: such a column grows to show them whole. Stored widths stay as they are.
 void MainWindow::fitDefaultColumnWidths()
 {
-    if (!m_settings.readSetting(settings::Files.name, {}, settings::Files.section).empty())
+    if (m_settings.isStored(settings::Files))
         return;
     FileTexts texts;
     const QString widest[] = {texts.dateText(1672254488), texts.typeText(u"dwg"), texts.sizeText(999'999 * 1024LL)};
@@ -350,27 +350,26 @@ void MainWindow::closeSequence()
     if (isMinimized())
         setWindowState(Qt::WindowNoState);
     const std::string& listingFolder = m_fileList->listingFolder();
-    m_settings.write(settings::TreeWidth, settings::numberText(m_layout.tree.width));
+    m_settings.setNumber(settings::TreeWidth, m_layout.tree.width);
     m_settings.write(settings::LastPath, listingFolder);
     m_settings.write(settings::ParametersAcad, nativeBytes(m_txtParamAcad->text()));
     m_settings.write(settings::ParametersIcad, nativeBytes(m_txtParamIcad->text()));
-    m_settings.write(settings::ProgramAcad, nativeBytes(m_txtAcad->text()));
-    m_settings.write(settings::ProgramIcad, nativeBytes(m_txtIcad->text()));
+    m_cadLauncher->saveProgramsAtClose();
     m_settings.write(settings::StartDir, listingFolder);
     m_settings.write(settings::LastPattern, nativeBytes(m_combo1->currentText()));
-    m_settings.write(settings::LastTemplate, nativeBytes(m_cboScr->currentText()));
+    m_scriptTemplates->saveAtClose();
 
     saveWindowPlacement(m_settings, this, settings::mainPlacement);
     m_settings.write(settings::InitPath, listingFolder);
 
     if (!isMinimized()) {
         const int state = isMaximized() ? 2 : 0;
-        m_settings.write(settings::WinState, std::to_string(state));
+        m_settings.setNumber(settings::WinState, state);
     }
-    QStringList widths;
+    std::vector<double> widths;
     for (int c = 0; c < m_fgFiles->cols(); ++c)
-        widths << QString::number(m_fgFiles->colWidth(c));
-    m_settings.write(settings::Files, nativeBytes(widths.join(u',')));
+        widths.push_back(m_fgFiles->colWidth(c));
+    m_settings.setNumbers(settings::Files, widths);
     // Also tells the next start that this is no longer the user's first.
     m_commands->saveArrangement();
 }

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <limits>
 #include <string>
 #include <utility>
@@ -21,15 +22,11 @@ constexpr int defaultTheme = 2;
 constexpr int lastTheme = 5;
 constexpr std::string_view layoutSection = "Layout";
 
+// An operation the window has not wired does nothing.
 template <typename Operation, typename... Args> void run(const Operation& operation, Args&&... args)
 {
-    // A failing operation ends its command and nothing else: the program goes on.
-    if (!operation)
-        return;
-    try {
+    if (operation)
         operation(std::forward<Args>(args)...);
-    } catch (...) {
-    }
 }
 
 void selectThemeOfCommand(CommandController& c, int id)
@@ -135,7 +132,7 @@ CommandController::~CommandController() = default;
 
 void CommandController::startCommandBars()
 {
-    const int theme = themeFromSetting(m_settings.read(settings::Theme));
+    const int theme = themeFromSetting(m_settings.text(settings::Theme));
     m_bars.setTheme(theme);
     applyTheme(theme);
     buildCommandBars(m_bars);
@@ -155,7 +152,7 @@ void CommandController::saveArrangement()
 
 void CommandController::applyTheme(int theme)
 {
-    m_settings.write(settings::Theme, std::to_string(theme));
+    m_settings.setNumber(settings::Theme, theme);
     m_faceColour = m_bars.specialColor(CommandBars::toolbarFaceColourNumber);
     paintSurfaces();
 }
@@ -179,8 +176,16 @@ void CommandController::onCommandExecute(BarControl* control)
     const int id = control->id();
     const auto* route =
         std::find_if(std::begin(routes), std::end(routes), [id](const auto& r) { return r.first == id; });
-    if (route != std::end(routes))
+    if (route == std::end(routes))
+        return;
+    // A failing operation ends its command and nothing else: the program goes on, and the log keeps why.
+    try {
         route->second(*this, id);
+    } catch (const std::exception& error) {
+        qWarning("command %d failed: %s", id, error.what());
+    } catch (...) {
+        qWarning("command %d failed", id);
+    }
 }
 
 void CommandController::onCommandUpdate(BarControl* control)
@@ -192,13 +197,12 @@ void CommandController::onCommandUpdate(BarControl* control)
     if (control->id() == ID_SUPERVISED_RUN && m_handlers.supervisedRunOn)
         control->setChecked(m_handlers.supervisedRunOn());
     if (control->id() == ID_REVIEW_BEFORE_RUN)
-        control->setChecked(m_settings.read(settings::ReviewBeforeRun) == "1");
+        control->setChecked(m_settings.flag(settings::ReviewBeforeRun));
 }
 
 void CommandController::toggleReviewBeforeRun()
 {
-    const bool on = m_settings.read(settings::ReviewBeforeRun) == "1";
-    m_settings.write(settings::ReviewBeforeRun, on ? "0" : "1");
+    m_settings.setFlag(settings::ReviewBeforeRun, !m_settings.flag(settings::ReviewBeforeRun));
 }
 
 void CommandController::onBarsResized()

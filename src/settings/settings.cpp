@@ -34,11 +34,23 @@ std::optional<double> parseNumber(std::string_view text)
     return value;
 }
 
-std::string numberText(double value)
+std::string numberText(double value, int decimals)
 {
-    char buffer[32];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, std::llround(value));
-    return ec == std::errc() ? std::string(buffer, end) : std::string("0");
+    long long scale = 1;
+    for (int i = 0; i < decimals; ++i)
+        scale *= 10;
+    const long long scaled = std::llround(value * double(scale));
+    const unsigned long long magnitude = scaled < 0 ? 0ULL - static_cast<unsigned long long>(scaled) : scaled;
+    std::string text = scaled < 0 ? "-" : "";
+    text += std::to_string(magnitude / scale);
+    if (unsigned long long fraction = magnitude % scale) {
+        std::string digits = std::to_string(fraction);
+        digits.insert(0, size_t(decimals) - digits.size(), '0');
+        while (digits.back() == '0')
+            digits.pop_back();
+        text += '.' + digits;
+    }
+    return text;
 }
 
 } // namespace settings
@@ -72,7 +84,7 @@ void Settings::writeSetting(std::string_view name, std::string_view text, std::s
     m_registry.writeString(Hive::CurrentUser, keyOf(section), name, text);
 }
 
-std::string Settings::read(const settings::Setting& setting, std::string_view callerDefault) const
+std::string Settings::text(const settings::SettingKey& setting, std::string_view callerDefault) const
 {
     std::string defaultText;
     switch (setting.from) {
@@ -93,9 +105,66 @@ std::string Settings::read(const settings::Setting& setting, std::string_view ca
     return readSetting(setting.name, defaultText, setting.section);
 }
 
-void Settings::write(const settings::Setting& setting, std::string_view text)
+bool Settings::isStored(const settings::SettingKey& setting) const
+{
+    return !readSetting(setting.name, {}, setting.section).empty();
+}
+
+std::string Settings::read(const settings::TextSetting& setting, std::string_view callerDefault) const
+{
+    return text(setting, callerDefault);
+}
+
+void Settings::write(const settings::TextSetting& setting, std::string_view text)
 {
     writeSetting(setting.name, text, setting.section);
+}
+
+bool Settings::flag(const settings::FlagSetting& setting) const
+{
+    return text(setting) == "1";
+}
+
+void Settings::setFlag(const settings::FlagSetting& setting, bool on)
+{
+    writeSetting(setting.name, on ? "1" : "0", setting.section);
+}
+
+std::optional<double> Settings::number(const settings::NumberSetting& setting,
+                                       std::optional<double> callerDefault) const
+{
+    const std::string fallback = callerDefault ? settings::numberText(*callerDefault, setting.decimals) : std::string();
+    return settings::parseNumber(text(setting, fallback));
+}
+
+void Settings::setNumber(const settings::NumberSetting& setting, double value)
+{
+    writeSetting(setting.name, settings::numberText(value, setting.decimals), setting.section);
+}
+
+std::vector<std::optional<double>> Settings::numbers(const settings::NumberListSetting& setting) const
+{
+    const std::string list = text(setting);
+    std::vector<std::optional<double>> values;
+    std::string_view rest = list;
+    for (;;) {
+        const size_t comma = rest.find(',');
+        values.push_back(settings::parseNumber(rest.substr(0, comma)));
+        if (comma == std::string_view::npos)
+            return values;
+        rest.remove_prefix(comma + 1);
+    }
+}
+
+void Settings::setNumbers(const settings::NumberListSetting& setting, const std::vector<double>& values)
+{
+    std::string list;
+    for (const double value : values) {
+        if (!list.empty())
+            list += ',';
+        list += settings::numberText(value, setting.decimals);
+    }
+    writeSetting(setting.name, list, setting.section);
 }
 
 int Settings::savedBarCount() const

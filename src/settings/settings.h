@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class Registry;
 
@@ -25,60 +26,82 @@ enum class DefaultFrom
     None,          // written for others to read; the program never reads it
 };
 
-// One setting: its value name, the section it lives in and where its default comes from.
-struct Setting
+// Where a setting lives and where its default comes from, whatever its value is.
+struct SettingKey
 {
     std::string_view name;
     std::string_view section; // "" = the product key itself
     DefaultFrom from;
     std::string_view defaultText;
+    int decimals = 0; // numbers: the digits after the point a write keeps (the rest is rounded away)
 };
 
+// The kind of a setting that holds comma-separated numbers (the list's column widths).
+struct NumberList
+{
+};
+
+// One setting and the kind of value it holds: a text, a flag ("1" on, anything else off), a number or a
+// list of numbers. Settings reads and writes each kind only as that kind.
+template <typename T> struct Setting : SettingKey
+{
+    constexpr Setting(std::string_view name, std::string_view section, DefaultFrom from, std::string_view defaultText,
+                      int decimals = 0)
+        : SettingKey{name, section, from, defaultText, decimals}
+    {
+    }
+};
+using TextSetting = Setting<std::string>;
+using FlagSetting = Setting<bool>;
+using NumberSetting = Setting<double>;
+using NumberListSetting = Setting<NumberList>;
+
 // Every setting the program keeps, with its default. The program names a setting by its constant, so a
-// misspelt name does not compile.
-inline constexpr Setting Theme{"Theme", "", DefaultFrom::Text, "2"};
-inline constexpr Setting TreeWidth{"TreeWidth", mainSection, DefaultFrom::Text, "2350"};
-inline constexpr Setting LastPath{"LastPath", mainSection, DefaultFrom::CurrentFolder, ""};
-inline constexpr Setting Files{"Files", "", DefaultFrom::Text, "500,2000,2000,1200,700"};
-inline constexpr Setting WinState{"WinState", mainSection, DefaultFrom::Text, "0"};
-inline constexpr Setting Top{"Top", mainSection, DefaultFrom::Text, "0"};
-inline constexpr Setting Left{"Left", mainSection, DefaultFrom::Text, "0"};
-inline constexpr Setting Height{"Height", mainSection, DefaultFrom::Caller, ""};
-inline constexpr Setting Width{"Width", mainSection, DefaultFrom::Caller, ""};
-inline constexpr Setting InitPath{"InitPath", mainSection, DefaultFrom::None, ""};
-inline constexpr Setting StartDir{"StartDir", "", DefaultFrom::None, ""};
-inline constexpr Setting ProgramAcad{"ProgramAcad", "", DefaultFrom::Text, ""};
-inline constexpr Setting ProgramIcad{"ProgramIcad", "", DefaultFrom::Text, ""};
-inline constexpr Setting ParametersAcad{"ParametersAcad", "", DefaultFrom::Text, ""};
-inline constexpr Setting ParametersIcad{"ParametersIcad", "", DefaultFrom::Text, ""};
-inline constexpr Setting LastPattern{"LastPattern", "", DefaultFrom::Text, "*.dwg"};
-inline constexpr Setting LastTemplate{"LastTemplate", "", DefaultFrom::Text, ""};
-inline constexpr Setting RdsDir{"RdsDir", "", DefaultFrom::ProgramFolder, ""};
-// Review before a run: "1" when a run shows its script first if the check finds anything; the review
+// misspelt name does not compile, nor does reading a flag as a text.
+inline constexpr NumberSetting Theme{"Theme", "", DefaultFrom::Text, "2"};
+inline constexpr NumberSetting TreeWidth{"TreeWidth", mainSection, DefaultFrom::Text, "2350"};
+inline constexpr TextSetting LastPath{"LastPath", mainSection, DefaultFrom::CurrentFolder, ""};
+inline constexpr NumberListSetting Files{"Files", "", DefaultFrom::Text, "500,2000,2000,1200,700"};
+inline constexpr NumberSetting WinState{"WinState", mainSection, DefaultFrom::Text, "0"};
+inline constexpr NumberSetting Top{"Top", mainSection, DefaultFrom::Text, "0"};
+inline constexpr NumberSetting Left{"Left", mainSection, DefaultFrom::Text, "0"};
+inline constexpr NumberSetting Height{"Height", mainSection, DefaultFrom::Caller, ""};
+inline constexpr NumberSetting Width{"Width", mainSection, DefaultFrom::Caller, ""};
+inline constexpr TextSetting InitPath{"InitPath", mainSection, DefaultFrom::None, ""};
+inline constexpr TextSetting StartDir{"StartDir", "", DefaultFrom::None, ""};
+inline constexpr TextSetting ProgramAcad{"ProgramAcad", "", DefaultFrom::Text, ""};
+inline constexpr TextSetting ProgramIcad{"ProgramIcad", "", DefaultFrom::Text, ""};
+inline constexpr TextSetting ParametersAcad{"ParametersAcad", "", DefaultFrom::Text, ""};
+inline constexpr TextSetting ParametersIcad{"ParametersIcad", "", DefaultFrom::Text, ""};
+inline constexpr TextSetting LastPattern{"LastPattern", "", DefaultFrom::Text, "*.dwg"};
+inline constexpr TextSetting LastTemplate{"LastTemplate", "", DefaultFrom::Text, ""};
+inline constexpr TextSetting RdsDir{"RdsDir", "", DefaultFrom::ProgramFolder, ""};
+// Review before a run: whether a run shows its script first if the check finds anything; the review
 // window's size in twips.
-inline constexpr Setting ReviewBeforeRun{"ReviewBeforeRun", "Review", DefaultFrom::Text, "0"};
-inline constexpr Setting ReviewHeight{"Height", "Review", DefaultFrom::Caller, ""};
-inline constexpr Setting ReviewWidth{"Width", "Review", DefaultFrom::Caller, ""};
-// Supervised runs: on or off ("1"/"0"), drawings per CAD session, time-out per drawing in seconds.
-inline constexpr Setting SupervisedRun{"SupervisedRun", mainSection, DefaultFrom::Text, "0"};
-inline constexpr Setting SupervisedBatchSize{"SupervisedBatchSize", mainSection, DefaultFrom::Text, "1"};
-inline constexpr Setting SupervisedTimeout{"SupervisedTimeout", mainSection, DefaultFrom::Text, "600"};
+inline constexpr FlagSetting ReviewBeforeRun{"ReviewBeforeRun", "Review", DefaultFrom::Text, "0"};
+inline constexpr NumberSetting ReviewHeight{"Height", "Review", DefaultFrom::Caller, ""};
+inline constexpr NumberSetting ReviewWidth{"Width", "Review", DefaultFrom::Caller, ""};
+// Supervised runs: on or off, drawings per CAD session, time-out per drawing in seconds (to a tenth).
+inline constexpr FlagSetting SupervisedRun{"SupervisedRun", mainSection, DefaultFrom::Text, "0"};
+inline constexpr NumberSetting SupervisedBatchSize{"SupervisedBatchSize", mainSection, DefaultFrom::Text, "1"};
+inline constexpr NumberSetting SupervisedTimeout{"SupervisedTimeout", mainSection, DefaultFrom::Text, "600", 1};
 
 // The four settings of a window's place and size, in twips.
 struct Placement
 {
-    const Setting* top;
-    const Setting* left;
-    const Setting* height;
-    const Setting* width;
+    const NumberSetting* top;
+    const NumberSetting* left;
+    const NumberSetting* height;
+    const NumberSetting* width;
 };
 inline constexpr Placement mainPlacement{&Top, &Left, &Height, &Width};
 
 // A number as the settings store it: decimal text, possibly with a fraction and a sign
 // ("2350", "-60", "1234.5"). Nothing for any other text or an absurdly large number.
 std::optional<double> parseNumber(std::string_view text);
-// A whole number in decimal text (C locale, whatever the user's locale).
-std::string numberText(double value);
+// A number in decimal text (C locale, whatever the user's locale), rounded to decimals digits after the
+// point; a fraction that rounds to nothing is left out ("12", "12.5").
+std::string numberText(double value, int decimals = 0);
 
 } // namespace settings
 
@@ -96,8 +119,23 @@ public:
     std::string readSetting(std::string_view name, std::string_view defaultText, std::string_view section = {}) const;
     void writeSetting(std::string_view name, std::string_view text, std::string_view section = {});
     // The value, or its default from the settings table (callerDefault where the caller gives it).
-    std::string read(const settings::Setting& setting, std::string_view callerDefault = {}) const;
-    void write(const settings::Setting& setting, std::string_view text);
+    std::string read(const settings::TextSetting& setting, std::string_view callerDefault = {}) const;
+    void write(const settings::TextSetting& setting, std::string_view text);
+    // Whether the flag is on; written as "1" or "0".
+    bool flag(const settings::FlagSetting& setting) const;
+    void setFlag(const settings::FlagSetting& setting, bool on);
+    // The number, or its default; nothing when the stored text is not a number (see parseNumber).
+    std::optional<double> number(const settings::NumberSetting& setting,
+                                 std::optional<double> callerDefault = std::nullopt) const;
+    void setNumber(const settings::NumberSetting& setting, double value);
+    // The list, or its default: one entry per comma-separated part, nothing where a part is not a number.
+    std::vector<std::optional<double>> numbers(const settings::NumberListSetting& setting) const;
+    void setNumbers(const settings::NumberListSetting& setting, const std::vector<double>& values);
+    // The stored text of any setting, or its default, as the store holds it (readers with a grammar of
+    // their own, and tests that pin what is written).
+    std::string text(const settings::SettingKey& setting, std::string_view callerDefault = {}) const;
+    // Whether a value is stored at all (a missing or empty value is not).
+    bool isStored(const settings::SettingKey& setting) const;
 
     // The number of saved toolbars; below 1 means the program has never been closed by this user.
     int savedBarCount() const;

@@ -1,54 +1,47 @@
 #include "widgets/dialogs.h"
 
+#include "widgets/standinuser.h"
+
 #include <QDir>
 #include <QFileDialog>
-#include <utility>
 
 namespace dialogs {
 
 namespace {
 
-std::function<QString(const Question&)>& nextAnswer()
+// The stand-in's answer when there is one, else the real dialog's; native separators either way.
+template <typename Show>
+QString chosenPath(StandInUser::FileDialog dialog, const QString& title, const QString& filter, const QString& initial,
+                   Show show)
 {
-    static std::function<QString(const Question&)> answer;
-    return answer;
+    QString chosen;
+    if (StandInUser* user = StandInUser::current()) {
+        if (user->chooseFile)
+            chosen = user->chooseFile({dialog, title, filter, initial});
+    } else {
+        chosen = show();
+    }
+    return chosen.isEmpty() ? QString() : QDir::toNativeSeparators(chosen);
 }
 
 } // namespace
 
-void setNextAnswer(std::function<QString(const Question&)> answer)
-{
-    nextAnswer() = std::move(answer);
-}
-
 QString browseForFolder(QWidget* owner, const QString& prompt, const QString& preselect)
 {
-    QString chosen;
-    if (auto answer = std::exchange(nextAnswer(), nullptr))
-        chosen = answer({prompt, QString(), preselect});
-    else
-        chosen = QFileDialog::getExistingDirectory(owner, prompt, preselect);
-    return chosen.isEmpty() ? QString() : QDir::toNativeSeparators(chosen);
+    return chosenPath(StandInUser::FileDialog::Folder, prompt, QString(), preselect,
+                      [&] { return QFileDialog::getExistingDirectory(owner, prompt, preselect); });
 }
 
 QString openFile(QWidget* owner, const QString& title, const QString& filter, const QString& initial)
 {
-    QString chosen;
-    if (auto answer = std::exchange(nextAnswer(), nullptr))
-        chosen = answer({title, filter, initial});
-    else
-        chosen = QFileDialog::getOpenFileName(owner, title, initial, filter);
-    return chosen.isEmpty() ? QString() : QDir::toNativeSeparators(chosen);
+    return chosenPath(StandInUser::FileDialog::Open, title, filter, initial,
+                      [&] { return QFileDialog::getOpenFileName(owner, title, initial, filter); });
 }
 
 QString saveFile(QWidget* owner, const QString& title, const QString& filter, const QString& initial)
 {
-    QString chosen;
-    if (auto answer = std::exchange(nextAnswer(), nullptr))
-        chosen = answer({title, filter, initial});
-    else
-        chosen = QFileDialog::getSaveFileName(owner, title, initial, filter);
-    return chosen.isEmpty() ? QString() : QDir::toNativeSeparators(chosen);
+    return chosenPath(StandInUser::FileDialog::Save, title, filter, initial,
+                      [&] { return QFileDialog::getSaveFileName(owner, title, initial, filter); });
 }
 
 } // namespace dialogs

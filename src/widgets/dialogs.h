@@ -1,20 +1,12 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 
 class QWidget;
 
-// The folder picker and the open-file dialog. Tests take the place of the user: the next answer hook gets
-// the question instead of a dialog being shown, answers once and is then gone.
+// The folder picker and the file dialogs. While a StandInUser (widgets/standinuser.h) exists, none is
+// shown: the stand-in gets the question and answers.
 namespace dialogs {
-
-struct Question
-{
-    QString title;
-    QString filter;  // Qt filter text; empty for the folder picker
-    QString initial; // the folder (or file) the dialog starts at
-};
 
 // The chosen folder with native separators, or empty text when cancelled.
 QString browseForFolder(QWidget* owner, const QString& prompt, const QString& preselect);
@@ -25,7 +17,5 @@ QString openFile(QWidget* owner, const QString& title, const QString& filter, co
 // The file to save to with native separators, or empty text when cancelled. The dialog asks before an
 // existing file is replaced.
 QString saveFile(QWidget* owner, const QString& title, const QString& filter, const QString& initial);
-
-void setNextAnswer(std::function<QString(const Question&)> answer);
 
 } // namespace dialogs

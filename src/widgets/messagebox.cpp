@@ -1,16 +1,12 @@
 #include "widgets/messagebox.h"
 
+#include "widgets/standinuser.h"
+
 #include <QMessageBox>
 
 namespace messagebox {
 
 namespace {
-
-Recorder& recorder()
-{
-    static Recorder instance;
-    return instance;
-}
 
 QMessageBox::Icon qtIcon(Icon icon)
 {
@@ -31,17 +27,20 @@ QMessageBox::Icon qtIcon(Icon icon)
 
 void show(QWidget* parent, const QString& text, const QString& title, Icon icon)
 {
-    if (recorder()) {
-        recorder()(text, title, icon);
+    if (StandInUser* user = StandInUser::current()) {
+        if (user->showMessage)
+            user->showMessage({text, title, icon});
         return;
     }
     QMessageBox box(qtIcon(icon), title, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
-void setRecorder(Recorder r)
+bool ask(QWidget* parent, const QString& question, const QString& title)
 {
-    recorder() = std::move(r);
+    if (StandInUser* user = StandInUser::current())
+        return user->answerYesNo && user->answerYesNo({title, question});
+    return QMessageBox::question(parent, title, question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 } // namespace messagebox

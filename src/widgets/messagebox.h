@@ -1,12 +1,11 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 
 class QWidget;
 
-// The program's few message boxes. Tests take the place of the user with a recorder: while one is
-// set, no box is shown and the recorder gets what would have been shown.
+// The program's few message boxes and yes/no questions. While a StandInUser (widgets/standinuser.h) exists,
+// none is shown: the stand-in gets it and answers.
 namespace messagebox {
 
 enum class Icon
@@ -19,7 +18,7 @@ enum class Icon
 
 void show(QWidget* parent, const QString& text, const QString& title, Icon icon);
 
-using Recorder = std::function<void(const QString& text, const QString& title, Icon icon)>;
-void setRecorder(Recorder recorder);
+// Asks with the buttons Yes and No; gives whether the answer is yes.
+bool ask(QWidget* parent, const QString& question, const QString& title);
 
 } // namespace messagebox

@@ -6,6 +6,7 @@
 #include "about/toolbarcolour.h"
 #include "about/version.h"
 #include "widgets/messagebox.h"
+#include "widgets/standinuser.h"
 #include "widgets/twips.h"
 
 #include <QFile>
@@ -36,6 +37,7 @@ class TestAbout : public QObject
 
 private:
     QTemporaryDir m_dir;
+    StandInUser m_user;
     QList<Shown> m_shown;
     QList<QUrl> m_opened;
     QList<about::Program> m_started;
@@ -79,14 +81,14 @@ private slots:
     {
         QVERIFY2(m_dir.isValid(), qPrintable(m_dir.errorString()));
         m_path = qgetenv("PATH");
-        messagebox::setRecorder([this](const QString& text, const QString& title, messagebox::Icon icon) {
-            m_shown.append({text, title, icon});
-        });
+        m_user.showMessage = [this](const StandInUser::Message& shown) {
+            m_shown.append({shown.text, shown.title, shown.icon});
+        };
     }
 
     void cleanupTestCase()
     {
-        messagebox::setRecorder({});
+        m_user.showMessage = nullptr;
         qputenv("PATH", m_path);
     }
 

@@ -8,6 +8,7 @@
 #include "tree/foldertree.h"
 #include "widgets/grid.h"
 #include "widgets/messagebox.h"
+#include "widgets/standinuser.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -41,6 +42,7 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<Registry> m_registry;
     std::unique_ptr<Settings> m_settings;
+    StandInUser m_user;
     QList<Shown> m_shown;
 
     std::string store() const { return m_dir.filePath(QStringLiteral("config/Brannoc/Vendrel.conf")).toStdString(); }
@@ -60,6 +62,19 @@ private:
         return window;
     }
 
+    // The settings file with the test folder spelt "<dir>" and without the section [Layout].
+    QByteArray storedBytesWithoutArrangement() const
+    {
+        QFile file(QString::fromStdString(store()));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QByteArray bytes = file.readAll();
+        bytes.replace(QFile::encodeName(m_dir.path()), "<dir>");
+        if (const qsizetype begin = bytes.indexOf("[Layout]\n"); begin >= 0)
+            bytes.remove(begin, bytes.indexOf("\n\n", begin) + 2 - begin);
+        return bytes;
+    }
+
 private slots:
     void init()
     {
@@ -70,9 +85,9 @@ private slots:
         m_registry->deleteKey(Hive::CurrentUser, settings::productKey);
         m_settings = std::make_unique<Settings>(*m_registry, programFolder());
         m_shown.clear();
-        messagebox::setRecorder([this](const QString& text, const QString& title, messagebox::Icon icon) {
-            m_shown.append({text, title, icon});
-        });
+        m_user.showMessage = [this](const StandInUser::Message& shown) {
+            m_shown.append({shown.text, shown.title, shown.icon});
+        };
     }
 
     void firstStartUsesEveryDefault()
@@ -292,6 +307,33 @@ private slots:
         window->cboScr()->setEditText(QStringLiteral("Plotta.scr"));
         window->fgFiles()->setColWidth(5, 1500);
         window->close();
+#ifndef _WIN32 // Windows keeps them in the registry
+        // Byte for byte as every earlier version wrote them: stored settings and Init.reg files rely on it.
+        // The toolbar arrangement, which follows the font, is left out.
+        QCOMPARE(storedBytesWithoutArrangement(), QByteArray("[General]\n"
+                                                             "Files=\"500,2000,2000,1200,700,1500\"\n"
+                                                             "LastPattern=*.dxf\n"
+                                                             "LastTemplate=Plotta.scr\n"
+                                                             "ParametersAcad=/nologo\n"
+                                                             "ParametersIcad=-p\n"
+                                                             "ProgramAcad=/opt/cad/acad\n"
+                                                             "ProgramIcad=/opt/cad/icad\n"
+                                                             "StartDir=<dir>/Jobb\n"
+                                                             "Theme=2\n"
+                                                             "\n"
+                                                             "[Layout-Summary]\n"
+                                                             "Bars=dword:00000006\n"
+                                                             "\n"
+                                                             "[Main]\n"
+                                                             "Height=6000\n"
+                                                             "InitPath=<dir>/Jobb\n"
+                                                             "LastPath=<dir>/Jobb\n"
+                                                             "Left=450\n"
+                                                             "Top=675\n"
+                                                             "TreeWidth=3000\n"
+                                                             "Width=9000\n"
+                                                             "WinState=0\n"));
+#endif
 
         QCOMPARE(read("TreeWidth", "Main"), "3000");
         QCOMPARE(read("LastPath", "Main"), folder.toStdString());

@@ -229,7 +229,7 @@ void TestCommands::everyCommandReachesItsOperation()
             m_settings->writeSetting("Theme", "x");
             control->action()->trigger();
             QCOMPARE(m_bars->theme(), theme);
-            QCOMPARE(m_settings->read(settings::Theme), std::to_string(theme));
+            QCOMPARE(m_settings->text(settings::Theme), std::to_string(theme));
         }
     }
     m_calls.clear();
@@ -239,7 +239,7 @@ void TestCommands::everyCommandReachesItsOperation()
     QVERIFY(reviewFirst);
     for (const char* expected : {"1", "0"}) {
         reviewFirst->action()->trigger();
-        QCOMPARE(m_settings->read(settings::ReviewBeforeRun), std::string(expected));
+        QCOMPARE(m_settings->text(settings::ReviewBeforeRun), std::string(expected));
         m_commands->onCommandUpdate(reviewFirst);
         QCOMPARE(reviewFirst->isChecked(), std::string_view(expected) == "1");
     }
@@ -285,6 +285,13 @@ void TestCommands::aFailingOperationLeavesTheProgramRunning()
 {
     m_commands->handlers().selectAllFiles = [] { throw std::runtime_error("list gone"); };
     m_commands->handlers().editTemplate = nullptr; // not wired: the command does nothing
+    m_commands->handlers().deselectAllFiles = [this] {
+        m_calls << u"deselectAllFiles"_s;
+        throw 7;
+    };
+    // What ended a command is logged with its id.
+    QTest::ignoreMessage(QtWarningMsg, qPrintable(u"command %1 failed: list gone"_s.arg(ID_SELECT_ALL)));
+    QTest::ignoreMessage(QtWarningMsg, qPrintable(u"command %1 failed"_s.arg(ID_DESELECT_ALL)));
     m_bars->findControl(ID_SELECT_ALL)->action()->trigger();
     m_bars->findControl(ID_EDIT_TEMPLATE)->action()->trigger();
     m_bars->findControl(ID_DESELECT_ALL)->action()->trigger();

@@ -7,7 +7,7 @@
 #include "settings/settings.h"
 #include "widgets/commandbars/commandbars.h"
 #include "widgets/grid.h"
-#include "widgets/messagebox.h"
+#include "widgets/standinuser.h"
 #include "widgets/twips.h"
 
 #include <QApplication>
@@ -104,6 +104,7 @@ private:
         return window;
     }
 
+    StandInUser m_user; // messages are passed over
     QTemporaryDir m_dir;
     std::unique_ptr<Registry> m_registry;
     std::unique_ptr<Settings> m_settings;
@@ -115,7 +116,6 @@ void TestWindowCommands::init()
     m_registry = std::make_unique<Registry>(m_dir.filePath(u"config/Brannoc/Vendrel.conf"_s).toStdString());
     m_registry->deleteKey(Hive::CurrentUser, settings::productKey);
     m_settings = std::make_unique<Settings>(*m_registry, m_dir.path().toStdString());
-    messagebox::setRecorder([](const QString&, const QString&, messagebox::Icon) {});
 }
 
 void TestWindowCommands::cleanup()
@@ -147,7 +147,7 @@ void TestWindowCommands::storedThemeAtStart()
     auto window = loaded();
     CommandBars& bars = *window->commandBars();
     QCOMPARE(bars.theme(), theme);
-    QCOMPARE(QString::fromStdString(m_settings->read(settings::Theme)), rewritten);
+    QCOMPARE(QString::fromStdString(m_settings->text(settings::Theme)), rewritten);
 
     const QColor face = bars.specialColor(CommandBars::toolbarFaceColourNumber);
     QCOMPARE(window->commands()->toolbarFaceColour(), face);
@@ -175,14 +175,14 @@ void TestWindowCommands::choosingAThemeRepaintsAndMovesTheMarks()
     QVERIFY(inMenu->bar()->type() != CommandBar::Type::ToolBar);
     inMenu->action()->trigger();
     openMenuOf(inMenu);
-    QCOMPARE(m_settings->read(settings::Theme), "4");
+    QCOMPARE(m_settings->text(settings::Theme), "4");
     QCOMPARE(markedThemeEntries(bars),
              (QList<std::pair<int, bool>>{{ID_THEME_VS2005, true}, {ID_THEME_VS2005, false}}));
 
     // From the toolbar: "Standard", and everything painted at once in its face colour.
     QTest::mouseClick(buttonOf(bars.findControls(ID_THEME_STANDARD).last()), Qt::LeftButton);
     openMenuOf(inMenu);
-    QCOMPARE(m_settings->read(settings::Theme), "0");
+    QCOMPARE(m_settings->text(settings::Theme), "0");
     QCOMPARE(markedThemeEntries(bars),
              (QList<std::pair<int, bool>>{{ID_THEME_STANDARD, true}, {ID_THEME_STANDARD, false}}));
     QVERIFY(buttonOf(bars.findControls(ID_THEME_STANDARD).last())->isChecked());
@@ -287,11 +287,11 @@ void TestWindowCommands::supervisedRunIsACheckEntryUnderTools()
     QVERIFY(!entry->action()->isChecked());
     entry->action()->trigger();
     openMenuOf(entry);
-    QCOMPARE(m_settings->read(settings::SupervisedRun), "1");
+    QCOMPARE(m_settings->text(settings::SupervisedRun), "1");
     QVERIFY(entry->action()->isChecked());
     entry->action()->trigger();
     openMenuOf(entry);
-    QCOMPARE(m_settings->read(settings::SupervisedRun), "0");
+    QCOMPARE(m_settings->text(settings::SupervisedRun), "0");
     QVERIFY(!entry->action()->isChecked());
     QVERIFY(window->commandBars()->findControl(ID_SUPERVISED_SETTINGS));
 }

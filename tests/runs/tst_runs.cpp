@@ -6,8 +6,8 @@
 #include "runs/qt/scriptreview.h"
 #include "runs/qt/templates.h"
 #include "settings/settings.h"
-#include "widgets/dialogs.h"
 #include "widgets/messagebox.h"
+#include "widgets/standinuser.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -88,6 +88,7 @@ private:
     std::vector<std::string> m_marked;
     QString m_shownFolder;
     int m_arranged = 0;
+    StandInUser m_user;
     QList<Shown> m_shown;
     std::unique_ptr<ScriptTemplates> m_templates;
     std::unique_ptr<CadLauncher> m_launcher;
@@ -142,9 +143,9 @@ private slots:
         qputenv("XDG_DATA_HOME", QFile::encodeName(path(QStringLiteral("xdg/data"))));
         qputenv("XDG_DATA_DIRS", QFile::encodeName(path(QStringLiteral("xdg/usr"))));
         qunsetenv("XDG_CURRENT_DESKTOP");
-        messagebox::setRecorder([this](const QString& text, const QString& title, messagebox::Icon icon) {
-            m_shown.append({text, title, icon});
-        });
+        m_user.showMessage = [this](const StandInUser::Message& shown) {
+            m_shown.append({shown.text, shown.title, shown.icon});
+        };
     }
 
     void init()
@@ -213,8 +214,7 @@ private slots:
 
     void cleanup()
     {
-        dialogs::setNextAnswer(nullptr);
-        script::setNextProjectDatabaseAnswer(nullptr);
+        m_user.chooseFile = nullptr;
     }
 
     // With "Övervakad körning" on, the run goes to the supervised run once the template is read and the
@@ -349,13 +349,13 @@ private slots:
     {
         m_txtAcad->setText(writeStandInCad(QStringLiteral("acad")));
         m_cboScr->setEditText(QStringLiteral("c mall.SCR"));
-        script::ProjectDatabaseQuestion asked;
-        script::setNextProjectDatabaseAnswer([&](const script::ProjectDatabaseQuestion& question) -> QString {
+        StandInUser::FileQuestion asked;
+        m_user.chooseFile = [&](const StandInUser::FileQuestion& question) -> QString {
             asked = question;
             return in(drawings(), QStringLiteral("Anl 7.pds"));
-        });
+        };
         m_launcher->runScript(CadKind::Acad);
-        QCOMPARE(asked.folder, drawings());
+        QCOMPARE(asked.initial, drawings());
         QCOMPARE(asked.title, QStringLiteral("Välj projektdatabas"));
         QCOMPARE(readFile(scriptPath()), QByteArray("-INSERT \"Anl 7\" K01\r\n-INSERT \"Anl 7\" K02\r\n.EXIT\r\n"));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cadRecord()), 20000);
@@ -375,7 +375,7 @@ private slots:
         m_txtAcad->setText(writeStandInCad(QStringLiteral("acad")));
         m_cboScr->setEditText(QStringLiteral("c mall.SCR"));
         writeFile(scriptPath(), "earlier script\r\n");
-        script::setNextProjectDatabaseAnswer([&](const script::ProjectDatabaseQuestion&) -> QString { return answer; });
+        m_user.chooseFile = [&](const StandInUser::FileQuestion&) -> QString { return answer; };
         m_launcher->runScript(CadKind::Acad);
         QCOMPARE(readFile(scriptPath()), QByteArray("earlier script\r\n"));
         QVERIFY(m_shown.isEmpty());
@@ -387,9 +387,9 @@ private slots:
         m_txtIcad->setText(writeStandInCad(QStringLiteral("icad")));
         m_cboScr->setEditText(QStringLiteral("c mall.SCR"));
         m_marked = {"K01.dwg", "Saknas.dwg", "K02.DWG"};
-        script::setNextProjectDatabaseAnswer([&](const script::ProjectDatabaseQuestion&) -> QString {
+        m_user.chooseFile = [&](const StandInUser::FileQuestion&) -> QString {
             return drawings() + QStringLiteral("/Anl 7.pds");
-        });
+        };
         m_launcher->reviewScript();
         ScriptReviewDialog* dialog = m_launcher->reviewDialog();
         QVERIFY(dialog && dialog->isVisible());
@@ -418,7 +418,7 @@ private slots:
         QCOMPARE(dialog->scriptView()->currentIndex().row(), 1);
 
         // "Spara som..." keeps a copy of exactly those bytes.
-        dialogs::setNextAnswer([&](const dialogs::Question&) { return path(QStringLiteral("kopia.scr")); });
+        m_user.chooseFile = [&](const StandInUser::FileQuestion&) { return path(QStringLiteral("kopia.scr")); };
         dialog->saveButton()->click();
         QCOMPARE(readFile(path(QStringLiteral("kopia.scr"))), expected);
 
@@ -438,7 +438,7 @@ private slots:
     {
         m_txtAcad->setText(writeStandInCad(QStringLiteral("acad")));
         m_cboScr->setEditText(QStringLiteral("B.scr"));
-        m_settings->write(settings::ReviewBeforeRun, "1");
+        m_settings->setFlag(settings::ReviewBeforeRun, true);
 
         m_marked = {"K01.dwg", "Saknas.dwg"};
         m_launcher->runScript(CadKind::Acad);
@@ -463,7 +463,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cadRecord()), 20000);
 
         QFile::remove(cadRecord());
-        m_settings->write(settings::ReviewBeforeRun, "0");
+        m_settings->setFlag(settings::ReviewBeforeRun, false);
         m_marked = {"K01.dwg", "Saknas.dwg"};
         m_launcher->runScript(CadKind::Acad);
         QVERIFY(!m_launcher->reviewDialog());
@@ -493,10 +493,10 @@ private slots:
         m_cboScr->setEditText(QStringLiteral("c mall.SCR"));
         m_marked = {"K01.dwg", "K02.dwg\n_.ERASE ALL\n.dwg"};
         bool asked = false;
-        script::setNextProjectDatabaseAnswer([&](const script::ProjectDatabaseQuestion&) -> QString {
+        m_user.chooseFile = [&](const StandInUser::FileQuestion&) -> QString {
             asked = true;
             return QString();
-        });
+        };
         m_launcher->runScript(CadKind::Acad);
         QVERIFY(!asked);
         QCOMPARE(m_shown.size(), 1);
@@ -536,11 +536,11 @@ private slots:
         writeFile(other + QStringLiteral("/z.scr"), "z\r\n");
         m_templates->refreshTemplateList();
 
-        dialogs::Question asked;
-        dialogs::setNextAnswer([&](const dialogs::Question& question) -> QString {
+        StandInUser::FileQuestion asked;
+        m_user.chooseFile = [&](const StandInUser::FileQuestion& question) -> QString {
             asked = question;
             return QString();
-        });
+        };
         m_templates->chooseTemplateFolder();
         QCOMPARE(asked.title, QStringLiteral("Välj mapp innehållande scriptmallar (*.scr)"));
         QCOMPARE(asked.initial, templates());
@@ -548,7 +548,7 @@ private slots:
         QCOMPARE(m_cboScr->count(), 3);
         QCOMPARE(m_settings->readSetting("RdsDir", "<none>"), std::string("<none>"));
 
-        dialogs::setNextAnswer([&](const dialogs::Question&) -> QString { return other; });
+        m_user.chooseFile = [&](const StandInUser::FileQuestion&) -> QString { return other; };
         m_templates->chooseTemplateFolder();
         QCOMPARE(m_templates->templateFolder(), bytes(other));
         QCOMPARE(m_cboScr->count(), 1);
@@ -626,11 +626,11 @@ private slots:
         box->setText(kind == CadKind::Acad ? QString() : QStringLiteral("/opt/icad/icad"));
         const QString before = box->text();
 
-        dialogs::Question asked;
-        dialogs::setNextAnswer([&](const dialogs::Question& question) -> QString {
+        StandInUser::FileQuestion asked;
+        m_user.chooseFile = [&](const StandInUser::FileQuestion& question) -> QString {
             asked = question;
             return answer;
-        });
+        };
         m_launcher->browseCadProgram(kind);
         QCOMPARE(asked.title, QStringLiteral("Programfil"));
         QCOMPARE(asked.initial, kind == CadKind::Acad ? programFolder() : QStringLiteral("/opt/icad/icad"));

@@ -1,5 +1,6 @@
 #include "runs/qt/askprojectdatabase.h"
 #include "script/qt/localeformat.h"
+#include "widgets/standinuser.h"
 
 #include <QApplication>
 #include <QTest>
@@ -77,7 +78,8 @@ void TestScriptQt::projectDatabaseAnswers()
     QFETCH(QString, answer);
     QFETCH(QString, project);
     QFETCH(bool, given);
-    script::setNextProjectDatabaseAnswer([answer](const script::ProjectDatabaseQuestion&) { return answer; });
+    StandInUser user;
+    user.chooseFile = [answer](const StandInUser::FileQuestion&) { return answer; };
     const auto name = script::askProjectDatabase(nullptr, "/srv/Proj");
     QCOMPARE(name.has_value(), given);
     if (given)
@@ -89,15 +91,16 @@ void TestScriptQt::projectDatabaseQuestion()
     // The folder comes as the file system's bytes and must reach the dialog decoded.
     const QString folder = u"/srv/Ritningar \u00e5\u00e4\u00f6"_s;
     const QByteArray folderBytes = QFile::encodeName(folder);
-    script::ProjectDatabaseQuestion asked;
-    script::setNextProjectDatabaseAnswer([&asked](const script::ProjectDatabaseQuestion& question) {
+    StandInUser::FileQuestion asked;
+    StandInUser user;
+    user.chooseFile = [&asked](const StandInUser::FileQuestion& question) {
         asked = question;
         return QString();
-    });
+    };
     QVERIFY(!script::askProjectDatabase(nullptr, folderBytes.toStdString()));
     QCOMPARE(asked.title, u"V\u00e4lj projektdatabas"_s);
     QCOMPARE(asked.filter, u"Projektdatabas (*.pds)"_s);
-    QCOMPARE(asked.folder, folder);
+    QCOMPARE(asked.initial, folder);
 }
 
 QTEST_MAIN(TestScriptQt)

@@ -166,6 +166,45 @@ TEST(Numbers, OnlyPlainDecimalTextIsANumber)
         EXPECT_FALSE(settings::parseNumber(bad)) << bad;
     EXPECT_EQ(settings::numberText(2349.6), "2350");
     EXPECT_EQ(settings::numberText(-60), "-60");
+    EXPECT_EQ(settings::numberText(12.5, 1), "12.5");
+    EXPECT_EQ(settings::numberText(12.04, 1), "12");
+    EXPECT_EQ(settings::numberText(-0.5, 1), "-0.5");
+    EXPECT_EQ(settings::numberText(-0.04, 1), "0");
+    EXPECT_EQ(settings::numberText(0.05, 2), "0.05");
+}
+
+// Each kind of value is written as the text the store has always held, and read back from any text.
+TEST_F(Store, TypedValuesKeepTheirStoredText)
+{
+    Registry registry(path());
+    Settings store(registry, "/prog");
+    EXPECT_FALSE(store.flag(settings::ReviewBeforeRun));
+    store.setFlag(settings::ReviewBeforeRun, true);
+    EXPECT_EQ(store.readSetting("ReviewBeforeRun", "", "Review"), "1");
+    store.setFlag(settings::ReviewBeforeRun, false);
+    EXPECT_EQ(store.readSetting("ReviewBeforeRun", "", "Review"), "0");
+    for (const char* notOn : {"2", "yes", " 1"}) {
+        store.writeSetting("ReviewBeforeRun", notOn, "Review");
+        EXPECT_FALSE(store.flag(settings::ReviewBeforeRun)) << notOn;
+    }
+
+    EXPECT_EQ(store.number(settings::SupervisedTimeout), 600);
+    store.setNumber(settings::SupervisedTimeout, 12.5);
+    EXPECT_EQ(store.readSetting("SupervisedTimeout", "", "Main"), "12.5");
+    store.setNumber(settings::TreeWidth, 2349.6);
+    EXPECT_EQ(store.readSetting("TreeWidth", "", "Main"), "2350");
+    EXPECT_EQ(store.number(settings::Height), std::nullopt) << "no default of its own";
+    EXPECT_EQ(store.number(settings::Height, 9000), 9000);
+    store.writeSetting("Height", "abc", "Main");
+    EXPECT_EQ(store.number(settings::Height, 9000), std::nullopt) << "a stored text that is no number";
+
+    EXPECT_FALSE(store.isStored(settings::Files));
+    EXPECT_EQ(store.numbers(settings::Files), (std::vector<std::optional<double>>{500, 2000, 2000, 1200, 700}));
+    store.writeSetting("Files", "500,x,,-7");
+    EXPECT_EQ(store.numbers(settings::Files), (std::vector<std::optional<double>>{500, {}, {}, -7}));
+    store.setNumbers(settings::Files, {500, 1500.4});
+    EXPECT_EQ(store.readSetting("Files", ""), "500,1500");
+    EXPECT_TRUE(store.isStored(settings::Files));
 }
 
 TEST_F(Store, PlacementIsAppliedUntilTheFirstUnusableValue)
@@ -199,12 +238,12 @@ TEST_F(Store, TableDefaults)
 {
     Registry registry(path());
     Settings store(registry, "/opt/vendrel");
-    EXPECT_EQ(store.read(settings::Theme), "2");
-    EXPECT_EQ(store.read(settings::Files), "500,2000,2000,1200,700");
+    EXPECT_EQ(store.text(settings::Theme), "2");
+    EXPECT_EQ(store.text(settings::Files), "500,2000,2000,1200,700");
     EXPECT_EQ(store.read(settings::LastPattern), "*.dwg");
     EXPECT_EQ(store.read(settings::RdsDir), "/opt/vendrel");
     EXPECT_EQ(store.read(settings::LastPath), QDir::toNativeSeparators(QDir::currentPath()).toStdString());
-    EXPECT_EQ(store.read(settings::Height, "9000"), "9000");
+    EXPECT_EQ(store.text(settings::Height, "9000"), "9000");
     store.writeSetting("LastPattern", "");
     EXPECT_EQ(store.read(settings::LastPattern), "*.dwg") << "an empty text cannot be stored";
 }
@@ -393,7 +432,7 @@ TEST_F(Store, AnInitRegOfGarbageChangesNothing)
     Registry registry(path());
     Settings store(registry, dir.path().toStdString());
     EXPECT_FALSE(importInitReg(store));
-    EXPECT_EQ(store.read(settings::Theme), "2");
+    EXPECT_EQ(store.text(settings::Theme), "2");
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "supervise/qt/progresswindow.h"
 #include "supervise/qt/supervisor.h"
 #include "supervise/runfiles.h"
+#include "widgets/standinuser.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -126,10 +127,10 @@ private slots:
         QVERIFY(window->findChild<QLabel*>(QStringLiteral("summary"))->text().contains(QStringLiteral("avbröts")));
         // Stopped by the user, the run is closed: nothing is offered at the next start.
         bool asked = false;
-        Supervisor::setAsk([&](QWidget*, const QString&) { return asked = true; });
+        StandInUser user;
+        user.answerYesNo = [&](const StandInUser::YesNoQuestion&) { return asked = true; };
         supervisor.offerResume();
         QVERIFY(!asked);
-        Supervisor::setAsk({});
     }
 
     void closingVendrelMidRunLeavesItToBeOffered()
@@ -144,15 +145,15 @@ private slots:
                 QStringLiteral("Pågår: K02.dwg"), 5000);
         }
         QStringList asked;
-        Supervisor::setAsk([&](QWidget*, const QString& question) {
-            asked << question;
+        StandInUser user;
+        user.answerYesNo = [&](const StandInUser::YesNoQuestion& question) {
+            asked << question.text;
             return false;
-        });
+        };
         Supervisor later(&owner, [] { return Supervisor::Limits{}; });
         later.offerResume();
         QCOMPARE(asked.size(), 1);
         QVERIFY(asked.front().contains(QStringLiteral("2 av 3")));
-        Supervisor::setAsk({});
     }
 
     void anUnfinishedRunIsOfferedOnce()
@@ -180,18 +181,19 @@ private slots:
         QWidget owner;
         Supervisor supervisor(&owner, [] { return Supervisor::Limits{}; });
         QStringList asked;
-        Supervisor::setAsk([&](QWidget*, const QString& question) {
-            asked << question;
+        StandInUser user;
+        user.answerYesNo = [&](const StandInUser::YesNoQuestion& question) {
+            asked << question.text;
             return false;
-        });
+        };
         supervisor.offerResume();
         QCOMPARE(asked.size(), 1);
         QVERIFY(asked.front().contains(QStringLiteral("2 av 3")));
         // Declined: the newer one is closed and the older one comes up next time, then nothing.
-        Supervisor::setAsk([&](QWidget*, const QString& question) {
-            asked << question;
+        user.answerYesNo = [&](const StandInUser::YesNoQuestion& question) {
+            asked << question.text;
             return true;
-        });
+        };
         supervisor.offerResume();
         QCOMPARE(asked.size(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(supervisor.progressWindow() && !supervisor.busy(), 10000);
@@ -201,7 +203,6 @@ private slots:
             QCOMPARE(entry.state, supervise::State::Done);
         supervisor.offerResume();
         QCOMPARE(asked.size(), 2);
-        Supervisor::setAsk({});
     }
 };
 

@@ -55,7 +55,7 @@ TEST_F(RegistrySettings, TextsAreStoredAsStringValuesWithTheirTerminator)
     EXPECT_EQ(width.data, "2350\0"s);
 
     EXPECT_EQ(settings.read(settings::LastPattern), "*.dxf");
-    EXPECT_EQ(settings.read(settings::TreeWidth), "2350");
+    EXPECT_EQ(settings.text(settings::TreeWidth), "2350");
     // Start-up spells the key in capitals; the registry does not care.
     EXPECT_EQ(registry.readString(Hive::CurrentUser, "SOFTWARE\\BRANNOC\\VENDREL\\main", "treewidth", "x"), "2350");
 }
@@ -81,8 +81,8 @@ TEST_F(RegistrySettings, WhatCannotBeReadAsTextGivesTheDefault)
 {
     // No product key at all.
     EXPECT_EQ(settings.read(settings::LastPattern), "*.dwg");
-    EXPECT_EQ(settings.read(settings::Files), "500,2000,2000,1200,700");
-    EXPECT_EQ(settings.read(settings::Height, "9000"), "9000");
+    EXPECT_EQ(settings.text(settings::Files), "500,2000,2000,1200,700");
+    EXPECT_EQ(settings.text(settings::Height, "9000"), "9000");
     EXPECT_EQ(settings.read(settings::RdsDir), wintest::ownFolder());
 
     // An empty text cannot be stored: it reads as the default.
@@ -206,9 +206,9 @@ TEST_F(InitRegImport, TheRegistryEditorAppliesTheFileOnAFirstStart)
     ASSERT_TRUE(importInitReg(firstStart));
     wintest::waitForChildProcesses();
 
-    EXPECT_EQ(firstStart.read(settings::Theme), "4");
+    EXPECT_EQ(firstStart.text(settings::Theme), "4");
     EXPECT_EQ(firstStart.read(settings::ProgramAcad), "C:\\CAD\\acad.exe");
-    EXPECT_EQ(firstStart.read(settings::TreeWidth), "3000");
+    EXPECT_EQ(firstStart.text(settings::TreeWidth), "3000");
 }
 
 TEST_F(InitRegImport, NothingIsImportedOnLaterStartsOrWithoutAFile)
@@ -224,7 +224,7 @@ TEST_F(InitRegImport, NothingIsImportedOnLaterStartsOrWithoutAFile)
     registry.writeDword(Hive::CurrentUser, summaryKey, "Bars", 2);
     EXPECT_FALSE(importInitReg(start));
     wintest::waitForChildProcesses();
-    EXPECT_EQ(start.read(settings::Theme), "2");
+    EXPECT_EQ(start.text(settings::Theme), "2");
 }
 
 } // namespace

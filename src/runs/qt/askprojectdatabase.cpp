@@ -3,21 +3,14 @@
 #include "script/paths.h"
 #include "script/scriptfile.h"
 #include "script/texts.h"
+#include "widgets/dialogs.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
-#include <utility>
 
 namespace script {
 
 namespace {
-
-std::function<QString(const ProjectDatabaseQuestion&)>& nextAnswer()
-{
-    static std::function<QString(const ProjectDatabaseQuestion&)> answer;
-    return answer;
-}
 
 QString fromUtf8(std::string_view text)
 {
@@ -26,22 +19,11 @@ QString fromUtf8(std::string_view text)
 
 } // namespace
 
-void setNextProjectDatabaseAnswer(std::function<QString(const ProjectDatabaseQuestion&)> answer)
-{
-    nextAnswer() = std::move(answer);
-}
-
 std::optional<std::string> askProjectDatabase(QWidget* parent, std::string_view listingFolder)
 {
-    const ProjectDatabaseQuestion question{
-        fromUtf8(texts::projectDatabaseTitle), fromUtf8(texts::projectDatabaseFilter),
-        QFile::decodeName(QByteArray(listingFolder.data(), static_cast<qsizetype>(listingFolder.size())))};
-    QString chosen;
-    if (auto answer = std::exchange(nextAnswer(), nullptr)) {
-        chosen = answer(question);
-    } else {
-        chosen = QFileDialog::getOpenFileName(parent, question.title, question.folder, question.filter);
-    }
+    const QString chosen = dialogs::openFile(
+        parent, fromUtf8(texts::projectDatabaseTitle), fromUtf8(texts::projectDatabaseFilter),
+        QFile::decodeName(QByteArray(listingFolder.data(), static_cast<qsizetype>(listingFolder.size()))));
     if (chosen.isEmpty())
         return std::nullopt;
     const QByteArray path = QFile::encodeName(QDir::toNativeSeparators(chosen));

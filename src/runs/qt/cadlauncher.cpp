@@ -69,10 +69,16 @@ void CadLauncher::loadProgramsAtStart()
     m_wiring.icad.program->setText(nativeText(icad));
 }
 
+void CadLauncher::saveProgramsAtClose()
+{
+    m_wiring.settings->write(settings::ProgramAcad, nativeBytes(m_wiring.acad.program->text()));
+    m_wiring.settings->write(settings::ProgramIcad, nativeBytes(m_wiring.icad.program->text()));
+}
+
 void CadLauncher::runScript(CadKind kind)
 {
     const bool supervised = m_wiring.supervised && m_wiring.supervised();
-    const bool review = !supervised && m_wiring.settings->read(settings::ReviewBeforeRun) == "1";
+    const bool review = !supervised && m_wiring.settings->flag(settings::ReviewBeforeRun);
     std::optional<script::RunRequest> request = buildRequest(kind, review ? ClockReading::Once : ClockReading::PerLine);
     if (!request)
         return;

@@ -50,6 +50,8 @@ public:
     // At start-up: a program path from the settings when it names an existing file, otherwise the one the
     // system registers (for AutoCAD, AutoCAD LT when AutoCAD has none). The parameter boxes are not touched.
     void loadProgramsAtStart();
+    // At close: both program boxes as they are, for the next start.
+    void saveProgramsAtClose();
 
     // Reads the chosen template, asks for the project database when the template needs one, writes the
     // script for the marked drawings and starts the CAD program on it. Every step that fails ends the run;

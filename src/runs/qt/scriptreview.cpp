@@ -350,8 +350,8 @@ ScriptReviewDialog::ScriptReviewDialog(QWidget* parent, Settings& settings, scri
     layout->addWidget(splitter, 1);
     layout->addWidget(buttons);
 
-    const auto stored = [&](const settings::Setting& setting, int fallback) {
-        const auto value = settings::parseNumber(m_settings.read(setting));
+    const auto stored = [&](const settings::NumberSetting& setting, int fallback) {
+        const auto value = m_settings.number(setting);
         return value && *value > 0 ? twips::toPixels(*value, this) : fallback;
     };
     resize(stored(settings::ReviewWidth, defaultWidth), stored(settings::ReviewHeight, defaultHeight));
@@ -417,7 +417,7 @@ void ScriptReviewDialog::saveAs()
 void ScriptReviewDialog::done(int result)
 {
     // Kept like the main window's: the next review opens at the size the user left it.
-    m_settings.write(settings::ReviewWidth, settings::numberText(twips::fromPixels(width(), this)));
-    m_settings.write(settings::ReviewHeight, settings::numberText(twips::fromPixels(height(), this)));
+    m_settings.setNumber(settings::ReviewWidth, twips::fromPixels(width(), this));
+    m_settings.setNumber(settings::ReviewHeight, twips::fromPixels(height(), this));
     QDialog::done(result);
 }

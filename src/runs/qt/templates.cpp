@@ -44,6 +44,11 @@ void ScriptTemplates::loadAtStart()
     refreshTemplateList();
 }
 
+void ScriptTemplates::saveAtClose()
+{
+    m_wiring.settings->write(settings::LastTemplate, nativeBytes(templateName()));
+}
+
 void ScriptTemplates::refreshTemplateList()
 {
     QComboBox* box = m_wiring.cboScr;

@@ -29,6 +29,8 @@ public:
     // At start-up: the template folder from "RdsDir" (the program folder when that folder is gone), the box
     // text from "LastTemplate", then the list.
     void loadAtStart();
+    // At close: the box text as "LastTemplate", for the next start.
+    void saveAtClose();
 
     // Re-reads the folder into the box's list. The box keeps the text it had, also when that name is not
     // in the folder; an empty box shows the first template.

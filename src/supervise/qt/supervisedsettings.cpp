@@ -11,20 +11,20 @@ namespace supervisedsettings {
 
 bool enabled(const Settings& settings)
 {
-    return settings.read(settings::SupervisedRun) == "1";
+    return settings.flag(settings::SupervisedRun);
 }
 
 void toggle(Settings& settings)
 {
-    settings.write(settings::SupervisedRun, enabled(settings) ? "0" : "1");
+    settings.setFlag(settings::SupervisedRun, !enabled(settings));
 }
 
 Supervisor::Limits limits(const Settings& settings)
 {
     Supervisor::Limits limits;
-    if (const auto batch = settings::parseNumber(settings.read(settings::SupervisedBatchSize)))
+    if (const auto batch = settings.number(settings::SupervisedBatchSize))
         limits.batchSize = static_cast<std::size_t>(std::clamp(std::trunc(*batch), 1.0, 1000.0));
-    if (const auto seconds = settings::parseNumber(settings.read(settings::SupervisedTimeout)))
+    if (const auto seconds = settings.number(settings::SupervisedTimeout))
         limits.timeout = std::chrono::milliseconds(std::llround(std::clamp(*seconds, 0.1, 86400.0) * 1000));
     return limits;
 }
@@ -35,11 +35,10 @@ void edit(QWidget* parent, Settings& settings)
     SupervisedSettingsDialog dialog(static_cast<int>(now.batchSize), now.timeout, parent);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    settings.write(settings::SupervisedBatchSize, std::to_string(dialog.batchSize()));
-    // Seconds with one decimal, written the same whatever the user's locale.
+    settings.setNumber(settings::SupervisedBatchSize, dialog.batchSize());
+    // Seconds to the tenth, rounded here on whole milliseconds rather than on a binary fraction.
     const auto tenths = (dialog.timeout().count() + 50) / 100;
-    settings.write(settings::SupervisedTimeout,
-                   std::to_string(tenths / 10) + (tenths % 10 ? "." + std::to_string(tenths % 10) : std::string()));
+    settings.setNumber(settings::SupervisedTimeout, double(tenths) / 10);
 }
 
 } // namespace supervisedsettings

@@ -8,23 +8,13 @@
 #include "supervise/runfiles.h"
 #include "widgets/messagebox.h"
 
-#include <QMessageBox>
 #include <algorithm>
 
 namespace {
 
-Supervisor::Ask& nextAsk()
-{
-    static Supervisor::Ask ask;
-    return ask;
-}
-
 bool askUser(QWidget* parent, const QString& question)
 {
-    if (nextAsk())
-        return nextAsk()(parent, question);
-    return QMessageBox::question(parent, supervisetexts::progressTitle(), question,
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return messagebox::ask(parent, question, supervisetexts::progressTitle());
 }
 
 QString text(const std::string& bytes)
@@ -60,11 +50,6 @@ Supervisor::~Supervisor()
     // The window that shows the run goes first, then the run: its thread is stopped and joined.
     delete m_window.data();
     delete m_run.data();
-}
-
-void Supervisor::setAsk(Ask ask)
-{
-    nextAsk() = std::move(ask);
 }
 
 ProgressWindow* Supervisor::progressWindow() const

@@ -29,8 +29,6 @@ public:
         std::size_t batchSize = 1;
         std::chrono::milliseconds timeout{10 * 60 * 1000};
     };
-    // The answer to a yes/no question; tests give it in place of the user.
-    using Ask = std::function<bool(QWidget* parent, const QString& question)>;
 
     Supervisor(QWidget* window, std::function<Limits()> limits, QObject* parent = nullptr);
     ~Supervisor() override;
@@ -41,7 +39,6 @@ public:
     void offerResume();
     bool busy() const;
 
-    static void setAsk(Ask ask);
     // The progress window of the run in progress or just ended (tests look at it).
     ProgressWindow* progressWindow() const;
 
