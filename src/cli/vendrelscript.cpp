@@ -34,6 +34,8 @@ Ritningarnas namn tas från argumenten, eller, när inga ges, från standard in,
   --check          granska i stället för att skriva: skriv ut vad som skulle gå fel i scriptet,
                    en rad per fynd: NIVÅ:RAD:KOD:RITNING: text
                    (NIVÅ error eller warning, RAD scriptets rad eller 0, RITNING tom när ingen)
+  --start-drawing FILE
+                   med --check: startritningen som CAD-programmet öppnar före scriptet; granskas också
   --project NAME   projektnamnet som ersätter %m (krävs när mallen innehåller "%m")
   --now TIME       fast klockslag för %date och %time, till exempel 2026-12-06T14:05:09
   --output FILE    skriv scriptet till FILE i stället för till standard ut
@@ -59,6 +61,7 @@ Koder vid --check:
   unencodable      namnet går inte att skriva i scriptets teckentabell
   no-drawings      inga ritningar (error)
   no-body          mallen har inga kommandorader (error)
+  no-start-drawing startritningen finns inte (error)
 
 Slutstatus: 0 klart, 1 fel (inget skrivet), 2 felaktiga argument.
 Med --check: 0 inga fynd, 3 bara varningar, 1 något fel.
@@ -74,6 +77,7 @@ constexpr int exitWarnings = 3;
 struct Options
 {
     std::optional<std::string> project;
+    std::optional<std::string> startDrawing;
     std::optional<script::LocalDateTime> now;
     std::optional<std::string> output;
     std::vector<std::string> positional;
@@ -152,7 +156,7 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         }
         const auto equals = argument.find('=');
         const std::string_view name = argument.substr(0, equals);
-        if (name != "--project" && name != "--now" && name != "--output")
+        if (name != "--project" && name != "--now" && name != "--output" && name != "--start-drawing")
             return "okänd flagga " + std::string(argument);
         std::string_view value;
         if (equals != std::string_view::npos) {
@@ -164,6 +168,10 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         }
         if (name == "--project") {
             options.project = std::string(value);
+        } else if (name == "--start-drawing") {
+            if (value.empty())
+                return "--start-drawing saknar filnamn";
+            options.startDrawing = std::string(value);
         } else if (name == "--now") {
             options.now = parseNow(value);
             if (!options.now)
@@ -265,6 +273,7 @@ int main(int argc, char** argv)
     if (request.drawings.empty() && !cli::readNames(stdin, request.drawings))
         return failure(std::string("ritningsnamnen kan inte läsas: ") + std::strerror(errno));
     request.projectName = options.project.value_or(std::string());
+    request.startDrawing = options.startDrawing.value_or(std::string());
 
     const script::DateTimeFormat format = script::regionalDateTimeFormat();
     // The clock is read once for a check, and for --now; a script for a run reads it on every line.

@@ -5,6 +5,7 @@
 #include "script/placeholders.h"
 #include "script/runrequest.h"
 #include "script/scriptcheckfs.h"
+#include "script/scriptfs.h"
 #include "script/scripttemplate.h"
 #include "script/texts.h"
 
@@ -20,7 +21,7 @@ namespace script {
 namespace {
 
 constexpr std::string_view codeNames[] = {"missing",    "read-only",   "locked",      "unquoted-blank",
-                                          "empty-line", "unencodable", "no-drawings", "no-body"};
+                                          "empty-line", "unencodable", "no-drawings", "no-body", "no-start-drawing"};
 
 bool carriesName(int placeholder)
 {
@@ -261,6 +262,7 @@ CheckLevel levelOf(CheckCode code)
     case CheckCode::Missing:
     case CheckCode::NoDrawings:
     case CheckCode::NoBody:
+    case CheckCode::NoStartDrawing:
         return CheckLevel::Error;
     default:
         return CheckLevel::Warning;
@@ -325,6 +327,9 @@ std::vector<Finding> checkScript(const RunRequest& input)
 {
     std::vector<Finding> findings;
     const std::vector<std::string>& bodyText = input.scriptTemplate.bodyLines;
+    // The CAD program opens the start drawing before it reads the script; without it the script may never run.
+    if (!input.startDrawing.empty() && !isVisibleFile(input.startDrawing))
+        findings.push_back({CheckCode::NoStartDrawing, 0, noDrawing, -1, FindingVariant::plain, {}});
     if (input.drawings.empty())
         findings.push_back({CheckCode::NoDrawings, 0, noDrawing, -1, FindingVariant::plain, {}});
     if (bodyText.empty())
@@ -425,6 +430,8 @@ std::string findingText(const Finding& finding, const RunRequest& input)
         return check::noDrawings();
     case CheckCode::NoBody:
         return check::noBody();
+    case CheckCode::NoStartDrawing:
+        return check::noStartDrawing(input.startDrawing);
     }
     return {};
 }

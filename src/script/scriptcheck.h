@@ -25,6 +25,7 @@ enum class CheckCode : std::uint8_t
     Unencodable,
     NoDrawings,
     NoBody,
+    NoStartDrawing,
 };
 
 enum class CheckLevel : std::uint8_t

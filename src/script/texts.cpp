@@ -150,4 +150,10 @@ std::string noBody()
     return "Scriptmallen har inga kommandorader: scriptet innehåller bara .EXIT.";
 }
 
+std::string noStartDrawing(std::string_view path)
+{
+    return join({"Startritningen ", path,
+                 " finns inte: CAD-programmet öppnar den före scriptet och kör kanske inte scriptet alls."});
+}
+
 } // namespace script::texts::check

@@ -41,5 +41,6 @@ std::string unencodableName(std::string_view name);
 std::string unencodableFolder(std::string_view folder);
 std::string noDrawings();
 std::string noBody();
+std::string noStartDrawing(std::string_view path);
 
 } // namespace script::texts::check

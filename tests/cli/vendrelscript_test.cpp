@@ -284,6 +284,11 @@ TEST_F(VendrelScriptCommand, ChecksInsteadOfWritingAndExitsByTheWorstFinding)
     EXPECT_EQ(nothing.out, "error:0:no-drawings:: Inga ritningar att köra: scriptet innehåller bara .EXIT.\n"
                            "error:0:no-body:: Scriptmallen har inga kommandorader: scriptet innehåller bara .EXIT.\n");
 
+    const Outcome noStart = run({"--check", "--start-drawing", (folder / "helvscr.dwg").string(), quoted,
+                                 folder.string(), "B.dwg"});
+    EXPECT_EQ(noStart.exitCode, 1);
+    EXPECT_EQ(noStart.out.rfind("error:0:no-start-drawing::", 0), 0u) << noStart.out;
+
     // What stops a run stops the check the same way.
     const Outcome lineBreak = run({"--check", quoted, folder.string(), "a\nb.dwg"});
     EXPECT_EQ(lineBreak.exitCode, 1);

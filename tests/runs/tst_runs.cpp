@@ -156,6 +156,8 @@ private slots:
         QDir(templates()).removeRecursively();
         for (const QString& folder : {QStringLiteral("tmp"), QStringLiteral("prog"), QStringLiteral("ritningar")})
             QDir().mkpath(path(folder));
+        // A program folder as installed: the start drawing every CAD run opens first lies in it.
+        writeFile(in(programFolder(), QStringLiteral("helvscr.dwg")), "dwg");
         writeFile(templates() + QStringLiteral("/B.scr"), "_.OPEN %f\r\n");
         writeFile(templates() + QStringLiteral("/a.scr"),
                   "%C Opens, saves and closes each drawing\r\n_.OPEN %f\r\n_.QSAVE _.CLOSE ; %name.%ext done\r\n"

@@ -160,6 +160,7 @@ public:
             name = pathText(name);
         m_shown.listingFolder = pathText(request.listingFolder);
         m_shown.projectName = pathText(request.projectName);
+        m_shown.startDrawing = pathText(request.startDrawing);
     }
 
     int rowCount(const QModelIndex& parent = {}) const override
