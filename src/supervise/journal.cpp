@@ -15,6 +15,8 @@ namespace {
 constexpr std::string_view magic = "vendrel-journal";
 // 2: the drawing list ends in a record with its count and CRC; sessions are recorded.
 constexpr std::string_view version = "2";
+// Journals written before the drawing list had its end record; still read and taken up.
+constexpr std::string_view firstVersion = "1";
 constexpr char hexDigits[] = "0123456789abcdef";
 
 constexpr std::array<std::uint32_t, 256> crcTable = [] {
@@ -165,6 +167,8 @@ struct Reading
     bool inputsSeen = false;
     bool listEnded = false;
     std::uint32_t listCrc = 0; // of the drawing records so far
+    // A journal of the first format: its drawing list has no end record and ends at the first other record.
+    bool firstFormat = false;
 };
 
 // Applies one record; false when it does not fit where it stands.
@@ -172,8 +176,13 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
            Reading& reading)
 {
     const std::string& kind = fields[0];
-    if (!reading.headerSeen)
-        return reading.headerSeen = kind == magic && fields.size() == 2 && fields[1] == version;
+    if (!reading.headerSeen) {
+        reading.firstFormat = kind == magic && fields.size() == 2 && fields[1] == firstVersion;
+        return reading.headerSeen =
+                   kind == magic && fields.size() == 2 && (fields[1] == version || reading.firstFormat);
+    }
+    if (reading.firstFormat && reading.inputsSeen && !reading.listEnded && kind != "drawing")
+        reading.listEnded = true;
     if (kind == "inputs") {
         if (reading.inputsSeen)
             return false;
@@ -329,7 +338,7 @@ JournalContent parseJournal(std::string_view bytes)
     }
     if (content.damagedLines > namedDamage)
         content.problems.push_back("sammanlagt " + std::to_string(content.damagedLines) + " skadade rader");
-    content.usable = reading.listEnded;
+    content.usable = reading.listEnded || (reading.firstFormat && reading.inputsSeen);
     const bool cutHeader = !reading.headerSeen && headerLine().starts_with(bytes);
     if (!content.usable && (reading.headerSeen || cutHeader)) {
         content.unfinished = true;

@@ -209,6 +209,26 @@ TEST_F(Journal, AWholeLastRecordSurvivesADamagedLineFeedAndDamageIsCountedNotLis
     EXPECT_LE(content.problems.size(), 10u);
 }
 
+// A run left unfinished by the version before the counted drawing list is still taken up.
+TEST(JournalFirstFormat, IsReadAsItAlwaysWas)
+{
+    const JournalContent content = supervise::parseJournal(
+        "a50ae1ad vendrel-journal\t1\n"
+        "b00e6b50 inputs\t/mallar/Rita om.scr\tfnv1a64:0000000000000000\tAcad\t/opt/cad/acad\t\t"
+        "/opt/vendrel/helvscr.dwg\t/projekt/A1\t\t2\t1500\n"
+        "36714334 drawing\tK01.dwg\n"
+        "71d139e4 drawing\tK02.dwg\n"
+        "4cb11054 drawing\tK03.dwg\n"
+        "e660f954 start\t1000\t0\t1\n"
+        "773ef98a result\t0\tdone\t0\t1000\t2000\t0\n");
+    EXPECT_TRUE(content.usable);
+    EXPECT_FALSE(content.damaged || content.unfinished) << (content.problems.empty() ? "" : content.problems[0]);
+    ASSERT_EQ(content.drawings.size(), 3u);
+    EXPECT_EQ(content.drawings[0].state, State::Done);
+    EXPECT_EQ(content.drawings[1].state, State::Interrupted);
+    EXPECT_EQ(supervise::drawingsToResume(content), (std::vector<std::size_t>{1, 2}));
+}
+
 TEST_F(Journal, OneWriterAtATime)
 {
     writeSample();
