@@ -70,6 +70,24 @@ std::optional<std::vector<std::string>> argumentsOf(const Command& command)
     return arguments;
 }
 
+void appendQuotedArgument(std::string& line, std::string_view argument)
+{
+    // Backslashes count only before a quote: doubled there (and before the closing one), kept elsewhere.
+    line += '"';
+    std::size_t backslashes = 0;
+    for (const char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        line.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        line += c;
+    }
+    line.append(backslashes * 2, '\\');
+    line += '"';
+}
+
 std::string windowsCommandLine(const Command& command)
 {
     std::string line;
@@ -82,20 +100,7 @@ std::string windowsCommandLine(const Command& command)
             line += part.text;
             continue;
         }
-        // Backslashes count only before a quote: doubled there (and before the closing one), kept elsewhere.
-        line += '"';
-        std::size_t backslashes = 0;
-        for (const char c : part.text) {
-            if (c == '\\') {
-                ++backslashes;
-                continue;
-            }
-            line.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-            backslashes = 0;
-            line += c;
-        }
-        line.append(backslashes * 2, '\\');
-        line += '"';
+        appendQuotedArgument(line, part.text);
     }
     return line;
 }

@@ -37,6 +37,8 @@ std::optional<std::vector<std::string>> argumentsOf(const Command& command);
 // The command line a command gives a program on Windows: every argument in double quotes by the rules by which
 // the C runtime and CommandLineToArgvW take the line apart again, typed text as it is.
 std::string windowsCommandLine(const Command& command);
+// Appends argument in double quotes, escaped so that CommandLineToArgvW and the C runtime give it back as it is.
+void appendQuotedArgument(std::string& line, std::string_view argument);
 
 // Starts the program named by a complete command line. On Windows the text goes to the system unchanged;
 // elsewhere it is split by splitCommandLine and its first word is the program's file (a word without '/'

@@ -30,19 +30,7 @@ void appendQuoted(std::string& line, const std::string& argument)
         line += argument;
         return;
     }
-    line += '"';
-    std::size_t backslashes = 0;
-    for (const char c : argument) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        line.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-        backslashes = 0;
-        line += c;
-    }
-    line.append(backslashes * 2, '\\');
-    line += '"';
+    appendQuotedArgument(line, argument);
 }
 
 } // namespace
