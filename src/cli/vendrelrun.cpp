@@ -1,5 +1,6 @@
 // vendrel-run: a supervised run from the command line, with its journal, resume and re-run.
 
+#include "cli/arguments.h"
 #include "cli/cliformat.h"
 #include "cli/names.h"
 #include "os/console.h"
@@ -80,7 +81,7 @@ enum class Mode
     Status,
 };
 
-struct Options
+struct Options : cli::CommonArguments
 {
     Mode mode = Mode::Run;
     std::string journal;
@@ -90,8 +91,6 @@ struct Options
     std::size_t batch = 1;
     std::chrono::milliseconds timeout{600 * 1000};
     std::optional<std::string> project;
-    std::vector<std::string> positional;
-    bool help = false;
 };
 
 void writeError(std::string_view message)
@@ -125,45 +124,17 @@ std::optional<std::chrono::milliseconds> parseSeconds(std::string_view text)
 
 std::optional<std::string> parseArguments(int argc, char** argv, Options& options)
 {
-    constexpr std::array<std::string_view, 10> valued = {"--cad",     "--params",  "--start-drawing", "--batch",
-                                                         "--timeout", "--project", "--journal",       "--resume",
-                                                         "--retry",   "--status"};
-    bool optionsEnded = false;
     int modes = 0;
     bool runOptions = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
-            options.positional.emplace_back(argument);
-            continue;
-        }
-        if (argument == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (argument == "--help" || argument == "-h") {
-            options.help = true;
-            continue;
-        }
-        const auto equals = argument.find('=');
-        const std::string_view name = argument.substr(0, equals);
-        if (std::find(valued.begin(), valued.end(), name) == valued.end())
-            return "okänd flagga " + std::string(argument);
-        std::string_view value;
-        if (equals != std::string_view::npos)
-            value = argument.substr(equals + 1);
-        else if (i + 1 < argc)
-            value = argv[++i];
-        else
-            return std::string(name) + " saknar värde";
-
+    const auto take = [&](const cli::Argument& argument) -> std::optional<std::string> {
+        const std::string_view name = argument.name, value = argument.value;
         if (name == "--resume" || name == "--retry" || name == "--status") {
             ++modes;
             options.mode = name == "--resume" ? Mode::Resume : name == "--retry" ? Mode::Retry : Mode::Status;
             if (value.empty())
                 return std::string(name) + " saknar journal";
             options.journal = std::string(value);
-            continue;
+            return std::nullopt;
         }
         runOptions = true;
         if (name == "--cad") {
@@ -175,7 +146,7 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         } else if (name == "--batch") {
             const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.batch);
             if (error != std::errc() || end != value.data() + value.size() || options.batch == 0 ||
-                options.batch > 1000000)
+                options.batch > script::maxBatchSize)
                 return "--batch väntar sig ett heltal från 1, inte " + std::string(value);
         } else if (name == "--timeout") {
             const auto timeout = parseSeconds(value);
@@ -189,7 +160,13 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
                 return "--journal saknar filnamn";
             options.journal = std::string(value);
         }
-    }
+        return std::nullopt;
+    };
+    if (auto error = cli::readArguments(argc, argv, {},
+                                        {"--cad", "--params", "--start-drawing", "--batch", "--timeout", "--project",
+                                         "--journal", "--resume", "--retry", "--status"},
+                                        options, take))
+        return error;
     if (options.help)
         return std::nullopt;
     if (modes > 1)
@@ -383,16 +360,9 @@ int newRun(Options& options, const StopOnSignal& stop)
     script::RunRequest request;
     request.templatePath = absolute(options.positional[0]);
     const script::LoadedTemplate loaded = script::loadRequestTemplate(request);
-    switch (loaded.status) {
-    case script::TemplateStatus::Ok:
-        break;
-    case script::TemplateStatus::Missing:
-        return failure(script::texts::templateNotFound(pathText(request.templatePath)));
-    case script::TemplateStatus::Unreadable:
-        return failure(script::texts::templateUnreadable(pathText(request.templatePath), pathText(loaded.error)));
-    case script::TemplateStatus::TooLong:
-        return failure(script::texts::templateTooLong(pathText(request.templatePath)));
-    }
+    if (loaded.status != script::TemplateStatus::Ok)
+        return failure(
+            script::texts::templateProblem(loaded.status, pathText(request.templatePath), pathText(loaded.error)));
     if (request.scriptTemplate.needsProjectDatabase && !options.project)
         return failure(script::texts::projectNameMissing(pathText(request.templatePath)));
     request.program = absolute(*options.cad);
@@ -427,11 +397,8 @@ int main(int argc, char** argv)
     Options options;
     if (const auto error = parseArguments(argc, argv, options))
         return usageError(*error);
-    if (options.help) {
-        std::string text = "Användning: ";
-        text.append(usageLines).append(helpText);
-        return console::write(console::Stream::Output, text) ? 0 : exitNotDone;
-    }
+    if (options.help)
+        return cli::writeHelp(usageLines, helpText) ? 0 : exitNotDone;
     if (options.mode == Mode::Status)
         return status(options.journal);
     const StopOnSignal stop;

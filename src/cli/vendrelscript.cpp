@@ -1,5 +1,6 @@
 // vendrel-script: writes the same script as the window, from the command line.
 
+#include "cli/arguments.h"
 #include "cli/cliformat.h"
 #include "cli/names.h"
 #include "os/console.h"
@@ -74,14 +75,12 @@ constexpr int exitFailure = 1;
 constexpr int exitUsage = 2;
 constexpr int exitWarnings = 3;
 
-struct Options
+struct Options : cli::CommonArguments
 {
     std::optional<std::string> project;
     std::optional<std::string> startDrawing;
     std::optional<script::LocalDateTime> now;
     std::optional<std::string> output;
-    std::vector<std::string> positional;
-    bool help = false;
     bool check = false;
 };
 
@@ -135,38 +134,11 @@ std::optional<script::LocalDateTime> parseNow(std::string_view text)
 // Gives an error text for a usage error, or nothing.
 std::optional<std::string> parseArguments(int argc, char** argv, Options& options)
 {
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
-            options.positional.emplace_back(argument);
-            continue;
-        }
-        if (argument == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (argument == "--help" || argument == "-h") {
-            options.help = true;
-            continue;
-        }
-        if (argument == "--check") {
+    const auto take = [&](const cli::Argument& argument) -> std::optional<std::string> {
+        const std::string_view name = argument.name, value = argument.value;
+        if (name == "--check") {
             options.check = true;
-            continue;
-        }
-        const auto equals = argument.find('=');
-        const std::string_view name = argument.substr(0, equals);
-        if (name != "--project" && name != "--now" && name != "--output" && name != "--start-drawing")
-            return "okänd flagga " + std::string(argument);
-        std::string_view value;
-        if (equals != std::string_view::npos) {
-            value = argument.substr(equals + 1);
-        } else if (i + 1 < argc) {
-            value = argv[++i];
-        } else {
-            return std::string(name) + " saknar värde";
-        }
-        if (name == "--project") {
+        } else if (name == "--project") {
             options.project = std::string(value);
         } else if (name == "--start-drawing") {
             if (value.empty())
@@ -181,7 +153,11 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
                 return "--output saknar filnamn";
             options.output = std::string(value);
         }
-    }
+        return std::nullopt;
+    };
+    if (auto error = cli::readArguments(argc, argv, {"--check"}, {"--project", "--now", "--output", "--start-drawing"},
+                                        options, take))
+        return error;
     if (options.help)
         return std::nullopt;
     if (options.positional.size() < 2)
@@ -245,27 +221,16 @@ int main(int argc, char** argv)
     Options options;
     if (const auto error = parseArguments(argc, argv, options))
         return usageError(*error);
-    if (options.help) {
-        std::string text = "Användning: ";
-        text.append(usageLine).append(helpText);
-        return console::write(console::Stream::Output, text) ? 0 : exitFailure;
-    }
+    if (options.help)
+        return cli::writeHelp(usageLine, helpText) ? 0 : exitFailure;
 
     script::RunRequest request;
     request.templatePath = options.positional[0];
     request.listingFolder = options.positional[1];
     const std::string& templatePath = request.templatePath;
     const script::LoadedTemplate loaded = script::loadRequestTemplate(request);
-    switch (loaded.status) {
-    case script::TemplateStatus::Ok:
-        break;
-    case script::TemplateStatus::Missing:
-        return failure(script::texts::templateNotFound(pathText(templatePath)));
-    case script::TemplateStatus::Unreadable:
-        return failure(script::texts::templateUnreadable(pathText(templatePath), pathText(loaded.error)));
-    case script::TemplateStatus::TooLong:
-        return failure(script::texts::templateTooLong(pathText(templatePath)));
-    }
+    if (loaded.status != script::TemplateStatus::Ok)
+        return failure(script::texts::templateProblem(loaded.status, pathText(templatePath), pathText(loaded.error)));
     if (request.scriptTemplate.needsProjectDatabase && !options.project)
         return failure(script::texts::projectNameMissing(pathText(templatePath)));
 

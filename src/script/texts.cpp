@@ -46,6 +46,20 @@ std::string templateTooLong(std::string_view path)
     return join({"Scriptmallen ", path, " har fler än ", std::to_string(maxBodyLines), " rader."});
 }
 
+std::string templateProblem(TemplateStatus status, std::string_view path, std::string_view reason)
+{
+    switch (status) {
+    case TemplateStatus::Ok:
+    case TemplateStatus::Missing:
+        break;
+    case TemplateStatus::Unreadable:
+        return templateUnreadable(path, reason);
+    case TemplateStatus::TooLong:
+        return templateTooLong(path);
+    }
+    return templateNotFound(path);
+}
+
 std::string projectNameMissing(std::string_view path)
 {
     return join({"Scriptmallen ", path, " behöver ett projektnamn (\"%m\"): ange --project."});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "script/expandtemplate.h"
+#include "script/scripttemplate.h"
 
 #include <string>
 #include <string_view>
@@ -16,6 +17,8 @@ inline constexpr std::string_view projectDatabaseFilter = "Projektdatabas (*.pds
 std::string templateNotFound(std::string_view path);
 std::string templateUnreadable(std::string_view path, std::string_view reason);
 std::string templateTooLong(std::string_view path);
+// The text for a template that could not be read (status other than Ok), by its cause.
+std::string templateProblem(TemplateStatus status, std::string_view path, std::string_view reason);
 std::string projectNameMissing(std::string_view path);
 // Names the value that holds a line break, with the break shown as \r or \n.
 std::string lineBreak(const LineBreakFault& fault);
