@@ -265,25 +265,25 @@ enum class HexLine
     Refused,
 };
 
+// Where an item may begin (after the colon or a comma): the end of the line's data, a continuation, or nothing
+// when an item follows.
+std::optional<HexLine> endOfItems(std::string_view s)
+{
+    s = skipBlanks(s);
+    if (s.empty() || s.front() == ';')
+        return HexLine::Done;
+    if (s.front() == '\\')
+        return endsHere(s.substr(1)) ? HexLine::Continues : HexLine::Refused;
+    return std::nullopt;
+}
+
 // The bytes of one line of hex data, appended to out. Items are separated by commas; a '\' continues the value
 // on the next line, but only where an item may begin: right after the colon or after a comma.
 HexLine hexLine(std::string_view s, bool afterColon, std::string& out)
 {
-    const auto beforeItem = [](std::string_view rest, bool& handled) {
-        rest = skipBlanks(rest);
-        handled = true;
-        if (rest.empty() || rest.front() == ';')
-            return HexLine::Done;
-        if (rest.front() == '\\')
-            return endsHere(rest.substr(1)) ? HexLine::Continues : HexLine::Refused;
-        handled = false;
-        return HexLine::Done;
-    };
-    bool handled = false;
     if (afterColon) {
-        const HexLine state = beforeItem(s, handled);
-        if (handled)
-            return state;
+        if (const auto end = endOfItems(s))
+            return *end;
     }
     for (;;) {
         const auto byte = number(s, 0xFF);
@@ -293,9 +293,8 @@ HexLine hexLine(std::string_view s, bool afterColon, std::string& out)
         if (s.empty() || s.front() != ',')
             return endsHere(s) ? HexLine::Done : HexLine::Refused;
         s.remove_prefix(1);
-        const HexLine state = beforeItem(s, handled);
-        if (handled)
-            return state;
+        if (const auto end = endOfItems(s))
+            return *end;
     }
 }
 

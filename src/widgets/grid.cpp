@@ -240,6 +240,28 @@ public:
         return width;
     }
 
+    // As Qt scrolls to a row, and in a tree wider than the grid so that the row's picture and the start of its
+    // text (some eight characters) are in view: Qt would show the column's left edge, which for a deep folder
+    // is indentation only. Where they show already, the tree is not scrolled sideways.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override
+    {
+        QScrollBar* bar = horizontalScrollBar();
+        const int before = bar->value();
+        QTreeView::scrollTo(index, hint);
+        if (!m_grid->m_model->outline() || !index.isValid() || index.column() != treePosition())
+            return;
+        bar->setValue(before);
+        const QRect rect = visualRect(index);
+        const int width = std::min(rect.width(), sizeHintForIndex(index).width());
+        const int start = std::min(width, iconSize().width() + 8 * fontMetrics().averageCharWidth());
+        const int shown = viewport()->width();
+        if (rect.isEmpty() || (rect.left() >= 0 && rect.left() + start <= shown))
+            return;
+        // The outline button before it too, where there is room.
+        const int margin = std::clamp(shown - width, 0, indentation());
+        bar->setValue(bar->value() + rect.left() - margin);
+    }
+
     void relayout()
     {
         executeDelayedItemsLayout();

@@ -7,6 +7,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QDir>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -62,6 +63,7 @@ private slots:
     void aDriveLetterInCapitalsFindsItsRow();
     void refreshReturnsToFreshStateWithoutListing();
     void clicksAndKeysRefillAndMarkTheListedFolder();
+    void currentFolderIsScrolledIntoView();
     void outlineButtonOpensAndItsReleaseListsTheNode();
     void levelWideRequestsAreRefused();
     void driveTypeTable_data();
@@ -495,6 +497,46 @@ void TestFolderTree::clicksAndKeysRefillAndMarkTheListedFolder()
     QTest::mouseClick(view->viewport(), Qt::RightButton, {}, QPoint(10, view->viewport()->height() - 2));
     QCOMPARE(menu.count(), 1);
     QCOMPARE(m_fills, 4);
+}
+
+// Whichever way a folder becomes current, its picture and the start of its name are in view, however deep it
+// lies in a tree narrower than its rows.
+void TestFolderTree::currentFolderIsScrolledIntoView()
+{
+    const QString deep = QStringLiteral("local/home/anna/Projekt/Ritningar åäö/Kv Ugglan/Etapp 2/Plan 3");
+    makeFolder(deep);
+    makeFolder(QStringLiteral("local/home/anna/Projekt/Ritningar åäö/Kv Ugglan/Etapp 2/Plan 3 med ett långt namn"));
+    m_grid->resize(157, 200); // the tree's default width, 2350 twips
+    const int width = m_grid->widthTwips();
+    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+    QTreeView* view = m_grid->view();
+    const auto nameStartShown = [&] {
+        QCoreApplication::processEvents(); // the grid shows its changes when control returns
+        const QModelIndex current = view->currentIndex();
+        const QRect rect = view->visualRect(current);
+        const int nameStart = rect.left() + view->iconSize().width() + view->fontMetrics().horizontalAdvance(QStringLiteral("Pla"));
+        return current.isValid() && rect.left() >= 0 && nameStart <= view->viewport()->width() &&
+               rect.top() >= 0 && rect.bottom() <= view->viewport()->height();
+    };
+
+    m_tree->restoreLastPath(bytes(m_dir->filePath(deep)));
+    QCOMPARE(m_tree->currentFolder(), bytes(m_dir->filePath(deep)));
+    QVERIFY(view->horizontalScrollBar()->maximum() > 0);
+    QVERIFY(nameStartShown());
+    QCOMPARE(m_grid->widthTwips(), width); // the tree keeps its width; its contents scroll
+
+    pressKey(Qt::Key_Up);
+    QVERIFY(nameStartShown());
+    view->horizontalScrollBar()->setValue(0);
+    view->verticalScrollBar()->setValue(0);
+    pressKey(Qt::Key_Down);
+    QCOMPARE(m_tree->currentFolder(), bytes(m_dir->filePath(deep)));
+    QVERIFY(nameStartShown());
+
+    // A click on a row whose start shows already scrolls nothing sideways.
+    const int scrolled = view->horizontalScrollBar()->value();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->currentIndex()).center());
+    QCOMPARE(view->horizontalScrollBar()->value(), scrolled);
 }
 
 void TestFolderTree::outlineButtonOpensAndItsReleaseListsTheNode()
