@@ -91,7 +91,8 @@ echo "installed, started, closed and uninstalled: nothing left"
 # is stored as the tree spells it, with Windows' separators.
 odd='C:\Prog åäö\Vendrel'
 oddFolder="$WINEPREFIX/drive_c/Prog åäö/Vendrel"
-timeout 120 wine "$setup" /S "/D=$odd"
+# /D= must end the command line unquoted, blank and all: cmd passes it on as written, wine itself would quote it.
+(cd "$(dirname "$setup")" && timeout 120 wine cmd /c "$(basename "$setup") /S /D=$odd")
 [[ -f "$oddFolder/vendrel.exe" ]] || fail "not installed into $odd"
 wine reg delete "$productKey" /f >/dev/null 2>&1 || true
 (cd "$oddFolder" && run "$odd\\vendrel.exe")
