@@ -31,11 +31,22 @@ done
 [[ "$(value "$uninstallKey" QuietUninstallString)" == '"C:\Program Files\Brannoc\Vendrel\Uninstall.exe" /S' ]] ||
     fail "not registered in Add/Remove Programs"
 echo "installed: $(du -sk "$folder" | cut -f1) KiB in C:\\Program Files\\Brannoc\\Vendrel"
+# A window program (PE subsystem 2, no console beside it) with the icon that the Start menu and the uninstall
+# entry show; the command-line programs stay console programs (3).
+subsystem() { local pe; pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' '); od -An -tu2 -j$((pe + 92)) -N2 "$1" | tr -d ' '; }
+[[ "$(subsystem "$folder/vendrel.exe")" == 2 ]] || fail "vendrel.exe is not a window program"
+[[ "$(subsystem "$folder/vendrel-run.exe")" == 3 ]] || fail "vendrel-run.exe is not a console program"
+if command -v wrestool >/dev/null; then
+    wrestool -l --type=14 "$folder/vendrel.exe" | grep -q . || fail "vendrel.exe has no icon"
+    wrestool -l --type=16 "$folder/vendrel.exe" | grep -q . || fail "vendrel.exe has no version information"
+fi
+[[ "$(value "$uninstallKey" DisplayIcon)" == 'C:\Program Files\Brannoc\Vendrel\vendrel.exe,0' ]] ||
+    fail "the uninstall entry shows no icon: $(value "$uninstallKey" DisplayIcon)"
 
-# Starts the installed program, waits for its window, closes it as the window's close button does (taskkill
-# without /f sends WM_CLOSE) and waits for it to end by itself.
+# Starts the installed program (or the one named), waits for its window, closes it as the window's close button
+# does (taskkill without /f sends WM_CLOSE) and waits for it to end by itself.
 run() {
-    wine "C:\\Program Files\\Brannoc\\Vendrel\\vendrel.exe" </dev/null >/dev/null 2>&1 &
+    wine "${1:-C:\\Program Files\\Brannoc\\Vendrel\\vendrel.exe}" </dev/null >/dev/null 2>&1 &
     local pid=$!
     timeout 60 xdotool search --sync --onlyvisible --name '^Vendrel$' >/dev/null || fail "no window"
     sleep 1
@@ -75,3 +86,25 @@ done
 [[ ! -e "$startMenu" ]] || fail "the Start-menu entry is left"
 [[ -z "$(value "$uninstallKey" UninstallString)" ]] || fail "still in Add/Remove Programs"
 echo "installed, started, closed and uninstalled: nothing left"
+
+# Installed into a folder with å ä ö and started from there as a new user, as the Start menu starts it: the folder
+# is stored as the tree spells it, with Windows' separators.
+odd='C:\Prog åäö\Vendrel'
+oddFolder="$WINEPREFIX/drive_c/Prog åäö/Vendrel"
+# /D= must end the command line unquoted, blank and all: cmd passes it on as written, wine itself would quote it.
+(cd "$(dirname "$setup")" && timeout 120 wine cmd /c "$(basename "$setup") /S /D=$odd")
+[[ -f "$oddFolder/vendrel.exe" ]] || fail "not installed into $odd"
+wine reg delete "$productKey" /f >/dev/null 2>&1 || true
+(cd "$oddFolder" && run "$odd\\vendrel.exe")
+for pair in "$productKey\\Main LastPath" "$productKey\\Main InitPath" "$productKey StartDir"; do
+    read -r key setting <<<"$pair"
+    stored=$(value "$key" "$setting" | iconv -f CP850 -t UTF-8)
+    [[ "$stored" == 'c:\Prog åäö\Vendrel' ]] || fail "$setting stored as '$stored'"
+done
+wine "$odd\\Uninstall.exe" /S
+for _ in $(seq 600); do
+    [[ -e "$oddFolder" ]] || break
+    sleep 0.1
+done
+[[ ! -e "$oddFolder" ]] || fail "left behind in $odd"
+echo "a first start from $odd stored it whole"

@@ -16,7 +16,8 @@ struct QtText
 };
 
 // Qt's Swedish catalogue comes from an earlier Qt, which named the standard buttons under QDialogButtonBox; Qt 6
-// asks for them under QPlatformTheme. The words are the catalogue's own.
+// asks for them under QPlatformTheme. The words are the catalogue's own, so a button reads the same with or
+// without it.
 constexpr QtText missingTexts[] = {
     {"QPlatformTheme", "OK", "OK"},
     {"QPlatformTheme", "Save", "Spara"},
@@ -42,6 +43,9 @@ constexpr QtText missingTexts[] = {
     {"QGnomeTheme", "&Cancel", "&Avbryt"},
     {"QGnomeTheme", "&Close", "&Stäng"},
     {"QGnomeTheme", "Close without Saving", "Stäng utan att spara"},
+    // The file dialog's own buttons: the catalogue has "&Open" and "&Save" too, these serve where it is missing.
+    {"QFileDialog", "&Open", "&Öppna"},
+    {"QFileDialog", "&Save", "&Spara"},
     {"QFileDialog", "&Choose", "&Välj"},
     {"QFileDialog", "Look in:", "Leta i:"},
 };

@@ -198,7 +198,7 @@ private slots:
         write("LastPath", (m_dir.path() + QStringLiteral("/gone/deeper")).toUtf8().constData(), "Main");
         auto window = loaded();
         QVERIFY(m_shown.isEmpty());
-        QCOMPARE(window->listingFolder(), QDir::currentPath().toStdString());
+        QCOMPARE(window->listingFolder(), nativeBytes(QDir::toNativeSeparators(QDir::currentPath())));
     }
 
     void theTreeReopensTheLastFolder()
@@ -218,25 +218,25 @@ private slots:
     }
 
     // A first start from a folder with å ä ö, as from the Start menu, which starts in the program folder: the
-    // folder is listed, the tree opens along it to its row, and the close stores it in the platform's spelling.
+    // tree opens along it to its row, the list shows it, and the close stores it with the platform's separators
+    // (and, on Windows, the drive as the tree's row spells it, "c:").
     void aFirstStartFromAFolderWithLettersBeyondAscii()
     {
         const QString folder = m_dir.filePath(QStringLiteral("Prog \u00e5\u00e4\u00f6/Vendrel"));
         QVERIFY(QDir().mkpath(folder + QStringLiteral("/examples")));
-        const std::string native = nativeBytes(QDir::toNativeSeparators(folder));
+        QByteArray native = QByteArray::fromStdString(nativeBytes(QDir::toNativeSeparators(folder)));
+        if (native.size() > 1 && native[1] == ':')
+            native[0] = char(QChar::toLower(uint(native[0])));
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(folder));
         auto window = loaded();
         QDir::setCurrent(previous);
-        QCOMPARE(window->listingFolder(), native);
-        QByteArray selected = window->folderTree().currentFolder();
-        if (selected.size() > 1 && selected[1] == ':') // the tree spells a drive in small letters
-            selected[0] = native[0];
-        QCOMPARE(selected.toStdString(), native);
+        QCOMPARE(window->folderTree().currentFolder(), native);
+        QCOMPARE(QByteArray::fromStdString(window->listingFolder()), native);
         window->close();
-        QCOMPARE(read("LastPath", "Main"), native);
-        QCOMPARE(read("InitPath", "Main"), native);
-        QCOMPARE(read("StartDir"), native);
+        const std::pair<const char*, const char*> stored[] = {{"LastPath", "Main"}, {"InitPath", "Main"}, {"StartDir", ""}};
+        for (const auto& [name, section] : stored)
+            QCOMPARE(QByteArray::fromStdString(read(name, section)), native);
     }
 
     // The right button over the tree offers "Uppdatera" alone; choosing it rebuilds the tree fresh and leaves
