@@ -4,6 +4,7 @@
 #include "cli/cliformat.h"
 #include "cli/names.h"
 #include "os/console.h"
+#include "os/folders.h"
 #include "os/pathtext.h"
 #include "os/processtree.h"
 #include "runs/cadlookup.h"
@@ -24,7 +25,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -187,13 +187,6 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
     return std::nullopt;
 }
 
-// A journal records whole paths, so it can be resumed from any folder.
-std::string absolute(const std::string& path)
-{
-    std::error_code ignored;
-    const auto whole = std::filesystem::absolute(std::filesystem::path(path), ignored);
-    return whole.empty() ? path : whole.lexically_normal().string();
-}
 
 // Progress on standard error: a bar redrawn in place on a terminal, a line per drawing elsewhere.
 class Progress final : public supervise::RunObserver
@@ -358,21 +351,22 @@ int runDrawings(supervise::StartResult started, const StopOnSignal& stop)
 int newRun(Options& options, const StopOnSignal& stop)
 {
     script::RunRequest request;
-    request.templatePath = absolute(options.positional[0]);
+    // A journal records whole paths, so it can be resumed from any folder.
+    request.templatePath = absolutePath(options.positional[0]);
     const script::LoadedTemplate loaded = script::loadRequestTemplate(request);
     if (loaded.status != script::TemplateStatus::Ok)
         return failure(
             script::texts::templateProblem(loaded.status, pathText(request.templatePath), pathText(loaded.error)));
     if (request.scriptTemplate.needsProjectDatabase && !options.project)
         return failure(script::texts::projectNameMissing(pathText(request.templatePath)));
-    request.program = absolute(*options.cad);
+    request.program = absolutePath(*options.cad);
     if (!script::isVisibleFile(request.program))
         return failure("Hittar ej programmet " + pathText(*options.cad) + ".");
     request.parameters = options.params;
-    request.startDrawing = options.startDrawing ? absolute(*options.startDrawing)
+    request.startDrawing = options.startDrawing ? absolutePath(*options.startDrawing)
                                                 : script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName,
                                                                    script::nativeSeparator());
-    request.listingFolder = absolute(options.positional[1]);
+    request.listingFolder = absolutePath(options.positional[1]);
     request.projectName = options.project.value_or(std::string());
     request.batchSize = options.batch;
     request.timeout = options.timeout;
@@ -382,7 +376,7 @@ int newRun(Options& options, const StopOnSignal& stop)
         return failure(std::string("ritningsnamnen kan inte läsas: ") + std::strerror(errno));
 
     auto started = supervise::createRun(std::move(request), options.journal.empty() ? std::string()
-                                                                                      : absolute(options.journal));
+                                                                                      : absolutePath(options.journal));
     if (started)
         writeError("journal: " + pathText(started->journal->path()));
     return runDrawings(std::move(started), stop);

@@ -23,3 +23,7 @@ std::string joinFolder(std::string_view folder, std::string_view name);
 // The process's current folder as the file system spells it: its bytes (the ANSI code page on Windows) and the
 // platform's separators. Empty when it cannot be told.
 std::string currentFolder();
+
+// path as a whole path from the current folder, with "." and ".." resolved by the text alone, in the same bytes
+// and the platform's separators. path itself when it cannot be made whole.
+std::string absolutePath(const std::string& path);

@@ -2,6 +2,7 @@
 #include "os/folders.h"
 
 #include <cerrno>
+#include <filesystem>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -48,4 +49,11 @@ std::string currentFolder()
     }
     folder.resize(folder.find('\0'));
     return folder;
+}
+
+std::string absolutePath(const std::string& path)
+{
+    std::error_code ignored;
+    const auto whole = std::filesystem::absolute(std::filesystem::path(path), ignored);
+    return whole.empty() ? path : whole.lexically_normal().string();
 }

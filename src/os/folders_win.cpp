@@ -42,3 +42,18 @@ std::string currentFolder()
     folder.resize(length);
     return folder;
 }
+
+std::string absolutePath(const std::string& path)
+{
+    // The ANSI call: std::filesystem would hand the bytes back in UTF-8 with MinGW.
+    std::string whole(MAX_PATH, '\0');
+    DWORD length = GetFullPathNameA(path.c_str(), DWORD(whole.size()), whole.data(), nullptr);
+    if (length >= whole.size()) {
+        whole.resize(length);
+        length = GetFullPathNameA(path.c_str(), DWORD(whole.size()), whole.data(), nullptr);
+    }
+    if (path.empty() || length == 0 || length >= whole.size())
+        return path;
+    whole.resize(length);
+    return whole;
+}

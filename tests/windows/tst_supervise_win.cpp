@@ -162,6 +162,35 @@ TEST(RunTool, TextsAreUtf8WhenRedirected)
     EXPECT_NE(wintest::readFile(usage).find("\nAnv\xC3\xA4ndning: vendrel-run"), std::string::npos);
 }
 
+// Paths with letters beyond ASCII keep their bytes on the way into the journal: a run over them goes through.
+TEST(RunTool, PathsBeyondAsciiRunAndAreRecordedAsGiven)
+{
+    wintest::TemporaryFolder folder;
+    char letters[16] = {};
+    ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, L"\u00e5\u00e4\u00f6", -1, letters, sizeof letters, nullptr, nullptr), 0);
+    const std::string place = folder.file(std::string("Mallar ") + letters);
+    CreateDirectoryA(place.c_str(), nullptr);
+    const std::string program = place + "\\acad.exe";
+    ASSERT_TRUE(CopyFileA((wintest::ownFolder() + "\\run_stand_in.exe").c_str(), program.c_str(), FALSE));
+    wintest::writeFile(place + "\\Rensa.scr", "_.OPEN \"%f\"\r\n");
+    wintest::writeFile(place + "\\K01.dwg", "dwg");
+    const std::string journal = place + "\\run.journal";
+    const std::string out = folder.file("out.txt");
+    EXPECT_EQ(wintest::runProgram(VENDREL_RUN_TOOL,
+                                  "--cad \"" + program + "\" --journal \"" + journal + "\" \"" + place +
+                                      "\\Rensa.scr\" \"" + place + "\" K01.dwg",
+                                  out, true),
+              0u)
+        << wintest::readFile(out);
+    supervise::JournalContent content;
+    std::string error;
+    ASSERT_TRUE(supervise::readJournal(journal, content, error)) << error;
+    EXPECT_EQ(content.request.templatePath, place + "\\Rensa.scr");
+    EXPECT_EQ(content.request.listingFolder, place);
+    ASSERT_EQ(content.drawings.size(), 1u);
+    EXPECT_EQ(content.drawings[0].state, State::Done);
+}
+
 TEST(SupervisedRun, PathsReachTheProgramAsTheyAreAndParametersAsTyped)
 {
     const std::vector<std::string> paths = {"C:\\Program Files\\CAD\\acad.exe", "C:\\a \"b\"\\helvscr.dwg",
