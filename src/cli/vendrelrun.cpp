@@ -272,10 +272,10 @@ bool allDone(const supervise::JournalContent& content)
 
 int status(const std::string& path)
 {
-    supervise::JournalContent content;
-    std::string error;
-    if (!supervise::readJournal(path, content, error))
-        return failure("journalen " + pathText(path) + " kan inte läsas: " + pathText(error));
+    const auto read = supervise::readJournal(path);
+    if (!read)
+        return failure("journalen " + pathText(path) + " kan inte läsas: " + pathText(read.error()));
+    const supervise::JournalContent& content = *read;
     for (const std::string& problem : content.problems)
         writeError("journalen " + pathText(path) + ": " + problem);
     if (!content.usable)

@@ -43,18 +43,18 @@ std::chrono::steady_clock::time_point RunEngine::sessionDeadline(std::chrono::st
     return started + total;
 }
 
-bool RunEngine::settle(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, std::string& error)
+Result<void> RunEngine::settle(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries)
 {
     if (indices.empty())
-        return true;
+        return {};
     // What is not on the disk did not happen: a resume would go by the disk, and so does everyone here.
-    if (!m_journal.settled(indices, entries, error))
-        return false;
+    if (auto written = m_journal.settled(indices, entries); !written)
+        return written;
     for (std::size_t i = 0; i < indices.size(); ++i)
         m_content.drawings[indices[i]] = entries[i];
     if (m_setup.observer)
         m_setup.observer->settled(indices, entries);
-    return true;
+    return {};
 }
 
 void RunEngine::settleRest(std::span<const std::size_t> indices, State state, std::int64_t whenMs)
@@ -69,8 +69,7 @@ void RunEngine::settleRest(std::span<const std::size_t> indices, State state, st
         entries.push_back(std::move(entry));
     }
     // Should this fail too the drawings keep their earlier state, which a resume takes up as well.
-    std::string ignored;
-    settle(indices, entries, ignored);
+    (void)settle(indices, entries);
 }
 
 RunOutcome RunEngine::run(std::span<const std::size_t> indices)
@@ -119,7 +118,6 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
 
         script::Script script;
         const auto lineBreak = script::expandTemplate(request, names, m_setup.format, script);
-        std::string error;
         const std::string mark = process::newSessionMark();
         if (lineBreak) {
             outcome = {RunOutcome::End::Broken, "ett namn innehåller en radbrytning"};
@@ -127,8 +125,10 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
                    !written) {
             outcome = {RunOutcome::End::Broken,
                        "scriptet " + m_setup.scriptPath + " kan inte skrivas: " + written.error()};
-        } else if (!m_journal.batchStarted(wallClockMs(), present, error) || !m_journal.sessionStarted(mark, error)) {
-            outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + error};
+        } else if (auto started = m_journal.batchStarted(wallClockMs(), present); !started) {
+            outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + started.error()};
+        } else if (auto marked = m_journal.sessionStarted(mark); !marked) {
+            outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + marked.error()};
         }
         if (outcome.end == RunOutcome::End::Broken) {
             settleRest(indices.subspan(from), State::NotRun, wallClockMs());
@@ -181,8 +181,8 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
             entry.exitStatus = exitStatus;
             entries.push_back(std::move(entry));
         }
-        if (!settle(present, entries, error) && outcome.end == RunOutcome::End::Completed)
-            outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + error};
+        if (auto written = settle(present, entries); !written && outcome.end == RunOutcome::End::Completed)
+            outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + written.error()};
         if (outcome.end != RunOutcome::End::Completed) {
             settleRest(indices.subspan(from + batch.size()), State::NotRun, endedMs);
             break;
@@ -193,14 +193,14 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
 
 bool RunEngine::recordEnd(RunOutcome& outcome)
 {
-    std::string error;
     const std::string_view how = outcome.end == RunOutcome::End::Completed ? "klar"
                                  : outcome.end == RunOutcome::End::Stopped ? "avbruten"
                                                                            : "avbruten av fel";
-    if (m_journal.finished(wallClockMs(), how, error))
+    const auto written = m_journal.finished(wallClockMs(), how);
+    if (written)
         return true;
     if (outcome.end == RunOutcome::End::Completed)
-        outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + error};
+        outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + written.error()};
     return false;
 }
 

@@ -71,7 +71,7 @@ public:
                                                                  std::size_t drawings);
 
 private:
-    bool settle(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, std::string& error);
+    Result<void> settle(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries);
     void settleRest(std::span<const std::size_t> indices, State state, std::int64_t whenMs);
 
     JournalWriter& m_journal;

@@ -350,13 +350,13 @@ JournalContent parseJournal(std::string_view bytes)
     return content;
 }
 
-bool readJournal(const std::string& path, JournalContent& content, std::string& error)
+Result<JournalContent> readJournal(const std::string& path)
 {
     std::string bytes;
+    std::string error;
     if (!readWholeFile(path, bytes, error))
-        return false;
-    content = parseJournal(bytes);
-    return true;
+        return Result<JournalContent>::failure(error);
+    return parseJournal(bytes);
 }
 
 std::vector<std::size_t> drawingsIn(const JournalContent& content, std::initializer_list<State> states)
@@ -487,15 +487,23 @@ std::unique_ptr<JournalWriter> JournalWriter::open(const std::string& path, Jour
     return std::unique_ptr<JournalWriter>(new JournalWriter(path, std::move(file)));
 }
 
-bool JournalWriter::sessionStarted(std::string_view mark, std::string& error)
+Result<void> JournalWriter::appended(std::string_view bytes, bool sync)
+{
+    std::string error;
+    if (!m_file->append(bytes, sync, error))
+        return Result<void>::failure(error);
+    return {};
+}
+
+Result<void> JournalWriter::sessionStarted(std::string_view mark)
 {
     std::string bytes;
     Record("session").field(mark).appendTo(bytes);
     // Not forced to the disk: it serves after a kill of this process, which loses nothing written.
-    return m_file->append(bytes, false, error);
+    return appended(bytes, false);
 }
 
-bool JournalWriter::batchStarted(std::int64_t whenMs, std::span<const std::size_t> indices, std::string& error)
+Result<void> JournalWriter::batchStarted(std::int64_t whenMs, std::span<const std::size_t> indices)
 {
     Record record("start");
     record.number(whenMs);
@@ -503,11 +511,10 @@ bool JournalWriter::batchStarted(std::int64_t whenMs, std::span<const std::size_
         record.number(static_cast<std::int64_t>(index));
     std::string bytes;
     record.appendTo(bytes);
-    return m_file->append(bytes, false, error);
+    return appended(bytes, false);
 }
 
-bool JournalWriter::settled(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries,
-                            std::string& error)
+Result<void> JournalWriter::settled(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries)
 {
     std::string bytes;
     for (std::size_t i = 0; i < indices.size(); ++i) {
@@ -521,14 +528,14 @@ bool JournalWriter::settled(std::span<const std::size_t> indices, std::span<cons
             .field(entry.exitStatus)
             .appendTo(bytes);
     }
-    return m_file->append(bytes, true, error);
+    return appended(bytes, true);
 }
 
-bool JournalWriter::finished(std::int64_t whenMs, std::string_view how, std::string& error)
+Result<void> JournalWriter::finished(std::int64_t whenMs, std::string_view how)
 {
     std::string bytes;
     Record("finished").number(whenMs).field(how).appendTo(bytes);
-    return m_file->append(bytes, true, error);
+    return appended(bytes, true);
 }
 
 } // namespace supervise

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "os/result.h"
 #include "script/runrequest.h"
 
 #include <chrono>
@@ -65,8 +66,8 @@ struct JournalContent
 std::string scriptPathFor(const std::string& journalPath);
 
 JournalContent parseJournal(std::string_view bytes);
-// Reads the journal at path; false with the reason when it cannot be read at all.
-bool readJournal(const std::string& path, JournalContent& content, std::string& error);
+// Reads the journal at path, or gives why it cannot be read at all.
+Result<JournalContent> readJournal(const std::string& path);
 
 // Drawings whose state is one of states, in list order.
 std::vector<std::size_t> drawingsIn(const JournalContent& content, std::initializer_list<State> states);
@@ -100,18 +101,19 @@ public:
 
     // The drawings of a batch are about to be worked on. Not forced to the disk: a crash before their
     // results leaves them interrupted or, after a crash of the machine, pending; either is run again.
-    bool batchStarted(std::int64_t whenMs, std::span<const std::size_t> indices, std::string& error);
+    Result<void> batchStarted(std::int64_t whenMs, std::span<const std::size_t> indices);
     // A session of the CAD program is about to start; mark names its processes (process::newSessionMark).
-    bool sessionStarted(std::string_view mark, std::string& error);
+    Result<void> sessionStarted(std::string_view mark);
     // Final states of drawings, on the disk when this returns.
-    bool settled(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, std::string& error);
+    Result<void> settled(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries);
     // The run came to an end (completed, stopped, or the offer to resume it was declined).
-    bool finished(std::int64_t whenMs, std::string_view how, std::string& error);
+    Result<void> finished(std::int64_t whenMs, std::string_view how);
 
     const std::string& path() const { return m_path; }
 
 private:
     JournalWriter(std::string path, std::unique_ptr<JournalFile> file);
+    Result<void> appended(std::string_view bytes, bool sync);
 
     std::string m_path;
     std::unique_ptr<JournalFile> m_file;

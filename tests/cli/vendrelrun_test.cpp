@@ -18,6 +18,18 @@
 
 namespace {
 
+// The journal at path read into content, or false with the reason in error.
+bool readBack(const std::string& path, supervise::JournalContent& content, std::string& error)
+{
+    auto read = supervise::readJournal(path);
+    if (!read) {
+        error = read.error();
+        return false;
+    }
+    content = std::move(*read);
+    return true;
+}
+
 using namespace std::chrono;
 
 struct Outcome
@@ -185,7 +197,7 @@ TEST_F(VendrelRun, BatchesShareASessionAndItsTimeOutAndLeaveMissingDrawingsOut)
     EXPECT_TRUE(noStandInLeft());
     supervise::JournalContent content;
     std::string error;
-    ASSERT_TRUE(supervise::readJournal(m_journal, content, error));
+    ASSERT_TRUE(readBack(m_journal, content, error));
     EXPECT_FALSE(content.drawings[0].changed);
     EXPECT_TRUE(content.drawings[2].changed);
     EXPECT_EQ(content.drawings[0].exitStatus, "1");
@@ -207,7 +219,7 @@ TEST_F(VendrelRun, AKilledRunResumesWithoutRedoingADoneDrawing)
         supervise::JournalContent content;
         std::string error;
         const std::string record = opened();
-        if (!supervise::readJournal(m_journal, content, error) || !content.usable)
+        if (!readBack(m_journal, content, error) || !content.usable)
             continue; // killed before the journal was made: nothing ran
         EXPECT_FALSE(content.damaged);
         std::vector<std::string> done;

@@ -8,6 +8,18 @@
 
 namespace {
 
+// The journal at path read into content, or false with the reason in error.
+bool readBack(const std::string& path, supervise::JournalContent& content, std::string& error)
+{
+    auto read = supervise::readJournal(path);
+    if (!read) {
+        error = read.error();
+        return false;
+    }
+    content = std::move(*read);
+    return true;
+}
+
 using supervise::DrawingEntry;
 using supervise::JournalContent;
 using supervise::JournalWriter;
@@ -44,11 +56,11 @@ protected:
         DrawingEntry done{m_names[0], State::Done, true, 1000, 2000, "0"};
         DrawingEntry failed{m_names[1], State::Failed, false, 2000, 3000, "signal 11"};
         const std::size_t first[] = {0, 1};
-        EXPECT_TRUE(journal->batchStarted(1000, first, error));
+        EXPECT_TRUE(journal->batchStarted(1000, first));
         const DrawingEntry entries[] = {done, failed};
-        EXPECT_TRUE(journal->settled(first, entries, error));
+        EXPECT_TRUE(journal->settled(first, entries));
         const std::size_t third[] = {2};
-        EXPECT_TRUE(journal->batchStarted(3000, third, error));
+        EXPECT_TRUE(journal->batchStarted(3000, third));
         return readFile(m_path);
     }
 
@@ -63,7 +75,7 @@ TEST_F(Journal, WhatIsWrittenIsReadBack)
     writeSample();
     JournalContent content;
     std::string error;
-    ASSERT_TRUE(supervise::readJournal(m_path, content, error)) << error;
+    ASSERT_TRUE(readBack(m_path, content, error)) << error;
     EXPECT_TRUE(content.usable);
     EXPECT_FALSE(content.damaged);
     EXPECT_FALSE(content.finished);
@@ -102,9 +114,9 @@ TEST_F(Journal, ACutAtAnyByteLosesNoSettledDrawingAndNeverPassesForDone)
     auto journal = JournalWriter::open(m_path, content, how, error);
     ASSERT_TRUE(journal) << error;
     EXPECT_EQ(content.drawings[2].state, State::Pending);
-    ASSERT_TRUE(journal->finished(4000, "klar", error));
+    ASSERT_TRUE(journal->finished(4000, "klar"));
     journal.reset();
-    ASSERT_TRUE(supervise::readJournal(m_path, content, error));
+    ASSERT_TRUE(readBack(m_path, content, error));
     EXPECT_TRUE(content.problems.empty());
     EXPECT_TRUE(content.finished);
 }
@@ -160,7 +172,7 @@ TEST_F(Journal, AJournalWhoseMakingWasCutShortIsUnfinishedAndMadeAfresh)
     EXPECT_FALSE(JournalWriter::open(m_path, content, how, error));
     EXPECT_EQ(how, JournalWriter::Opened::Unfinished);
     EXPECT_TRUE(JournalWriter::create(m_path, sampleInputs(m_names), how, error)) << error;
-    ASSERT_TRUE(supervise::readJournal(m_path, content, error));
+    ASSERT_TRUE(readBack(m_path, content, error));
     EXPECT_TRUE(content.usable);
     EXPECT_EQ(content.drawings.size(), m_names.size());
     for (const std::string& bytes : {whole, std::string("mina anteckningar\n")}) {
@@ -182,7 +194,7 @@ TEST_F(Journal, AWholeLastRecordSurvivesADamagedLineFeedAndDamageIsCountedNotLis
         ASSERT_TRUE(journal) << error;
         const std::size_t third[] = {2};
         const DrawingEntry done[] = {{m_names[2], State::Done, false, 3000, 4000, "0"}};
-        ASSERT_TRUE(journal->settled(third, done, error));
+        ASSERT_TRUE(journal->settled(third, done));
     }
     for (const char last : {'x', '\0'}) {
         std::string bytes = readFile(m_path);
@@ -194,9 +206,9 @@ TEST_F(Journal, AWholeLastRecordSurvivesADamagedLineFeedAndDamageIsCountedNotLis
         auto journal = JournalWriter::open(m_path, content, how, error);
         ASSERT_TRUE(journal) << error;
         EXPECT_EQ(content.drawings[2].state, State::Done);
-        ASSERT_TRUE(journal->finished(5000, "klar", error));
+        ASSERT_TRUE(journal->finished(5000, "klar"));
         journal.reset();
-        ASSERT_TRUE(supervise::readJournal(m_path, content, error));
+        ASSERT_TRUE(readBack(m_path, content, error));
         EXPECT_TRUE(content.problems.empty()) << content.problems.front();
         EXPECT_EQ(content.drawings[2].state, State::Done);
         EXPECT_TRUE(content.finished);
@@ -240,7 +252,7 @@ TEST_F(Journal, OneWriterAtATime)
     EXPECT_FALSE(JournalWriter::open(m_path, content, how, error));
     EXPECT_EQ(how, JournalWriter::Opened::Busy);
     // Reading is still possible, and a journal is never created over an existing one.
-    EXPECT_TRUE(supervise::readJournal(m_path, content, error));
+    EXPECT_TRUE(readBack(m_path, content, error));
     EXPECT_FALSE(JournalWriter::create(m_path, sampleInputs(m_names), how, error));
     EXPECT_EQ(how, JournalWriter::Opened::Exists);
     first.reset();

@@ -16,6 +16,18 @@
 
 namespace {
 
+// The journal at path read into content, or false with the reason in error.
+bool readBack(const std::string& path, supervise::JournalContent& content, std::string& error)
+{
+    auto read = supervise::readJournal(path);
+    if (!read) {
+        error = read.error();
+        return false;
+    }
+    content = std::move(*read);
+    return true;
+}
+
 QPushButton* button(QWidget* window, const QString& text)
 {
     for (QPushButton* candidate : window->findChildren<QPushButton*>()) {
@@ -173,9 +185,9 @@ private slots:
             QVERIFY(journal);
             const std::size_t first[] = {0};
             const supervise::DrawingEntry done[] = {{"K01.dwg", supervise::State::Done, false, 1, 2, "0"}};
-            QVERIFY(journal->settled(first, done, error));
+            QVERIFY(journal->settled(first, done));
             const std::size_t second[] = {1};
-            QVERIFY(journal->batchStarted(3, second, error));
+            QVERIFY(journal->batchStarted(3, second));
         }
 
         QWidget owner;
@@ -198,7 +210,7 @@ private slots:
         QCOMPARE(asked.size(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(supervisor.progressWindow() && !supervisor.busy(), 10000);
         supervise::JournalContent content;
-        QVERIFY(supervise::readJournal(folder + "/a.journal", content, error));
+        QVERIFY(readBack(folder + "/a.journal", content, error));
         for (const supervise::DrawingEntry& entry : content.drawings)
             QCOMPARE(entry.state, supervise::State::Done);
         supervisor.offerResume();

@@ -12,6 +12,18 @@
 
 namespace {
 
+// The journal at path read into content, or false with the reason in error.
+bool readBack(const std::string& path, supervise::JournalContent& content, std::string& error)
+{
+    auto read = supervise::readJournal(path);
+    if (!read) {
+        error = read.error();
+        return false;
+    }
+    content = std::move(*read);
+    return true;
+}
+
 using supervise::State;
 
 bool stillRunning(DWORD pid)
@@ -69,7 +81,7 @@ TEST(SupervisedRun, EveryEndIsRecordedAndNoProcessOutlivesItsSession)
     EXPECT_EQ(outcome.end, supervise::RunOutcome::End::Completed);
     journal.reset();
 
-    ASSERT_TRUE(supervise::readJournal(path, content, error)) << error;
+    ASSERT_TRUE(readBack(path, content, error)) << error;
     const State expected[] = {State::Done, State::TimedOut, State::Done, State::Failed, State::Done, State::Failed};
     for (std::size_t i = 0; i < names.size(); ++i)
         EXPECT_EQ(content.drawings[i].state, expected[i]) << names[i];
@@ -134,7 +146,7 @@ TEST(SupervisedRun, TheJournalHoldsOneEncoding)
     EXPECT_NE(bytes.find(names[0]), std::string::npos);
     EXPECT_NE(bytes.find(ansi(L"ritningar \u00e5\u00e4\u00f6")), std::string::npos);
     EXPECT_EQ(bytes.find("\xC3"), std::string::npos) << "UTF-8 in the journal";
-    ASSERT_TRUE(supervise::readJournal(path, content, error)) << error;
+    ASSERT_TRUE(readBack(path, content, error)) << error;
     EXPECT_EQ(content.drawings[0].state, State::TimedOut);
     EXPECT_EQ(content.drawings[0].exitStatus, ansi(L"d\u00f6dad"));
 }
@@ -184,7 +196,7 @@ TEST(RunTool, PathsBeyondAsciiRunAndAreRecordedAsGiven)
         << wintest::readFile(out);
     supervise::JournalContent content;
     std::string error;
-    ASSERT_TRUE(supervise::readJournal(journal, content, error)) << error;
+    ASSERT_TRUE(readBack(journal, content, error)) << error;
     EXPECT_EQ(content.request.templatePath, place + "\\Rensa.scr");
     EXPECT_EQ(content.request.listingFolder, place);
     ASSERT_EQ(content.drawings.size(), 1u);

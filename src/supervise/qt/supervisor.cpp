@@ -116,10 +116,10 @@ void Supervisor::offerResume()
     // The names begin with the moment the run began: the newest last.
     std::sort(journals.begin(), journals.end());
     for (auto path = journals.rbegin(); path != journals.rend(); ++path) {
-        supervise::JournalContent content;
-        if (!supervise::readJournal(*path, content, problem) || !content.usable || content.damaged ||
-            content.finished || supervise::drawingsToResume(content).empty())
+        const auto read = supervise::readJournal(*path);
+        if (!read || !read->usable || read->damaged || read->finished || supervise::drawingsToResume(*read).empty())
             continue;
+        supervise::JournalContent content;
         // Held from the question on: a run another Vendrel is working on is not offered.
         supervise::JournalWriter::Opened how{};
         auto journal = supervise::JournalWriter::open(*path, content, how, problem);
@@ -131,7 +131,7 @@ void Supervisor::offerResume()
         if (askUser(m_owner, question))
             begin(supervise::takeUp(std::move(journal), std::move(content), supervise::TakeUp::Resume));
         else // asked once: a declined run is closed, so the question does not come back
-            journal->finished(supervise::wallClockMs(), "avböjd", problem);
+            (void)journal->finished(supervise::wallClockMs(), "avböjd");
         return;
     }
 }
