@@ -9,13 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-
-#ifdef _WIN32
-#include <process.h>
-#define getpid _getpid
-#else
 #include <unistd.h>
-#endif
 
 namespace supervise {
 
@@ -48,8 +42,13 @@ bool sameFile(const std::string& a, const std::string& b)
 {
     if (a == b)
         return true;
-    std::error_code error;
-    return std::filesystem::equivalent(std::filesystem::path(a), std::filesystem::path(b), error) && !error;
+    try {
+        std::error_code error;
+        return std::filesystem::equivalent(std::filesystem::path(a), std::filesystem::path(b), error) && !error;
+    } catch (const std::exception&) {
+        // Bytes the library cannot convert: such paths were compared as they are above.
+        return false;
+    }
 }
 
 } // namespace
