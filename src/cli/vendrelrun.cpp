@@ -357,6 +357,7 @@ int newRun(Options& options, const StopOnSignal& stop)
     if (loaded.status != script::TemplateStatus::Ok)
         return failure(
             script::texts::templateProblem(loaded.status, pathText(request.templatePath), pathText(loaded.error)));
+    // The run start checks these too; here they come before the names are read, which may wait on a terminal.
     if (request.scriptTemplate.needsProjectDatabase && !options.project)
         return failure(script::texts::projectNameMissing(pathText(request.templatePath)));
     request.program = absolutePath(*options.cad);

@@ -187,8 +187,10 @@ std::optional<LineBreakFault> expandTemplate(const RunRequest& request, std::spa
     const ClockReading& reading = *request.clockReading;
     const DateTimeFormat fixed{[&reading](const LocalDateTime&) { return reading.date; },
                                [&reading](const LocalDateTime&) { return reading.time; }};
-    return expandTemplate(request.scriptTemplate, request.listingFolder, drawings, request.projectName,
-                          Clock(localNow), fixed, request.separator, output);
+    // The texts are fixed, so the clock need not be read: one constant moment formats them once.
+    const Clock constant = [] { return LocalDateTime{}; };
+    return expandTemplate(request.scriptTemplate, request.listingFolder, drawings, request.projectName, constant,
+                          fixed, request.separator, output);
 }
 
 Expansion expandRequest(const RunRequest& request, const DateTimeFormat& format)

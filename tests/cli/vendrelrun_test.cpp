@@ -2,6 +2,7 @@
 // succeed, hang, crash, fail or leave a child running) as a user would, kills included.
 
 #include "supervise/journal.h"
+#include "support/readback.h"
 #include "support/tempfolder.h"
 
 #include <algorithm>
@@ -17,18 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The journal at path read into content, or false with the reason in error.
-bool readBack(const std::string& path, supervise::JournalContent& content, std::string& error)
-{
-    auto read = supervise::readJournal(path);
-    if (!read) {
-        error = read.error();
-        return false;
-    }
-    content = std::move(*read);
-    return true;
-}
 
 using namespace std::chrono;
 

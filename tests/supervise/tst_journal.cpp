@@ -2,23 +2,12 @@
 // records being written, damage is reported, and only one process writes a journal at a time.
 #include "supervise/journal.h"
 #include "supervise/runfiles.h"
+#include "support/readback.h"
 #include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-// The journal at path read into content, or false with the reason in error.
-bool readBack(const std::string& path, supervise::JournalContent& content, std::string& error)
-{
-    auto read = supervise::readJournal(path);
-    if (!read) {
-        error = read.error();
-        return false;
-    }
-    content = std::move(*read);
-    return true;
-}
 
 using supervise::DrawingEntry;
 using supervise::JournalContent;

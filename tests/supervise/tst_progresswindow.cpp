@@ -6,6 +6,7 @@
 #include "supervise/qt/progresswindow.h"
 #include "supervise/qt/supervisor.h"
 #include "supervise/runfiles.h"
+#include "support/readback.h"
 #include "widgets/standinuser.h"
 
 #include <QLabel>
@@ -15,18 +16,6 @@
 #include <QTest>
 
 namespace {
-
-// The journal at path read into content, or false with the reason in error.
-bool readBack(const std::string& path, supervise::JournalContent& content, std::string& error)
-{
-    auto read = supervise::readJournal(path);
-    if (!read) {
-        error = read.error();
-        return false;
-    }
-    content = std::move(*read);
-    return true;
-}
 
 QPushButton* button(QWidget* window, const QString& text)
 {

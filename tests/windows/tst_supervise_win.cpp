@@ -3,6 +3,8 @@
 #include "script/scripttemplate.h"
 #include "supervise/engine.h"
 #include "supervise/journal.h"
+#include "supervise/runstart.h"
+#include "support/readback.h"
 #include "winsupport.h"
 
 #include <algorithm>
@@ -12,19 +14,25 @@
 
 namespace {
 
-// The journal at path read into content, or false with the reason in error.
-bool readBack(const std::string& path, supervise::JournalContent& content, std::string& error)
-{
-    auto read = supervise::readJournal(path);
-    if (!read) {
-        error = read.error();
-        return false;
-    }
-    content = std::move(*read);
-    return true;
-}
-
 using supervise::State;
+
+// A run of "_.OPEN %f" over names in folder with the stand-in program, begun as every front end begins one,
+// with its journal beside the drawings.
+supervise::StartResult startStandInRun(const std::string& program, const std::string& folder,
+                                       const std::vector<std::string>& names, std::chrono::milliseconds timeout)
+{
+    script::RunRequest request;
+    request.program = program;
+    request.startDrawing = folder + "\\helvscr.dwg";
+    request.listingFolder = folder;
+    request.timeout = timeout;
+    request.scriptTemplate = *script::readScriptTemplate("_.OPEN %f\r\n");
+    request.templateHash = script::templateHash("_.OPEN %f\r\n");
+    request.clockReading = script::ClockReading{};
+    request.separator = '\\';
+    request.drawings = names;
+    return supervise::createRun(std::move(request), folder + "\\run.journal");
+}
 
 bool stillRunning(DWORD pid)
 {
@@ -47,33 +55,20 @@ TEST(SupervisedRun, EveryEndIsRecordedAndNoProcessOutlivesItsSession)
     for (const std::string& name : names)
         wintest::writeFile(folder.file("ritningar\\" + name), "dwg");
 
-    script::RunRequest inputs;
-    inputs.program = program;
-    inputs.startDrawing = folder.file("helvscr.dwg");
-    inputs.listingFolder = folder.file("ritningar");
-    inputs.timeout = std::chrono::milliseconds(1500);
-    inputs.scriptTemplate = *script::readScriptTemplate("_.OPEN %f\r\n");
-    inputs.clockReading = script::ClockReading{};
-    inputs.separator = '\\';
-    inputs.drawings = names;
-    supervise::JournalWriter::Opened how{};
-    std::string error;
-    const std::string path = folder.file("run.journal");
-    auto journal = supervise::JournalWriter::create(path, inputs, how, error);
-    ASSERT_TRUE(journal) << error;
+    auto started = startStandInRun(program, folder.file("ritningar"), names, std::chrono::milliseconds(1500));
+    ASSERT_TRUE(started) << supervise::problemText(started.error());
+    auto& journal = started->journal;
+    auto& content = started->content;
+    const std::string path = journal->path();
     // One writer: a second one is refused while the first holds the journal; readers are welcome.
     supervise::JournalContent other;
+    supervise::JournalWriter::Opened how{};
+    std::string error;
     EXPECT_FALSE(supervise::JournalWriter::open(path, other, how, error));
     EXPECT_EQ(how, supervise::JournalWriter::Opened::Busy);
 
-    supervise::JournalContent content;
-    inputs.drawings.clear();
-    content.request = inputs;
-    content.usable = true;
-    for (const std::string& name : names)
-        content.drawings.emplace_back().name = name;
     supervise::RunEngine::Setup setup;
-    setup.scriptPath = folder.file("run.scr");
+    setup.scriptPath = supervise::scriptPathFor(path);
     supervise::RunEngine engine(*journal, content, setup);
     const std::size_t all[] = {0, 1, 2, 3, 4, 5};
     supervise::RunOutcome outcome = engine.run(all);
@@ -114,27 +109,14 @@ TEST(SupervisedRun, TheJournalHoldsOneEncoding)
     const std::vector<std::string> names = {ansi(L"Fasad \u00f6st HANG.dwg")};
     wintest::writeFile(drawings + "\\" + names[0], "dwg");
 
-    script::RunRequest inputs;
-    inputs.program = program;
-    inputs.startDrawing = folder.file("helvscr.dwg");
-    inputs.listingFolder = drawings;
-    inputs.timeout = std::chrono::milliseconds(500);
-    inputs.scriptTemplate = *script::readScriptTemplate("_.OPEN %f\r\n");
-    inputs.clockReading = script::ClockReading{};
-    inputs.separator = '\\';
-    inputs.drawings = names;
-    supervise::JournalWriter::Opened how{};
+    auto started = startStandInRun(program, drawings, names, std::chrono::milliseconds(500));
+    ASSERT_TRUE(started) << supervise::problemText(started.error());
+    auto& journal = started->journal;
+    auto& content = started->content;
+    const std::string path = journal->path();
     std::string error;
-    const std::string path = folder.file("run.journal");
-    auto journal = supervise::JournalWriter::create(path, inputs, how, error);
-    ASSERT_TRUE(journal) << error;
-    supervise::JournalContent content;
-    inputs.drawings.clear();
-    content.request = inputs;
-    content.usable = true;
-    content.drawings.emplace_back().name = names[0];
     supervise::RunEngine::Setup setup;
-    setup.scriptPath = folder.file("run.scr");
+    setup.scriptPath = supervise::scriptPathFor(path);
     supervise::RunEngine engine(*journal, content, setup);
     const std::size_t all[] = {0};
     supervise::RunOutcome outcome = engine.run(all);
