@@ -97,7 +97,7 @@ int main(int argc, char** argv)
     for (const std::string& name : names)
         content.drawings.emplace_back().name = name;
     supervise::RunEngine::Setup setup;
-    setup.scriptPath = scriptPath;
+    setup.journalPath = journalPath;
     std::vector<std::size_t> indices(names.size());
     for (std::size_t i = 0; i < indices.size(); ++i)
         indices[i] = i;

@@ -201,7 +201,7 @@ public:
         if (m_terminal && m_drawn)
             console::write(console::Stream::Error, "\n");
     }
-    void batchStarted(std::span<const std::size_t> indices) override
+    void batchStarted(std::size_t, std::span<const std::size_t> indices) override
     {
         m_current = pathText(m_content.drawings[indices.front()].name);
         if (indices.size() > 1)

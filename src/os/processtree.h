@@ -62,8 +62,10 @@ public:
     static std::unique_ptr<ProcessTree> start(const std::string& commandLine, Show show, std::string& error);
     // Starts a command (see argumentsOf, windowsCommandLine) as the head of a new tree whose processes carry
     // mark (newSessionMark), so that endSessions finds them should we die before we can end them.
+    // With an output path, the program's standard output and error go to that file (made anew), standard
+    // input reads nothing.
     static std::unique_ptr<ProcessTree> start(const Command& command, Show show, const std::string& mark,
-                                              std::string& error);
+                                              std::string& error, const std::string& outputPath = {});
     // Kills what is left of the tree.
     ~ProcessTree();
     ProcessTree(const ProcessTree&) = delete;

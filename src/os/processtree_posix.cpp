@@ -250,7 +250,9 @@ void closeInherited(int keep1, int keep2)
 
 // The keeper: starts the head, tells the parent how it went, waits for the head's end or the parent's word or
 // death, then ends the whole tree and tells how the head ended.
-[[noreturn]] void keep(const char* file, char* const* argv, char* const* envp, int news, int control)
+// output, when not -1, becomes the head's standard output and error, and input its standard input.
+[[noreturn]] void keep(const char* file, char* const* argv, char* const* envp, int news, int control, int output,
+                       int input)
 {
     // A session of its own: no terminal signals from ours. Our death must not take it: it ends the tree then.
     ::setsid();
@@ -303,6 +305,11 @@ void closeInherited(int keep1, int keep2)
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (output >= 0 && (::dup2(output, 1) < 0 || ::dup2(output, 2) < 0 || ::dup2(input, 0) < 0)) {
+            const int failure = errno;
+            [[maybe_unused]] const ssize_t ignored = ::write(report[1], &failure, sizeof failure);
+            ::_exit(127);
+        }
         ::execve(file, argv, envp);
         const int failure = errno;
         [[maybe_unused]] const ssize_t ignored = ::write(report[1], &failure, sizeof failure);
@@ -374,8 +381,26 @@ std::unique_ptr<ProcessTree> ProcessTree::start(const std::string& commandLine, 
 }
 
 std::unique_ptr<ProcessTree> ProcessTree::start(const Command& command, Show, const std::string& mark,
-                                                std::string& error)
+                                                std::string& error, const std::string& outputPath)
 {
+    // Opened here, where a failure can be told; the head takes them over.
+    struct Descriptor
+    {
+        int fd = -1;
+        ~Descriptor()
+        {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } output, input;
+    if (!outputPath.empty()) {
+        output.fd = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        input.fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (output.fd < 0 || input.fd < 0) {
+            error = outputPath + ": " + std::strerror(errno);
+            return nullptr;
+        }
+    }
     const auto words = argumentsOf(command);
     if (!words || words->empty()) {
         error = "kommandoraden kan inte delas i ord";
@@ -409,7 +434,7 @@ std::unique_ptr<ProcessTree> ProcessTree::start(const Command& command, Show, co
     if (keeper == 0) {
         ::close(news[0]);
         ::close(control[1]);
-        keep(file, argv.data(), envp.data(), news[1], control[0]);
+        keep(file, argv.data(), envp.data(), news[1], control[0], output.fd, input.fd);
     }
     const int failure = errno;
     ::close(news[1]);

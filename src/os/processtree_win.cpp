@@ -156,8 +156,9 @@ std::unique_ptr<ProcessTree> ProcessTree::start(const std::string& commandLine, 
 }
 
 std::unique_ptr<ProcessTree> ProcessTree::start(const Command& command, Show show, const std::string&,
-                                                std::string& error)
+                                                std::string& error, const std::string& outputPath)
 {
+    (void)outputPath; // TODO(console output): the head's output to the file
     // The job holds every process the head starts, and dies with us: nothing needs a mark to be found later.
     return start(windowsCommandLine(command), show, error);
 }

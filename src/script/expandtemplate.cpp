@@ -134,7 +134,7 @@ std::optional<LineBreakFault> findLineBreak(std::string_view listingFolder, std:
 std::optional<LineBreakFault> expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view listingFolder,
                                              std::span<const std::string> names, std::string_view projectName,
                                              const Clock& clock, const DateTimeFormat& format, char separator,
-                                             ScriptOutput& output)
+                                             ScriptOutput& output, const DrawingMarks* marks)
 {
     if (auto fault = findLineBreak(listingFolder, names, projectName))
         return fault;
@@ -144,8 +144,14 @@ std::optional<LineBreakFault> expandTemplate(const ScriptTemplate& scriptTemplat
     std::string piece;
     piece.reserve(pieceSize * 2);
     LineExpander expander(listingFolder, projectName, clock, format, separator);
-    for (const std::string& name : names) {
+    const auto mark = [&](MarkKind kind, std::size_t position) {
+        if (marks && position < marks->indices.size())
+            piece.append(markLine(marks->pathText, kind, marks->indices[position])).append("\r\n", 2);
+    };
+    for (std::size_t position = 0; position < names.size(); ++position) {
+        const std::string& name = names[position];
         expander.setDrawing(name);
+        mark(MarkKind::Begin, position);
         for (const std::string& body : scriptTemplate.bodyLines) {
             expander.expand(body, piece);
             piece.append("\r\n", 2);
@@ -155,6 +161,7 @@ std::optional<LineBreakFault> expandTemplate(const ScriptTemplate& scriptTemplat
                 piece.clear();
             }
         }
+        mark(MarkKind::End, position);
     }
     piece.append(".EXIT\r\n");
     output.write(piece);
@@ -179,18 +186,19 @@ Expansion expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view 
 }
 
 std::optional<LineBreakFault> expandTemplate(const RunRequest& request, std::span<const std::string> drawings,
-                                             const DateTimeFormat& format, ScriptOutput& output)
+                                             const DateTimeFormat& format, ScriptOutput& output,
+                                             const DrawingMarks* marks)
 {
     if (!request.clockReading)
         return expandTemplate(request.scriptTemplate, request.listingFolder, drawings, request.projectName, localNow,
-                              format, request.separator, output);
+                              format, request.separator, output, marks);
     const ClockReading& reading = *request.clockReading;
     const DateTimeFormat fixed{[&reading](const LocalDateTime&) { return reading.date; },
                                [&reading](const LocalDateTime&) { return reading.time; }};
     // The texts are fixed, so the clock need not be read: one constant moment formats them once.
     const Clock constant = [] { return LocalDateTime{}; };
     return expandTemplate(request.scriptTemplate, request.listingFolder, drawings, request.projectName, constant,
-                          fixed, request.separator, output);
+                          fixed, request.separator, output, marks);
 }
 
 Expansion expandRequest(const RunRequest& request, const DateTimeFormat& format)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "script/drawingmarks.h"
 #include "script/placeholders.h"
 
 #include <cstddef>
@@ -98,11 +99,12 @@ struct Expansion
 // between the folder and a name; %lfullname and %lpath use '/' in its place.
 //
 // The script goes to output as it is made, so it never has to lie whole in memory. When an input holds a
-// line break, that is the answer and nothing reaches output.
+// line break, that is the answer and nothing reaches output. With marks, each drawing's lines stand between
+// a begin mark and an end mark (markLine) with the drawing's number from marks.
 std::optional<LineBreakFault> expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view listingFolder,
                                              std::span<const std::string> names, std::string_view projectName,
                                              const Clock& clock, const DateTimeFormat& format, char separator,
-                                             ScriptOutput& output);
+                                             ScriptOutput& output, const DrawingMarks* marks = nullptr);
 
 // The same, into memory.
 Expansion expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view listingFolder,
@@ -116,7 +118,8 @@ Expansion expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view 
 // clock is the request's reading when it has one; otherwise each line that needs it reads the clock, and
 // format writes the date and time.
 std::optional<LineBreakFault> expandTemplate(const RunRequest& request, std::span<const std::string> drawings,
-                                             const DateTimeFormat& format, ScriptOutput& output);
+                                             const DateTimeFormat& format, ScriptOutput& output,
+                                             const DrawingMarks* marks = nullptr);
 Expansion expandRequest(const RunRequest& request, const DateTimeFormat& format);
 
 } // namespace script

@@ -5,25 +5,44 @@
 #include "supervise/journal.h"
 
 #include <chrono>
+#include <deque>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace process {
 class Interrupt;
+class ProcessTree;
 }
 
 namespace supervise {
 
-// Hears how a run goes, on the run's own thread.
+// Hears how a run goes. Calls come from the threads of the sessions, one at a time, never two at once.
 class RunObserver
 {
 public:
     virtual ~RunObserver() = default;
-    // The CAD program is about to start on these drawings.
-    virtual void batchStarted(std::span<const std::size_t> indices) = 0;
+    // Session number session (from 1) is about to start the CAD program on these drawings.
+    virtual void batchStarted(std::size_t session, std::span<const std::size_t> indices) = 0;
     // These drawings have their final state (entries in the same order).
     virtual void settled(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries) = 0;
+    // With marks: the session's drawing in progress is now index, which began at wall clock startedMs.
+    virtual void drawingBegan(std::size_t session, std::size_t index, std::int64_t startedMs)
+    {
+        (void)session, (void)index, (void)startedMs;
+    }
+    // These drawings of a session that ended were never opened in it: they go back to the queue.
+    virtual void requeued(std::span<const std::size_t> indices) { (void)indices; }
+    // The session has no batch now (its CAD program ended or was killed).
+    virtual void sessionEnded(std::size_t session) { (void)session; }
+};
+
+// How the command line of a session is formed.
+enum class CommandForm
+{
+    Standard, // "<program>" "<start drawing>" <parameters> /b "<script>": one CAD session per batch
+    Console,  // "<program>" /i "<drawing>" /s "<script>" <parameters>: the headless console, one drawing a process
 };
 
 struct RunOutcome
@@ -38,18 +57,24 @@ struct RunOutcome
 };
 
 // Runs the template over drawings of a journal in batches, each batch in a fresh session of the CAD program,
-// waiting for each session at most the time-out per drawing times the batch's drawings, and records every
-// drawing's state in the journal before the next batch begins. The caller's content follows the journal.
+// up to sessions of them at once, and records every drawing's state in the journal. Without marks a session
+// gets at most the time-out per drawing times the batch's drawings and its drawings share its outcome; with
+// marks each drawing is accounted for by its own marks, the time-out counts from the last mark, and drawings
+// a broken session never opened go back to the queue. The caller's content follows the journal.
 class RunEngine final
 {
 public:
     struct Setup
     {
         script::DateTimeFormat format;                 // for %date and %time, read for each line
-        std::string scriptPath;                        // where each batch's script is written
+        std::string journalPath;                       // the sessions' scripts and marks files lie beside it
         const process::Interrupt* interrupt = nullptr; // raised to stop the run
         RunObserver* observer = nullptr;
+        std::size_t sessions = 1; // CAD sessions at once, 1 to maxSessions
+        bool marks = false;       // drawing marks in the scripts
+        CommandForm form = CommandForm::Standard;
     };
+    static constexpr std::size_t maxSessions = 64;
 
     RunEngine(JournalWriter& journal, JournalContent& content, Setup setup);
 
@@ -62,8 +87,12 @@ public:
 
     // The command line that starts the CAD program on a script, as a plain run starts it.
     static std::string commandLine(const script::RunRequest& request, const std::string& scriptPath);
-    // The command a supervised session starts: the same words, with the paths as whole arguments.
-    static process::Command command(const script::RunRequest& request, const std::string& scriptPath);
+    // The command a supervised session starts: the same words, with the paths as whole arguments. The console
+    // form names the drawing (a whole path) instead of the start drawing.
+    static process::Command command(const script::RunRequest& request, const std::string& scriptPath,
+                                    CommandForm form = CommandForm::Standard, const std::string& drawingPath = {});
+    // The console form for a program whose file name is "accoreconsole.exe" (compared without case).
+    static CommandForm formFor(std::string_view program);
     // When a session of this many drawings is over time; never earlier than the time-out per drawing allows,
     // however large the inputs.
     static std::chrono::steady_clock::time_point sessionDeadline(std::chrono::steady_clock::time_point started,
@@ -71,12 +100,31 @@ public:
                                                                  std::size_t drawings);
 
 private:
-    Result<void> settle(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries);
+    struct Batch;
+
+    void runSessions(std::size_t session);
+    bool takeBatch(Batch& batch);
+    void runBatch(std::size_t session, Batch& batch);
+    void followMarks(Batch& batch, std::int64_t nowMs);
+    void settleBatch(Batch& batch, const process::ProcessTree& tree, bool timedOut, std::int64_t endedMs);
+    void recoverMarks();
+    bool filesInTheWay(std::size_t sessions);
+    void broke(std::string error);
+    bool stopping() const;
+    // These take the lock.
+    Result<void> settle(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, bool sync = true);
     void settleRest(std::span<const std::size_t> indices, State state, std::int64_t whenMs);
 
     JournalWriter& m_journal;
     JournalContent& m_content;
     Setup m_setup;
+    std::size_t m_batchSize = 1;
+    // Guards the journal, the content, the queue, the outcome and the observer.
+    std::mutex m_lock;
+    std::deque<std::size_t> m_queue;
+    RunOutcome m_outcome;
+    std::chrono::steady_clock::time_point m_lastSync;
+    bool m_unsynced = false;
 };
 
 } // namespace supervise

@@ -2,6 +2,7 @@
 
 #include "supervise/runfiles.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -13,8 +14,10 @@ namespace {
 // TABs, LF. A line that does not add up is never taken for a record.
 
 constexpr std::string_view magic = "vendrel-journal";
+// 3: a batch is one record naming its session, its processes and whether it has drawing marks.
+constexpr std::string_view version = "3";
 // 2: the drawing list ends in a record with its count and CRC; sessions are recorded.
-constexpr std::string_view version = "2";
+constexpr std::string_view secondVersion = "2";
 // Journals written before the drawing list had its end record; still read and taken up.
 constexpr std::string_view firstVersion = "1";
 constexpr char hexDigits[] = "0123456789abcdef";
@@ -169,7 +172,47 @@ struct Reading
     std::uint32_t listCrc = 0; // of the drawing records so far
     // A journal of the first format: its drawing list has no end record and ends at the first other record.
     bool firstFormat = false;
+    bool batchRecords = false; // the third format: results close batches one drawing at a time
 };
+
+// A result closes its drawing in the batch that has it, and the batch once all of them have one.
+void closeDrawing(JournalContent& content, std::size_t index)
+{
+    for (auto batch = content.openBatches.begin(); batch != content.openBatches.end(); ++batch) {
+        auto& open = batch->indices;
+        if (const auto found = std::find(open.begin(), open.end(), index); found != open.end()) {
+            open.erase(found);
+            if (open.empty())
+                content.openBatches.erase(batch);
+            return;
+        }
+    }
+}
+
+bool applyBatch(JournalContent& content, const std::vector<std::string>& fields)
+{
+    std::int64_t when = 0;
+    OpenBatch batch;
+    if (fields.size() < 5 || !toNumber(fields[1], when) || !toNumber(fields[2], batch.info.session) ||
+        batch.info.session == 0 || fields[3].empty() || (fields[4] != "0" && fields[4] != "1"))
+        return false;
+    batch.info.processMark = fields[3];
+    batch.info.marks = fields[4] == "1";
+    for (std::size_t i = 5; i < fields.size(); ++i) {
+        std::size_t index = 0;
+        if (!toNumber(fields[i], index) || index >= content.drawings.size())
+            return false;
+        batch.indices.push_back(index);
+    }
+    for (const std::size_t index : batch.indices) {
+        closeDrawing(content, index); // a batch whose session died unnoticed gives its drawings up
+        content.drawings[index].state = State::Interrupted;
+    }
+    content.sessionsUsed = std::max(content.sessionsUsed, batch.info.session);
+    content.openBatches.push_back(std::move(batch));
+    content.finished = false;
+    return true;
+}
 
 // Applies one record; false when it does not fit where it stands.
 bool apply(JournalContent& content, const std::vector<std::string>& fields, std::string_view payload,
@@ -178,8 +221,9 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
     const std::string& kind = fields[0];
     if (!reading.headerSeen) {
         reading.firstFormat = kind == magic && fields.size() == 2 && fields[1] == firstVersion;
-        return reading.headerSeen =
-                   kind == magic && fields.size() == 2 && (fields[1] == version || reading.firstFormat);
+        reading.batchRecords = kind == magic && fields.size() == 2 && fields[1] == version;
+        return reading.headerSeen = kind == magic && fields.size() == 2 &&
+                                    (reading.batchRecords || fields[1] == secondVersion || reading.firstFormat);
     }
     if (reading.firstFormat && reading.inputsSeen && !reading.listEnded && kind != "drawing")
         reading.listEnded = true;
@@ -212,15 +256,17 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
     }
     if (!reading.listEnded)
         return false;
+    if (kind == "batch")
+        return reading.batchRecords && applyBatch(content, fields);
     if (kind == "session") {
-        if (fields.size() != 2 || fields[1].empty())
+        if (reading.batchRecords || fields.size() != 2 || fields[1].empty())
             return false;
         content.openSessions.push_back(fields[1]);
         return true;
     }
     if (kind == "start") {
         std::int64_t when = 0;
-        if (fields.size() < 2 || !toNumber(fields[1], when))
+        if (reading.batchRecords || fields.size() < 2 || !toNumber(fields[1], when))
             return false;
         for (std::size_t i = 2; i < fields.size(); ++i) {
             std::size_t index = 0;
@@ -228,6 +274,7 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
                 return false;
             content.drawings[index].state = State::Interrupted;
         }
+        content.sessionsUsed = 1;
         content.finished = false;
         return true;
     }
@@ -245,7 +292,10 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
         target.startedMs = entry.startedMs;
         target.endedMs = entry.endedMs;
         target.exitStatus = fields[6];
-        content.openSessions.clear();
+        if (reading.batchRecords)
+            closeDrawing(content, index);
+        else
+            content.openSessions.clear();
         return true;
     }
     if (kind == "finished") {
@@ -253,6 +303,7 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
             return false;
         content.finished = true;
         content.openSessions.clear();
+        content.openBatches.clear();
         return true;
     }
     return false;
@@ -336,6 +387,8 @@ JournalContent parseJournal(std::string_view bytes)
         start = end + 1;
         content.soundSize = start;
     }
+    for (const OpenBatch& batch : content.openBatches)
+        content.openSessions.push_back(batch.info.processMark);
     if (content.damagedLines > namedDamage)
         content.problems.push_back("sammanlagt " + std::to_string(content.damagedLines) + " skadade rader");
     content.usable = reading.listEnded || (reading.firstFormat && reading.inputsSeen);
@@ -495,18 +548,13 @@ Result<void> JournalWriter::appended(std::string_view bytes, bool sync)
     return {};
 }
 
-Result<void> JournalWriter::sessionStarted(std::string_view mark)
+Result<void> JournalWriter::batchStarted(std::int64_t whenMs, std::span<const std::size_t> indices,
+                                         const BatchInfo& info)
 {
-    std::string bytes;
-    Record("session").field(mark).appendTo(bytes);
-    // Not forced to the disk: it serves after a kill of this process, which loses nothing written.
-    return appended(bytes, false);
-}
-
-Result<void> JournalWriter::batchStarted(std::int64_t whenMs, std::span<const std::size_t> indices)
-{
-    Record record("start");
-    record.number(whenMs);
+    // Not forced to the disk: its session mark serves after a kill of this process, which loses nothing written.
+    Record record("batch");
+    record.number(whenMs).number(static_cast<std::int64_t>(info.session));
+    record.field(info.processMark.empty() ? "-" : info.processMark).field(info.marks ? "1" : "0");
     for (const std::size_t index : indices)
         record.number(static_cast<std::int64_t>(index));
     std::string bytes;
@@ -514,7 +562,8 @@ Result<void> JournalWriter::batchStarted(std::int64_t whenMs, std::span<const st
     return appended(bytes, false);
 }
 
-Result<void> JournalWriter::settled(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries)
+Result<void> JournalWriter::settled(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries,
+                                    bool sync)
 {
     std::string bytes;
     for (std::size_t i = 0; i < indices.size(); ++i) {
@@ -528,7 +577,12 @@ Result<void> JournalWriter::settled(std::span<const std::size_t> indices, std::s
             .field(entry.exitStatus)
             .appendTo(bytes);
     }
-    return appended(bytes, true);
+    return appended(bytes, sync);
+}
+
+Result<void> JournalWriter::flush()
+{
+    return appended({}, true);
 }
 
 Result<void> JournalWriter::finished(std::int64_t whenMs, std::string_view how)

@@ -41,6 +41,21 @@ struct DrawingEntry
     std::string exitStatus; // "0", "1", "signal 9", ... or why the program could not start
 };
 
+// What a batch was begun with: its session (from 1), the mark on its processes (process::newSessionMark), and
+// whether its script carries drawing marks (into the session's marks file, sessionMarksPath).
+struct BatchInfo
+{
+    std::size_t session = 1;
+    std::string processMark;
+    bool marks = false;
+};
+
+struct OpenBatch
+{
+    BatchInfo info;
+    std::vector<std::size_t> indices; // the drawings still without a result
+};
+
 // A journal as read back.
 struct JournalContent
 {
@@ -60,6 +75,11 @@ struct JournalContent
     std::size_t damagedLines = 0; // problems holds only the first few of them
     // Marks of sessions that began and have no result: what is left of them is ended before a resume runs.
     std::vector<std::string> openSessions;
+    // Batches that began and whose drawings do not all have a result (a run that died in the middle of them).
+    std::vector<OpenBatch> openBatches;
+    // The highest session number any batch of the run was given (0: none began): the files of those sessions
+    // are the run's own.
+    std::size_t sessionsUsed = 0;
 };
 
 // The script file of a run: beside its journal, so runs never write each other's script.
@@ -99,13 +119,15 @@ public:
     JournalWriter(const JournalWriter&) = delete;
     JournalWriter& operator=(const JournalWriter&) = delete;
 
-    // The drawings of a batch are about to be worked on. Not forced to the disk: a crash before their
-    // results leaves them interrupted or, after a crash of the machine, pending; either is run again.
-    Result<void> batchStarted(std::int64_t whenMs, std::span<const std::size_t> indices);
-    // A session of the CAD program is about to start; mark names its processes (process::newSessionMark).
-    Result<void> sessionStarted(std::string_view mark);
-    // Final states of drawings, on the disk when this returns.
-    Result<void> settled(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries);
+    // The drawings of a batch are about to be worked on by a session. Not forced to the disk: a crash before
+    // their results leaves them interrupted or, after a crash of the machine, pending; either is run again.
+    Result<void> batchStarted(std::int64_t whenMs, std::span<const std::size_t> indices, const BatchInfo& info = {});
+    // States of drawings: final ones, or pending for a drawing given back to the queue. With sync they are on
+    // the disk when this returns.
+    Result<void> settled(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries,
+                         bool sync = true);
+    // Forces what was written without sync to the disk.
+    Result<void> flush();
     // The run came to an end (completed, stopped, or the offer to resume it was declined).
     Result<void> finished(std::int64_t whenMs, std::string_view how);
 

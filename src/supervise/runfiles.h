@@ -51,6 +51,8 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::string& err
 // The folder for the journals (Brannoc/Vendrel/runs in the user's data folder), made when missing. Empty,
 // with the reason in error, when it cannot be made.
 std::string runsFolder(std::string& error);
+// Makes the folder path (its parent must be there); true when it is there afterwards.
+bool makeFolder(const std::string& path, std::string& error);
 // The journals in folder (files ending in ".journal"), as paths.
 std::vector<std::string> journalsIn(const std::string& folder);
 

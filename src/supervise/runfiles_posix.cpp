@@ -44,7 +44,9 @@ void syncFolderOf(const std::string& path)
     }
 }
 
-bool makeFolder(const std::string& path, std::string& error)
+} // namespace
+
+static bool makeFolders(const std::string& path, std::string& error)
 {
     std::size_t at = 1;
     while (true) {
@@ -60,7 +62,6 @@ bool makeFolder(const std::string& path, std::string& error)
     }
 }
 
-} // namespace
 
 std::unique_ptr<JournalFile> JournalFile::create(const std::string& path, std::string_view bytes, Opened& how,
                                                  std::string& error)
@@ -219,7 +220,7 @@ std::string runsFolder(std::string& error)
         return {};
     }
     folder += "/Brannoc/Vendrel/runs";
-    return makeFolder(folder, error) ? folder : std::string();
+    return makeFolders(folder, error) ? folder : std::string();
 }
 
 std::vector<std::string> journalsIn(const std::string& folder)
@@ -263,6 +264,18 @@ std::string ownProgramFolder()
     std::string own(path, static_cast<std::size_t>(length));
     const auto slash = own.rfind('/');
     return slash == 0 ? "/" : own.substr(0, slash);
+}
+
+} // namespace supervise
+
+namespace supervise {
+
+bool makeFolder(const std::string& path, std::string& error)
+{
+    if (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST)
+        return true;
+    error = std::strerror(errno);
+    return false;
 }
 
 } // namespace supervise

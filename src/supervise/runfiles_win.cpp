@@ -220,3 +220,15 @@ std::string ownProgramFolder()
 }
 
 } // namespace supervise
+
+namespace supervise {
+
+bool makeFolder(const std::string& path, std::string& error)
+{
+    if (CreateDirectoryA(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+        return true;
+    error = systemMessage(GetLastError());
+    return false;
+}
+
+} // namespace supervise

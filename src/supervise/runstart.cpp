@@ -209,7 +209,7 @@ RunEngine::Setup engineSetup(const std::string& journalPath, script::DateTimeFor
 {
     RunEngine::Setup setup;
     setup.format = std::move(format);
-    setup.scriptPath = scriptPathFor(journalPath);
+    setup.journalPath = journalPath;
     setup.interrupt = interrupt;
     setup.observer = observer;
     return setup;

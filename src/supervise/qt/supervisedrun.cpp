@@ -11,7 +11,7 @@ class SupervisedRun::Relay final : public supervise::RunObserver
 {
 public:
     explicit Relay(SupervisedRun* run) : m_run(run) {}
-    void batchStarted(std::span<const std::size_t> indices) override
+    void batchStarted(std::size_t, std::span<const std::size_t> indices) override
     {
         std::vector<std::size_t> copy(indices.begin(), indices.end());
         QMetaObject::invokeMethod(

@@ -1,0 +1,143 @@
+#include "supervise/probe.h"
+
+#include "os/processtree.h"
+#include "script/drawingmarks.h"
+#include "script/paths.h"
+#include "script/scriptfs.h"
+#include "supervise/marks.h"
+#include "supervise/runfiles.h"
+#include "supervise/runstart.h"
+
+#include <cstdio>
+#include <thread>
+
+namespace supervise {
+
+namespace {
+
+using namespace std::chrono;
+
+// How often the probe looks at its marks file.
+constexpr milliseconds pollInterval(50);
+// After the mark, the program gets this long to end by itself before it is ended.
+constexpr milliseconds exitGrace(5000);
+
+std::string answersPath(std::string& error)
+{
+    const std::string folder = runsFolder(error);
+    return folder.empty() ? std::string() : script::joinPath(folder, "cad-marks.txt", script::nativeSeparator());
+}
+
+// The kept answers, one a line: "1" or "0", a TAB, the program's path.
+std::vector<std::pair<std::string, bool>> readAnswers(const std::string& path)
+{
+    std::vector<std::pair<std::string, bool>> answers;
+    std::string bytes, error;
+    if (path.empty() || !readWholeFile(path, bytes, error))
+        return answers;
+    for (std::size_t at = 0; at < bytes.size();) {
+        auto end = bytes.find('\n', at);
+        if (end == std::string::npos)
+            end = bytes.size();
+        const std::string_view line = std::string_view(bytes).substr(at, end - at);
+        if (line.size() > 2 && (line[0] == '0' || line[0] == '1') && line[1] == '\t')
+            answers.emplace_back(std::string(line.substr(2)), line[0] == '1');
+        at = end + 1;
+    }
+    return answers;
+}
+
+bool marked(MarksReader& reader)
+{
+    for (const Mark& mark : reader.pollAll()) {
+        if (mark.kind == script::MarkKind::End && mark.index == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+ProbeAnswer probeMarks(const ProbeRequest& request, const process::Interrupt* interrupt)
+{
+    std::string error;
+    const std::string folder = runsFolder(error);
+    if (folder.empty())
+        return {false, "mappen för körningar kan inte skapas: " + error};
+    std::string name = "probe-" + newJournalName();
+    name.resize(name.size() - std::string_view(".journal").size());
+    const std::string stem = script::joinPath(folder, name, script::nativeSeparator());
+    const std::string scriptPath = stem + ".scr", marksPath = stem + ".marks";
+    if (!script::markablePath(marksPath))
+        return {false, "sökvägen " + marksPath + " kan inte skrivas i ett script"};
+    const std::string body = script::markLine(script::markPathText(marksPath), script::MarkKind::End, 0) +
+                             "\r\n.EXIT\r\n";
+    if (const auto written = script::replaceFile(scriptPath, body); !written)
+        return {false, "scriptet " + scriptPath + " kan inte skrivas: " + written.error()};
+
+    script::RunRequest run;
+    run.program = request.program;
+    run.parameters = request.parameters;
+    run.startDrawing = request.startDrawing;
+    const std::string mark = process::newSessionMark();
+    auto tree = process::ProcessTree::start(RunEngine::command(run, scriptPath, request.form, request.startDrawing),
+                                            process::Show::Minimized, mark, error);
+    ProbeAnswer answer;
+    if (!tree) {
+        answer.detail = "CAD-programmet " + request.program + " kan inte startas: " + error;
+    } else {
+        MarksReader reader(marksPath);
+        const auto deadline = steady_clock::now() + request.timeout;
+        while (true) {
+            const auto wait = tree->wait(std::min(deadline, steady_clock::now() + pollInterval), interrupt);
+            answer.marksWork = marked(reader);
+            if (answer.marksWork && wait != process::ProcessTree::Wait::Ended)
+                tree->wait(steady_clock::now() + exitGrace, interrupt);
+            if (answer.marksWork || wait != process::ProcessTree::Wait::TimedOut || steady_clock::now() >= deadline)
+                break;
+        }
+        tree->kill();
+        if (!answer.marksWork)
+            answer.detail = tree->ending().killed
+                                ? "inget märke inom tidsgränsen"
+                                : "CAD-programmet avslutades utan märke (" + process::describe(tree->ending()) + ")";
+    }
+    std::remove(scriptPath.c_str());
+    std::remove(marksPath.c_str());
+    return answer;
+}
+
+std::optional<bool> storedMarks(const std::string& program)
+{
+    std::string error;
+    std::optional<bool> found;
+    for (const auto& [path, works] : readAnswers(answersPath(error))) {
+        if (path == program)
+            found = works;
+    }
+    return found;
+}
+
+bool storeMarks(const std::string& program, bool marksWork)
+{
+    std::string error;
+    const std::string path = answersPath(error);
+    if (path.empty() || program.find('\n') != std::string::npos)
+        return false;
+    std::string bytes;
+    for (const auto& [other, works] : readAnswers(path)) {
+        if (other != program)
+            bytes.append(works ? "1\t" : "0\t").append(other).append("\n");
+    }
+    bytes.append(marksWork ? "1\t" : "0\t").append(program).append("\n");
+    return static_cast<bool>(script::replaceFile(path, bytes));
+}
+
+bool marksFor(MarksChoice choice, const std::string& program)
+{
+    if (choice != MarksChoice::Auto)
+        return choice == MarksChoice::On;
+    return storedMarks(program).value_or(false);
+}
+
+} // namespace supervise

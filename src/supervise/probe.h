@@ -1,0 +1,48 @@
+#pragma once
+
+#include "supervise/engine.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace process {
+class Interrupt;
+}
+
+// Whether a CAD program carries out drawing marks, found by trying it, and the answer kept per program.
+namespace supervise {
+
+struct ProbeRequest
+{
+    std::string program;
+    std::string parameters;
+    std::string startDrawing;
+    std::chrono::milliseconds timeout{60 * 1000};
+    CommandForm form = CommandForm::Standard;
+};
+
+struct ProbeAnswer
+{
+    bool marksWork = false;
+    std::string detail; // why not, or how the program ended (UTF-8 around the system's texts)
+};
+
+// Runs the program on its start drawing with a script of one mark and ".EXIT" (in a folder of its own under
+// the system's temporary folder, removed afterwards) and waits at most the time-out for the mark.
+ProbeAnswer probeMarks(const ProbeRequest& request, const process::Interrupt* interrupt = nullptr);
+
+// The answer kept for a program (by its path), nothing when it was never probed nor set.
+std::optional<bool> storedMarks(const std::string& program);
+// Keeps the answer for the program; false when the file of answers cannot be written.
+bool storeMarks(const std::string& program, bool marksWork);
+
+enum class MarksChoice
+{
+    Auto, // the kept answer for the program, off without one
+    On,
+    Off,
+};
+bool marksFor(MarksChoice choice, const std::string& program);
+
+} // namespace supervise
