@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string_view>
+#include <vector>
 #include <windows.h>
 
 namespace process {
@@ -112,29 +114,119 @@ ProcessTree::~ProcessTree()
     CloseHandle(m_native->job);
 }
 
-std::unique_ptr<ProcessTree> ProcessTree::start(const std::string& commandLine, Show show, std::string& error)
+namespace {
+
+// What the head is given to read and write instead of ours: nothing to read, one file for both outputs.
+struct Redirection
+{
+    HANDLE input = INVALID_HANDLE_VALUE;
+    HANDLE output = INVALID_HANDLE_VALUE;
+
+    Redirection() = default;
+    Redirection(const Redirection&) = delete;
+    Redirection& operator=(const Redirection&) = delete;
+    ~Redirection()
+    {
+        for (HANDLE handle : {input, output}) {
+            if (handle != INVALID_HANDLE_VALUE)
+                CloseHandle(handle);
+        }
+    }
+
+    // Inheritable, as standard handles must be; the head is the one child that gets them (see createSuspended).
+    bool open(const std::string& outputPath, std::string& error)
+    {
+        SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        // Both streams share this one handle, and with it one file position: what the program writes to
+        // either stays in the order it wrote it.
+        output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherited,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (output == INVALID_HANDLE_VALUE) {
+            error = outputPath + ": " + systemMessage(GetLastError());
+            return false;
+        }
+        input = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (input == INVALID_HANDLE_VALUE) {
+            error = "NUL: " + systemMessage(GetLastError());
+            return false;
+        }
+        return true;
+    }
+};
+
+// Starts the command line suspended, with its standard handles from redirection when it has any. Only those
+// handles are inherited, named in the start's attribute list: the sessions running beside this one start
+// their programs at the same time, and a session's program that inherited another's output file would hold
+// it open, and that file's end with it, as long as it runs.
+bool createSuspended(std::string commandLine, Show show, const Redirection* redirection, PROCESS_INFORMATION& started,
+                     std::string& error)
+{
+    STARTUPINFOEXA startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
+    startup.StartupInfo.wShowWindow = show == Show::Minimized ? SW_SHOWMINIMIZED : SW_SHOWNORMAL;
+    DWORD flags = CREATE_SUSPENDED;
+    std::vector<char> attributes;
+    HANDLE inherited[2] = {};
+    if (redirection) {
+        startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
+        startup.StartupInfo.hStdInput = redirection->input;
+        startup.StartupInfo.hStdOutput = redirection->output;
+        startup.StartupInfo.hStdError = redirection->output;
+        inherited[0] = redirection->input;
+        inherited[1] = redirection->output;
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        attributes.resize(size);
+        startup.lpAttributeList = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
+        if (!InitializeProcThreadAttributeList(startup.lpAttributeList, 1, 0, &size)) {
+            error = systemMessage(GetLastError());
+            return false;
+        }
+        if (!UpdateProcThreadAttribute(startup.lpAttributeList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                                       sizeof inherited, nullptr, nullptr)) {
+            error = systemMessage(GetLastError());
+            DeleteProcThreadAttributeList(startup.lpAttributeList);
+            return false;
+        }
+        // The output goes to the file: a console program needs no window of its own for it.
+        flags |= EXTENDED_STARTUPINFO_PRESENT | CREATE_NO_WINDOW;
+    }
+    const BOOL created = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, redirection ? TRUE : FALSE,
+                                        flags, nullptr, nullptr, &startup.StartupInfo, &started);
+    const DWORD failure = created ? 0 : GetLastError();
+    if (redirection)
+        DeleteProcThreadAttributeList(startup.lpAttributeList);
+    if (!created)
+        error = systemMessage(failure);
+    return created;
+}
+
+// The head, suspended until it is in its job so that nothing it starts can slip out before, and the job.
+struct Launched
+{
+    HANDLE process = nullptr;
+    HANDLE job = nullptr;
+    DWORD id = 0;
+};
+
+std::optional<Launched> launch(const std::string& commandLine, Show show, const Redirection* redirection,
+                               std::string& error)
 {
     HANDLE job = CreateJobObjectA(nullptr, nullptr);
     if (!job) {
         error = systemMessage(GetLastError());
-        return nullptr;
+        return std::nullopt;
     }
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
 
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = show == Show::Minimized ? SW_SHOWMINIMIZED : SW_SHOWNORMAL;
     PROCESS_INFORMATION started{};
-    std::string text = commandLine;
-    // Suspended until it is in the job, so nothing it starts can slip out before.
-    if (!CreateProcessA(nullptr, text.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
-                        &started)) {
-        error = systemMessage(GetLastError());
+    if (!createSuspended(commandLine, show, redirection, started, error)) {
         CloseHandle(job);
-        return nullptr;
+        return std::nullopt;
     }
     if (!AssignProcessToJobObject(job, started.hProcess)) {
         error = systemMessage(GetLastError());
@@ -142,25 +234,38 @@ std::unique_ptr<ProcessTree> ProcessTree::start(const std::string& commandLine, 
         CloseHandle(started.hThread);
         CloseHandle(started.hProcess);
         CloseHandle(job);
-        return nullptr;
+        return std::nullopt;
     }
     ResumeThread(started.hThread);
     CloseHandle(started.hThread);
+    return Launched{started.hProcess, job, started.dwProcessId};
+}
 
-    auto native = std::make_unique<Native>();
-    native->process = started.hProcess;
-    native->job = job;
-    auto tree = std::unique_ptr<ProcessTree>(new ProcessTree(std::move(native)));
-    tree->m_id = started.dwProcessId;
-    return tree;
+} // namespace
+
+std::unique_ptr<ProcessTree> ProcessTree::start(const std::string& commandLine, Show show, std::string& error)
+{
+    // The whole line as one typed word: it reaches the system as it is.
+    return start(Command{{commandLine, true}}, show, {}, error);
 }
 
 std::unique_ptr<ProcessTree> ProcessTree::start(const Command& command, Show show, const std::string&,
                                                 std::string& error, const std::string& outputPath)
 {
-    (void)outputPath; // TODO(console output): the head's output to the file
+    Redirection redirection;
+    if (!outputPath.empty() && !redirection.open(outputPath, error))
+        return nullptr;
     // The job holds every process the head starts, and dies with us: nothing needs a mark to be found later.
-    return start(windowsCommandLine(command), show, error);
+    // Our copies of the redirected handles close on the way out; the head has its own.
+    const auto launched = launch(windowsCommandLine(command), show, outputPath.empty() ? nullptr : &redirection, error);
+    if (!launched)
+        return nullptr;
+    auto native = std::make_unique<Native>();
+    native->process = launched->process;
+    native->job = launched->job;
+    auto tree = std::unique_ptr<ProcessTree>(new ProcessTree(std::move(native)));
+    tree->m_id = launched->id;
+    return tree;
 }
 
 std::string newSessionMark()

@@ -6,7 +6,10 @@
 //   STOP     the script stops there (the program ends normally, as if the user closed it)
 //   FAIL     ends with status 1 at .EXIT    EXITHANG  hangs in .EXIT, after the drawing's end mark
 // It logs to $VENDREL_STANDIN_LOG (or "<own path>.log") one line per event, each with its process id and the
-// wall clock in milliseconds: "start", "open <drawing>", "hang", "crash", "stop", "exit".
+// wall clock in milliseconds: "start", "arg <argument>" for each argument after the program's (on Windows as
+// the system's own parsing of the wide command line gives them, in the ANSI code page), "open <drawing>",
+// "hang", "crash", "stop", "exit". The headless console's form also writes a line to standard output and one
+// to standard error.
 // VENDREL_STANDIN_MS: milliseconds spent in each drawing, asleep. VENDREL_STANDIN_NOLISP=1: a program without
 // AutoLISP, which ignores the marks.
 #include <chrono>
@@ -20,6 +23,8 @@
 #ifdef _WIN32
 #include <process.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <shellapi.h> // CommandLineToArgvW
 #else
 #include <unistd.h>
 #endif
@@ -37,19 +42,31 @@ long long processId()
 #endif
 }
 
+// One write at the end of the file, whole: several of these programs may log to one file at once.
 void append(const std::string& path, const std::string& text)
 {
+#ifdef _WIN32
+    // Append-only access makes the system put each write at the end; the C library seeks first, which races.
+    const HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+#else
     if (std::FILE* out = std::fopen(path.c_str(), "ab")) {
         std::fwrite(text.data(), 1, text.size(), out);
         std::fclose(out);
     }
+#endif
 }
 
 void log(const std::string& event)
 {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::system_clock::now().time_since_epoch())
-                        .count();
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     append(logPath, std::to_string(processId()) + " " + std::to_string(ms) + " " + event + "\n");
 }
 
@@ -72,7 +89,8 @@ void log(const std::string& event)
     std::abort();
 }
 
-// The one form of a mark: (progn ((lambda (f) (if f (progn (write-line "<word> <n>" f) (close f)))) (open "<path>" "a")) (princ))
+// The one form of a mark: (progn ((lambda (f) (if f (progn (write-line "<word> <n>" f) (close f)))) (open "<path>"
+// "a")) (princ))
 bool carryOutMark(const std::string& line)
 {
     static const std::string head = "(progn ((lambda (f) (if f (progn (write-line \"";
@@ -124,6 +142,26 @@ void openDrawing(const std::string& drawing, long perDrawingMs)
     }
 }
 
+void logArguments(int argc, char** argv)
+{
+#ifdef _WIN32
+    (void)argc, (void)argv;
+    int count = 0;
+    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; words && i < count; ++i) {
+        const int size = WideCharToMultiByte(CP_ACP, 0, words[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string word(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
+        WideCharToMultiByte(CP_ACP, 0, words[i], -1, word.data(), size, nullptr, nullptr);
+        word.pop_back();
+        log("arg " + word);
+    }
+    LocalFree(words);
+#else
+    for (int i = 1; i < argc; ++i)
+        log(std::string("arg ") + argv[i]);
+#endif
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -143,10 +181,13 @@ int main(int argc, char** argv)
             consoleDrawing = argv[i + 1];
     }
     log("start");
+    logArguments(argc, argv);
     if (!consoleDrawing.empty()) {
-        // The console writes UTF-16LE; so does this, one line.
+        // The console writes UTF-16LE; so does this, one line to each output.
         std::fwrite("o\0k\0\r\0\n\0", 1, 8, stdout);
         std::fflush(stdout);
+        std::fwrite("!\0\r\0\n\0", 1, 6, stderr);
+        std::fflush(stderr);
         openDrawing(consoleDrawing, perDrawingMs);
     }
     std::FILE* in = std::fopen(scriptPath.c_str(), "rb");

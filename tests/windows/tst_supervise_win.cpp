@@ -68,7 +68,7 @@ TEST(SupervisedRun, EveryEndIsRecordedAndNoProcessOutlivesItsSession)
     EXPECT_EQ(how, supervise::JournalWriter::Opened::Busy);
 
     supervise::RunEngine::Setup setup;
-    setup.scriptPath = supervise::scriptPathFor(path);
+    setup.journalPath = path;
     supervise::RunEngine engine(*journal, content, setup);
     const std::size_t all[] = {0, 1, 2, 3, 4, 5};
     supervise::RunOutcome outcome = engine.run(all);
@@ -116,7 +116,7 @@ TEST(SupervisedRun, TheJournalHoldsOneEncoding)
     const std::string path = journal->path();
     std::string error;
     supervise::RunEngine::Setup setup;
-    setup.scriptPath = supervise::scriptPathFor(path);
+    setup.journalPath = path;
     supervise::RunEngine engine(*journal, content, setup);
     const std::size_t all[] = {0};
     supervise::RunOutcome outcome = engine.run(all);
