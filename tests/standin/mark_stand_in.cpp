@@ -21,6 +21,8 @@
 #include <string>
 #include <thread>
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <process.h>
 #include <windows.h>
 // After windows.h, whose types it uses.
@@ -46,9 +48,16 @@ long long processId()
 void append(const std::string& path, const std::string& text)
 {
 #ifdef _WIN32
-    // Append-only access makes the system put each write at the end; the C library seeks first, which races.
-    const HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The C library seeks to the end and then writes, which races with another writer (under Wine even an
+    // append-only handle may): one writer at a time, the others wait their turn. Readers are welcome.
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int tries = 0; tries < 5000; ++tries) {
+        file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION)
+            break;
+        Sleep(1);
+    }
     if (file == INVALID_HANDLE_VALUE)
         return;
     DWORD written = 0;
@@ -183,7 +192,11 @@ int main(int argc, char** argv)
     log("start");
     logArguments(argc, argv);
     if (!consoleDrawing.empty()) {
-        // The console writes UTF-16LE; so does this, one line to each output.
+        // The console writes UTF-16LE; so does this, one line to each output, and no line end translated.
+#ifdef _WIN32
+        _setmode(_fileno(stdout), _O_BINARY);
+        _setmode(_fileno(stderr), _O_BINARY);
+#endif
         std::fwrite("o\0k\0\r\0\n\0", 1, 8, stdout);
         std::fflush(stdout);
         std::fwrite("!\0\r\0\n\0", 1, 6, stderr);
