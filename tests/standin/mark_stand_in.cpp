@@ -6,7 +6,8 @@
 //   STOP     the script stops there (the program ends normally, as if the user closed it)
 //   FAIL     ends with status 1 at .EXIT    EXITHANG  hangs in .EXIT, after the drawing's end mark
 // It logs to $VENDREL_STANDIN_LOG (or "<own path>.log") one line per event, each with its process id and the
-// wall clock in milliseconds: "start", "open <drawing>", "hang", "crash", "stop", "exit".
+// wall clock in milliseconds: "args [<argument>]...", "start", "mark <begin|end> <n>", "open <drawing>", "hang",
+// "crash", "stop", "exit".
 // VENDREL_STANDIN_MS: milliseconds spent in each drawing, asleep. VENDREL_STANDIN_NOLISP=1: a program without
 // AutoLISP, which ignores the marks.
 #include <chrono>
@@ -95,6 +96,7 @@ bool carryOutMark(const std::string& line)
         path.push_back(quoted[i]);
     }
     append(path, text + "\n");
+    log("mark " + text);
     return true;
 }
 
@@ -142,6 +144,10 @@ int main(int argc, char** argv)
         else if (std::strcmp(argv[i], "/i") == 0)
             consoleDrawing = argv[i + 1];
     }
+    std::string args = "args";
+    for (int i = 1; i < argc; ++i)
+        args.append(" [").append(argv[i]).append("]");
+    log(args);
     log("start");
     if (!consoleDrawing.empty()) {
         // The console writes UTF-16LE; so does this, one line.
