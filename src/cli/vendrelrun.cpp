@@ -520,7 +520,8 @@ int runDrawings(supervise::StartResult started, const Options& options, const St
         outcome = engine.run(run.indices);
         engine.recordEnd(outcome);
     }
-    if (!setup.marks && request.batchSize > 1 && setup.form == supervise::CommandForm::Standard)
+    if (!setup.marks && request.batchSize > 1 && setup.form == supervise::CommandForm::Standard &&
+        outcome.end != supervise::RunOutcome::End::Broken)
         writeError("utan ritningsmärken: ritningarna i en grupp har gruppens gemensamma utfall");
     if (outcome.end == supervise::RunOutcome::End::Broken)
         writeError(pathText(outcome.error));
