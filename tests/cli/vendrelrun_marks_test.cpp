@@ -176,7 +176,8 @@ protected:
 
 TEST_F(MarkedRun, AHangAndACrashCostOnlyTheirOwnDrawings)
 {
-    drawings(20, {{4, "HANG"}, {13, "CRASH"}});
+    // The last one's end mark comes, then the program hangs in .EXIT: it is done all the same.
+    drawings(20, {{4, "HANG"}, {13, "CRASH"}, {20, "EXITHANG"}});
     const int status = run(newRun({"--batch", "10", "--timeout", "1", "--marks", "on"}));
     EXPECT_EQ(status, 1) << readFile(m_dir / "stderr");
     EXPECT_EQ(states(), "dddtddddddddfddddddd");
@@ -206,6 +207,24 @@ TEST_F(MarkedRun, FourSessionsRunSideBySideAndReplaceTheOnesThatFail)
     EXPECT_LE(mostAtOnce(seconds(1)), 4);
     EXPECT_GE(mostAtOnce(seconds(1)), 2);
     EXPECT_TRUE(noStandInLeft());
+}
+
+TEST_F(MarkedRun, AStopEndsEverySessionAndAResumeWithOtherSessionsFinishes)
+{
+    drawings(12);
+    setenv("VENDREL_STANDIN_MS", "300", 1);
+    const pid_t pid = start(newRun({"--sessions", "3", "--batch", "2", "--marks", "on"}));
+    // Stopped once all three sessions are at work.
+    for (int i = 0; i < 500 && openings().size() < 3; ++i)
+        std::this_thread::sleep_for(milliseconds(10));
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(finish(pid), 1);
+    EXPECT_TRUE(noStandInLeft());
+    const std::string stopped = states();
+    EXPECT_EQ(stopped.find_first_not_of("d?"), std::string::npos) << stopped;
+    setenv("VENDREL_STANDIN_MS", "10", 1);
+    EXPECT_EQ(run({"--resume", m_journal, "--sessions", "2"}), 0) << readFile(m_dir / "stderr");
+    EXPECT_EQ(states(), std::string(12, 'd'));
 }
 
 TEST_F(MarkedRun, KillsAtRandomMomentsNeverRunADrawingAgainAfterItsEndMark)
