@@ -15,19 +15,24 @@
 #include "script/texts.h"
 #include "supervise/engine.h"
 #include "supervise/journal.h"
+#include "supervise/marks.h"
+#include "supervise/probe.h"
 #include "supervise/runfiles.h"
 #include "supervise/runstart.h"
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <charconv>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -37,8 +42,11 @@ using supervise::State;
 
 constexpr std::string_view usageLines =
     "vendrel-run --cad PROGRAM [--params TEXT] [--start-drawing FILE] [--batch N] [--timeout SECONDS]\n"
-    "            [--project NAME] [--journal FILE] TEMPLATE FOLDER [DRAWING...]\n"
-    "vendrel-run --resume JOURNAL | --retry JOURNAL | --status JOURNAL";
+    "            [--project NAME] [--journal FILE] [--sessions N] [--marks on|off|auto]\n"
+    "            [--form standard|console] TEMPLATE FOLDER [DRAWING...]\n"
+    "vendrel-run --resume JOURNAL | --retry JOURNAL [--sessions N] [--marks on|off|auto] [--form standard|console]\n"
+    "vendrel-run --status JOURNAL\n"
+    "vendrel-run --probe --cad PROGRAM [--params TEXT] [--start-drawing FILE] [--timeout SECONDS]";
 
 constexpr std::string_view helpText = R"(
 
@@ -54,15 +62,28 @@ efter ett avbrott. Ritningarnas namn tas från argumenten, eller, när inga ges,
   --timeout SECONDS      tidsgräns per ritning i sekunder, decimaler tillåtna (standard 600)
   --project NAME         projektnamnet som ersätter %m (krävs när mallen innehåller "%m")
   --journal FILE         journalens fil (standard: en ny fil i Brannoc/Vendrel/runs i användarens datamapp)
+  --sessions N           CAD-sessioner samtidigt, 1 till 64 (standard 1); grupperna delas ut i listans
+                         ordning till den session som är ledig
+  --marks on|off|auto    ritningsmärken: scriptet skriver "begin"/"end" för varje ritning i en märkesfil
+                         bredvid journalen, så att varje ritning får sitt eget utfall och tidsgränsen räknas
+                         per ritning (auto, standard: svaret från --probe för programmet, annars av)
+  --form standard|console
+                         kommandoraden: standard är "PROGRAM" "STARTRITNING" PARAMETRAR /b "SCRIPT";
+                         console är "PROGRAM" /i "RITNING" /s "SCRIPT" PARAMETRAR, en ritning per process,
+                         utan startritning, med programmets utdata i JOURNAL.logs (standard: console när
+                         programfilen heter accoreconsole.exe)
+  --probe                prova om CAD-programmet utför ritningsmärken och spara svaret för programmet;
+                         slutstatus 0 när de fungerar, 1 när de inte gör det
   --resume JOURNAL       kör ritningarna som är pending, interrupted eller not-run
   --retry JOURNAL        kör om ritningarna som är failed, timed-out eller interrupted
   --status JOURNAL       skriv en rad per ritning: TILLSTÅND<TAB>NAMN
   --help                 visa denna text
 
-Tillstånd: done (CAD-programmet avslutades normalt efter scriptet; Vendrel ser inte vad som hände i
-programmet), failed (annan slutstatus, krasch eller kunde inte startas), timed-out (avbröts vid tidsgränsen),
-missing (ritningen fanns inte), interrupted (gruppen avbröts), not-run (körningen stoppades före gruppen),
-pending (ännu inte körd).
+Tillstånd: done (med märken: ritningens slutmärke kom; utan: CAD-programmet avslutades normalt efter
+scriptet), failed (annan slutstatus, krasch eller kunde inte startas; med märken: programmet avslutades eller
+scriptet stannade i ritningen), timed-out (avbröts vid tidsgränsen; med märken: hängde i ritningen), missing
+(ritningen fanns inte), interrupted (gruppen avbröts), not-run (körningen stoppades före gruppen), pending
+(ännu inte körd). Med märken går ritningar som en avbruten session aldrig öppnade tillbaka i kön.
 
 Slutstatus: 0 alla ritningar done, 1 någon ritning inte done eller ett fel, 2 felaktiga argument.
 
@@ -79,6 +100,7 @@ enum class Mode
     Resume,
     Retry,
     Status,
+    Probe,
 };
 
 struct Options : cli::CommonArguments
@@ -91,6 +113,9 @@ struct Options : cli::CommonArguments
     std::size_t batch = 1;
     std::chrono::milliseconds timeout{600 * 1000};
     std::optional<std::string> project;
+    std::size_t sessions = 1;
+    supervise::MarksChoice marks = supervise::MarksChoice::Auto;
+    std::optional<supervise::CommandForm> form;
 };
 
 void writeError(std::string_view message)
@@ -122,12 +147,50 @@ std::optional<std::chrono::milliseconds> parseSeconds(std::string_view text)
     return std::chrono::milliseconds(std::max<std::int64_t>(ms, 1));
 }
 
+std::optional<std::string> takeSessionOption(std::string_view name, std::string_view value, Options& options)
+{
+    if (name == "--sessions") {
+        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.sessions);
+        if (error != std::errc() || end != value.data() + value.size() || options.sessions == 0 ||
+            options.sessions > supervise::RunEngine::maxSessions)
+            return "--sessions väntar sig ett heltal från 1 till " +
+                   std::to_string(supervise::RunEngine::maxSessions) + ", inte " + std::string(value);
+    } else if (name == "--marks") {
+        if (value == "on")
+            options.marks = supervise::MarksChoice::On;
+        else if (value == "off")
+            options.marks = supervise::MarksChoice::Off;
+        else if (value == "auto")
+            options.marks = supervise::MarksChoice::Auto;
+        else
+            return "--marks väntar sig on, off eller auto, inte " + std::string(value);
+    } else {
+        if (value == "standard")
+            options.form = supervise::CommandForm::Standard;
+        else if (value == "console")
+            options.form = supervise::CommandForm::Console;
+        else
+            return "--form väntar sig standard eller console, inte " + std::string(value);
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> parseArguments(int argc, char** argv, Options& options)
 {
     int modes = 0;
     bool runOptions = false;
+    bool sessionOptions = false; // those a resumed run may change
     const auto take = [&](const cli::Argument& argument) -> std::optional<std::string> {
         const std::string_view name = argument.name, value = argument.value;
+        if (name == "--probe") {
+            ++modes;
+            options.mode = Mode::Probe;
+            return std::nullopt;
+        }
+        if (name == "--sessions" || name == "--marks" || name == "--form") {
+            sessionOptions = true;
+            return takeSessionOption(name, value, options);
+        }
         if (name == "--resume" || name == "--retry" || name == "--status") {
             ++modes;
             options.mode = name == "--resume" ? Mode::Resume : name == "--retry" ? Mode::Retry : Mode::Status;
@@ -162,18 +225,27 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         }
         return std::nullopt;
     };
-    if (auto error = cli::readArguments(argc, argv, {},
+    if (auto error = cli::readArguments(argc, argv, {"--probe"},
                                         {"--cad", "--params", "--start-drawing", "--batch", "--timeout", "--project",
-                                         "--journal", "--resume", "--retry", "--status"},
+                                         "--journal", "--resume", "--retry", "--status", "--sessions", "--marks",
+                                         "--form"},
                                         options, take))
         return error;
     if (options.help)
         return std::nullopt;
     if (modes > 1)
-        return std::string("bara en av --resume, --retry och --status åt gången");
+        return std::string("bara en av --resume, --retry, --status och --probe åt gången");
+    if (options.mode == Mode::Probe) {
+        if (!options.cad)
+            return std::string("--probe kräver --cad");
+        if (sessionOptions || options.project || !options.journal.empty() || !options.positional.empty())
+            return std::string("--probe tar bara --cad, --params, --start-drawing och --timeout");
+        return std::nullopt;
+    }
     if (modes == 1) {
-        if (runOptions || !options.positional.empty())
-            return std::string("--resume, --retry och --status tar bara journalen");
+        if (runOptions || !options.positional.empty() || (sessionOptions && options.mode == Mode::Status))
+            return std::string("--resume och --retry tar journalen och --sessions, --marks, --form; --status bara "
+                               "journalen");
         return std::nullopt;
     }
     if (!options.cad)
@@ -188,69 +260,162 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
 }
 
 
-// Progress on standard error: a bar redrawn in place on a terminal, a line per drawing elsewhere.
+// Progress on standard error: on a terminal a bar with the counts and an estimate of the time left, and a line
+// per session with its drawing in progress and its time so far, redrawn in place every second; elsewhere a
+// line per drawing as it settles.
 class Progress final : public supervise::RunObserver
 {
 public:
-    Progress(const supervise::JournalContent& content, std::size_t total)
-        : m_content(content), m_total(total), m_terminal(::isatty(2) == 1)
+    Progress(const supervise::JournalContent& content, std::size_t total, std::size_t sessions)
+        : m_content(content), m_total(total), m_terminal(::isatty(2) == 1), m_sessions(std::max<std::size_t>(sessions, 1)),
+          m_started(Clock::now())
     {
+        if (m_terminal)
+            m_ticker = std::thread([this] { tick(); });
     }
     ~Progress() override
     {
+        if (m_ticker.joinable()) {
+            {
+                const std::lock_guard lock(m_mutex);
+                m_done = true;
+            }
+            m_wake.notify_all();
+            m_ticker.join();
+        }
         if (m_terminal && m_drawn)
             console::write(console::Stream::Error, "\n");
     }
-    void batchStarted(std::size_t, std::span<const std::size_t> indices) override
+    void batchStarted(std::size_t session, std::span<const std::size_t> indices) override
     {
-        m_current = pathText(m_content.drawings[indices.front()].name);
+        const std::lock_guard lock(m_mutex);
+        Current& current = currentOf(session);
+        current.name = pathText(m_content.drawings[indices.front()].name);
         if (indices.size() > 1)
-            m_current += " (+" + std::to_string(indices.size() - 1) + ")";
+            current.name += " (+" + std::to_string(indices.size() - 1) + ")";
+        current.since = Clock::now();
+        current.busy = true;
+        if (m_terminal)
+            draw();
+    }
+    void drawingBegan(std::size_t session, std::size_t index, std::int64_t) override
+    {
+        const std::lock_guard lock(m_mutex);
+        Current& current = currentOf(session);
+        current.name = pathText(m_content.drawings[index].name);
+        current.since = Clock::now();
+        if (m_terminal)
+            draw();
+    }
+    void sessionEnded(std::size_t session) override
+    {
+        const std::lock_guard lock(m_mutex);
+        currentOf(session).busy = false;
         if (m_terminal)
             draw();
     }
     void settled(std::span<const std::size_t>, std::span<const supervise::DrawingEntry> entries) override
     {
+        const std::lock_guard lock(m_mutex);
         for (const supervise::DrawingEntry& entry : entries) {
+            if (entry.state == State::Pending)
+                continue; // back in the queue
             ++m_counts[static_cast<std::size_t>(entry.state)];
             ++m_settled;
             if (!m_terminal) {
                 std::string line = std::to_string(m_settled) + "/" + std::to_string(m_total) + " ";
-                line.append(supervise::stateName(entry.state)).append(" ").append(pathText(entry.name)).append("\n");
-                console::write(console::Stream::Error, line);
+                line.append(supervise::stateName(entry.state)).append(" ").append(pathText(entry.name));
+                if (entry.state != State::Done && !entry.exitStatus.empty())
+                    line.append(" (").append(pathText(entry.exitStatus)).append(")");
+                console::write(console::Stream::Error, line.append("\n"));
             }
         }
-        m_current.clear();
         if (m_terminal)
             draw();
     }
 
 private:
+    using Clock = std::chrono::steady_clock;
+    struct Current
+    {
+        std::string name;
+        Clock::time_point since;
+        bool busy = false;
+    };
+
+    Current& currentOf(std::size_t session)
+    {
+        if (session > m_current.size())
+            m_current.resize(session);
+        return m_current[session - 1];
+    }
+    static std::string duration(Clock::duration span)
+    {
+        const auto total = std::chrono::duration_cast<std::chrono::seconds>(span).count();
+        const auto hours = total / 3600, minutes = total / 60 % 60, seconds = total % 60;
+        char text[32];
+        if (hours > 0)
+            std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(hours),
+                          static_cast<long long>(minutes), static_cast<long long>(seconds));
+        else
+            std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(minutes),
+                          static_cast<long long>(seconds));
+        return text;
+    }
+    void tick()
+    {
+        std::unique_lock lock(m_mutex);
+        while (!m_wake.wait_for(lock, std::chrono::seconds(1), [this] { return m_done; }))
+            draw();
+    }
     void draw()
     {
         constexpr std::size_t width = 30;
-        const std::size_t filled = m_total ? m_settled * width / m_total : width;
-        std::string line = "\r[" + std::string(filled, '#') + std::string(width - filled, '-') + "] ";
-        line += std::to_string(m_settled) + "/" + std::to_string(m_total);
+        const auto now = Clock::now();
+        const std::size_t filled = m_total ? std::min(m_settled, m_total) * width / m_total : width;
+        std::string text = m_drawn && m_sessions > 1 ? "\r\x1b[" + std::to_string(m_sessions) + "A" : std::string("\r");
+        text += "[" + std::string(filled, '#') + std::string(width - filled, '-') + "] ";
+        text += std::to_string(m_settled) + "/" + std::to_string(m_total);
         for (const State state :
              {State::Done, State::Failed, State::TimedOut, State::Missing, State::Interrupted, State::NotRun}) {
             if (const std::size_t count = m_counts[static_cast<std::size_t>(state)])
-                line.append("  ").append(supervise::stateName(state)).append(" ").append(std::to_string(count));
+                text.append("  ").append(supervise::stateName(state)).append(" ").append(std::to_string(count));
         }
-        if (!m_current.empty())
-            line.append("  ").append(m_current);
-        line.append("\x1b[K");
-        console::write(console::Stream::Error, line);
+        // The pace so far already holds the sessions working side by side.
+        if (m_settled > 0 && m_settled < m_total)
+            text += "  kvar ca " + duration((now - m_started) * static_cast<long long>(m_total - m_settled) /
+                                            static_cast<long long>(m_settled));
+        if (m_sessions == 1) {
+            if (!m_current.empty() && m_current[0].busy)
+                text += "  " + m_current[0].name + " " + duration(now - m_current[0].since);
+            text += "\x1b[K";
+        } else {
+            text += "\x1b[K";
+            for (std::size_t session = 1; session <= m_sessions; ++session) {
+                text += "\n  session " + std::to_string(session) + ": ";
+                const Current* current = session <= m_current.size() ? &m_current[session - 1] : nullptr;
+                text += current && current->busy ? current->name + " " + duration(now - current->since)
+                                                 : std::string("ledig");
+                text += "\x1b[K";
+            }
+        }
+        console::write(console::Stream::Error, text);
         m_drawn = true;
     }
 
     const supervise::JournalContent& m_content;
     std::size_t m_total;
     bool m_terminal;
+    std::size_t m_sessions;
+    Clock::time_point m_started;
     bool m_drawn = false;
     std::size_t m_settled = 0;
     std::array<std::size_t, 7> m_counts{};
-    std::string m_current;
+    std::vector<Current> m_current;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_done = false;
+    std::thread m_ticker;
 };
 
 process::Interrupt* stopRequest = nullptr;
@@ -321,31 +486,74 @@ private:
     process::Interrupt m_interrupt;
 };
 
-int runDrawings(supervise::StartResult started, const StopOnSignal& stop)
+int runDrawings(supervise::StartResult started, const Options& options, const StopOnSignal& stop)
 {
     if (!started)
         return reportProblem(started.error());
     supervise::OpenedRun& run = *started;
+    const script::RunRequest& request = run.content.request;
     for (const std::string& problem : run.content.problems)
         writeError("journalen " + pathText(run.journal->path()) + ": " + problem);
     if (run.templateChanged)
-        writeError(supervise::templateChangedText(pathText(run.content.request.templatePath)));
+        writeError(supervise::templateChangedText(pathText(request.templatePath)));
+
+    supervise::RunEngine::Setup setup =
+        supervise::engineSetup(run.journal->path(), script::regionalDateTimeFormat(), &stop.interrupt(), nullptr);
+    setup.sessions = options.sessions;
+    setup.form = options.form.value_or(supervise::RunEngine::formFor(request.program));
+    setup.marks = supervise::marksFor(options.marks, request.program);
+    if (setup.form == supervise::CommandForm::Console &&
+        supervise::RunEngine::formFor(request.program) != supervise::CommandForm::Console)
+        writeError("konsolformen med " + pathText(request.program) +
+                   ", som inte heter accoreconsole.exe: programmet måste ta /i och /s");
+    if (setup.marks && !script::markablePath(supervise::sessionMarksPath(run.journal->path(), 1)))
+        writeError("märkesfilen bredvid journalen " + pathText(run.journal->path()) +
+                   " kan inte skrivas i ett script; körningen går utan ritningsmärken");
 
     supervise::RunOutcome outcome;
     {
-        Progress progress(run.content, run.indices.size());
-        supervise::RunEngine engine(
-            *run.journal, run.content,
-            supervise::engineSetup(run.journal->path(), script::regionalDateTimeFormat(), &stop.interrupt(), &progress));
+        const std::size_t batch = setup.form == supervise::CommandForm::Console ? 1 : std::max<std::size_t>(request.batchSize, 1);
+        const std::size_t batches = (run.indices.size() + batch - 1) / batch;
+        Progress progress(run.content, run.indices.size(), std::min(setup.sessions, std::max<std::size_t>(batches, 1)));
+        setup.observer = &progress;
+        supervise::RunEngine engine(*run.journal, run.content, setup);
         outcome = engine.run(run.indices);
         engine.recordEnd(outcome);
     }
+    if (!setup.marks && request.batchSize > 1 && setup.form == supervise::CommandForm::Standard &&
+        outcome.end != supervise::RunOutcome::End::Broken)
+        writeError("utan ritningsmärken: ritningarna i en grupp har gruppens gemensamma utfall");
     if (outcome.end == supervise::RunOutcome::End::Broken)
         writeError(pathText(outcome.error));
     else if (outcome.end == supervise::RunOutcome::End::Stopped)
         writeError("körningen avbröts; fortsätt med --resume " + pathText(run.journal->path()));
     // A result that could not be written leaves the run unsound, whatever the drawings' states say.
     return outcome.end != supervise::RunOutcome::End::Broken && allDone(run.content) ? 0 : exitNotDone;
+}
+
+int probe(const Options& options, const StopOnSignal& stop)
+{
+    supervise::ProbeRequest request;
+    request.program = absolutePath(*options.cad);
+    if (!script::isVisibleFile(request.program))
+        return failure("Hittar ej programmet " + pathText(*options.cad) + ".");
+    request.parameters = options.params;
+    request.startDrawing = options.startDrawing ? absolutePath(*options.startDrawing)
+                                                : script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName,
+                                                                   script::nativeSeparator());
+    request.timeout = options.timeout;
+    request.form = supervise::RunEngine::formFor(request.program);
+    const supervise::ProbeAnswer answer = supervise::probeMarks(request, &stop.interrupt());
+    if (stop.interrupt().raised())
+        return failure("provet avbröts");
+    if (!supervise::storeMarks(request.program, answer.marksWork))
+        writeError("svaret kan inte sparas");
+    const std::string text = answer.marksWork
+                                 ? "ritningsmärken fungerar med " + pathText(request.program) + "\n"
+                                 : "ritningsmärken fungerar inte med " + pathText(request.program) + ": " +
+                                       pathText(answer.detail) + "\n";
+    console::write(console::Stream::Output, text);
+    return answer.marksWork ? 0 : exitNotDone;
 }
 
 int newRun(Options& options, const StopOnSignal& stop)
@@ -380,7 +588,7 @@ int newRun(Options& options, const StopOnSignal& stop)
                                                                                       : absolutePath(options.journal));
     if (started)
         writeError("journal: " + pathText(started->journal->path()));
-    return runDrawings(std::move(started), stop);
+    return runDrawings(std::move(started), options, stop);
 }
 
 } // namespace
@@ -397,8 +605,10 @@ int main(int argc, char** argv)
     if (options.mode == Mode::Status)
         return status(options.journal);
     const StopOnSignal stop;
+    if (options.mode == Mode::Probe)
+        return probe(options, stop);
     if (options.mode == Mode::Run)
         return newRun(options, stop);
     const auto how = options.mode == Mode::Resume ? supervise::TakeUp::Resume : supervise::TakeUp::Retry;
-    return runDrawings(supervise::openRun(options.journal, how), stop);
+    return runDrawings(supervise::openRun(options.journal, how), options, stop);
 }

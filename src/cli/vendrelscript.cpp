@@ -4,6 +4,7 @@
 #include "cli/cliformat.h"
 #include "cli/names.h"
 #include "os/console.h"
+#include "os/folders.h"
 #include "os/pathtext.h"
 #include "script/expandtemplate.h"
 #include "script/paths.h"
@@ -24,8 +25,8 @@
 namespace {
 
 constexpr std::string_view usageLine =
-    "vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS] [--output FILE] [--check] TEMPLATE FOLDER "
-    "[DRAWING...]";
+    "vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS] [--output FILE] [--marks FILE] [--check] TEMPLATE "
+    "FOLDER [DRAWING...]";
 
 constexpr std::string_view helpText = R"(
 
@@ -40,6 +41,9 @@ Ritningarnas namn tas från argumenten, eller, när inga ges, från standard in,
   --project NAME   projektnamnet som ersätter %m (krävs när mallen innehåller "%m")
   --now TIME       fast klockslag för %date och %time, till exempel 2026-12-06T14:05:09
   --output FILE    skriv scriptet till FILE i stället för till standard ut
+  --marks FILE     ritningsmärken: före och efter varje ritnings rader en AutoLISP-rad som skriver
+                   "begin N" och "end N" (N ritningens plats i listan, från 0) till FILE; med --check
+                   räknas märkesraderna i RAD, och en FILE som inte kan skrivas i ett script är ett fel
   --help           visa denna text
 
 Platshållare i mallen:
@@ -81,6 +85,7 @@ struct Options : cli::CommonArguments
     std::optional<std::string> startDrawing;
     std::optional<script::LocalDateTime> now;
     std::optional<std::string> output;
+    std::optional<std::string> marks;
     bool check = false;
 };
 
@@ -148,6 +153,10 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
             options.now = parseNow(value);
             if (!options.now)
                 return "--now väntar sig YYYY-MM-DDTHH:MM:SS, inte " + std::string(value);
+        } else if (name == "--marks") {
+            if (value.empty())
+                return "--marks saknar filnamn";
+            options.marks = std::string(value);
         } else {
             if (value.empty())
                 return "--output saknar filnamn";
@@ -155,8 +164,8 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         }
         return std::nullopt;
     };
-    if (auto error = cli::readArguments(argc, argv, {"--check"}, {"--project", "--now", "--output", "--start-drawing"},
-                                        options, take))
+    if (auto error = cli::readArguments(argc, argv, {"--check"},
+                                        {"--project", "--now", "--output", "--start-drawing", "--marks"}, options, take))
         return error;
     if (options.help)
         return std::nullopt;
@@ -169,10 +178,17 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
     return std::nullopt;
 }
 
-// Prints the findings, one a line, and gives the exit status: 0 none, 3 warnings only, 1 an error.
-int printFindings(const script::RunRequest& input)
+// Prints the findings, one a line, and gives the exit status: 0 none, 3 warnings only, 1 an error. With marks
+// the lines are those of the marked script: each drawing's lines have a mark line before them.
+int printFindings(const script::RunRequest& input, bool marked)
 {
-    const std::vector<script::Finding> findings = script::checkScript(input);
+    std::vector<script::Finding> findings = script::checkScript(input);
+    if (marked) {
+        for (script::Finding& finding : findings) {
+            if (finding.line > 0 && finding.drawing != script::noDrawing)
+                finding.line += 2 * finding.drawing + 1;
+        }
+    }
     // The texts show names, folder and project as text, whatever the file system's bytes.
     script::RunRequest shown = input;
     for (std::string& name : shown.drawings)
@@ -247,14 +263,22 @@ int main(int argc, char** argv)
         request.clockReading = script::ClockReading{format.date ? format.date(now) : std::string(),
                                                     format.time ? format.time(now) : std::string()};
     }
+    // The marks file is named by its whole path: the CAD program does not run in our folder.
+    const std::string marksPath = options.marks ? absolutePath(*options.marks) : std::string();
+    if (options.marks && !script::markablePath(marksPath))
+        return failure("märkesfilen " + pathText(marksPath) + " kan inte skrivas i ett script");
     if (options.check) {
         // The faults a run would stop at come first, as in a run.
         if (const auto lineBreak = script::findLineBreak(request.listingFolder, request.drawings, request.projectName))
             return failure(script::texts::lineBreak({lineBreak->field, pathText(lineBreak->value)}));
-        return printFindings(request);
+        return printFindings(request, options.marks.has_value());
     }
+    std::vector<std::size_t> positions(options.marks ? request.drawings.size() : 0);
+    for (std::size_t i = 0; i < positions.size(); ++i)
+        positions[i] = i;
+    const script::DrawingMarks marks{script::markPathText(marksPath), positions};
     const auto expand = [&](script::ScriptOutput& output) {
-        return script::expandTemplate(request, request.drawings, format, output);
+        return script::expandTemplate(request, request.drawings, format, output, options.marks ? &marks : nullptr);
     };
     if (options.output) {
         script::ReplacingFile file(*options.output);

@@ -260,6 +260,11 @@ void closeInherited(int keep1, int keep2)
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     ::prctl(PR_SET_NAME, "vendrel-keeper");
 #endif
+    // The keeper takes the output file as its own standard streams, which the head inherits.
+    if (output >= 0 && (::dup2(output, 1) < 0 || ::dup2(output, 2) < 0 || ::dup2(input, 0) < 0)) {
+        sendNews(news, News::NotStarted, errno);
+        ::_exit(0);
+    }
     closeInherited(news, control);
 
     struct sigaction action{};
@@ -305,11 +310,6 @@ void closeInherited(int keep1, int keep2)
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        if (output >= 0 && (::dup2(output, 1) < 0 || ::dup2(output, 2) < 0 || ::dup2(input, 0) < 0)) {
-            const int failure = errno;
-            [[maybe_unused]] const ssize_t ignored = ::write(report[1], &failure, sizeof failure);
-            ::_exit(127);
-        }
         ::execve(file, argv, envp);
         const int failure = errno;
         [[maybe_unused]] const ssize_t ignored = ::write(report[1], &failure, sizeof failure);

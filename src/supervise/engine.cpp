@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace supervise {
@@ -238,6 +239,12 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
     if (m_unsynced) {
         if (auto flushed = m_journal.flush(); !flushed && m_outcome.end == RunOutcome::End::Completed)
             m_outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + flushed.error()};
+    }
+    // Every batch has its results in the journal: the marks have served. After a failed write they may still
+    // be all that tells what was done.
+    if (m_setup.marks && m_outcome.end != RunOutcome::End::Broken) {
+        for (std::size_t session = 1; session <= sessions; ++session)
+            std::remove(sessionMarksPath(m_setup.journalPath, session).c_str());
     }
     return m_outcome;
 }

@@ -226,8 +226,8 @@ TEST_F(VendrelScriptCommand, ExplainsItselfAndThePlaceholders)
     const Outcome help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(
-        help.out.find("vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS] [--output FILE] [--check] TEMPLATE "
-                      "FOLDER [DRAWING...]"),
+        help.out.find("vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS] [--output FILE] [--marks FILE] "
+                      "[--check] TEMPLATE FOLDER [DRAWING...]"),
         std::string::npos);
     for (const auto name : script::placeholderNames)
         EXPECT_NE(help.out.find("  " + std::string(name) + " "), std::string::npos) << name;
@@ -293,4 +293,29 @@ TEST_F(VendrelScriptCommand, ChecksInsteadOfWritingAndExitsByTheWorstFinding)
     const Outcome lineBreak = run({"--check", quoted, folder.string(), "a\nb.dwg"});
     EXPECT_EQ(lineBreak.exitCode, 1);
     EXPECT_NE(lineBreak.err.find("a\\nb.dwg"), std::string::npos) << lineBreak.err;
+}
+
+TEST_F(VendrelScriptCommand, MarksEachDrawingAndCountsTheMarkLinesInTheCheck)
+{
+    const std::string mall = templateFile("_.OPEN \"%f\"\r\n");
+    const fs::path folder = m_dir.path() / "R";
+    fs::create_directory(folder);
+    writeBytes((folder / "A.dwg").string(), "");
+    const std::string marks = m_dir.file("körning.marks");
+    const std::string pathText = script::markPathText(marks);
+    const Outcome marked = run({"--marks", marks, mall, folder.string(), "A.dwg", "B.dwg"});
+    EXPECT_EQ(marked.exitCode, 0) << marked.err;
+    const std::string joint(1, script::nativeSeparator());
+    EXPECT_EQ(marked.out, script::markLine(pathText, script::MarkKind::Begin, 0) + "\r\n_.OPEN \"" + folder.string() +
+                              joint + "A.dwg\"\r\n" + script::markLine(pathText, script::MarkKind::End, 0) + "\r\n" +
+                              script::markLine(pathText, script::MarkKind::Begin, 1) + "\r\n_.OPEN \"" +
+                              folder.string() + joint + "B.dwg\"\r\n" +
+                              script::markLine(pathText, script::MarkKind::End, 1) + "\r\n.EXIT\r\n");
+
+    const Outcome check = run({"--check", "--marks", marks, mall, folder.string(), "A.dwg", "B.dwg"});
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_EQ(check.out.substr(0, 28), "error:5:missing:B.dwg: Ritni"); // the line of its _.OPEN
+#ifndef _WIN32
+    EXPECT_EQ(run({"--marks", m_dir.file("a\nb"), mall, folder.string(), "A.dwg"}).exitCode, 1);
+#endif
 }

@@ -6,12 +6,12 @@
 //   STOP     the script stops there (the program ends normally, as if the user closed it)
 //   FAIL     ends with status 1 at .EXIT    EXITHANG  hangs in .EXIT, after the drawing's end mark
 // It logs to $VENDREL_STANDIN_LOG (or "<own path>.log") one line per event, each with its process id and the
-// wall clock in milliseconds: "start", "arg <argument>" for each argument after the program's (on Windows as
-// the system's own parsing of the wide command line gives them, in the ANSI code page), "open <drawing>",
-// "hang", "crash", "stop", "exit". The headless console's form also writes a line to standard output and one
-// to standard error.
+// wall clock in milliseconds: "args [<argument>]...", "start", "mark <begin|end> <n>", "open <drawing>", "hang",
+// "crash", "stop", "exit". The arguments are those after the program's, on Windows as the system's parsing of
+// the wide command line gives them, in the ANSI code page.
 // VENDREL_STANDIN_MS: milliseconds spent in each drawing, asleep. VENDREL_STANDIN_NOLISP=1: a program without
-// AutoLISP, which ignores the marks.
+// AutoLISP, which ignores the marks. VENDREL_STANDIN_STDERR=1: the headless console's form writes a line to
+// standard error too, after its line to standard output.
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -73,9 +73,9 @@ void append(const std::string& path, const std::string& text)
 
 void log(const std::string& event)
 {
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::system_clock::now().time_since_epoch())
+                        .count();
     append(logPath, std::to_string(processId()) + " " + std::to_string(ms) + " " + event + "\n");
 }
 
@@ -98,8 +98,7 @@ void log(const std::string& event)
     std::abort();
 }
 
-// The one form of a mark: (progn ((lambda (f) (if f (progn (write-line "<word> <n>" f) (close f)))) (open "<path>"
-// "a")) (princ))
+// The one form of a mark: (progn ((lambda (f) (if f (progn (write-line "<word> <n>" f) (close f)))) (open "<path>" "a")) (princ))
 bool carryOutMark(const std::string& line)
 {
     static const std::string head = "(progn ((lambda (f) (if f (progn (write-line \"";
@@ -122,6 +121,7 @@ bool carryOutMark(const std::string& line)
         path.push_back(quoted[i]);
     }
     append(path, text + "\n");
+    log("mark " + text);
     return true;
 }
 
@@ -151,9 +151,12 @@ void openDrawing(const std::string& drawing, long perDrawingMs)
     }
 }
 
-void logArguments(int argc, char** argv)
+// "args [<argument>]...".
+std::string argumentsText(int argc, char** argv)
 {
+    std::string text = "args";
 #ifdef _WIN32
+    // As a program of wide characters gets them, not as the C library splits the ANSI line.
     (void)argc, (void)argv;
     int count = 0;
     LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -162,13 +165,14 @@ void logArguments(int argc, char** argv)
         std::string word(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
         WideCharToMultiByte(CP_ACP, 0, words[i], -1, word.data(), size, nullptr, nullptr);
         word.pop_back();
-        log("arg " + word);
+        text.append(" [").append(word).append("]");
     }
     LocalFree(words);
 #else
     for (int i = 1; i < argc; ++i)
-        log(std::string("arg ") + argv[i]);
+        text.append(" [").append(argv[i]).append("]");
 #endif
+    return text;
 }
 
 } // namespace
@@ -189,8 +193,8 @@ int main(int argc, char** argv)
         else if (std::strcmp(argv[i], "/i") == 0)
             consoleDrawing = argv[i + 1];
     }
+    log(argumentsText(argc, argv));
     log("start");
-    logArguments(argc, argv);
     if (!consoleDrawing.empty()) {
         // The console writes UTF-16LE; so does this, one line to each output, and no line end translated.
 #ifdef _WIN32
@@ -199,8 +203,11 @@ int main(int argc, char** argv)
 #endif
         std::fwrite("o\0k\0\r\0\n\0", 1, 8, stdout);
         std::fflush(stdout);
-        std::fwrite("!\0\r\0\n\0", 1, 6, stderr);
-        std::fflush(stderr);
+        const char* toError = std::getenv("VENDREL_STANDIN_STDERR");
+        if (toError && std::strcmp(toError, "1") == 0) {
+            std::fwrite("!\0\r\0\n\0", 1, 6, stderr);
+            std::fflush(stderr);
+        }
         openDrawing(consoleDrawing, perDrawingMs);
     }
     std::FILE* in = std::fopen(scriptPath.c_str(), "rb");

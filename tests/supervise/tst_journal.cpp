@@ -230,6 +230,54 @@ TEST(JournalFirstFormat, IsReadAsItAlwaysWas)
     EXPECT_EQ(supervise::drawingsToResume(content), (std::vector<std::size_t>{1, 2}));
 }
 
+TEST(JournalSecondFormat, KeepsItsSessionOpenUntilAResult)
+{
+    const JournalContent content = supervise::parseJournal(
+        "3c03b017 vendrel-journal\t2\n"
+        "b00e6b50 inputs\t/mallar/Rita om.scr\tfnv1a64:0000000000000000\tAcad\t/opt/cad/acad\t\t"
+        "/opt/vendrel/helvscr.dwg\t/projekt/A1\t\t2\t1500\n"
+        "36714334 drawing\tK01.dwg\n"
+        "71d139e4 drawing\tK02.dwg\n"
+        "5eaef549 drawings\t2\t96a41999\n"
+        "e660f954 start\t1000\t0\t1\n"
+        "a69b8986 session\tabc\n");
+    EXPECT_TRUE(content.usable && !content.damaged);
+    EXPECT_EQ(content.openSessions, std::vector<std::string>{"abc"});
+    // Its batch script is the run's own.
+    EXPECT_EQ(content.sessionsUsed, 1u);
+}
+
+TEST_F(Journal, ABatchStaysOpenUntilEachOfItsDrawingsHasAResult)
+{
+    {
+        JournalWriter::Opened how{};
+        std::string error;
+        auto journal = JournalWriter::create(m_path, sampleInputs(m_names), how, error);
+        ASSERT_TRUE(journal) << error;
+        const std::size_t first[] = {0, 1}, second[] = {2, 3};
+        EXPECT_TRUE(journal->batchStarted(1000, first, {1, "mark-1", true}));
+        EXPECT_TRUE(journal->batchStarted(1000, second, {2, "mark-2", false}));
+        // One drawing done by its mark, without a sync; the other given back to the queue.
+        const DrawingEntry done{m_names[0], State::Done, false, 1000, 1500, "slutmärke"};
+        const DrawingEntry pending{m_names[1], State::Pending, false, 0, 0, ""};
+        EXPECT_TRUE(journal->settled(std::span(first, 1), std::span(&done, 1), false));
+        EXPECT_TRUE(journal->settled(std::span(first + 1, 1), std::span(&pending, 1)));
+        const DrawingEntry failed{m_names[2], State::Failed, false, 1000, 1600, "signal 11"};
+        EXPECT_TRUE(journal->settled(std::span(second, 1), std::span(&failed, 1)));
+    }
+    JournalContent content;
+    std::string error;
+    ASSERT_TRUE(readBack(m_path, content, error)) << error;
+    ASSERT_EQ(content.openBatches.size(), 1u);
+    EXPECT_EQ(content.openBatches[0].info.session, 2u);
+    EXPECT_FALSE(content.openBatches[0].info.marks);
+    EXPECT_EQ(content.openBatches[0].indices, std::vector<std::size_t>{3});
+    EXPECT_EQ(content.openSessions, std::vector<std::string>{"mark-2"});
+    EXPECT_EQ(content.sessionsUsed, 2u);
+    EXPECT_EQ(content.drawings[0].exitStatus, "slutmärke");
+    EXPECT_EQ(supervise::drawingsToResume(content), (std::vector<std::size_t>{1, 3}));
+}
+
 TEST_F(Journal, OneWriterAtATime)
 {
     writeSample();
