@@ -51,3 +51,8 @@ std::string pathText(std::string_view bytes)
     }
     return text;
 }
+
+std::string systemText(std::string_view text)
+{
+    return std::string(text);
+}

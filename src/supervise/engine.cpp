@@ -1,5 +1,6 @@
 #include "supervise/engine.h"
 
+#include "os/pathtext.h"
 #include "os/processtree.h"
 #include "runs/cadlookup.h"
 #include "script/paths.h"
@@ -77,9 +78,10 @@ constexpr std::string_view endedHere = "CAD-programmet avslutades i den här rit
 constexpr std::string_view stoppedHere = "scriptet stannade i den här ritningen";
 constexpr std::string_view stoppedBefore = "scriptet stannade före den här ritningen";
 
+// The journal keeps its texts in the encoding of the system's names (the ANSI code page on Windows).
 std::string withCause(const std::string& status, std::string_view cause)
 {
-    return status + ": " + std::string(cause);
+    return status + ": " + systemText(cause);
 }
 
 } // namespace
@@ -171,7 +173,7 @@ void RunEngine::recoverMarks()
             DrawingEntry entry = m_content.drawings[mark.index];
             entry.state = State::Done;
             entry.startedMs = entry.endedMs = now;
-            entry.exitStatus = endMarked;
+            entry.exitStatus = systemText(endMarked);
             done.push_back(mark.index);
             entries.push_back(std::move(entry));
         }
@@ -189,8 +191,8 @@ bool RunEngine::filesInTheWay(std::size_t sessions)
             if (session == 1 && path == scriptPathFor(m_setup.journalPath))
                 continue; // the run start has seen to it
             if (stampOf(path).exists) {
-                broke("körningens fil " + path + " skulle ersätta en fil som redan finns; välj ett annat namn på "
-                      "journalen");
+                broke(systemText("körningens fil ") + path +
+                      systemText(" skulle ersätta en fil som redan finns; välj ett annat namn på journalen"));
                 return true;
             }
         }
@@ -322,7 +324,7 @@ void RunEngine::runBatch(std::size_t session, Batch& batch)
         return giveUp("scriptet " + scriptPath + " kan inte skrivas: " + written.error());
     if (batch.marks) {
         if (const auto emptied = script::replaceFile(marksPath, {}); !emptied)
-            return giveUp("märkesfilen " + marksPath + " kan inte skrivas: " + emptied.error());
+            return giveUp(systemText("märkesfilen ") + marksPath + " kan inte skrivas: " + emptied.error());
         batch.reader = std::make_unique<MarksReader>(marksPath);
     }
     const std::string drawingPath =
@@ -435,7 +437,7 @@ void RunEngine::followMarks(Batch& batch, std::int64_t nowMs)
             stampOf(script::joinPath(request.listingFolder, entry.name, request.separator)) != batch.before[position];
         entry.startedMs = batch.beganMs[position];
         entry.endedMs = nowMs;
-        entry.exitStatus = endMarked;
+        entry.exitStatus = systemText(endMarked);
         if (auto written = settle(std::span(&mark.index, 1), std::span(&entry, 1), false); !written)
             broke("journalen kan inte skrivas: " + written.error());
     }

@@ -1,5 +1,6 @@
 #include "supervise/probe.h"
 
+#include "os/pathtext.h"
 #include "os/processtree.h"
 #include "script/drawingmarks.h"
 #include "script/paths.h"
@@ -63,13 +64,13 @@ ProbeAnswer probeMarks(const ProbeRequest& request, const process::Interrupt* in
     std::string error;
     const std::string folder = runsFolder(error);
     if (folder.empty())
-        return {false, "mappen för körningar kan inte skapas: " + error};
+        return {false, systemText("mappen för körningar kan inte skapas: ") + error};
     std::string name = "probe-" + newJournalName();
     name.resize(name.size() - std::string_view(".journal").size());
     const std::string stem = script::joinPath(folder, name, script::nativeSeparator());
-    const std::string scriptPath = stem + ".scr", marksPath = stem + ".marks";
+    const std::string scriptPath = stem + ".scr", marksPath = stem + ".marks", logPath = stem + ".log";
     if (!script::markablePath(marksPath))
-        return {false, "sökvägen " + marksPath + " kan inte skrivas i ett script"};
+        return {false, systemText("sökvägen ") + marksPath + " kan inte skrivas i ett script"};
     const std::string body = script::markLine(script::markPathText(marksPath), script::MarkKind::End, 0) +
                              "\r\n.EXIT\r\n";
     if (const auto written = script::replaceFile(scriptPath, body); !written)
@@ -80,8 +81,10 @@ ProbeAnswer probeMarks(const ProbeRequest& request, const process::Interrupt* in
     run.parameters = request.parameters;
     run.startDrawing = request.startDrawing;
     const std::string mark = process::newSessionMark();
+    // The console's output goes to a file, not to a window of its own or to the terminal of vendrel-run.
     auto tree = process::ProcessTree::start(RunEngine::command(run, scriptPath, request.form, request.startDrawing),
-                                            process::Show::Minimized, mark, error);
+                                            process::Show::Minimized, mark, error,
+                                            request.form == CommandForm::Console ? logPath : std::string());
     ProbeAnswer answer;
     if (!tree) {
         answer.detail = "CAD-programmet " + request.program + " kan inte startas: " + error;
@@ -99,11 +102,13 @@ ProbeAnswer probeMarks(const ProbeRequest& request, const process::Interrupt* in
         tree->kill();
         if (!answer.marksWork)
             answer.detail = tree->ending().killed
-                                ? "inget märke inom tidsgränsen"
-                                : "CAD-programmet avslutades utan märke (" + process::describe(tree->ending()) + ")";
+                                ? systemText("inget märke inom tidsgränsen")
+                                : systemText("CAD-programmet avslutades utan märke (") +
+                                      process::describe(tree->ending()) + ")";
     }
     std::remove(scriptPath.c_str());
     std::remove(marksPath.c_str());
+    std::remove(logPath.c_str());
     return answer;
 }
 

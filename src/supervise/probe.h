@@ -25,7 +25,7 @@ struct ProbeRequest
 struct ProbeAnswer
 {
     bool marksWork = false;
-    std::string detail; // why not, or how the program ended (UTF-8 around the system's texts)
+    std::string detail; // why not, in the system's encoding (the ANSI code page on Windows) as its paths are
 };
 
 // Runs the program on its start drawing with a script of one mark and ".EXIT" (in a folder of its own under

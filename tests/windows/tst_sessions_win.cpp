@@ -170,6 +170,9 @@ TEST(Sessions, MarksAccountForEachDrawingOfABatch)
         const State expected = i == 3 ? State::TimedOut : i == 12 ? State::Failed : State::Done;
         EXPECT_EQ(content.drawings[i].state, expected) << content.drawings[i].name;
     }
+    // The reasons are in the ANSI code page, as the journal's other texts.
+    EXPECT_NE(content.drawings[3].exitStatus.find("h\xE4ngde i den h\xE4r ritningen"), std::string::npos)
+        << content.drawings[3].exitStatus;
     expectEachOpenedOnce(run, names);
     expectNoneLeft(run.log());
 }
