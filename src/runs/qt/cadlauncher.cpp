@@ -181,8 +181,8 @@ std::optional<script::Script> CadLauncher::expandScript(const script::RunRequest
         for (std::size_t i = 0; i < indices.size(); ++i)
             indices[i] = i;
         const script::DrawingMarks marks{plan->marksPathText, indices};
-        expansion.lineBreak = script::expandTemplate(request, request.drawings, script::localeDateTimeFormat(),
-                                                     expansion.script, &marks);
+        expansion.lineBreak =
+            script::expandTemplate(request, request.drawings, script::localeDateTimeFormat(), expansion.script, &marks);
     } else {
         expansion = script::expandRequest(request, script::localeDateTimeFormat());
     }

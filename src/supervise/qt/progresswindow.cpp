@@ -213,7 +213,8 @@ void ProgressWindow::showSettled()
     }
     // Interrupted and not-run drawings count as settled once the run has ended.
     if (!m_run->running() && m_clock.isValid())
-        m_settled += counts[static_cast<std::size_t>(State::Interrupted)] + counts[static_cast<std::size_t>(State::NotRun)];
+        m_settled +=
+            counts[static_cast<std::size_t>(State::Interrupted)] + counts[static_cast<std::size_t>(State::NotRun)];
     for (const State state : shownStates)
         m_stateCounts[static_cast<std::size_t>(state)]->setText(
             QString::number(counts[static_cast<std::size_t>(state)]));

@@ -32,8 +32,8 @@ int SupervisedSettingsDialog::mostSessions()
 
 SupervisedSettingsDialog::SupervisedSettingsDialog(const Values& values, std::vector<supervise::ProbeRequest> programs,
                                                    QWidget* parent)
-    : QDialog(parent), m_batch(new QSpinBox(this)), m_timeout(new QDoubleSpinBox(this)),
-      m_sessions(new QSpinBox(this)), m_program(new QComboBox(this)), m_marksBox(new QCheckBox(this)),
+    : QDialog(parent), m_batch(new QSpinBox(this)), m_timeout(new QDoubleSpinBox(this)), m_sessions(new QSpinBox(this)),
+      m_program(new QComboBox(this)), m_marksBox(new QCheckBox(this)),
       m_probeButton(new QPushButton(supervisetexts::probeButton(), this)), m_probeAnswer(new QLabel(this)),
       m_form(new QComboBox(this)), m_interrupt(std::make_unique<process::Interrupt>())
 {
@@ -154,10 +154,9 @@ void SupervisedSettingsDialog::takeProbe(std::size_t program, supervise::ProbeAn
         m_probe.join();
     (void)supervise::storeMarks(m_programs[program].program, answer.marksWork);
     m_marks[program] = answer.marksWork;
-    m_probeAnswer->setText(answer.marksWork
-                               ? supervisetexts::marksWork()
-                               : supervisetexts::marksFail(QString::fromUtf8(answer.detail.data(),
-                                                                             qsizetype(answer.detail.size()))));
+    m_probeAnswer->setText(answer.marksWork ? supervisetexts::marksWork()
+                                            : supervisetexts::marksFail(QString::fromUtf8(
+                                                  answer.detail.data(), qsizetype(answer.detail.size()))));
     m_program->setEnabled(true);
     m_probeButton->setEnabled(true);
     if (m_program->currentIndex() == int(program))

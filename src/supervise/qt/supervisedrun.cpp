@@ -45,7 +45,10 @@ public:
     }
 
 private:
-    template <typename F> void post(F&& call) { QMetaObject::invokeMethod(m_run, std::forward<F>(call), Qt::QueuedConnection); }
+    template <typename F> void post(F&& call)
+    {
+        QMetaObject::invokeMethod(m_run, std::forward<F>(call), Qt::QueuedConnection);
+    }
 
     SupervisedRun* m_run;
 };
@@ -61,8 +64,8 @@ SupervisedRun::SupervisedRun(supervise::OpenedRun run, script::DateTimeFormat fo
         return m_content.drawings[i].state != supervise::State::Done;
     }));
     const std::size_t batches = (left + batchSize() - 1) / batchSize();
-    m_sessions.resize(std::clamp<std::size_t>(std::min(m_options.sessions, batches), 1,
-                                              supervise::RunEngine::maxSessions));
+    m_sessions.resize(
+        std::clamp<std::size_t>(std::min(m_options.sessions, batches), 1, supervise::RunEngine::maxSessions));
 }
 
 SupervisedRun::~SupervisedRun()

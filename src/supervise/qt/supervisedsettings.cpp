@@ -56,8 +56,8 @@ Supervisor::Limits limits(const Settings& settings)
     if (const auto seconds = settings.number(settings::SupervisedTimeout))
         limits.timeout = std::chrono::milliseconds(std::llround(std::clamp(*seconds, 0.1, 86400.0) * 1000));
     if (const auto sessions = settings.number(settings::SupervisedSessions))
-        limits.sessions = static_cast<std::size_t>(
-            std::clamp(std::trunc(*sessions), 1.0, double(supervise::RunEngine::maxSessions)));
+        limits.sessions =
+            static_cast<std::size_t>(std::clamp(std::trunc(*sessions), 1.0, double(supervise::RunEngine::maxSessions)));
     limits.form = parseForm(settings.read(settings::SupervisedForm));
     return limits;
 }
@@ -65,9 +65,9 @@ Supervisor::Limits limits(const Settings& settings)
 void edit(QWidget* parent, Settings& settings, std::vector<supervise::ProbeRequest> programs)
 {
     const Supervisor::Limits now = limits(settings);
-    SupervisedSettingsDialog dialog({static_cast<int>(now.batchSize), now.timeout, static_cast<int>(now.sessions),
-                                     now.form},
-                                    std::move(programs), parent);
+    SupervisedSettingsDialog dialog(
+        {static_cast<int>(now.batchSize), now.timeout, static_cast<int>(now.sessions), now.form}, std::move(programs),
+        parent);
     if (dialog.exec() == QDialog::Accepted)
         apply(settings, dialog);
 }

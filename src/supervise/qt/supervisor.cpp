@@ -4,11 +4,11 @@
 #include "script/drawingmarks.h"
 #include "script/paths.h"
 #include "script/qt/localeformat.h"
+#include "supervise/marks.h"
+#include "supervise/probe.h"
 #include "supervise/qt/progresswindow.h"
 #include "supervise/qt/supervisedrun.h"
 #include "supervise/qt/supervisetexts.h"
-#include "supervise/marks.h"
-#include "supervise/probe.h"
 #include "supervise/runfiles.h"
 #include "widgets/messagebox.h"
 
