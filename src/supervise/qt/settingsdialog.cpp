@@ -62,6 +62,9 @@ SupervisedSettingsDialog::SupervisedSettingsDialog(const Values& values, std::ve
         m_programs.push_back(std::move(program));
     }
     m_program->setObjectName(QStringLiteral("program"));
+    // A long path must not make the dialog as wide as itself.
+    m_program->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_program->setMinimumContentsLength(40);
     m_program->setEnabled(!m_programs.empty());
     form->addRow(supervisetexts::programLabel(), m_program);
     m_marksBox->setObjectName(QStringLiteral("marks"));
@@ -71,10 +74,13 @@ SupervisedSettingsDialog::SupervisedSettingsDialog(const Values& values, std::ve
     m_probeAnswer->setObjectName(QStringLiteral("probeAnswer"));
     m_probeAnswer->setWordWrap(true);
     m_probeAnswer->setTextFormat(Qt::PlainText);
+    // Room for the usual answer from the start, so the dialog does not jump when it comes.
+    m_probeAnswer->setMinimumHeight(2 * m_probeAnswer->fontMetrics().lineSpacing());
     auto* probeRow = new QHBoxLayout;
     probeRow->addWidget(m_probeButton);
-    probeRow->addWidget(m_probeAnswer, 1);
+    probeRow->addStretch(1);
     form->addRow(QString(), probeRow);
+    form->addRow(QString(), m_probeAnswer);
 
     m_form->setObjectName(QStringLiteral("form"));
     m_form->addItem(supervisetexts::formName(0), int(CommandForm::Standard));
@@ -84,6 +90,7 @@ SupervisedSettingsDialog::SupervisedSettingsDialog(const Values& values, std::ve
         m_form->setCurrentIndex(m_form->findData(int(*values.form)));
     form->addRow(supervisetexts::formLabel(), m_form);
 
+    setMinimumWidth(480);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     form->addRow(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -157,6 +164,8 @@ void SupervisedSettingsDialog::takeProbe(std::size_t program, supervise::ProbeAn
     m_probeAnswer->setText(answer.marksWork ? supervisetexts::marksWork()
                                             : supervisetexts::marksFail(QString::fromUtf8(
                                                   answer.detail.data(), qsizetype(answer.detail.size()))));
+    if (const int needed = layout()->totalHeightForWidth(width()); needed > height())
+        resize(width(), needed);
     m_program->setEnabled(true);
     m_probeButton->setEnabled(true);
     if (m_program->currentIndex() == int(program))
