@@ -159,6 +159,10 @@ void MainWindow::createRuns()
     m_supervisor = new Supervisor(this, [this] { return supervisedsettings::limits(m_settings); }, this);
     runs.supervised = [this] { return supervisedsettings::enabled(m_settings); };
     runs.supervise = [this](script::RunRequest request) { m_supervisor->start(std::move(request)); };
+    runs.planSupervised = [this](const script::RunRequest& request) { return m_supervisor->plan(request); };
+    runs.superviseAsPlanned = [this](script::RunRequest request, const SupervisedPlan& plan) {
+        m_supervisor->start(std::move(request), plan);
+    };
     m_cadLauncher = std::make_unique<CadLauncher>(std::move(runs));
 }
 
@@ -227,7 +231,21 @@ void MainWindow::connectCommands()
     handlers.browseCadProgram = [this](CadKind kind) { m_cadLauncher->browseCadProgram(kind); };
     handlers.toggleSupervisedRun = [this] { supervisedsettings::toggle(m_settings); };
     handlers.supervisedRunOn = [this] { return supervisedsettings::enabled(m_settings); };
-    handlers.supervisedRunSettings = [this] { supervisedsettings::edit(this, m_settings); };
+    handlers.supervisedRunSettings = [this] { editSupervisedSettings(); };
+}
+
+// The settings dialog tries the CAD programs as a run starts them: with their parameters and start drawing.
+void MainWindow::editSupervisedSettings()
+{
+    std::vector<supervise::ProbeRequest> programs;
+    for (const CadKind kind : {CadKind::Acad, CadKind::Icad}) {
+        script::RunRequest request = m_cadLauncher->programRequest(kind);
+        supervise::ProbeRequest& probe = programs.emplace_back();
+        probe.program = std::move(request.program);
+        probe.parameters = std::move(request.parameters);
+        probe.startDrawing = std::move(request.startDrawing);
+    }
+    supervisedsettings::edit(this, m_settings, std::move(programs));
 }
 
 void MainWindow::offerUnfinishedRun()

@@ -95,6 +95,7 @@ private:
     void createTree();
     void createFileList();
     void createRuns();
+    void editSupervisedSettings();
     void showTemplateFolder(const QString& folder);
     void connectCommands();
     void showFileListPopup();

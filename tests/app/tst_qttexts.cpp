@@ -84,7 +84,7 @@ private slots:
 
     void dialogs()
     {
-        SupervisedSettingsDialog settings(1, std::chrono::seconds(600), nullptr);
+        SupervisedSettingsDialog settings({}, {}, nullptr);
         settings.show();
         expectSwedish(QStringLiteral("supervised-run settings"), buttonTexts(&settings));
         QVERIFY(buttonTexts(&settings).contains(QStringLiteral("Avbryt")));

@@ -5,7 +5,12 @@
 #include "runs/qt/cadlauncher.h"
 #include "runs/qt/scriptreview.h"
 #include "runs/qt/templates.h"
+#include "script/drawingmarks.h"
 #include "settings/settings.h"
+#include "supervise/marks.h"
+#include "supervise/probe.h"
+#include "supervise/qt/supervisor.h"
+#include "supervise/runfiles.h"
 #include "widgets/messagebox.h"
 #include "widgets/standinuser.h"
 
@@ -15,9 +20,9 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QTreeView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 #include <map>
 #include <memory>
 
@@ -92,6 +97,7 @@ private:
     QList<Shown> m_shown;
     std::unique_ptr<ScriptTemplates> m_templates;
     std::unique_ptr<CadLauncher> m_launcher;
+    std::unique_ptr<Supervisor> m_supervisor;
     bool m_supervised = false;
     QList<script::RunRequest> m_handedOver;
     std::size_t m_handedOverLines = 0;
@@ -170,6 +176,7 @@ private slots:
             writeFile(in(drawings(), QLatin1String(name)), "AC1027");
         m_cadRecord = path(QStringLiteral("cad/arguments"));
 
+        m_supervisor.reset();
         m_templates.reset();
         m_launcher.reset();
         m_settings.reset();
@@ -210,6 +217,16 @@ private slots:
         runs.supervise = [this](script::RunRequest run) {
             m_handedOverLines = run.scriptTemplate.bodyLines.size();
             m_handedOver.append(std::move(run));
+        };
+        // Batches as large as any list here: a run writes one script.
+        m_supervisor = std::make_unique<Supervisor>(m_window.get(), [] {
+            Supervisor::Limits limits;
+            limits.batchSize = 100;
+            return limits;
+        });
+        runs.planSupervised = [this](const script::RunRequest& run) { return m_supervisor->plan(run); };
+        runs.superviseAsPlanned = [this](script::RunRequest run, const SupervisedPlan& plan) {
+            m_supervisor->start(std::move(run), plan);
         };
         m_launcher = std::make_unique<CadLauncher>(std::move(runs));
     }
@@ -432,6 +449,46 @@ private slots:
 #endif
         QTRY_VERIFY(!m_launcher->reviewDialog());
         QVERIFY(m_shown.isEmpty());
+    }
+
+    // With supervised runs on and marks kept for the program, the review shows every drawing's lines between
+    // the marks the run writes, its findings on the lines they concern, and its run button begins that run:
+    // the CAD program gets the script shown.
+    void supervisedReviewShowsTheMarksOfTheRun()
+    {
+#ifdef _WIN32
+        QSKIP("supervised runs are tried on POSIX here");
+#else
+        m_supervised = true;
+        const QString program = writeStandInCad(QStringLiteral("acad"));
+        m_txtAcad->setText(program);
+        QVERIFY(supervise::storeMarks(bytes(program), true));
+        m_cboScr->setEditText(QStringLiteral("a.scr"));
+        writeFile(in(drawings(), QStringLiteral("K 04.dwg")), "AC1027");
+        m_marked = {"K01.dwg", "K 04.dwg"};
+        m_launcher->reviewScript(CadKind::Acad);
+        ScriptReviewDialog* dialog = m_launcher->reviewDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        const QByteArray shown = QByteArray::fromStdString(dialog->script().bytes());
+        const QList<QByteArray> lines = shown.split('\n');
+        QCOMPARE(lines.size(), 10); // two drawings of two lines, each between two marks; .EXIT; the last line end
+        // The unquoted blank of the second drawing's name, on its line.
+        const QAbstractItemModel* findings = dialog->findingsView()->model();
+        QCOMPARE(findings->rowCount(), 1);
+        QCOMPARE(findings->index(0, 0).data().toString(), QStringLiteral("6"));
+        QVERIFY(lines[5].startsWith("_.OPEN "));
+
+        dialog->runButton(CadKind::Acad)->click();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cadRecord()) && !m_supervisor->busy(), 20000);
+        QCOMPARE(readFile(cadScriptCopy()), shown);
+        // The marks name the run's own marks file, with the drawings' places in its list.
+        std::string error;
+        const std::vector<std::string> journals = supervise::journalsIn(supervise::runsFolder(error));
+        QCOMPARE(journals.size(), std::size_t(1));
+        const std::string marks = script::markPathText(supervise::sessionMarksPath(journals.front(), 1));
+        QCOMPARE(lines[0], QByteArray::fromStdString(script::markLine(marks, script::MarkKind::Begin, 0)) + '\r');
+        QCOMPARE(lines[7], QByteArray::fromStdString(script::markLine(marks, script::MarkKind::End, 1)) + '\r');
+#endif
     }
 
     // "Granska före körning": a run whose check finds anything shows the review instead of starting; a clean

@@ -8,6 +8,7 @@
 #include "runs/qt/runtexts.h"
 #include "runs/qt/scriptreview.h"
 #include "runs/qt/templates.h"
+#include "script/drawingmarks.h"
 #include "script/expandtemplate.h"
 #include "script/paths.h"
 #include "script/qt/localeformat.h"
@@ -39,6 +40,20 @@ script::LineBreakFault shownFault(script::LineBreakFault fault)
 {
     fault.value = pathText(fault.value);
     return fault;
+}
+
+// The check counts the lines of a script without marks; with them every drawing's lines have a mark line before
+// and after them.
+void shiftForMarks(std::vector<script::Finding>& findings, std::size_t bodyLines)
+{
+    if (bodyLines == 0)
+        return;
+    for (script::Finding& finding : findings) {
+        if (finding.line == 0)
+            continue;
+        const std::uint64_t drawing = (finding.line - 1) / bodyLines;
+        finding.line += 2 * drawing + 1;
+    }
 }
 
 } // namespace
@@ -132,11 +147,11 @@ std::optional<script::RunRequest> CadLauncher::buildRequest(CadKind kind, ClockR
             return std::nullopt;
         request.projectName = std::move(*chosen);
     }
-    const Boxes& kindBoxes = boxes(kind);
+    script::RunRequest program = programRequest(kind);
     request.cadKind = kind;
-    request.program = nativeBytes(kindBoxes.program->text());
-    request.parameters = kindBoxes.parameters->text().toLocal8Bit().toStdString();
-    request.startDrawing = script::joinPath(programFolder(), cad::startDrawingName, script::nativeSeparator());
+    request.program = std::move(program.program);
+    request.parameters = std::move(program.parameters);
+    request.startDrawing = std::move(program.startDrawing);
     if (clock == ClockReading::Once) {
         const script::DateTimeFormat format = script::localeDateTimeFormat();
         const script::LocalDateTime now = script::localNow();
@@ -146,9 +161,31 @@ std::optional<script::RunRequest> CadLauncher::buildRequest(CadKind kind, ClockR
     return request;
 }
 
-std::optional<script::Script> CadLauncher::expandScript(const script::RunRequest& request)
+script::RunRequest CadLauncher::programRequest(CadKind kind) const
 {
-    script::Expansion expansion = script::expandRequest(request, script::localeDateTimeFormat());
+    const Boxes& kindBoxes = boxes(kind);
+    script::RunRequest request;
+    request.cadKind = kind;
+    request.program = nativeBytes(kindBoxes.program->text());
+    request.parameters = kindBoxes.parameters->text().toLocal8Bit().toStdString();
+    request.startDrawing = script::joinPath(programFolder(), cad::startDrawingName, script::nativeSeparator());
+    return request;
+}
+
+std::optional<script::Script> CadLauncher::expandScript(const script::RunRequest& request, const SupervisedPlan* plan)
+{
+    script::Expansion expansion;
+    if (plan && plan->marks) {
+        // A new run marks each drawing with its place in the list.
+        std::vector<std::size_t> indices(request.drawings.size());
+        for (std::size_t i = 0; i < indices.size(); ++i)
+            indices[i] = i;
+        const script::DrawingMarks marks{plan->marksPathText, indices};
+        expansion.lineBreak =
+            script::expandTemplate(request, request.drawings, script::localeDateTimeFormat(), expansion.script, &marks);
+    } else {
+        expansion = script::expandRequest(request, script::localeDateTimeFormat());
+    }
     if (expansion.lineBreak) {
         messagebox::show(m_wiring.window, engineText(script::texts::lineBreak(shownFault(*expansion.lineBreak))),
                          engineText(std::string(script::texts::errorTitle)), messagebox::Icon::Critical);
@@ -176,11 +213,16 @@ void CadLauncher::reviewScript(std::optional<CadKind> kind)
     std::optional<script::RunRequest> request = buildRequest(kind.value_or(CadKind::Acad), ClockReading::Once);
     if (!request)
         return;
-    std::optional<script::Script> script = expandScript(*request);
+    std::optional<SupervisedPlan> plan;
+    if (m_wiring.supervised && m_wiring.supervised() && m_wiring.planSupervised && m_wiring.superviseAsPlanned)
+        plan = m_wiring.planSupervised(*request);
+    std::optional<script::Script> script = expandScript(*request, plan ? &*plan : nullptr);
     if (!script)
         return;
     std::vector<script::Finding> findings = script::checkScript(*request);
-    showReview(std::move(*request), std::move(*script), std::move(findings), kind);
+    if (plan && plan->marks)
+        shiftForMarks(findings, request->scriptTemplate.bodyLines.size());
+    showReview(std::move(*request), std::move(*script), std::move(findings), kind, std::move(plan));
 }
 
 ScriptReviewDialog* CadLauncher::reviewDialog() const
@@ -189,7 +231,7 @@ ScriptReviewDialog* CadLauncher::reviewDialog() const
 }
 
 void CadLauncher::showReview(script::RunRequest request, script::Script script, std::vector<script::Finding> findings,
-                             std::optional<CadKind> kind)
+                             std::optional<CadKind> kind, std::optional<SupervisedPlan> plan)
 {
     if (m_review)
         m_review->close();
@@ -197,8 +239,16 @@ void CadLauncher::showReview(script::RunRequest request, script::Script script, 
         new ScriptReviewDialog(m_wiring.window, *m_wiring.settings, std::move(request), std::move(script),
                                std::move(findings), kind);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setRunner(
-        [this](CadKind runKind, const script::Script& script) { return writeAndLaunch(runKind, script); });
+    if (plan) {
+        if (plan->marks && plan->sessions > 1)
+            dialog->addNote(runtexts::sessionMarksNote(qsizetype(plan->sessions)));
+        dialog->setRunner([this, plan = std::move(*plan), dialog](CadKind runKind, const script::Script&) {
+            return superviseReviewed(runKind, dialog->request(), plan);
+        });
+    } else {
+        dialog->setRunner(
+            [this](CadKind runKind, const script::Script& script) { return writeAndLaunch(runKind, script); });
+    }
     m_review = dialog;
     // Modal without a loop of its own: the window waits, the caller does not.
     dialog->setWindowModality(Qt::ApplicationModal);
@@ -222,7 +272,7 @@ bool CadLauncher::launchCad(CadKind kind, const std::string& scriptPath)
     return process::startCommandLine(commandLine, process::Show::Minimized);
 }
 
-void CadLauncher::handOver(script::RunRequest request)
+void CadLauncher::handOver(script::RunRequest request, std::optional<SupervisedPlan> plan)
 {
     // The same check as before a plain start, made before anything is written.
     if (!script::isVisibleFile(request.program)) {
@@ -231,8 +281,28 @@ void CadLauncher::handOver(script::RunRequest request)
                          messagebox::Icon::Critical);
         return;
     }
-    if (m_wiring.supervise)
+    if (plan && m_wiring.superviseAsPlanned)
+        m_wiring.superviseAsPlanned(std::move(request), std::move(*plan));
+    else if (m_wiring.supervise)
         m_wiring.supervise(std::move(request));
+}
+
+bool CadLauncher::superviseReviewed(CadKind kind, script::RunRequest request, const SupervisedPlan& plan)
+{
+    if (request.cadKind != kind) {
+        script::RunRequest program = programRequest(kind);
+        request.cadKind = kind;
+        request.program = std::move(program.program);
+        request.parameters = std::move(program.parameters);
+        // Marks are kept per program: the other one's scripts may not be the ones shown.
+        if (m_wiring.planSupervised(request).marks != plan.marks) {
+            reviewScript(kind);
+            return false;
+        }
+    }
+    const bool present = script::isVisibleFile(request.program);
+    handOver(std::move(request), plan); // a missing program is told to the user there
+    return present;
 }
 
 void CadLauncher::browseCadProgram(CadKind kind)

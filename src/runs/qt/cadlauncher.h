@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runs/qt/supervisedplan.h"
 #include "script/expandtemplate.h"
 #include "script/runrequest.h"
 #include "script/scriptcheck.h"
@@ -41,6 +42,10 @@ public:
         // Whether runs are supervised, and the supervised run that then takes over from the plain start.
         std::function<bool()> supervised;
         std::function<void(script::RunRequest)> supervise;
+        // How a supervised run of a request would write its scripts, and such a run begun as planned: the
+        // review of a supervised run shows its scripts with the marks they will carry.
+        std::function<SupervisedPlan(const script::RunRequest&)> planSupervised;
+        std::function<void(script::RunRequest, SupervisedPlan)> superviseAsPlanned;
     };
 
     explicit CadLauncher(Wiring wiring);
@@ -70,12 +75,15 @@ public:
     // asked for, the kind's program and parameters. Nothing when the run would end there (the user has been
     // told what a run tells).
     std::optional<script::RunRequest> buildRequest(CadKind kind, ClockReading clock);
+    // The kind's program, its parameters and the start drawing, as a run takes them from the window.
+    script::RunRequest programRequest(CadKind kind) const;
     // Writes exactly these bytes as the script file and starts the kind's program on it. Gives whether the
     // program was started.
     bool writeAndLaunch(CadKind kind, const script::Script& script);
 
     // Builds the script as a run would and shows it with what the check finds. kind, when given, is the run
-    // that asked: its button is the dialog's default.
+    // that asked: its button is the dialog's default. With supervised runs on, the script carries the marks
+    // the run will write and the run buttons begin that supervised run.
     void reviewScript(std::optional<CadKind> kind = std::nullopt);
     // The review dialog while it is open.
     ScriptReviewDialog* reviewDialog() const;
@@ -89,10 +97,14 @@ private:
     const Boxes& boxes(CadKind kind) const { return kind == CadKind::Acad ? m_wiring.acad : m_wiring.icad; }
     std::string programFolder() const;
     void showReview(script::RunRequest request, script::Script script, std::vector<script::Finding> findings,
-                    std::optional<CadKind> kind);
-    // The script of a request; nothing when a value holds a line break (the user has been told).
-    std::optional<script::Script> expandScript(const script::RunRequest& request);
-    void handOver(script::RunRequest request);
+                    std::optional<CadKind> kind, std::optional<SupervisedPlan> plan = std::nullopt);
+    // The script of a request, with the plan's marks when it has them; nothing when a value holds a line break
+    // (the user has been told).
+    std::optional<script::Script> expandScript(const script::RunRequest& request, const SupervisedPlan* plan = nullptr);
+    void handOver(script::RunRequest request, std::optional<SupervisedPlan> plan = std::nullopt);
+    // The run button of a supervised review: the reviewed run, or the other kind's when its scripts would be
+    // the same; otherwise the other kind's scripts are reviewed first.
+    bool superviseReviewed(CadKind kind, script::RunRequest request, const SupervisedPlan& plan);
 
     Wiring m_wiring;
     QPointer<ScriptReviewDialog> m_review;

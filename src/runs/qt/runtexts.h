@@ -53,6 +53,14 @@ inline QString runIn(bool autoCad)
     return autoCad ? QStringLiteral("Kör i AutoCAD") : QStringLiteral("Kör i IntelliCAD");
 }
 
+// A supervised review shows the first session's marks file; the others have files of their own.
+inline QString sessionMarksNote(qsizetype sessions)
+{
+    return QStringLiteral("Med %1 sessioner samtidigt skriver varje session sina ritningsmärken till en egen fil; "
+                          "här visas den första sessionens.")
+        .arg(sessions);
+}
+
 inline QString saveAs()
 {
     return QStringLiteral("Spara som...");

@@ -379,6 +379,11 @@ QString ScriptReviewDialog::summary() const
                                    locale.toString(errors), locale.toString(warnings));
 }
 
+void ScriptReviewDialog::addNote(const QString& note)
+{
+    m_summary->setText(m_summary->text() + u'\n' + note);
+}
+
 void ScriptReviewDialog::showFinding(int row)
 {
     if (row < 0 || std::size_t(row) >= m_findings.size())

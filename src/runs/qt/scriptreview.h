@@ -49,6 +49,8 @@ public:
     ~ScriptReviewDialog() override;
 
     void setRunner(Runner runner) { m_runner = std::move(runner); }
+    // A line under the summary.
+    void addNote(const QString& note);
 
     const script::RunRequest& request() const { return m_request; }
     const script::Script& script() const { return m_script; }

@@ -6,17 +6,21 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <array>
+#include <vector>
 
 class QLabel;
-class QPlainTextEdit;
+class QListView;
 class QProgressBar;
 class QPushButton;
+class QStringListModel;
 class QTimer;
+class QVBoxLayout;
 class SupervisedRun;
 
-// The progress of one supervised run: a bar over its drawings, the drawing(s) in progress, the time so far
-// and an estimate of the rest, the count of each state, and "Avbryt". At the end it lists the drawings that
-// failed or hit the time-out and offers "Kör om misslyckade".
+// The progress of one supervised run: a bar over its drawings, a line per CAD session with its drawing in
+// progress, the time so far and an estimate of the rest, the count of each state, and "Avbryt". At the end it
+// lists the drawings that failed or hit the time-out, offers "Kör om misslyckade" and, for the headless
+// console, "Visa logg" for the chosen drawing.
 class ProgressWindow final : public QDialog
 {
     Q_OBJECT
@@ -35,22 +39,29 @@ protected:
     void reject() override;
 
 private:
-    void showBatch(const std::vector<std::size_t>& indices);
+    void showSessions();
     void showSettled();
     void showTimes();
     void showEnd();
+    void showLog();
+    void chooseProblem();
+    QString drawingName(std::size_t index) const;
 
     QPointer<SupervisedRun> m_run;
     QElapsedTimer m_clock;
     QTimer* m_timer;
     QLabel* m_count;
     QProgressBar* m_bar;
-    QLabel* m_current;
+    QVBoxLayout* m_sessionLines;
+    std::vector<QLabel*> m_sessions;
     QLabel* m_times;
     std::array<QLabel*, 7> m_stateCounts{};
     QLabel* m_summary;
-    QPlainTextEdit* m_problems;
+    QStringListModel* m_problemNames;
+    QListView* m_problems;
+    std::vector<std::size_t> m_problemDrawings; // the drawing of each row of the list
     QPushButton* m_cancel;
+    QPushButton* m_log;
     QPushButton* m_retry;
     QPushButton* m_close;
     qsizetype m_settled = 0;

@@ -1,39 +1,195 @@
 #include "supervise/qt/settingsdialog.h"
 
+#include "os/nativetext.h"
+#include "os/processtree.h"
 #include "supervise/qt/supervisetexts.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
 #include <QSpinBox>
+#include <QThread>
+#include <algorithm>
 
-SupervisedSettingsDialog::SupervisedSettingsDialog(int batchSize, std::chrono::milliseconds timeout, QWidget* parent)
-    : QDialog(parent), m_batch(new QSpinBox(this)), m_timeout(new QDoubleSpinBox(this))
+namespace {
+
+using supervise::CommandForm;
+
+// A probe waits at least this long for the mark: a CAD program can take its time to start.
+constexpr std::chrono::milliseconds shortestProbe{60 * 1000};
+
+} // namespace
+
+int SupervisedSettingsDialog::mostSessions()
+{
+    return std::clamp(QThread::idealThreadCount() * 2, 1, int(supervise::RunEngine::maxSessions));
+}
+
+SupervisedSettingsDialog::SupervisedSettingsDialog(const Values& values, std::vector<supervise::ProbeRequest> programs,
+                                                   QWidget* parent)
+    : QDialog(parent), m_batch(new QSpinBox(this)), m_timeout(new QDoubleSpinBox(this)), m_sessions(new QSpinBox(this)),
+      m_program(new QComboBox(this)), m_marksBox(new QCheckBox(this)),
+      m_probeButton(new QPushButton(supervisetexts::probeButton(), this)), m_probeAnswer(new QLabel(this)),
+      m_form(new QComboBox(this)), m_interrupt(std::make_unique<process::Interrupt>())
 {
     setWindowTitle(supervisetexts::settingsTitle());
     auto* form = new QFormLayout(this);
     m_batch->setObjectName(QStringLiteral("batchSize"));
     m_batch->setRange(1, 1000);
-    m_batch->setValue(batchSize);
+    m_batch->setValue(values.batchSize);
     form->addRow(supervisetexts::batchSizeLabel(), m_batch);
     m_timeout->setObjectName(QStringLiteral("timeout"));
     m_timeout->setDecimals(1);
     m_timeout->setRange(0.1, 86400);
     m_timeout->setSuffix(supervisetexts::timeoutSuffix());
-    m_timeout->setValue(static_cast<double>(timeout.count()) / 1000);
+    m_timeout->setValue(static_cast<double>(values.timeout.count()) / 1000);
     form->addRow(supervisetexts::timeoutLabel(), m_timeout);
+    m_sessions->setObjectName(QStringLiteral("sessions"));
+    m_sessions->setRange(1, mostSessions());
+    m_sessions->setValue(values.sessions);
+    form->addRow(supervisetexts::sessionsLabel(), m_sessions);
+
+    for (supervise::ProbeRequest& program : programs) {
+        if (program.program.empty())
+            continue;
+        m_program->addItem(nativeText(program.program));
+        m_marks.push_back(supervise::storedMarks(program.program));
+        m_programs.push_back(std::move(program));
+    }
+    m_program->setObjectName(QStringLiteral("program"));
+    // A long path must not make the dialog as wide as itself.
+    m_program->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_program->setMinimumContentsLength(40);
+    m_program->setEnabled(!m_programs.empty());
+    form->addRow(supervisetexts::programLabel(), m_program);
+    m_marksBox->setObjectName(QStringLiteral("marks"));
+    m_marksBox->setText(supervisetexts::marksBox());
+    form->addRow(QString(), m_marksBox);
+    m_probeButton->setObjectName(QStringLiteral("probe"));
+    m_probeAnswer->setObjectName(QStringLiteral("probeAnswer"));
+    m_probeAnswer->setWordWrap(true);
+    m_probeAnswer->setTextFormat(Qt::PlainText);
+    // Room for the usual answer from the start, so the dialog does not jump when it comes.
+    m_probeAnswer->setMinimumHeight(2 * m_probeAnswer->fontMetrics().lineSpacing());
+    auto* probeRow = new QHBoxLayout;
+    probeRow->addWidget(m_probeButton);
+    probeRow->addStretch(1);
+    form->addRow(QString(), probeRow);
+    form->addRow(QString(), m_probeAnswer);
+
+    m_form->setObjectName(QStringLiteral("form"));
+    m_form->addItem(supervisetexts::formName(0), int(CommandForm::Standard));
+    m_form->addItem(supervisetexts::formName(1), int(CommandForm::Console));
+    m_formFollowsProgram = !values.form;
+    if (values.form)
+        m_form->setCurrentIndex(m_form->findData(int(*values.form)));
+    form->addRow(supervisetexts::formLabel(), m_form);
+
+    setMinimumWidth(480);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     form->addRow(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_program, &QComboBox::currentIndexChanged, this, &SupervisedSettingsDialog::showProgram);
+    connect(m_marksBox, &QCheckBox::clicked, this, [this](bool checked) {
+        if (const int row = m_program->currentIndex(); row >= 0)
+            m_marks[std::size_t(row)] = checked;
+    });
+    connect(m_probeButton, &QPushButton::clicked, this, &SupervisedSettingsDialog::startProbe);
+    // Chosen by the user, the form no longer follows the program.
+    connect(m_form, &QComboBox::activated, this, [this] { m_formFollowsProgram = false; });
+    showProgram(m_program->currentIndex());
 }
 
-int SupervisedSettingsDialog::batchSize() const
+SupervisedSettingsDialog::~SupervisedSettingsDialog()
 {
-    return m_batch->value();
+    if (m_probe.joinable()) {
+        m_interrupt->raise();
+        m_probe.join();
+    }
 }
 
-std::chrono::milliseconds SupervisedSettingsDialog::timeout() const
+CommandForm SupervisedSettingsDialog::programForm() const
 {
-    return std::chrono::milliseconds(static_cast<std::int64_t>(m_timeout->value() * 1000 + 0.5));
+    const int row = m_program->currentIndex();
+    return row < 0 ? CommandForm::Standard : supervise::RunEngine::formFor(m_programs[std::size_t(row)].program);
+}
+
+void SupervisedSettingsDialog::showProgram(int row)
+{
+    const bool chosen = row >= 0;
+    m_marksBox->setEnabled(chosen);
+    m_marksBox->setChecked(chosen && m_marks[std::size_t(row)].value_or(false));
+    m_probeButton->setEnabled(chosen && !probing());
+    if (!probing())
+        m_probeAnswer->clear();
+    if (m_formFollowsProgram)
+        m_form->setCurrentIndex(m_form->findData(int(programForm())));
+}
+
+void SupervisedSettingsDialog::startProbe()
+{
+    const int row = m_program->currentIndex();
+    if (row < 0 || probing())
+        return;
+    supervise::ProbeRequest request = m_programs[std::size_t(row)];
+    const auto timeout = std::chrono::milliseconds(static_cast<std::int64_t>(m_timeout->value() * 1000));
+    request.timeout = std::max(timeout, shortestProbe);
+    // The program is tried in the form the run would use.
+    request.form = CommandForm(m_form->currentData().toInt());
+    m_probeButton->setEnabled(false);
+    m_program->setEnabled(false);
+    m_probeAnswer->setText(supervisetexts::probing());
+    const process::Interrupt* interrupt = m_interrupt.get();
+    m_probe = std::thread([this, request = std::move(request), interrupt, program = std::size_t(row)] {
+        supervise::ProbeAnswer answer = supervise::probeMarks(request, interrupt);
+        // Dropped by Qt when the dialog is gone by then.
+        QMetaObject::invokeMethod(
+            this, [this, program, answer = std::move(answer)]() mutable { takeProbe(program, std::move(answer)); },
+            Qt::QueuedConnection);
+    });
+}
+
+void SupervisedSettingsDialog::takeProbe(std::size_t program, supervise::ProbeAnswer answer)
+{
+    if (m_probe.joinable())
+        m_probe.join();
+    (void)supervise::storeMarks(m_programs[program].program, answer.marksWork);
+    m_marks[program] = answer.marksWork;
+    m_probeAnswer->setText(answer.marksWork ? supervisetexts::marksWork()
+                                            : supervisetexts::marksFail(QString::fromUtf8(
+                                                  answer.detail.data(), qsizetype(answer.detail.size()))));
+    if (const int needed = layout()->totalHeightForWidth(width()); needed > height())
+        resize(width(), needed);
+    m_program->setEnabled(true);
+    m_probeButton->setEnabled(true);
+    if (m_program->currentIndex() == int(program))
+        m_marksBox->setChecked(answer.marksWork);
+}
+
+SupervisedSettingsDialog::Values SupervisedSettingsDialog::values() const
+{
+    Values values;
+    values.batchSize = m_batch->value();
+    values.timeout = std::chrono::milliseconds(static_cast<std::int64_t>(m_timeout->value() * 1000 + 0.5));
+    values.sessions = m_sessions->value();
+    const auto form = CommandForm(m_form->currentData().toInt());
+    if (form != programForm())
+        values.form = form;
+    return values;
+}
+
+std::vector<std::pair<std::string, bool>> SupervisedSettingsDialog::marksChoices() const
+{
+    std::vector<std::pair<std::string, bool>> choices;
+    for (std::size_t i = 0; i < m_programs.size(); ++i) {
+        if (m_marks[i])
+            choices.emplace_back(m_programs[i].program, *m_marks[i]);
+    }
+    return choices;
 }

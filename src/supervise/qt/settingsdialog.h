@@ -1,24 +1,77 @@
 #pragma once
 
+#include "supervise/engine.h"
+#include "supervise/probe.h"
+
 #include <QDialog>
 #include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
+class QCheckBox;
+class QComboBox;
 class QDoubleSpinBox;
+class QLabel;
+class QPushButton;
 class QSpinBox;
 
-// "Inställningar för övervakad körning...": drawings per CAD session and the time-out per drawing.
+namespace process {
+class Interrupt;
+}
+
+// "Inställningar för övervakad körning...": drawings per CAD session, the time-out per drawing, CAD sessions at
+// once, whether the chosen CAD program carries out drawing marks (with a probe that tries it), and the command
+// form.
 class SupervisedSettingsDialog final : public QDialog
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SupervisedSettingsDialog)
 
 public:
-    SupervisedSettingsDialog(int batchSize, std::chrono::milliseconds timeout, QWidget* parent);
+    struct Values
+    {
+        int batchSize = 1;
+        std::chrono::milliseconds timeout{10 * 60 * 1000};
+        int sessions = 1;
+        std::optional<supervise::CommandForm> form; // nothing: the form the program's name calls for
+    };
 
-    int batchSize() const;
-    std::chrono::milliseconds timeout() const;
+    // programs: the CAD programs a run may start, each with its parameters and start drawing; those without a
+    // program are left out.
+    SupervisedSettingsDialog(const Values& values, std::vector<supervise::ProbeRequest> programs, QWidget* parent);
+    // A probe in progress is stopped (its CAD program killed) and waited for.
+    ~SupervisedSettingsDialog() override;
+
+    // The form is nothing when the chosen one is what the chosen program's name calls for, so the setting
+    // goes on following the program.
+    Values values() const;
+    // The marks answer shown for each program the dialog has one for: the stored one, the user's or the probe's.
+    std::vector<std::pair<std::string, bool>> marksChoices() const;
+    bool probing() const { return m_probe.joinable(); }
+    // The most sessions the spin box offers on this machine.
+    static int mostSessions();
 
 private:
+    void showProgram(int row);
+    void startProbe();
+    void takeProbe(std::size_t program, supervise::ProbeAnswer answer);
+    supervise::CommandForm programForm() const;
+
+    std::vector<supervise::ProbeRequest> m_programs;
+    std::vector<std::optional<bool>> m_marks; // per program
+    bool m_formFollowsProgram = false;
     QSpinBox* m_batch;
     QDoubleSpinBox* m_timeout;
+    QSpinBox* m_sessions;
+    QComboBox* m_program;
+    QCheckBox* m_marksBox;
+    QPushButton* m_probeButton;
+    QLabel* m_probeAnswer;
+    QComboBox* m_form;
+    std::unique_ptr<process::Interrupt> m_interrupt;
+    std::thread m_probe;
 };

@@ -3,42 +3,69 @@
 #include "os/processtree.h"
 #include "supervise/runstart.h"
 
+#include <QDateTime>
 #include <QMetaObject>
 #include <QPointer>
+#include <algorithm>
 
-// Carries the engine's news from its thread to the window's, as copies.
+namespace {
+
+std::int64_t nowMs()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+} // namespace
+
+// Carries the engine's news from its threads to the window's, as copies.
 class SupervisedRun::Relay final : public supervise::RunObserver
 {
 public:
     explicit Relay(SupervisedRun* run) : m_run(run) {}
-    void batchStarted(std::size_t, std::span<const std::size_t> indices) override
+    void batchStarted(std::size_t session, std::span<const std::size_t> indices) override
     {
         std::vector<std::size_t> copy(indices.begin(), indices.end());
-        QMetaObject::invokeMethod(
-            m_run, [run = m_run, copy = std::move(copy)]() mutable { run->takeBatch(copy); }, Qt::QueuedConnection);
+        post([run = m_run, session, copy = std::move(copy)]() mutable { run->takeBatch(session, std::move(copy)); });
     }
     void settled(std::span<const std::size_t> indices, std::span<const supervise::DrawingEntry> entries) override
     {
         std::vector<std::size_t> copy(indices.begin(), indices.end());
         std::vector<supervise::DrawingEntry> states(entries.begin(), entries.end());
-        QMetaObject::invokeMethod(
-            m_run,
-            [run = m_run, copy = std::move(copy), states = std::move(states)]() mutable {
-                run->takeSettled(std::move(copy), std::move(states));
-            },
-            Qt::QueuedConnection);
+        post([run = m_run, copy = std::move(copy), states = std::move(states)]() mutable {
+            run->takeSettled(std::move(copy), std::move(states));
+        });
+    }
+    void drawingBegan(std::size_t session, std::size_t index, std::int64_t) override
+    {
+        post([run = m_run, session, index] { run->takeBegun(session, index); });
+    }
+    void sessionEnded(std::size_t session) override
+    {
+        post([run = m_run, session] { run->takeSessionEnd(session); });
     }
 
 private:
+    template <typename F> void post(F&& call)
+    {
+        QMetaObject::invokeMethod(m_run, std::forward<F>(call), Qt::QueuedConnection);
+    }
+
     SupervisedRun* m_run;
 };
 
-SupervisedRun::SupervisedRun(supervise::OpenedRun run, script::DateTimeFormat format, QObject* parent)
+SupervisedRun::SupervisedRun(supervise::OpenedRun run, script::DateTimeFormat format, Options options, QObject* parent)
     : QObject(parent), m_journal(std::move(run.journal)), m_content(run.content),
       m_engineContent(std::move(run.content)), m_format(std::move(format)), m_indices(std::move(run.indices)),
-      m_journalPath(m_journal->path()), m_interrupt(std::make_unique<process::Interrupt>()),
+      m_journalPath(m_journal->path()), m_options(options), m_interrupt(std::make_unique<process::Interrupt>()),
       m_relay(std::make_unique<Relay>(this))
 {
+    // As many sessions as the engine will have: no more than there are batches to run.
+    const auto left = static_cast<std::size_t>(std::count_if(m_indices.begin(), m_indices.end(), [this](std::size_t i) {
+        return m_content.drawings[i].state != supervise::State::Done;
+    }));
+    const std::size_t batches = (left + batchSize() - 1) / batchSize();
+    m_sessions.resize(
+        std::clamp<std::size_t>(std::min(m_options.sessions, batches), 1, supervise::RunEngine::maxSessions));
 }
 
 SupervisedRun::~SupervisedRun()
@@ -50,14 +77,32 @@ SupervisedRun::~SupervisedRun()
     }
 }
 
+std::size_t SupervisedRun::batchSize() const
+{
+    if (m_options.form == supervise::CommandForm::Console)
+        return 1;
+    return std::max<std::size_t>(m_content.request.batchSize, 1);
+}
+
+std::optional<double> SupervisedRun::msPerDrawing() const
+{
+    if (m_timedDrawings == 0)
+        return std::nullopt;
+    return double(m_busyMs) / double(m_timedDrawings);
+}
+
 void SupervisedRun::start()
 {
     if (m_running || m_thread.joinable())
         return;
     m_running = true;
     m_thread = std::thread([this] {
-        supervise::RunEngine engine(*m_journal, m_engineContent,
-                                    supervise::engineSetup(m_journalPath, m_format, m_interrupt.get(), m_relay.get()));
+        supervise::RunEngine::Setup setup =
+            supervise::engineSetup(m_journalPath, m_format, m_interrupt.get(), m_relay.get());
+        setup.sessions = m_options.sessions;
+        setup.marks = m_options.marks;
+        setup.form = m_options.form;
+        supervise::RunEngine engine(*m_journal, m_engineContent, std::move(setup));
         supervise::RunOutcome outcome = engine.run(m_indices);
         if (!m_closing)
             engine.recordEnd(outcome);
@@ -74,18 +119,76 @@ void SupervisedRun::stop()
     m_interrupt->raise();
 }
 
-void SupervisedRun::takeBatch(std::vector<std::size_t> indices)
+SupervisedRun::Session* SupervisedRun::session(std::size_t number)
 {
+    return number >= 1 && number <= m_sessions.size() ? &m_sessions[number - 1] : nullptr;
+}
+
+void SupervisedRun::takeBatch(std::size_t number, std::vector<std::size_t> indices)
+{
+    Session* session = this->session(number);
+    if (!session)
+        return;
     for (const std::size_t index : indices)
-        m_content.drawings[index].state = supervise::State::Interrupted;
-    emit batchStarted(indices);
+        m_sessionOf[index] = number;
+    session->batch = std::move(indices);
+    session->current.reset();
+    session->sinceMs = session->countedMs = nowMs();
+    emit sessionsChanged();
 }
 
 void SupervisedRun::takeSettled(std::vector<std::size_t> indices, std::vector<supervise::DrawingEntry> entries)
 {
-    for (std::size_t i = 0; i < indices.size(); ++i)
-        m_content.drawings[indices[i]] = std::move(entries[i]);
+    const std::int64_t now = nowMs();
+    std::vector<std::size_t> touched;
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        const std::size_t index = indices[i];
+        // A drawing sent back to the queue was not run: it takes no share of the time.
+        if (entries[i].state != supervise::State::Pending && m_sessionOf.contains(index))
+            ++m_timedDrawings;
+        m_content.drawings[index] = std::move(entries[i]);
+        const auto found = m_sessionOf.find(index);
+        if (found == m_sessionOf.end())
+            continue;
+        Session& session = m_sessions[found->second - 1];
+        std::erase(session.batch, index);
+        if (session.current == index) {
+            session.current.reset();
+            session.sinceMs = now;
+        }
+        if (std::find(touched.begin(), touched.end(), found->second) == touched.end())
+            touched.push_back(found->second);
+        m_sessionOf.erase(found);
+    }
+    // The time each session spent since it last settled anything goes to what it settled now.
+    for (const std::size_t number : touched) {
+        Session& session = m_sessions[number - 1];
+        m_busyMs += std::max<std::int64_t>(now - session.countedMs, 0);
+        session.countedMs = now;
+    }
     emit settled(indices);
+}
+
+void SupervisedRun::takeBegun(std::size_t number, std::size_t index)
+{
+    Session* session = this->session(number);
+    if (!session || !m_sessionOf.contains(index))
+        return;
+    session->current = index;
+    session->sinceMs = nowMs();
+    emit sessionsChanged();
+}
+
+void SupervisedRun::takeSessionEnd(std::size_t number)
+{
+    Session* session = this->session(number);
+    if (!session)
+        return;
+    for (const std::size_t index : session->batch)
+        m_sessionOf.erase(index);
+    session->batch.clear();
+    session->current.reset();
+    emit sessionsChanged();
 }
 
 void SupervisedRun::takeEnd(supervise::RunOutcome outcome)

@@ -39,6 +39,43 @@ inline QString timeoutSuffix()
 {
     return QStringLiteral(" s");
 }
+inline QString sessionsLabel()
+{
+    return QStringLiteral("&Sessioner samtidigt:");
+}
+inline QString programLabel()
+{
+    return QStringLiteral("&CAD-program:");
+}
+inline QString marksBox()
+{
+    return QStringLiteral("Ritnings&märken");
+}
+inline QString probeButton()
+{
+    return QStringLiteral("&Prova CAD-programmet");
+}
+inline QString probing()
+{
+    return QStringLiteral("Provar CAD-programmet...");
+}
+inline QString marksWork()
+{
+    return QStringLiteral("Ritningsmärken fungerar med det här programmet.");
+}
+inline QString marksFail(const QString& detail)
+{
+    return QStringLiteral("Ritningsmärken fungerar inte: %1").arg(detail);
+}
+inline QString formLabel()
+{
+    return QStringLiteral("&Kommandoform:");
+}
+// The command forms in the order of supervise::CommandForm.
+inline QString formName(int form)
+{
+    return form == 0 ? QStringLiteral("standard") : QStringLiteral("konsol");
+}
 // What "done" can mean: Vendrel sees the CAD program end, not what the script did inside it.
 inline QString doneMeaning()
 {
@@ -49,9 +86,18 @@ inline QString drawingCount(qsizetype settled, qsizetype total)
 {
     return QStringLiteral("Körda: %1 av %2 ritningar").arg(settled).arg(total);
 }
-inline QString inProgress(const QString& names)
+// A session's line: the drawing in progress (or the batch's first and how many more) and for how long.
+inline QString sessionBusy(std::size_t session, const QString& drawing, const QString& time)
 {
-    return QStringLiteral("Pågår: %1").arg(names);
+    return QStringLiteral("Session %1: %2, %3").arg(session).arg(drawing, time);
+}
+inline QString sessionIdle(std::size_t session)
+{
+    return QStringLiteral("Session %1: ledig").arg(session);
+}
+inline QString batchHead(const QString& first, qsizetype more)
+{
+    return more > 0 ? QStringLiteral("%1 (+%2)").arg(first).arg(more) : first;
 }
 inline QString times(const QString& elapsed, const QString& remaining)
 {
@@ -85,6 +131,19 @@ inline QString summaryAllDone(qsizetype count)
 inline QString summaryProblems()
 {
     return QStringLiteral("Körningen är klar. Dessa ritningar misslyckades eller nådde tidsgränsen:");
+}
+// Without marks a session's ending is the outcome of every drawing in its batch.
+inline QString withoutMarks()
+{
+    return QStringLiteral("Utan ritningsmärken: ritningarna i en grupp har gruppens gemensamma utfall.");
+}
+inline QString showLog()
+{
+    return QStringLiteral("Visa logg");
+}
+inline QString logTitle(const QString& drawing)
+{
+    return QStringLiteral("Logg: %1").arg(drawing);
 }
 inline QString summaryStopped()
 {

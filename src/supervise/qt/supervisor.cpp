@@ -1,7 +1,11 @@
 #include "supervise/qt/supervisor.h"
 
 #include "os/nativetext.h"
+#include "script/drawingmarks.h"
+#include "script/paths.h"
 #include "script/qt/localeformat.h"
+#include "supervise/marks.h"
+#include "supervise/probe.h"
 #include "supervise/qt/progresswindow.h"
 #include "supervise/qt/supervisedrun.h"
 #include "supervise/qt/supervisetexts.h"
@@ -69,15 +73,43 @@ void Supervisor::error(const QString& message)
 
 void Supervisor::start(script::RunRequest request)
 {
+    start(std::move(request), SupervisedPlan{});
+}
+
+void Supervisor::start(script::RunRequest request, const SupervisedPlan& plan)
+{
     if (busy())
         return;
     const Limits limits = m_limits();
     request.batchSize = std::max<std::size_t>(limits.batchSize, 1);
     request.timeout = limits.timeout;
-    begin(supervise::createRun(std::move(request), {}));
+    // A planned run has the marks its review showed; any other those the program's kept answer gives.
+    const std::optional<bool> marks = plan.journalPath.empty() ? std::nullopt : std::optional<bool>(plan.marks);
+    begin(supervise::createRun(std::move(request), plan.journalPath), marks);
 }
 
-bool Supervisor::begin(supervise::StartResult started)
+SupervisedPlan Supervisor::plan(const script::RunRequest& request) const
+{
+    const Limits limits = m_limits();
+    SupervisedPlan plan;
+    std::string error;
+    const std::string folder = supervise::runsFolder(error);
+    if (folder.empty())
+        return plan; // the run will say why it cannot begin
+    plan.journalPath = script::joinPath(folder, supervise::newJournalName(), script::nativeSeparator());
+    const std::string marksPath = supervise::sessionMarksPath(plan.journalPath, 1);
+    plan.marks = supervise::marksFor(supervise::MarksChoice::Auto, request.program) && script::markablePath(marksPath);
+    if (plan.marks)
+        plan.marksPathText = script::markPathText(marksPath);
+    const supervise::CommandForm form = limits.form.value_or(supervise::RunEngine::formFor(request.program));
+    const std::size_t batchSize =
+        form == supervise::CommandForm::Console ? 1 : std::max<std::size_t>(limits.batchSize, 1);
+    const std::size_t batches = (request.drawings.size() + batchSize - 1) / batchSize;
+    plan.sessions = std::clamp<std::size_t>(std::min(limits.sessions, batches), 1, supervise::RunEngine::maxSessions);
+    return plan;
+}
+
+bool Supervisor::begin(supervise::StartResult started, std::optional<bool> marks)
 {
     if (!started) {
         error(problemMessage(started.error()));
@@ -86,7 +118,13 @@ bool Supervisor::begin(supervise::StartResult started)
     if (started->templateChanged &&
         !askUser(m_owner, supervisetexts::templateChanged(text(started->content.request.templatePath))))
         return false;
-    auto* run = new SupervisedRun(std::move(*started), script::localeDateTimeFormat(), this);
+    const Limits limits = m_limits();
+    const std::string& program = started->content.request.program;
+    SupervisedRun::Options options;
+    options.sessions = limits.sessions;
+    options.marks = marks.value_or(supervise::marksFor(supervise::MarksChoice::Auto, program));
+    options.form = limits.form.value_or(supervise::RunEngine::formFor(program));
+    auto* run = new SupervisedRun(std::move(*started), script::localeDateTimeFormat(), options, this);
     SupervisedRun* previous = m_run.data();
     m_run = run;
     if (m_window) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runs/qt/supervisedplan.h"
 #include "script/runrequest.h"
 #include "supervise/journal.h"
 #include "supervise/runstart.h"
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,10 +26,13 @@ class Supervisor final : public QObject
     Q_DISABLE_COPY_MOVE(Supervisor)
 
 public:
+    // What the settings say of every run.
     struct Limits
     {
         std::size_t batchSize = 1;
         std::chrono::milliseconds timeout{10 * 60 * 1000};
+        std::size_t sessions = 1;
+        std::optional<supervise::CommandForm> form; // nothing: the form the program's name calls for
     };
 
     Supervisor(QWidget* window, std::function<Limits()> limits, QObject* parent = nullptr);
@@ -35,6 +40,10 @@ public:
 
     // Starts a run with a journal of its own and shows its progress. Problems are shown as messages.
     void start(script::RunRequest request);
+    // How a run of the request would write its scripts if it began now: a new journal's path and, when the
+    // request's program carries out marks, the marks file. start(request, plan) then writes exactly that.
+    SupervisedPlan plan(const script::RunRequest& request) const;
+    void start(script::RunRequest request, const SupervisedPlan& plan);
     // At start: when a run was left unfinished, offers once to take it up. Declined, it is closed for good.
     void offerResume();
     bool busy() const;
@@ -44,7 +53,7 @@ public:
 
 private:
     // Begins an opened run, or tells why there is none; gives whether a run began.
-    bool begin(supervise::StartResult started);
+    bool begin(supervise::StartResult started, std::optional<bool> marks = std::nullopt);
     void error(const QString& text);
 
     QWidget* m_owner;
