@@ -51,7 +51,8 @@ QString shortDuration(qint64 ms)
 
 ProgressWindow::ProgressWindow(SupervisedRun* run, QWidget* parent)
     : QDialog(parent), m_timer(new QTimer(this)), m_count(new QLabel(this)), m_bar(new QProgressBar(this)),
-      m_sessionLines(new QVBoxLayout), m_times(new QLabel(this)), m_summary(new QLabel(this)),
+      m_sessionLines(new QVBoxLayout), m_times(new QLabel(this)), m_doneMeaning(new QLabel(this)),
+      m_summary(new QLabel(this)),
       m_problemNames(new QStringListModel(this)), m_problems(new QListView(this))
 {
     setObjectName(QStringLiteral("supervisedProgress"));
@@ -81,10 +82,9 @@ ProgressWindow::ProgressWindow(SupervisedRun* run, QWidget* parent)
     counts->setHorizontalSpacing(12);
     layout->addLayout(counts);
 
-    auto* note = new QLabel(supervisetexts::doneMeaning(), this);
-    note->setWordWrap(true);
-    note->setEnabled(false);
-    layout->addWidget(note);
+    m_doneMeaning->setWordWrap(true);
+    m_doneMeaning->setEnabled(false);
+    layout->addWidget(m_doneMeaning);
 
     m_summary->setObjectName(QStringLiteral("summary"));
     m_summary->setWordWrap(true);
@@ -131,6 +131,7 @@ void ProgressWindow::follow(SupervisedRun* run)
     if (m_run)
         disconnect(m_run, nullptr, this, nullptr);
     m_run = run;
+    m_doneMeaning->setText(supervisetexts::doneMeaning(run->options().marks));
     connect(run, &SupervisedRun::sessionsChanged, this, &ProgressWindow::showSessions);
     connect(run, &SupervisedRun::settled, this, &ProgressWindow::showSettled);
     connect(run, &SupervisedRun::finished, this, &ProgressWindow::showEnd);
@@ -253,7 +254,7 @@ void ProgressWindow::showEnd()
     for (const std::size_t index : m_run->indices()) {
         const supervise::DrawingEntry& entry = m_run->content().drawings[index];
         if (entry.state == State::Failed || entry.state == State::TimedOut) {
-            problems << supervisetexts::stateText(entry.state) + QStringLiteral(": ") + displayName(entry.name);
+            problems << supervisetexts::problem(entry.state, displayName(entry.name), nativeText(entry.exitStatus));
             m_problemDrawings.push_back(index);
         }
     }

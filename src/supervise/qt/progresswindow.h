@@ -56,6 +56,7 @@ private:
     std::vector<QLabel*> m_sessions;
     QLabel* m_times;
     std::array<QLabel*, 7> m_stateCounts{};
+    QLabel* m_doneMeaning;
     QLabel* m_summary;
     QStringListModel* m_problemNames;
     QListView* m_problems;

@@ -76,9 +76,11 @@ inline QString formName(int form)
 {
     return form == 0 ? QStringLiteral("standard") : QStringLiteral("konsol");
 }
-// What "done" can mean: Vendrel sees the CAD program end, not what the script did inside it.
-inline QString doneMeaning()
+// What "done" can mean: without marks Vendrel sees the CAD program end, not what the script did inside it.
+inline QString doneMeaning(bool marks)
 {
+    if (marks)
+        return QStringLiteral("Klar betyder att scriptet kom till ritningens slutmärke.");
     return QStringLiteral("Klar betyder att CAD-programmet avslutades normalt efter scriptet. "
                           "Vad scriptet gjorde i ritningen kan Vendrel inte se.");
 }
@@ -127,6 +129,12 @@ inline QString stateText(supervise::State state)
 inline QString summaryAllDone(qsizetype count)
 {
     return QStringLiteral("Körningen är klar: alla %1 ritningar klara.").arg(count);
+}
+// A drawing of the summary's list, with why when the journal says it ("signal 9: hängde i den här ritningen").
+inline QString problem(supervise::State state, const QString& name, const QString& why)
+{
+    const QString line = stateText(state) + QStringLiteral(": ") + name;
+    return why.isEmpty() ? line : QStringLiteral("%1 (%2)").arg(line, why);
 }
 inline QString summaryProblems()
 {
