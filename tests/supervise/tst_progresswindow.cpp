@@ -315,6 +315,9 @@ private slots:
                 journal = candidate;
         }
         QFile log(QFile::decodeName(supervise::consoleLogPath(journal, 0).c_str()));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll(), QByteArray("o\0k\0\r\0\n\0", 8)); // the stand-in's own output
+        log.close();
         QVERIFY(log.open(QIODevice::WriteOnly | QIODevice::Truncate));
         log.write(QByteArray("\xd6\0p\0p\0n\0a\0r\0\r\0\n\0", 16));
         log.close();
