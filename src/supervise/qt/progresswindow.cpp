@@ -93,6 +93,9 @@ ProgressWindow::ProgressWindow(SupervisedRun* run, QWidget* parent)
     m_problems->setObjectName(QStringLiteral("problems"));
     m_problems->setModel(m_problemNames);
     m_problems->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A reason is read whole: long lines wrap rather than run off to the side.
+    m_problems->setWordWrap(true);
+    m_problems->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_problems->hide();
     layout->addWidget(m_problems);
     connect(m_problems->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
