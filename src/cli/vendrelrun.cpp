@@ -531,16 +531,27 @@ int runDrawings(supervise::StartResult started, const Options& options, const St
     return outcome.end != supervise::RunOutcome::End::Broken && allDone(run.content) ? 0 : exitNotDone;
 }
 
+// The program and the start drawing the options name, as whole paths; false, with the message written, when
+// the program is not there.
+bool takeProgram(const Options& options, std::string& program, std::string& startDrawing)
+{
+    program = absolutePath(*options.cad);
+    if (!script::isVisibleFile(program)) {
+        failure("Hittar ej programmet " + pathText(*options.cad) + ".");
+        return false;
+    }
+    startDrawing = options.startDrawing ? absolutePath(*options.startDrawing)
+                                        : script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName,
+                                                           script::nativeSeparator());
+    return true;
+}
+
 int probe(const Options& options, const StopOnSignal& stop)
 {
     supervise::ProbeRequest request;
-    request.program = absolutePath(*options.cad);
-    if (!script::isVisibleFile(request.program))
-        return failure("Hittar ej programmet " + pathText(*options.cad) + ".");
+    if (!takeProgram(options, request.program, request.startDrawing))
+        return exitNotDone;
     request.parameters = options.params;
-    request.startDrawing = options.startDrawing ? absolutePath(*options.startDrawing)
-                                                : script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName,
-                                                                   script::nativeSeparator());
     request.timeout = options.timeout;
     request.form = supervise::RunEngine::formFor(request.program);
     const supervise::ProbeAnswer answer = supervise::probeMarks(request, &stop.interrupt());
@@ -568,13 +579,9 @@ int newRun(Options& options, const StopOnSignal& stop)
     // The run start checks these too; here they come before the names are read, which may wait on a terminal.
     if (request.scriptTemplate.needsProjectDatabase && !options.project)
         return failure(script::texts::projectNameMissing(pathText(request.templatePath)));
-    request.program = absolutePath(*options.cad);
-    if (!script::isVisibleFile(request.program))
-        return failure("Hittar ej programmet " + pathText(*options.cad) + ".");
+    if (!takeProgram(options, request.program, request.startDrawing))
+        return exitNotDone;
     request.parameters = options.params;
-    request.startDrawing = options.startDrawing ? absolutePath(*options.startDrawing)
-                                                : script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName,
-                                                                   script::nativeSeparator());
     request.listingFolder = absolutePath(options.positional[1]);
     request.projectName = options.project.value_or(std::string());
     request.batchSize = options.batch;

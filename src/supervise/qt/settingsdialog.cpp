@@ -162,8 +162,7 @@ void SupervisedSettingsDialog::takeProbe(std::size_t program, supervise::ProbeAn
     (void)supervise::storeMarks(m_programs[program].program, answer.marksWork);
     m_marks[program] = answer.marksWork;
     m_probeAnswer->setText(answer.marksWork ? supervisetexts::marksWork()
-                                            : supervisetexts::marksFail(QString::fromUtf8(
-                                                  answer.detail.data(), qsizetype(answer.detail.size()))));
+                                            : supervisetexts::marksFail(nativeText(answer.detail)));
     if (const int needed = layout()->totalHeightForWidth(width()); needed > height())
         resize(width(), needed);
     m_program->setEnabled(true);
