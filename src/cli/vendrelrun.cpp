@@ -512,15 +512,15 @@ int runDrawings(supervise::StartResult started, const Options& options, const St
 
     supervise::RunOutcome outcome;
     {
-        const std::size_t batch = setup.form == supervise::CommandForm::Console ? 1 : std::max<std::size_t>(request.batchSize, 1);
-        const std::size_t batches = (run.indices.size() + batch - 1) / batch;
-        Progress progress(run.content, run.indices.size(), std::min(setup.sessions, std::max<std::size_t>(batches, 1)));
+        const std::size_t batchSize = supervise::RunEngine::batchSizeFor(request.batchSize, setup.form);
+        Progress progress(run.content, run.indices.size(),
+                          supervise::RunEngine::sessionsFor(setup.sessions, batchSize, run.indices.size()));
         setup.observer = &progress;
         supervise::RunEngine engine(*run.journal, run.content, setup);
         outcome = engine.run(run.indices);
         engine.recordEnd(outcome);
     }
-    if (!setup.marks && request.batchSize > 1 && setup.form == supervise::CommandForm::Standard &&
+    if (!setup.marks && supervise::RunEngine::batchSizeFor(request.batchSize, setup.form) > 1 &&
         outcome.end != supervise::RunOutcome::End::Broken)
         writeError("utan ritningsmärken: ritningarna i en grupp har gruppens gemensamma utfall");
     if (outcome.end == supervise::RunOutcome::End::Broken)

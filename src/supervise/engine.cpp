@@ -47,6 +47,18 @@ CommandForm RunEngine::formFor(std::string_view program)
     return same ? CommandForm::Console : CommandForm::Standard;
 }
 
+std::size_t RunEngine::batchSizeFor(std::size_t requested, CommandForm form)
+{
+    return form == CommandForm::Console ? 1 : std::max<std::size_t>(requested, 1);
+}
+
+std::size_t RunEngine::sessionsFor(std::size_t wanted, std::size_t batchSize, std::size_t drawings)
+{
+    batchSize = std::max<std::size_t>(batchSize, 1);
+    const std::size_t batches = (drawings + batchSize - 1) / batchSize;
+    return std::clamp<std::size_t>(std::min(wanted, batches), 1, maxSessions);
+}
+
 std::chrono::steady_clock::time_point RunEngine::sessionDeadline(std::chrono::steady_clock::time_point started,
                                                                  std::chrono::milliseconds perDrawing,
                                                                  std::size_t drawings)
@@ -216,9 +228,8 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
         if (m_content.drawings[index].state != State::Done)
             m_queue.push_back(index);
     }
-    m_batchSize = m_setup.form == CommandForm::Console ? 1 : std::max<std::size_t>(request.batchSize, 1);
-    const std::size_t batches = (m_queue.size() + m_batchSize - 1) / m_batchSize;
-    const std::size_t sessions = std::clamp<std::size_t>(std::min(m_setup.sessions, batches), 1, maxSessions);
+    m_batchSize = batchSizeFor(request.batchSize, m_setup.form);
+    const std::size_t sessions = sessionsFor(m_setup.sessions, m_batchSize, m_queue.size());
     if (filesInTheWay(sessions))
         return m_outcome;
 

@@ -93,6 +93,11 @@ public:
                                     CommandForm form = CommandForm::Standard, const std::string& drawingPath = {});
     // The console form for a program whose file name is "accoreconsole.exe" (compared without case).
     static CommandForm formFor(std::string_view program);
+    // The drawings a session gets at once: one in the console form, which opens one drawing a process.
+    static std::size_t batchSizeFor(std::size_t requested, CommandForm form);
+    // The sessions a run over this many drawings has: as many as wanted, but no more than it has batches, and
+    // 1 to maxSessions.
+    static std::size_t sessionsFor(std::size_t wanted, std::size_t batchSize, std::size_t drawings);
     // When a session of this many drawings is over time; never earlier than the time-out per drawing allows,
     // however large the inputs.
     static std::chrono::steady_clock::time_point sessionDeadline(std::chrono::steady_clock::time_point started,

@@ -239,8 +239,7 @@ void ProgressWindow::showTimes()
     if (m_run->running() && perDrawing && m_settled < total) {
         // The sessions share what is left: no more of them work than there are batches.
         const auto left = std::size_t(total - m_settled);
-        const std::size_t batches = (left + m_run->batchSize() - 1) / m_run->batchSize();
-        const std::size_t working = std::clamp<std::size_t>(batches, 1, m_run->sessions().size());
+        const std::size_t working = supervise::RunEngine::sessionsFor(m_run->sessions().size(), m_run->batchSize(), left);
         remaining = duration(std::llround(*perDrawing * double(left) / double(working)));
     }
     m_times->setText(supervisetexts::times(duration(elapsed), remaining));

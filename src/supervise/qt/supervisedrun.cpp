@@ -63,9 +63,7 @@ SupervisedRun::SupervisedRun(supervise::OpenedRun run, script::DateTimeFormat fo
     const auto left = static_cast<std::size_t>(std::count_if(m_indices.begin(), m_indices.end(), [this](std::size_t i) {
         return m_content.drawings[i].state != supervise::State::Done;
     }));
-    const std::size_t batches = (left + batchSize() - 1) / batchSize();
-    m_sessions.resize(
-        std::clamp<std::size_t>(std::min(m_options.sessions, batches), 1, supervise::RunEngine::maxSessions));
+    m_sessions.resize(supervise::RunEngine::sessionsFor(m_options.sessions, batchSize(), left));
 }
 
 SupervisedRun::~SupervisedRun()
@@ -79,9 +77,7 @@ SupervisedRun::~SupervisedRun()
 
 std::size_t SupervisedRun::batchSize() const
 {
-    if (m_options.form == supervise::CommandForm::Console)
-        return 1;
-    return std::max<std::size_t>(m_content.request.batchSize, 1);
+    return supervise::RunEngine::batchSizeFor(m_content.request.batchSize, m_options.form);
 }
 
 std::optional<double> SupervisedRun::msPerDrawing() const

@@ -102,10 +102,8 @@ SupervisedPlan Supervisor::plan(const script::RunRequest& request) const
     if (plan.marks)
         plan.marksPathText = script::markPathText(marksPath);
     const supervise::CommandForm form = limits.form.value_or(supervise::RunEngine::formFor(request.program));
-    const std::size_t batchSize =
-        form == supervise::CommandForm::Console ? 1 : std::max<std::size_t>(limits.batchSize, 1);
-    const std::size_t batches = (request.drawings.size() + batchSize - 1) / batchSize;
-    plan.sessions = std::clamp<std::size_t>(std::min(limits.sessions, batches), 1, supervise::RunEngine::maxSessions);
+    plan.sessions = supervise::RunEngine::sessionsFor(
+        limits.sessions, supervise::RunEngine::batchSizeFor(limits.batchSize, form), request.drawings.size());
     return plan;
 }
 
