@@ -22,9 +22,9 @@
 
 #include <algorithm>
 #include <array>
-#include <condition_variable>
 #include <charconv>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -153,8 +153,8 @@ std::optional<std::string> takeSessionOption(std::string_view name, std::string_
         const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.sessions);
         if (error != std::errc() || end != value.data() + value.size() || options.sessions == 0 ||
             options.sessions > supervise::RunEngine::maxSessions)
-            return "--sessions väntar sig ett heltal från 1 till " +
-                   std::to_string(supervise::RunEngine::maxSessions) + ", inte " + std::string(value);
+            return "--sessions väntar sig ett heltal från 1 till " + std::to_string(supervise::RunEngine::maxSessions) +
+                   ", inte " + std::string(value);
     } else if (name == "--marks") {
         if (value == "on")
             options.marks = supervise::MarksChoice::On;
@@ -225,11 +225,11 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         }
         return std::nullopt;
     };
-    if (auto error = cli::readArguments(argc, argv, {"--probe"},
-                                        {"--cad", "--params", "--start-drawing", "--batch", "--timeout", "--project",
-                                         "--journal", "--resume", "--retry", "--status", "--sessions", "--marks",
-                                         "--form"},
-                                        options, take))
+    if (auto error =
+            cli::readArguments(argc, argv, {"--probe"},
+                               {"--cad", "--params", "--start-drawing", "--batch", "--timeout", "--project",
+                                "--journal", "--resume", "--retry", "--status", "--sessions", "--marks", "--form"},
+                               options, take))
         return error;
     if (options.help)
         return std::nullopt;
@@ -259,7 +259,6 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
     return std::nullopt;
 }
 
-
 // Progress on standard error: on a terminal a bar with the counts and an estimate of the time left, and a line
 // per session with its drawing in progress and its time so far, redrawn in place every second; elsewhere a
 // line per drawing as it settles.
@@ -267,8 +266,8 @@ class Progress final : public supervise::RunObserver
 {
 public:
     Progress(const supervise::JournalContent& content, std::size_t total, std::size_t sessions)
-        : m_content(content), m_total(total), m_terminal(::isatty(2) == 1), m_sessions(std::max<std::size_t>(sessions, 1)),
-          m_started(Clock::now())
+        : m_content(content), m_total(total), m_terminal(::isatty(2) == 1),
+          m_sessions(std::max<std::size_t>(sessions, 1)), m_started(Clock::now())
     {
         if (m_terminal)
             m_ticker = std::thread([this] { tick(); });
@@ -559,10 +558,9 @@ int probe(const Options& options, const StopOnSignal& stop)
         return failure("provet avbröts");
     if (!supervise::storeMarks(request.program, answer.marksWork))
         writeError("svaret kan inte sparas");
-    const std::string text = answer.marksWork
-                                 ? "ritningsmärken fungerar med " + pathText(request.program) + "\n"
-                                 : "ritningsmärken fungerar inte med " + pathText(request.program) + ": " +
-                                       pathText(answer.detail) + "\n";
+    const std::string text = answer.marksWork ? "ritningsmärken fungerar med " + pathText(request.program) + "\n"
+                                              : "ritningsmärken fungerar inte med " + pathText(request.program) + ": " +
+                                                    pathText(answer.detail) + "\n";
     console::write(console::Stream::Output, text);
     return answer.marksWork ? 0 : exitNotDone;
 }

@@ -164,8 +164,8 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         }
         return std::nullopt;
     };
-    if (auto error = cli::readArguments(argc, argv, {"--check"},
-                                        {"--project", "--now", "--output", "--start-drawing", "--marks"}, options, take))
+    if (auto error = cli::readArguments(
+            argc, argv, {"--check"}, {"--project", "--now", "--output", "--start-drawing", "--marks"}, options, take))
         return error;
     if (options.help)
         return std::nullopt;

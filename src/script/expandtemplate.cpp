@@ -197,8 +197,8 @@ std::optional<LineBreakFault> expandTemplate(const RunRequest& request, std::spa
                                [&reading](const LocalDateTime&) { return reading.time; }};
     // The texts are fixed, so the clock need not be read: one constant moment formats them once.
     const Clock constant = [] { return LocalDateTime{}; };
-    return expandTemplate(request.scriptTemplate, request.listingFolder, drawings, request.projectName, constant,
-                          fixed, request.separator, output, marks);
+    return expandTemplate(request.scriptTemplate, request.listingFolder, drawings, request.projectName, constant, fixed,
+                          request.separator, output, marks);
 }
 
 Expansion expandRequest(const RunRequest& request, const DateTimeFormat& format)

@@ -25,8 +25,8 @@ std::string RunEngine::commandLine(const script::RunRequest& request, const std:
     return cad::cadCommandLineWithStartDrawing(request.program, request.startDrawing, request.parameters, scriptPath);
 }
 
-process::Command RunEngine::command(const script::RunRequest& request, const std::string& scriptPath,
-                                    CommandForm form, const std::string& drawingPath)
+process::Command RunEngine::command(const script::RunRequest& request, const std::string& scriptPath, CommandForm form,
+                                    const std::string& drawingPath)
 {
     // The same words as the plain run's command line, but paths are never taken apart again: whatever
     // quotes, backslashes or dollars they hold reach the program as they are.
@@ -41,9 +41,8 @@ CommandForm RunEngine::formFor(std::string_view program)
     const std::string_view name = slash == std::string_view::npos ? program : program.substr(slash + 1);
     constexpr std::string_view console = "accoreconsole.exe";
     const bool same = name.size() == console.size() &&
-                      std::equal(name.begin(), name.end(), console.begin(), [](char a, char b) {
-                          return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
-                      });
+                      std::equal(name.begin(), name.end(), console.begin(),
+                                 [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b; });
     return same ? CommandForm::Console : CommandForm::Standard;
 }
 
@@ -326,8 +325,8 @@ void RunEngine::runBatch(std::size_t session, Batch& batch)
     {
         // The date and time format may not be made for two threads at once.
         const std::lock_guard lock(m_lock);
-        lineBreak = script::expandTemplate(request, batch.names, m_setup.format, script,
-                                           batch.marks ? &drawingMarks : nullptr);
+        lineBreak =
+            script::expandTemplate(request, batch.names, m_setup.format, script, batch.marks ? &drawingMarks : nullptr);
     }
     if (lineBreak)
         return giveUp("ett namn innehåller en radbrytning");

@@ -124,8 +124,7 @@ public:
     Result<void> batchStarted(std::int64_t whenMs, std::span<const std::size_t> indices, const BatchInfo& info = {});
     // States of drawings: final ones, or pending for a drawing given back to the queue. With sync they are on
     // the disk when this returns.
-    Result<void> settled(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries,
-                         bool sync = true);
+    Result<void> settled(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, bool sync = true);
     // Forces what was written without sync to the disk.
     Result<void> flush();
     // The run came to an end (completed, stopped, or the offer to resume it was declined).

@@ -71,8 +71,8 @@ ProbeAnswer probeMarks(const ProbeRequest& request, const process::Interrupt* in
     const std::string scriptPath = stem + ".scr", marksPath = stem + ".marks", logPath = stem + ".log";
     if (!script::markablePath(marksPath))
         return {false, systemText("sökvägen ") + marksPath + " kan inte skrivas i ett script"};
-    const std::string body = script::markLine(script::markPathText(marksPath), script::MarkKind::End, 0) +
-                             "\r\n.EXIT\r\n";
+    const std::string body =
+        script::markLine(script::markPathText(marksPath), script::MarkKind::End, 0) + "\r\n.EXIT\r\n";
     if (const auto written = script::replaceFile(scriptPath, body); !written)
         return {false, "scriptet " + scriptPath + " kan inte skrivas: " + written.error()};
 
@@ -101,10 +101,9 @@ ProbeAnswer probeMarks(const ProbeRequest& request, const process::Interrupt* in
         }
         tree->kill();
         if (!answer.marksWork)
-            answer.detail = tree->ending().killed
-                                ? systemText("inget märke inom tidsgränsen")
-                                : systemText("CAD-programmet avslutades utan märke (") +
-                                      process::describe(tree->ending()) + ")";
+            answer.detail = tree->ending().killed ? systemText("inget märke inom tidsgränsen")
+                                                  : systemText("CAD-programmet avslutades utan märke (") +
+                                                        process::describe(tree->ending()) + ")";
     }
     std::remove(scriptPath.c_str());
     std::remove(marksPath.c_str());

@@ -62,7 +62,6 @@ static bool makeFolders(const std::string& path, std::string& error)
     }
 }
 
-
 std::unique_ptr<JournalFile> JournalFile::create(const std::string& path, std::string_view bytes, Opened& how,
                                                  std::string& error)
 {

@@ -247,9 +247,9 @@ TEST_F(MarkedRun, KillsAtRandomMomentsNeverRunADrawingAgainAfterItsEndMark)
     while (rounds < 200) {
         const bool fresh = !std::filesystem::exists(m_journal);
         const std::string sessions = std::to_string(1 + random() % 3);
-        const pid_t pid = start(fresh ? newRun({"--batch", "4", "--marks", "on", "--sessions", sessions})
-                                      : std::vector<std::string>{"--resume", m_journal, "--marks", "on",
-                                                                 "--sessions", sessions});
+        const pid_t pid =
+            start(fresh ? newRun({"--batch", "4", "--marks", "on", "--sessions", sessions})
+                        : std::vector<std::string>{"--resume", m_journal, "--marks", "on", "--sessions", sessions});
         std::this_thread::sleep_for(milliseconds(random() % 120));
         ::kill(pid, SIGKILL);
         const int status = finish(pid);
@@ -275,8 +275,8 @@ TEST_F(MarkedRun, TheProbeTellsAProgramWithMarksFromOneWithout)
 {
     drawings(2);
     writeFile(m_dir / "start.dwg", "dwg");
-    const std::vector<std::string> probe = {"--probe", "--cad", STAND_IN_PROGRAM, "--start-drawing",
-                                            m_dir / "start.dwg", "--timeout", "5"};
+    const std::vector<std::string> probe = {
+        "--probe", "--cad", STAND_IN_PROGRAM, "--start-drawing", m_dir / "start.dwg", "--timeout", "5"};
     EXPECT_EQ(run(probe), 0) << readFile(m_dir / "stderr");
     // auto follows the answer kept for the program.
     EXPECT_EQ(run(newRun({"--batch", "2"})), 0);

@@ -73,9 +73,9 @@ void append(const std::string& path, const std::string& text)
 
 void log(const std::string& event)
 {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::system_clock::now().time_since_epoch())
-                        .count();
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     append(logPath, std::to_string(processId()) + " " + std::to_string(ms) + " " + event + "\n");
 }
 
@@ -98,7 +98,8 @@ void log(const std::string& event)
     std::abort();
 }
 
-// The one form of a mark: (progn ((lambda (f) (if f (progn (write-line "<word> <n>" f) (close f)))) (open "<path>" "a")) (princ))
+// The one form of a mark: (progn ((lambda (f) (if f (progn (write-line "<word> <n>" f) (close f)))) (open "<path>"
+// "a")) (princ))
 bool carryOutMark(const std::string& line)
 {
     static const std::string head = "(progn ((lambda (f) (if f (progn (write-line \"";

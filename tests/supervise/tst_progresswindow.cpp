@@ -287,9 +287,10 @@ private slots:
         QCOMPARE(count(window, "failed"), failed);
         QCOMPARE(count(window, "not-run"), QStringLiteral("0"));
         // With marks the reason names the drawing the program ended in.
-        QCOMPARE(window->findChild<QListView*>(QStringLiteral("problems"))->model()->index(0, 0).data().toString(),
-                 QStringLiteral("Misslyckade: A3CRASH.dwg (signal 11") +
-                     (marks ? QStringLiteral(": CAD-programmet avslutades i den här ritningen)") : QStringLiteral(")")));
+        QCOMPARE(
+            window->findChild<QListView*>(QStringLiteral("problems"))->model()->index(0, 0).data().toString(),
+            QStringLiteral("Misslyckade: A3CRASH.dwg (signal 11") +
+                (marks ? QStringLiteral(": CAD-programmet avslutades i den här ritningen)") : QStringLiteral(")")));
         const QString summary = window->findChild<QLabel*>(QStringLiteral("summary"))->text();
         QCOMPARE(summary.contains(QStringLiteral("Utan ritningsmärken: ritningarna i en grupp har gruppens "
                                                  "gemensamma utfall.")),

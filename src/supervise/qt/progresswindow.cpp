@@ -52,8 +52,7 @@ QString shortDuration(qint64 ms)
 ProgressWindow::ProgressWindow(SupervisedRun* run, QWidget* parent)
     : QDialog(parent), m_timer(new QTimer(this)), m_count(new QLabel(this)), m_bar(new QProgressBar(this)),
       m_sessionLines(new QVBoxLayout), m_times(new QLabel(this)), m_doneMeaning(new QLabel(this)),
-      m_summary(new QLabel(this)),
-      m_problemNames(new QStringListModel(this)), m_problems(new QListView(this))
+      m_summary(new QLabel(this)), m_problemNames(new QStringListModel(this)), m_problems(new QListView(this))
 {
     setObjectName(QStringLiteral("supervisedProgress"));
     setWindowTitle(supervisetexts::progressTitle());
@@ -239,7 +238,8 @@ void ProgressWindow::showTimes()
     if (m_run->running() && perDrawing && m_settled < total) {
         // The sessions share what is left: no more of them work than there are batches.
         const auto left = std::size_t(total - m_settled);
-        const std::size_t working = supervise::RunEngine::sessionsFor(m_run->sessions().size(), m_run->batchSize(), left);
+        const std::size_t working =
+            supervise::RunEngine::sessionsFor(m_run->sessions().size(), m_run->batchSize(), left);
         remaining = duration(std::llround(*perDrawing * double(left) / double(working)));
     }
     m_times->setText(supervisetexts::times(duration(elapsed), remaining));
