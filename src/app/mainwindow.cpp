@@ -156,13 +156,10 @@ void MainWindow::createRuns()
     runs.icad = {m_txtIcad, m_txtParamIcad};
     runs.markedDrawings = [this] { return markedDrawings(); };
     runs.listingFolder = [this] { return m_fileList->listingFolder(); };
-    m_supervisor = new Supervisor(this, [this] { return supervisedsettings::limits(m_settings); }, this);
-    runs.supervised = [this] { return supervisedsettings::enabled(m_settings); };
-    runs.supervise = [this](script::RunRequest request) { m_supervisor->start(std::move(request)); };
-    runs.planSupervised = [this](const script::RunRequest& request) { return m_supervisor->plan(request); };
-    runs.superviseAsPlanned = [this](script::RunRequest request, const SupervisedPlan& plan) {
-        m_supervisor->start(std::move(request), plan);
-    };
+    m_supervisor = new Supervisor(
+        this, [this] { return supervisedsettings::policy(m_settings); },
+        [this] { return supervisedsettings::enabled(m_settings); }, this);
+    runs.supervised = m_supervisor;
     m_cadLauncher = std::make_unique<CadLauncher>(std::move(runs));
 }
 
@@ -237,14 +234,9 @@ void MainWindow::connectCommands()
 // The settings dialog tries the CAD programs as a run starts them: with their parameters and start drawing.
 void MainWindow::editSupervisedSettings()
 {
-    std::vector<supervise::ProbeRequest> programs;
-    for (const CadKind kind : {CadKind::Acad, CadKind::Icad}) {
-        script::RunRequest request = m_cadLauncher->programRequest(kind);
-        supervise::ProbeRequest& probe = programs.emplace_back();
-        probe.program = std::move(request.program);
-        probe.parameters = std::move(request.parameters);
-        probe.startDrawing = std::move(request.startDrawing);
-    }
+    std::vector<script::CadProgram> programs;
+    for (const CadKind kind : {CadKind::Acad, CadKind::Icad})
+        programs.push_back(m_cadLauncher->program(kind));
     supervisedsettings::edit(this, m_settings, std::move(programs));
 }
 

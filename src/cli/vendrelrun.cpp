@@ -44,7 +44,8 @@ constexpr std::string_view usageLines =
     "vendrel-run --cad PROGRAM [--params TEXT] [--start-drawing FILE] [--batch N] [--timeout SECONDS]\n"
     "            [--project NAME] [--journal FILE] [--sessions N] [--marks on|off|auto]\n"
     "            [--form standard|console] TEMPLATE FOLDER [DRAWING...]\n"
-    "vendrel-run --resume JOURNAL | --retry JOURNAL [--sessions N] [--marks on|off|auto] [--form standard|console]\n"
+    "vendrel-run --resume JOURNAL | --retry JOURNAL [--batch N] [--timeout SECONDS] [--sessions N]\n"
+    "            [--marks on|off|auto] [--form standard|console|auto]\n"
     "vendrel-run --status JOURNAL\n"
     "vendrel-run --probe --cad PROGRAM [--params TEXT] [--start-drawing FILE] [--timeout SECONDS]";
 
@@ -58,8 +59,8 @@ efter ett avbrott. Ritningarnas namn tas från argumenten, eller, när inga ges,
   --cad PROGRAM          CAD-programmets programfil
   --params TEXT          startparametrar, som i parameterrutan
   --start-drawing FILE   startritningen (standard: helvscr.dwg i vendrel-runs mapp)
-  --batch N              ritningar per session (standard 1)
-  --timeout SECONDS      tidsgräns per ritning i sekunder, decimaler tillåtna (standard 600)
+  --batch N              ritningar per session, 1 till 1000 (standard 1)
+  --timeout SECONDS      tidsgräns per ritning i sekunder, 0.1 till 86400, decimaler tillåtna (standard 600)
   --project NAME         projektnamnet som ersätter %m (krävs när mallen innehåller "%m")
   --journal FILE         journalens fil (standard: en ny fil i Brannoc/Vendrel/runs i användarens datamapp)
   --sessions N           CAD-sessioner samtidigt, 1 till 64 (standard 1); grupperna delas ut i listans
@@ -67,15 +68,17 @@ efter ett avbrott. Ritningarnas namn tas från argumenten, eller, när inga ges,
   --marks on|off|auto    ritningsmärken: scriptet skriver "begin"/"end" för varje ritning i en märkesfil
                          bredvid journalen, så att varje ritning får sitt eget utfall och tidsgränsen räknas
                          per ritning (auto, standard: svaret från --probe för programmet, annars av)
-  --form standard|console
+  --form standard|console|auto
                          kommandoraden: standard är "PROGRAM" "STARTRITNING" PARAMETRAR /b "SCRIPT";
                          console är "PROGRAM" /i "RITNING" /s "SCRIPT" PARAMETRAR, en ritning per process,
                          utan startritning, med programmets utdata i JOURNAL.logs (standard: console när
-                         programfilen heter accoreconsole.exe)
+                         programfilen heter accoreconsole.exe, som med auto)
   --probe                prova om CAD-programmet utför ritningsmärken och spara svaret för programmet;
                          slutstatus 0 när de fungerar, 1 när de inte gör det
   --resume JOURNAL       kör ritningarna som är pending, interrupted eller not-run
   --retry JOURNAL        kör om ritningarna som är failed, timed-out eller interrupted
+                         (båda går vidare med körningens --batch, --timeout, --sessions, --marks och --form
+                         som journalen har dem; de som ges ändrar dem för den här och senare körningar)
   --status JOURNAL       skriv en rad per ritning: TILLSTÅND<TAB>NAMN
   --help                 visa denna text
 
@@ -103,6 +106,28 @@ enum class Mode
     Probe,
 };
 
+// The options that set the run policy, each only when given: they win over the policy a run would otherwise go
+// on with (the defaults, or a journal's).
+struct PolicyOptions
+{
+    std::optional<std::size_t> batch;
+    std::optional<std::chrono::milliseconds> timeout;
+    std::optional<std::size_t> sessions;
+    std::optional<supervise::MarksChoice> marks;
+    std::optional<std::optional<supervise::CommandForm>> form;
+
+    bool any() const { return batch || timeout || sessions || marks || form; }
+    supervise::RunPolicy over(supervise::RunPolicy policy) const
+    {
+        policy.batchSize = batch.value_or(policy.batchSize);
+        policy.timeout = timeout.value_or(policy.timeout);
+        policy.sessions = sessions.value_or(policy.sessions);
+        policy.marks = marks.value_or(policy.marks);
+        policy.form = form.value_or(policy.form);
+        return policy;
+    }
+};
+
 struct Options : cli::CommonArguments
 {
     Mode mode = Mode::Run;
@@ -110,12 +135,8 @@ struct Options : cli::CommonArguments
     std::optional<std::string> cad;
     std::string params;
     std::optional<std::string> startDrawing;
-    std::size_t batch = 1;
-    std::chrono::milliseconds timeout{600 * 1000};
     std::optional<std::string> project;
-    std::size_t sessions = 1;
-    supervise::MarksChoice marks = supervise::MarksChoice::Auto;
-    std::optional<supervise::CommandForm> form;
+    PolicyOptions policy;
 };
 
 void writeError(std::string_view message)
@@ -137,40 +158,37 @@ int failure(std::string_view message)
     return exitNotDone;
 }
 
-std::optional<std::chrono::milliseconds> parseSeconds(std::string_view text)
+// Takes an option of the run policy; the message when its value is not one.
+std::optional<std::string> takePolicyOption(std::string_view name, std::string_view value, PolicyOptions& options)
 {
-    double seconds = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (error != std::errc() || end != text.data() + text.size() || !(seconds > 0) || seconds > 1e7)
-        return std::nullopt;
-    const auto ms = static_cast<std::int64_t>(seconds * 1000 + 0.5);
-    return std::chrono::milliseconds(std::max<std::int64_t>(ms, 1));
-}
-
-std::optional<std::string> takeSessionOption(std::string_view name, std::string_view value, Options& options)
-{
-    if (name == "--sessions") {
-        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.sessions);
-        if (error != std::errc() || end != value.data() + value.size() || options.sessions == 0 ||
-            options.sessions > supervise::RunEngine::maxSessions)
-            return "--sessions väntar sig ett heltal från 1 till " + std::to_string(supervise::RunEngine::maxSessions) +
-                   ", inte " + std::string(value);
+    const auto expected = [&](const std::string& what) {
+        return std::string(name) + " väntar sig " + what + ", inte " + std::string(value);
+    };
+    if (name == "--batch") {
+        const auto batch = supervise::parseBatchSize(value);
+        if (!batch)
+            return expected(batch.error());
+        options.batch = *batch;
+    } else if (name == "--timeout") {
+        const auto timeout = supervise::parseTimeout(value);
+        if (!timeout)
+            return expected(timeout.error());
+        options.timeout = *timeout;
+    } else if (name == "--sessions") {
+        const auto sessions = supervise::parseSessions(value);
+        if (!sessions)
+            return expected(sessions.error());
+        options.sessions = *sessions;
     } else if (name == "--marks") {
-        if (value == "on")
-            options.marks = supervise::MarksChoice::On;
-        else if (value == "off")
-            options.marks = supervise::MarksChoice::Off;
-        else if (value == "auto")
-            options.marks = supervise::MarksChoice::Auto;
-        else
-            return "--marks väntar sig on, off eller auto, inte " + std::string(value);
+        const auto marks = supervise::parseMarksChoice(value);
+        if (!marks)
+            return expected(marks.error());
+        options.marks = *marks;
     } else {
-        if (value == "standard")
-            options.form = supervise::CommandForm::Standard;
-        else if (value == "console")
-            options.form = supervise::CommandForm::Console;
-        else
-            return "--form väntar sig standard eller console, inte " + std::string(value);
+        const auto form = supervise::parseCommandForm(value);
+        if (!form)
+            return expected(form.error());
+        options.form = *form;
     }
     return std::nullopt;
 }
@@ -179,7 +197,7 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
 {
     int modes = 0;
     bool runOptions = false;
-    bool sessionOptions = false; // those a resumed run may change
+    bool policyOptions = false; // those a resumed run may change
     const auto take = [&](const cli::Argument& argument) -> std::optional<std::string> {
         const std::string_view name = argument.name, value = argument.value;
         if (name == "--probe") {
@@ -187,9 +205,10 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
             options.mode = Mode::Probe;
             return std::nullopt;
         }
-        if (name == "--sessions" || name == "--marks" || name == "--form") {
-            sessionOptions = true;
-            return takeSessionOption(name, value, options);
+        if (name == "--batch" || name == "--timeout" || name == "--sessions" || name == "--marks" ||
+            name == "--form") {
+            policyOptions = true;
+            return takePolicyOption(name, value, options.policy);
         }
         if (name == "--resume" || name == "--retry" || name == "--status") {
             ++modes;
@@ -206,16 +225,6 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
             options.params = std::string(value);
         } else if (name == "--start-drawing") {
             options.startDrawing = std::string(value);
-        } else if (name == "--batch") {
-            const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.batch);
-            if (error != std::errc() || end != value.data() + value.size() || options.batch == 0 ||
-                options.batch > script::maxBatchSize)
-                return "--batch väntar sig ett heltal från 1, inte " + std::string(value);
-        } else if (name == "--timeout") {
-            const auto timeout = parseSeconds(value);
-            if (!timeout)
-                return "--timeout väntar sig ett antal sekunder större än 0, inte " + std::string(value);
-            options.timeout = *timeout;
         } else if (name == "--project") {
             options.project = std::string(value);
         } else {
@@ -238,14 +247,16 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
     if (options.mode == Mode::Probe) {
         if (!options.cad)
             return std::string("--probe kräver --cad");
-        if (sessionOptions || options.project || !options.journal.empty() || !options.positional.empty())
+        const PolicyOptions& policy = options.policy;
+        if (policy.batch || policy.sessions || policy.marks || policy.form || options.project ||
+            !options.journal.empty() || !options.positional.empty())
             return std::string("--probe tar bara --cad, --params, --start-drawing och --timeout");
         return std::nullopt;
     }
     if (modes == 1) {
-        if (runOptions || !options.positional.empty() || (sessionOptions && options.mode == Mode::Status))
-            return std::string("--resume och --retry tar journalen och --sessions, --marks, --form; --status bara "
-                               "journalen");
+        if (runOptions || !options.positional.empty() || (policyOptions && options.mode == Mode::Status))
+            return std::string("--resume och --retry tar journalen och --batch, --timeout, --sessions, --marks, "
+                               "--form; --status bara journalen");
         return std::nullopt;
     }
     if (!options.cad)
@@ -485,7 +496,7 @@ private:
     process::Interrupt m_interrupt;
 };
 
-int runDrawings(supervise::StartResult started, const Options& options, const StopOnSignal& stop)
+int runDrawings(supervise::StartResult started, const StopOnSignal& stop)
 {
     if (!started)
         return reportProblem(started.error());
@@ -497,30 +508,28 @@ int runDrawings(supervise::StartResult started, const Options& options, const St
         writeError(supervise::templateChangedText(pathText(request.templatePath)));
 
     supervise::RunEngine::Setup setup =
-        supervise::engineSetup(run.journal->path(), script::regionalDateTimeFormat(), &stop.interrupt(), nullptr);
-    setup.sessions = options.sessions;
-    setup.form = options.form.value_or(supervise::RunEngine::formFor(request.program));
-    setup.marks = supervise::marksFor(options.marks, request.program);
-    if (setup.form == supervise::CommandForm::Console &&
-        supervise::RunEngine::formFor(request.program) != supervise::CommandForm::Console)
-        writeError("konsolformen med " + pathText(request.program) +
+        supervise::engineSetup(run.journal->path(), run.content.policy, script::regionalDateTimeFormat(),
+                               &stop.interrupt(), nullptr);
+    const supervise::CommandForm form = supervise::formFor(setup.policy, request.cad.path);
+    const bool marks = setup.policy.marks == supervise::MarksChoice::On;
+    if (form == supervise::CommandForm::Console &&
+        supervise::formByName(request.cad.path) != supervise::CommandForm::Console)
+        writeError("konsolformen med " + pathText(request.cad.path) +
                    ", som inte heter accoreconsole.exe: programmet måste ta /i och /s");
-    if (setup.marks && !script::markablePath(supervise::sessionMarksPath(run.journal->path(), 1)))
+    if (marks && !script::markablePath(supervise::sessionMarksPath(run.journal->path(), 1)))
         writeError("märkesfilen bredvid journalen " + pathText(run.journal->path()) +
                    " kan inte skrivas i ett script; körningen går utan ritningsmärken");
 
     supervise::RunOutcome outcome;
     {
-        const std::size_t batchSize = supervise::RunEngine::batchSizeFor(request.batchSize, setup.form);
         Progress progress(run.content, run.indices.size(),
-                          supervise::RunEngine::sessionsFor(setup.sessions, batchSize, run.indices.size()));
+                          supervise::sessionsFor(setup.policy, form, run.indices.size()));
         setup.observer = &progress;
         supervise::RunEngine engine(*run.journal, run.content, setup);
         outcome = engine.run(run.indices);
         engine.recordEnd(outcome);
     }
-    if (!setup.marks && supervise::RunEngine::batchSizeFor(request.batchSize, setup.form) > 1 &&
-        outcome.end != supervise::RunOutcome::End::Broken)
+    if (!marks && supervise::batchSizeFor(setup.policy, form) > 1 && outcome.end != supervise::RunOutcome::End::Broken)
         writeError("utan ritningsmärken: ritningarna i en grupp har gruppens gemensamma utfall");
     if (outcome.end == supervise::RunOutcome::End::Broken)
         writeError(pathText(outcome.error));
@@ -530,36 +539,34 @@ int runDrawings(supervise::StartResult started, const Options& options, const St
     return outcome.end != supervise::RunOutcome::End::Broken && allDone(run.content) ? 0 : exitNotDone;
 }
 
-// The program and the start drawing the options name, as whole paths; false, with the message written, when
-// the program is not there.
-bool takeProgram(const Options& options, std::string& program, std::string& startDrawing)
+// The program the options name, with whole paths; the start drawing is the one beside vendrel-run unless given.
+script::CadProgram takeProgram(const Options& options)
 {
-    program = absolutePath(*options.cad);
-    if (!script::isVisibleFile(program)) {
-        failure("Hittar ej programmet " + pathText(*options.cad) + ".");
-        return false;
-    }
-    startDrawing = options.startDrawing ? absolutePath(*options.startDrawing)
-                                        : script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName,
-                                                           script::nativeSeparator());
-    return true;
+    script::CadProgram program;
+    program.path = absolutePath(*options.cad);
+    program.parameters = options.params;
+    program.startDrawing = options.startDrawing ? absolutePath(*options.startDrawing)
+                                                : script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName,
+                                                                   script::nativeSeparator());
+    return program;
 }
 
 int probe(const Options& options, const StopOnSignal& stop)
 {
     supervise::ProbeRequest request;
-    if (!takeProgram(options, request.program, request.startDrawing))
-        return exitNotDone;
-    request.parameters = options.params;
-    request.timeout = options.timeout;
-    request.form = supervise::RunEngine::formFor(request.program);
+    request.program = takeProgram(options);
+    const std::string& program = request.program.path;
+    if (!script::isVisibleFile(program))
+        return failure("Hittar ej programmet " + pathText(*options.cad) + ".");
+    request.timeout = options.policy.timeout.value_or(supervise::RunPolicy::defaultTimeout);
+    request.form = supervise::formByName(program);
     const supervise::ProbeAnswer answer = supervise::probeMarks(request, &stop.interrupt());
     if (stop.interrupt().raised())
         return failure("provet avbröts");
-    if (!supervise::storeMarks(request.program, answer.marksWork))
+    if (!supervise::storeMarks(program, answer.marksWork))
         writeError("svaret kan inte sparas");
-    const std::string text = answer.marksWork ? "ritningsmärken fungerar med " + pathText(request.program) + "\n"
-                                              : "ritningsmärken fungerar inte med " + pathText(request.program) + ": " +
+    const std::string text = answer.marksWork ? "ritningsmärken fungerar med " + pathText(program) + "\n"
+                                              : "ritningsmärken fungerar inte med " + pathText(program) + ": " +
                                                     pathText(answer.detail) + "\n";
     console::write(console::Stream::Output, text);
     return answer.marksWork ? 0 : exitNotDone;
@@ -570,30 +577,26 @@ int newRun(Options& options, const StopOnSignal& stop)
     script::RunRequest request;
     // A journal records whole paths, so it can be resumed from any folder.
     request.templatePath = absolutePath(options.positional[0]);
-    const script::LoadedTemplate loaded = script::loadRequestTemplate(request);
-    if (loaded.status != script::TemplateStatus::Ok)
-        return failure(
-            script::texts::templateProblem(loaded.status, pathText(request.templatePath), pathText(loaded.error)));
-    // The run start checks these too; here they come before the names are read, which may wait on a terminal.
-    if (request.scriptTemplate.needsProjectDatabase && !options.project)
-        return failure(script::texts::projectNameMissing(pathText(request.templatePath)));
-    if (!takeProgram(options, request.program, request.startDrawing))
-        return exitNotDone;
-    request.parameters = options.params;
+    request.cad = takeProgram(options);
     request.listingFolder = absolutePath(options.positional[1]);
     request.projectName = options.project.value_or(std::string());
-    request.batchSize = options.batch;
-    request.timeout = options.timeout;
+    // The run start checks again with the names; here the check comes before they are read, which may wait on
+    // a terminal.
+    if (auto checked = script::checkRequest(request); !checked)
+        return failure(script::requestProblemText(checked.error(), [](std::string_view bytes) {
+            return pathText(std::string(bytes));
+        }));
 
     request.drawings.assign(options.positional.begin() + 2, options.positional.end());
     if (request.drawings.empty() && !cli::readNames(stdin, request.drawings))
         return failure(std::string("ritningsnamnen kan inte läsas: ") + std::strerror(errno));
 
-    auto started = supervise::createRun(std::move(request), options.journal.empty() ? std::string()
-                                                                                      : absolutePath(options.journal));
+    const supervise::RunPolicy policy = supervise::resolvedPolicy(options.policy.over({}), request.cad.path);
+    auto started = supervise::createRun(std::move(request), policy,
+                                        options.journal.empty() ? std::string() : absolutePath(options.journal));
     if (started)
         writeError("journal: " + pathText(started->journal->path()));
-    return runDrawings(std::move(started), options, stop);
+    return runDrawings(std::move(started), stop);
 }
 
 } // namespace
@@ -615,5 +618,11 @@ int main(int argc, char** argv)
     if (options.mode == Mode::Run)
         return newRun(options, stop);
     const auto how = options.mode == Mode::Resume ? supervise::TakeUp::Resume : supervise::TakeUp::Retry;
-    return runDrawings(supervise::openRun(options.journal, how), options, stop);
+    supervise::PolicyChange change;
+    if (options.policy.any()) {
+        change = [&given = options.policy](const supervise::RunPolicy& kept, const std::string& program) {
+            return supervise::resolvedPolicy(given.over(kept), program);
+        };
+    }
+    return runDrawings(supervise::openRun(options.journal, how, change), stop);
 }

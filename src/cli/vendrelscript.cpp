@@ -243,18 +243,18 @@ int main(int argc, char** argv)
     script::RunRequest request;
     request.templatePath = options.positional[0];
     request.listingFolder = options.positional[1];
-    const std::string& templatePath = request.templatePath;
-    const script::LoadedTemplate loaded = script::loadRequestTemplate(request);
-    if (loaded.status != script::TemplateStatus::Ok)
-        return failure(script::texts::templateProblem(loaded.status, pathText(templatePath), pathText(loaded.error)));
-    if (request.scriptTemplate.needsProjectDatabase && !options.project)
-        return failure(script::texts::projectNameMissing(pathText(templatePath)));
+    request.projectName = options.project.value_or(std::string());
+    request.cad.startDrawing = options.startDrawing.value_or(std::string());
+    // Checked again with the names when the script is made; here before they are read, which may wait on a
+    // terminal. A script names no program.
+    if (auto checked = script::checkRequest(request, false); !checked)
+        return failure(script::requestProblemText(checked.error(), [](std::string_view bytes) {
+            return pathText(std::string(bytes));
+        }));
 
     request.drawings.assign(options.positional.begin() + 2, options.positional.end());
     if (request.drawings.empty() && !cli::readNames(stdin, request.drawings))
         return failure(std::string("ritningsnamnen kan inte läsas: ") + std::strerror(errno));
-    request.projectName = options.project.value_or(std::string());
-    request.startDrawing = options.startDrawing.value_or(std::string());
 
     const script::DateTimeFormat format = script::regionalDateTimeFormat();
     // The clock is read once for a check, and for --now; a script for a run reads it on every line.

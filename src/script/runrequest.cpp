@@ -1,19 +1,30 @@
 #include "script/runrequest.h"
 
-#include <charconv>
+#include "script/scriptfs.h"
+#include "script/texts.h"
+
 
 namespace script {
 
 namespace {
 
-template <typename Number> bool toNumber(const std::string& text, Number& value)
-{
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size();
-}
-
 // The fields in the order the journal has always kept them.
-constexpr std::size_t fieldCount = 10;
+constexpr std::size_t fieldCount = 8;
+
+std::optional<RequestProblem::Cause> templateCause(TemplateStatus status)
+{
+    switch (status) {
+    case TemplateStatus::Ok:
+        return std::nullopt;
+    case TemplateStatus::Missing:
+        return RequestProblem::Cause::TemplateMissing;
+    case TemplateStatus::Unreadable:
+        return RequestProblem::Cause::TemplateUnreadable;
+    case TemplateStatus::TooLong:
+        return RequestProblem::Cause::TemplateTooLong;
+    }
+    return RequestProblem::Cause::TemplateUnreadable;
+}
 
 } // namespace
 
@@ -37,14 +48,12 @@ std::vector<std::string> requestFields(const RunRequest& request)
 {
     return {request.templatePath,
             request.templateHash,
-            std::string(cadKindName(request.cadKind)),
-            request.program,
-            request.parameters,
-            request.startDrawing,
+            std::string(cadKindName(request.cad.kind)),
+            request.cad.path,
+            request.cad.parameters,
+            request.cad.startDrawing,
             request.listingFolder,
-            request.projectName,
-            std::to_string(request.batchSize),
-            std::to_string(request.timeout.count())};
+            request.projectName};
 }
 
 std::optional<RunRequest> requestFromFields(std::span<const std::string> fields)
@@ -54,17 +63,12 @@ std::optional<RunRequest> requestFromFields(std::span<const std::string> fields)
     RunRequest request;
     request.templatePath = fields[0];
     request.templateHash = fields[1];
-    request.cadKind = cadKindFromName(fields[2]);
-    request.program = fields[3];
-    request.parameters = fields[4];
-    request.startDrawing = fields[5];
+    request.cad.kind = cadKindFromName(fields[2]);
+    request.cad.path = fields[3];
+    request.cad.parameters = fields[4];
+    request.cad.startDrawing = fields[5];
     request.listingFolder = fields[6];
     request.projectName = fields[7];
-    std::int64_t timeout = 0;
-    if (!toNumber(fields[8], request.batchSize) || request.batchSize == 0 || request.batchSize > maxBatchSize ||
-        !toNumber(fields[9], timeout) || timeout <= 0 || timeout > maxTimeout.count())
-        return std::nullopt;
-    request.timeout = std::chrono::milliseconds(timeout);
     return request;
 }
 
@@ -76,6 +80,55 @@ LoadedTemplate loadRequestTemplate(RunRequest& request)
         request.templateHash = loaded.hash;
     }
     return loaded;
+}
+
+Result<void, RequestProblem> checkRequest(RunRequest& request, bool withProgram)
+{
+    using Cause = RequestProblem::Cause;
+    const auto fail = [](Cause cause, std::string path, std::string detail = {}) {
+        return Result<void, RequestProblem>::failure({cause, std::move(path), std::move(detail), std::nullopt});
+    };
+    if (request.templateHash.empty()) {
+        const LoadedTemplate loaded = loadRequestTemplate(request);
+        if (const auto cause = templateCause(loaded.status))
+            return fail(*cause, request.templatePath, loaded.error);
+    }
+    // A line break would let a name inject commands into the CAD program.
+    if (auto fault = findLineBreak(request.listingFolder, request.drawings, request.projectName))
+        return Result<void, RequestProblem>::failure({Cause::LineBreak, {}, {}, std::move(fault)});
+    if (request.scriptTemplate.needsProjectDatabase && request.projectName.empty())
+        return fail(Cause::ProjectNameMissing, request.templatePath);
+    if (withProgram && !isVisibleFile(request.cad.path))
+        return fail(Cause::ProgramMissing, request.cad.path);
+    return {};
+}
+
+std::string requestProblemText(const RequestProblem& problem, const std::function<std::string(std::string_view)>& shown)
+{
+    using Cause = RequestProblem::Cause;
+    const std::string path = shown ? shown(problem.path) : problem.path;
+    const std::string detail = shown ? shown(problem.detail) : problem.detail;
+    switch (problem.cause) {
+    case Cause::TemplateMissing:
+        return texts::templateNotFound(path);
+    case Cause::TemplateUnreadable:
+        return texts::templateUnreadable(path, detail);
+    case Cause::TemplateTooLong:
+        return texts::templateTooLong(path);
+    case Cause::ProjectNameMissing:
+        return texts::projectNameMissing(path);
+    case Cause::ProgramMissing:
+        return "Hittar ej programmet " + path + ".";
+    case Cause::LineBreak:
+        if (problem.lineBreak) {
+            LineBreakFault fault = *problem.lineBreak;
+            if (shown)
+                fault.value = shown(fault.value);
+            return texts::lineBreak(fault);
+        }
+        break;
+    }
+    return path;
 }
 
 } // namespace script

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "os/result.h"
+#include "script/expandtemplate.h"
 #include "script/paths.h"
 #include "script/scripttemplate.h"
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,6 +22,17 @@ enum class CadKind
 };
 
 namespace script {
+
+// The CAD program a run starts: what the window's boxes, the settings, a job and the command line all name.
+// Paths are the file system's bytes.
+struct CadProgram
+{
+    std::optional<CadKind> kind; // none from the command line or a job, which name the program itself
+    std::string path;
+    std::string parameters;
+    std::string startDrawing;
+    friend bool operator==(const CadProgram&, const CadProgram&) = default;
+};
 
 // What %date and %time stand for when the clock is read once for a whole run.
 struct ClockReading
@@ -38,24 +52,41 @@ struct RunRequest
     std::string templateHash;      // of the template's bytes as read: a resumed run tells an edited one by it
     std::vector<std::string> drawings; // in list order
     std::string listingFolder;
-    std::optional<CadKind> cadKind; // none from the command line, which names its program itself
-    std::string program;
-    std::string startDrawing;
-    std::string parameters;
+    CadProgram cad;
     std::string projectName;
     // Read once for the whole run, so a review shows exactly the bytes it can run; none: each line that holds
     // %date or %time reads the clock.
     std::optional<ClockReading> clockReading;
     char separator = nativeSeparator();
-    // Supervised runs only.
-    std::size_t batchSize = 1;
-    std::chrono::milliseconds timeout{10 * 60 * 1000}; // per drawing
 };
 
-// The longest time-out per drawing and the most drawings per session a run takes: their product, a session's
-// deadline, stays far inside the clock's range.
-inline constexpr std::chrono::milliseconds maxTimeout{std::chrono::hours(24 * 366)};
-inline constexpr std::size_t maxBatchSize = 1000000;
+// Why a request cannot run. The front ends tell it in their own way (script::texts has the words).
+struct RequestProblem
+{
+    enum class Cause
+    {
+        TemplateMissing,
+        TemplateUnreadable,
+        TemplateTooLong,
+        ProjectNameMissing, // the template needs a project name and the request has none
+        ProgramMissing,
+        LineBreak, // a name, the folder or the project name holds a line break
+    };
+    Cause cause;
+    std::string path;   // the file it concerns
+    std::string detail; // what the system said
+    std::optional<LineBreakFault> lineBreak;
+};
+
+// What a run needs before anything is written or started, in this order: its template read
+// (loadRequestTemplate, done here when it has not been), no line break in a value that lands in the script, a
+// project name where the template asks for one, and, when withProgram, the program's file. The one check of the window and both command-line
+// programs.
+Result<void, RequestProblem> checkRequest(RunRequest& request, bool withProgram = true);
+// The message for the user, UTF-8 around the paths; each value passes through shown when given (the front ends
+// make file-system bytes fit for display).
+std::string requestProblemText(const RequestProblem& problem,
+                               const std::function<std::string(std::string_view)>& shown = {});
 
 // The stored name of a kind ("Acad", "Icad"; empty for none), and back. Journals keep these names.
 std::string_view cadKindName(std::optional<CadKind> kind);
@@ -63,7 +94,8 @@ std::optional<CadKind> cadKindFromName(std::string_view name);
 
 // The request as the fields of a journal record, and back: everything but the drawings (the journal keeps
 // them one a record) and the template's lines (read again from templatePath when the run is taken up).
-// Nothing when the fields are not such a record.
+// Nothing when the fields are not such a record. Journals before the run policy had two more fields at the end
+// (the batch size and the time-out), which the journal reads itself.
 std::vector<std::string> requestFields(const RunRequest& request);
 std::optional<RunRequest> requestFromFields(std::span<const std::string> fields);
 

@@ -328,7 +328,7 @@ std::vector<Finding> checkScript(const RunRequest& input)
     std::vector<Finding> findings;
     const std::vector<std::string>& bodyText = input.scriptTemplate.bodyLines;
     // The CAD program opens the start drawing before it reads the script; without it the script may never run.
-    if (!input.startDrawing.empty() && !isVisibleFile(input.startDrawing))
+    if (!input.cad.startDrawing.empty() && !isVisibleFile(input.cad.startDrawing))
         findings.push_back({CheckCode::NoStartDrawing, 0, noDrawing, -1, FindingVariant::plain, {}});
     if (input.drawings.empty())
         findings.push_back({CheckCode::NoDrawings, 0, noDrawing, -1, FindingVariant::plain, {}});
@@ -431,7 +431,7 @@ std::string findingText(const Finding& finding, const RunRequest& input)
     case CheckCode::NoBody:
         return check::noBody();
     case CheckCode::NoStartDrawing:
-        return check::noStartDrawing(input.startDrawing);
+        return check::noStartDrawing(input.cad.startDrawing);
     }
     return {};
 }

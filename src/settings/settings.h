@@ -83,10 +83,11 @@ inline constexpr NumberSetting ReviewHeight{"Height", "Review", DefaultFrom::Cal
 inline constexpr NumberSetting ReviewWidth{"Width", "Review", DefaultFrom::Caller, ""};
 // Supervised runs: on or off, drawings per CAD session, time-out per drawing in seconds (to a tenth), CAD
 // sessions at once, and the command form ("standard" or "konsol"; empty: the form the program's name calls for).
+// The run policy has the defaults of the numbers.
 inline constexpr FlagSetting SupervisedRun{"SupervisedRun", mainSection, DefaultFrom::Text, "0"};
-inline constexpr NumberSetting SupervisedBatchSize{"SupervisedBatchSize", mainSection, DefaultFrom::Text, "1"};
-inline constexpr NumberSetting SupervisedTimeout{"SupervisedTimeout", mainSection, DefaultFrom::Text, "600", 1};
-inline constexpr NumberSetting SupervisedSessions{"SupervisedSessions", mainSection, DefaultFrom::Text, "1"};
+inline constexpr NumberSetting SupervisedBatchSize{"SupervisedBatchSize", mainSection, DefaultFrom::Caller, ""};
+inline constexpr NumberSetting SupervisedTimeout{"SupervisedTimeout", mainSection, DefaultFrom::Caller, "", 1};
+inline constexpr NumberSetting SupervisedSessions{"SupervisedSessions", mainSection, DefaultFrom::Caller, ""};
 inline constexpr TextSetting SupervisedForm{"SupervisedForm", mainSection, DefaultFrom::Text, ""};
 
 // The four settings of a window's place and size, in twips.

@@ -22,7 +22,8 @@ RunEngine::RunEngine(JournalWriter& journal, JournalContent& content, Setup setu
 
 std::string RunEngine::commandLine(const script::RunRequest& request, const std::string& scriptPath)
 {
-    return cad::cadCommandLineWithStartDrawing(request.program, request.startDrawing, request.parameters, scriptPath);
+    return cad::cadCommandLineWithStartDrawing(request.cad.path, request.cad.startDrawing, request.cad.parameters,
+                                               scriptPath);
 }
 
 process::Command RunEngine::command(const script::RunRequest& request, const std::string& scriptPath, CommandForm form,
@@ -31,31 +32,8 @@ process::Command RunEngine::command(const script::RunRequest& request, const std
     // The same words as the plain run's command line, but paths are never taken apart again: whatever
     // quotes, backslashes or dollars they hold reach the program as they are.
     if (form == CommandForm::Console)
-        return {{request.program}, {"/i", true}, {drawingPath}, {"/s", true}, {scriptPath}, {request.parameters, true}};
-    return {{request.program}, {request.startDrawing}, {request.parameters, true}, {"/b", true}, {scriptPath}};
-}
-
-CommandForm RunEngine::formFor(std::string_view program)
-{
-    const auto slash = program.find_last_of("/\\");
-    const std::string_view name = slash == std::string_view::npos ? program : program.substr(slash + 1);
-    constexpr std::string_view console = "accoreconsole.exe";
-    const bool same = name.size() == console.size() &&
-                      std::equal(name.begin(), name.end(), console.begin(),
-                                 [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b; });
-    return same ? CommandForm::Console : CommandForm::Standard;
-}
-
-std::size_t RunEngine::batchSizeFor(std::size_t requested, CommandForm form)
-{
-    return form == CommandForm::Console ? 1 : std::max<std::size_t>(requested, 1);
-}
-
-std::size_t RunEngine::sessionsFor(std::size_t wanted, std::size_t batchSize, std::size_t drawings)
-{
-    batchSize = std::max<std::size_t>(batchSize, 1);
-    const std::size_t batches = (drawings + batchSize - 1) / batchSize;
-    return std::clamp<std::size_t>(std::min(wanted, batches), 1, maxSessions);
+        return {{request.cad.path}, {"/i", true}, {drawingPath}, {"/s", true}, {scriptPath}, {request.cad.parameters, true}};
+    return {{request.cad.path}, {request.cad.startDrawing}, {request.cad.parameters, true}, {"/b", true}, {scriptPath}};
 }
 
 std::chrono::steady_clock::time_point RunEngine::sessionDeadline(std::chrono::steady_clock::time_point started,
@@ -227,8 +205,10 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
         if (m_content.drawings[index].state != State::Done)
             m_queue.push_back(index);
     }
-    m_batchSize = batchSizeFor(request.batchSize, m_setup.form);
-    const std::size_t sessions = sessionsFor(m_setup.sessions, m_batchSize, m_queue.size());
+    m_form = formFor(m_setup.policy, request.cad.path);
+    m_marks = m_setup.policy.marks == MarksChoice::On;
+    m_batchSize = batchSizeFor(m_setup.policy, m_form);
+    const std::size_t sessions = sessionsFor(m_setup.policy, m_form, m_queue.size());
     if (filesInTheWay(sessions))
         return m_outcome;
 
@@ -254,7 +234,7 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
     }
     // Every batch has its results in the journal: the marks have served. After a failed write they may still
     // be all that tells what was done.
-    if (m_setup.marks && m_outcome.end != RunOutcome::End::Broken) {
+    if (m_marks && m_outcome.end != RunOutcome::End::Broken) {
         for (std::size_t session = 1; session <= sessions; ++session)
             std::remove(sessionMarksPath(m_setup.journalPath, session).c_str());
     }
@@ -312,8 +292,8 @@ void RunEngine::runBatch(std::size_t session, Batch& batch)
     const script::RunRequest& request = m_content.request;
     const std::string scriptPath = sessionScriptPath(m_setup.journalPath, session);
     const std::string marksPath = sessionMarksPath(m_setup.journalPath, session);
-    const bool console = m_setup.form == CommandForm::Console;
-    batch.marks = m_setup.marks && script::markablePath(marksPath);
+    const bool console = m_form == CommandForm::Console;
+    batch.marks = m_marks && script::markablePath(marksPath);
     const auto giveUp = [&](std::string error) {
         broke(std::move(error));
         settleRest(batch.indices, State::NotRun, wallClockMs());
@@ -372,7 +352,7 @@ void RunEngine::runBatch(std::size_t session, Batch& batch)
     const auto started = steady_clock::now();
     batch.lastMark = started;
     std::string startError;
-    auto tree = process::ProcessTree::start(command(request, scriptPath, m_setup.form, drawingPath),
+    auto tree = process::ProcessTree::start(command(request, scriptPath, m_form, drawingPath),
                                             process::Show::Minimized, processMark, startError, outputPath);
     if (!tree) {
         std::vector<DrawingEntry> entries;
@@ -384,12 +364,12 @@ void RunEngine::runBatch(std::size_t session, Batch& batch)
             entry.exitStatus = "kunde inte startas: " + startError;
         }
         (void)settle(batch.indices, entries);
-        broke("CAD-programmet " + request.program + " kan inte startas: " + startError);
+        broke("CAD-programmet " + request.cad.path + " kan inte startas: " + startError);
     } else {
         // With marks the time-out runs from the last mark; without, over the whole session.
         const auto deadline = [&] {
-            return batch.marks ? sessionDeadline(batch.lastMark, request.timeout, 1)
-                               : sessionDeadline(started, request.timeout, batch.indices.size());
+            return batch.marks ? sessionDeadline(batch.lastMark, m_setup.policy.timeout, 1)
+                               : sessionDeadline(started, m_setup.policy.timeout, batch.indices.size());
         };
         bool timedOut = false;
         while (true) {

@@ -3,6 +3,7 @@
 #include "os/process.h"
 #include "script/expandtemplate.h"
 #include "supervise/journal.h"
+#include "supervise/runpolicy.h"
 
 #include <chrono>
 #include <deque>
@@ -38,13 +39,6 @@ public:
     virtual void sessionEnded(std::size_t session) { (void)session; }
 };
 
-// How the command line of a session is formed.
-enum class CommandForm
-{
-    Standard, // "<program>" "<start drawing>" <parameters> /b "<script>": one CAD session per batch
-    Console,  // "<program>" /i "<drawing>" /s "<script>" <parameters>: the headless console, one drawing a process
-};
-
 struct RunOutcome
 {
     enum class End
@@ -70,11 +64,9 @@ public:
         std::string journalPath;                       // the sessions' scripts and marks files lie beside it
         const process::Interrupt* interrupt = nullptr; // raised to stop the run
         RunObserver* observer = nullptr;
-        std::size_t sessions = 1; // CAD sessions at once, 1 to maxSessions
-        bool marks = false;       // drawing marks in the scripts
-        CommandForm form = CommandForm::Standard;
+        // Drawing marks only when its choice is On: the caller has resolved Auto (resolvedPolicy).
+        RunPolicy policy;
     };
-    static constexpr std::size_t maxSessions = 64;
 
     RunEngine(JournalWriter& journal, JournalContent& content, Setup setup);
 
@@ -91,13 +83,6 @@ public:
     // form names the drawing (a whole path) instead of the start drawing.
     static process::Command command(const script::RunRequest& request, const std::string& scriptPath,
                                     CommandForm form = CommandForm::Standard, const std::string& drawingPath = {});
-    // The console form for a program whose file name is "accoreconsole.exe" (compared without case).
-    static CommandForm formFor(std::string_view program);
-    // The drawings a session gets at once: one in the console form, which opens one drawing a process.
-    static std::size_t batchSizeFor(std::size_t requested, CommandForm form);
-    // The sessions a run over this many drawings has: as many as wanted, but no more than it has batches, and
-    // 1 to maxSessions.
-    static std::size_t sessionsFor(std::size_t wanted, std::size_t batchSize, std::size_t drawings);
     // When a session of this many drawings is over time; never earlier than the time-out per drawing allows,
     // however large the inputs.
     static std::chrono::steady_clock::time_point sessionDeadline(std::chrono::steady_clock::time_point started,
@@ -124,6 +109,8 @@ private:
     JournalContent& m_content;
     Setup m_setup;
     std::size_t m_batchSize = 1;
+    CommandForm m_form = CommandForm::Standard;
+    bool m_marks = false;
     // Guards the journal, the content, the queue, the outcome and the observer.
     std::mutex m_lock;
     std::deque<std::size_t> m_queue;

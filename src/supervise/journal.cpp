@@ -14,8 +14,11 @@ namespace {
 // TABs, LF. A line that does not add up is never taken for a record.
 
 constexpr std::string_view magic = "vendrel-journal";
+// 4: the run policy is a record of its own (the inputs lost the batch size and time-out), and a run of a job
+// names its job file.
+constexpr std::string_view version = "4";
 // 3: a batch is one record naming its session, its processes and whether it has drawing marks.
-constexpr std::string_view version = "3";
+constexpr std::string_view thirdVersion = "3";
 // 2: the drawing list ends in a record with its count and CRC; sessions are recorded.
 constexpr std::string_view secondVersion = "2";
 // Journals written before the drawing list had its end record; still read and taken up.
@@ -173,7 +176,34 @@ struct Reading
     // A journal of the first format: its drawing list has no end record and ends at the first other record.
     bool firstFormat = false;
     bool batchRecords = false; // the third format: results close batches one drawing at a time
+    bool policyRecords = false; // the fourth: the policy and the job have records of their own
+    bool policySeen = false;
 };
+
+std::vector<std::string> policyFields(const RunPolicy& policy)
+{
+    return {std::to_string(policy.batchSize), std::to_string(policy.timeout.count()), std::to_string(policy.sessions),
+            std::string(marksChoiceWord(policy.marks)), std::string(commandFormWord(policy.form))};
+}
+
+// A policy record's fields after its kind. Values out of bounds are not damage: a journal written by hand or
+// by another version may have them, and the run goes on inside the bounds.
+std::optional<RunPolicy> policyFromFields(std::span<const std::string> fields)
+{
+    RunPolicy policy;
+    std::int64_t timeout = 0;
+    if (fields.size() != 5 || !toNumber(fields[0], policy.batchSize) || !toNumber(fields[1], timeout) ||
+        !toNumber(fields[2], policy.sessions))
+        return std::nullopt;
+    policy.timeout = std::chrono::milliseconds(timeout);
+    const auto marks = parseMarksChoice(fields[3]);
+    const auto form = parseCommandForm(fields[4]);
+    if (!marks || !form)
+        return std::nullopt;
+    policy.marks = *marks;
+    policy.form = *form;
+    return bounded(policy);
+}
 
 // A result closes its drawing in the batch that has it, and the batch once all of them have one.
 void closeDrawing(JournalContent& content, std::size_t index)
@@ -221,7 +251,9 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
     const std::string& kind = fields[0];
     if (!reading.headerSeen) {
         reading.firstFormat = kind == magic && fields.size() == 2 && fields[1] == firstVersion;
-        reading.batchRecords = kind == magic && fields.size() == 2 && fields[1] == version;
+        reading.policyRecords = kind == magic && fields.size() == 2 && fields[1] == version;
+        reading.batchRecords =
+            reading.policyRecords || (kind == magic && fields.size() == 2 && fields[1] == thirdVersion);
         return reading.headerSeen = kind == magic && fields.size() == 2 &&
                                     (reading.batchRecords || fields[1] == secondVersion || reading.firstFormat);
     }
@@ -230,7 +262,19 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
     if (kind == "inputs") {
         if (reading.inputsSeen)
             return false;
-        auto request = script::requestFromFields(std::span(fields).subspan(1));
+        // Before the policy had a record, the inputs ended in the batch size and the time-out.
+        std::span<const std::string> inputs = std::span(fields).subspan(1);
+        if (!reading.policyRecords) {
+            if (inputs.size() < 2)
+                return false;
+            const std::string oldPolicy[] = {inputs[inputs.size() - 2], inputs.back(), "1", "auto", "auto"};
+            auto policy = policyFromFields(oldPolicy);
+            if (!policy)
+                return false;
+            content.policy = *policy;
+            inputs = inputs.first(inputs.size() - 2);
+        }
+        auto request = script::requestFromFields(inputs);
         if (!request)
             return false;
         content.request = std::move(*request);
@@ -238,6 +282,23 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
         return true;
     }
     if (!reading.inputsSeen)
+        return false;
+    if (kind == "policy") {
+        // The first follows the inputs; a later one is the policy a resumed or retried run went on with.
+        auto policy = policyFromFields(std::span(fields).subspan(1));
+        if (!reading.policyRecords || !policy || (!reading.policySeen && !content.drawings.empty()))
+            return false;
+        content.policy = *policy;
+        return reading.policySeen = true;
+    }
+    if (kind == "job") {
+        if (!reading.policyRecords || !reading.policySeen || !content.drawings.empty() || reading.listEnded ||
+            fields.size() != 2 || !content.jobPath.empty())
+            return false;
+        content.jobPath = fields[1];
+        return true;
+    }
+    if (reading.policyRecords && !reading.policySeen)
         return false;
     if (kind == "drawing") {
         if (reading.listEnded || fields.size() != 2)
@@ -463,13 +524,20 @@ JournalWriter::Opened fromFile(JournalFile::Opened how)
 } // namespace
 
 std::unique_ptr<JournalWriter> JournalWriter::create(const std::string& path, const script::RunRequest& request,
-                                                     Opened& how, std::string& error)
+                                                     const RunPolicy& policy, Opened& how, std::string& error,
+                                                     const std::string& jobPath)
 {
     std::string bytes = headerLine();
     Record inputs("inputs");
     for (const std::string& field : script::requestFields(request))
         inputs.field(field);
     inputs.appendTo(bytes);
+    Record policyRecord("policy");
+    for (const std::string& field : policyFields(policy))
+        policyRecord.field(field);
+    policyRecord.appendTo(bytes);
+    if (!jobPath.empty())
+        Record("job").field(jobPath).appendTo(bytes);
     const std::vector<std::string>& names = request.drawings;
     std::uint32_t listCrc = 0;
     for (const std::string& name : names) {
@@ -578,6 +646,16 @@ Result<void> JournalWriter::settled(std::span<const std::size_t> indices, std::s
             .appendTo(bytes);
     }
     return appended(bytes, sync);
+}
+
+Result<void> JournalWriter::policyChanged(const RunPolicy& policy)
+{
+    Record record("policy");
+    for (const std::string& field : policyFields(policy))
+        record.field(field);
+    std::string bytes;
+    record.appendTo(bytes);
+    return appended(bytes, true);
 }
 
 Result<void> JournalWriter::flush()

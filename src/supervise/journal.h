@@ -2,6 +2,7 @@
 
 #include "os/result.h"
 #include "script/runrequest.h"
+#include "supervise/runpolicy.h"
 
 #include <chrono>
 #include <cstdint>
@@ -62,6 +63,9 @@ struct JournalContent
     // What the run was started with; a resumed run goes on with the same. Its drawings are in drawings, each
     // with its state; request.drawings stays empty.
     script::RunRequest request;
+    // How it runs: as it began, or as the last run over it went on (its marks and form as they were resolved).
+    RunPolicy policy;
+    std::string jobPath; // the job file the run was made from; empty for none
     std::vector<DrawingEntry> drawings;
     bool finished = false; // the last run over it came to an end (completed, stopped or declined)
     bool usable = false;   // the inputs and the drawings were read
@@ -108,10 +112,12 @@ public:
         Unfinished, // open: its creation never finished (see JournalContent::unfinished)
         Failed,  // the file could not be made, read or written
     };
-    // A new journal with the run's request and drawings, on the disk when this returns. It appears whole or
-    // not at all; an unfinished one at the path (a run killed while making it) is replaced.
+    // A new journal with the run's request, policy and drawings (and the job it comes from, when given), on the
+    // disk when this returns. It appears whole or not at all; an unfinished one at the path (a run killed while
+    // making it) is replaced.
     static std::unique_ptr<JournalWriter> create(const std::string& path, const script::RunRequest& request,
-                                                 Opened& how, std::string& error);
+                                                 const RunPolicy& policy, Opened& how, std::string& error,
+                                                 const std::string& jobPath = {});
     // An existing journal, read into content; a record torn by a crash is cut off before anything is added.
     static std::unique_ptr<JournalWriter> open(const std::string& path, JournalContent& content, Opened& how,
                                                std::string& error);
@@ -125,6 +131,8 @@ public:
     // States of drawings: final ones, or pending for a drawing given back to the queue. With sync they are on
     // the disk when this returns.
     Result<void> settled(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, bool sync = true);
+    // A run taken up goes on with another policy: later runs over the journal go on with this one.
+    Result<void> policyChanged(const RunPolicy& policy);
     // Forces what was written without sync to the disk.
     Result<void> flush();
     // The run came to an end (completed, stopped, or the offer to resume it was declined).

@@ -77,17 +77,15 @@ ProbeAnswer probeMarks(const ProbeRequest& request, const process::Interrupt* in
         return {false, "scriptet " + scriptPath + " kan inte skrivas: " + written.error()};
 
     script::RunRequest run;
-    run.program = request.program;
-    run.parameters = request.parameters;
-    run.startDrawing = request.startDrawing;
+    run.cad = request.program;
     const std::string mark = process::newSessionMark();
     // The console's output goes to a file, not to a window of its own or to the terminal of vendrel-run.
-    auto tree = process::ProcessTree::start(RunEngine::command(run, scriptPath, request.form, request.startDrawing),
+    auto tree = process::ProcessTree::start(RunEngine::command(run, scriptPath, request.form, request.program.startDrawing),
                                             process::Show::Minimized, mark, error,
                                             request.form == CommandForm::Console ? logPath : std::string());
     ProbeAnswer answer;
     if (!tree) {
-        answer.detail = "CAD-programmet " + request.program + " kan inte startas: " + error;
+        answer.detail = "CAD-programmet " + request.program.path + " kan inte startas: " + error;
     } else {
         MarksReader reader(marksPath);
         const auto deadline = steady_clock::now() + request.timeout;
@@ -142,6 +140,13 @@ bool marksFor(MarksChoice choice, const std::string& program)
     if (choice != MarksChoice::Auto)
         return choice == MarksChoice::On;
     return storedMarks(program).value_or(false);
+}
+
+RunPolicy resolvedPolicy(RunPolicy policy, const std::string& program)
+{
+    policy.marks = marksFor(policy.marks, program) ? MarksChoice::On : MarksChoice::Off;
+    policy.form = formFor(policy, program);
+    return policy;
 }
 
 } // namespace supervise

@@ -15,9 +15,7 @@ namespace supervise {
 
 struct ProbeRequest
 {
-    std::string program;
-    std::string parameters;
-    std::string startDrawing;
+    script::CadProgram program;
     std::chrono::milliseconds timeout{60 * 1000};
     CommandForm form = CommandForm::Standard;
 };
@@ -37,12 +35,8 @@ std::optional<bool> storedMarks(const std::string& program);
 // Keeps the answer for the program; false when the file of answers cannot be written.
 bool storeMarks(const std::string& program, bool marksWork);
 
-enum class MarksChoice
-{
-    Auto, // the kept answer for the program, off without one
-    On,
-    Off,
-};
 bool marksFor(MarksChoice choice, const std::string& program);
+// The policy as a run over the program goes by it: marks On or Off (Auto by the kept answer), the form chosen.
+RunPolicy resolvedPolicy(RunPolicy policy, const std::string& program);
 
 } // namespace supervise

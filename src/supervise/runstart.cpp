@@ -22,21 +22,6 @@ StartResult fail(Cause cause, std::string path = {}, std::string detail = {})
     return StartResult::failure({cause, std::move(path), std::move(detail), {}, std::nullopt});
 }
 
-std::optional<Cause> templateCause(script::TemplateStatus status)
-{
-    switch (status) {
-    case script::TemplateStatus::Ok:
-        return std::nullopt;
-    case script::TemplateStatus::Missing:
-        return Cause::TemplateMissing;
-    case script::TemplateStatus::Unreadable:
-        return Cause::TemplateUnreadable;
-    case script::TemplateStatus::TooLong:
-        return Cause::TemplateTooLong;
-    }
-    return Cause::TemplateUnreadable;
-}
-
 // Whether two paths name one file: the batch script must never be written over the template.
 bool sameFile(const std::string& a, const std::string& b)
 {
@@ -76,23 +61,9 @@ std::string problemText(const StartProblem& problem, const std::function<std::st
         return "journalen " + path + " kan inte skrivas: " + detail;
     case Cause::ScriptInTheWay:
         return "körningens script " + path + " skulle ersätta en fil som redan finns; välj ett annat namn på journalen";
-    case Cause::TemplateMissing:
-        return texts::templateNotFound(path);
-    case Cause::TemplateUnreadable:
-        return texts::templateUnreadable(path, detail);
-    case Cause::TemplateTooLong:
-        return texts::templateTooLong(path);
-    case Cause::ProjectNameMissing:
-        return texts::projectNameMissing(path);
-    case Cause::ProgramMissing:
-        return "Hittar ej programmet " + path + ".";
-    case Cause::LineBreak:
-        if (problem.lineBreak) {
-            script::LineBreakFault fault = *problem.lineBreak;
-            if (shown)
-                fault.value = shown(fault.value);
-            return texts::lineBreak(fault);
-        }
+    case Cause::Request:
+        if (problem.request)
+            return script::requestProblemText(*problem.request, shown);
         break;
     }
     return path;
@@ -114,21 +85,17 @@ std::string newJournalName()
     return name;
 }
 
-StartResult createRun(script::RunRequest request, const std::string& journalPath)
+StartResult requestFailure(script::RequestProblem problem)
 {
-    if (request.templateHash.empty()) {
-        const script::LoadedTemplate loaded = script::loadRequestTemplate(request);
-        if (const auto cause = templateCause(loaded.status))
-            return fail(*cause, request.templatePath, loaded.error);
-    }
-    if (request.scriptTemplate.needsProjectDatabase && request.projectName.empty())
-        return fail(Cause::ProjectNameMissing, request.templatePath);
-    if (!script::isVisibleFile(request.program))
-        return fail(Cause::ProgramMissing, request.program);
-    // A line break would let a name inject commands into the CAD program.
-    if (auto fault = script::findLineBreak(request.listingFolder, request.drawings, request.projectName)) {
-        return StartResult::failure({Cause::LineBreak, {}, {}, {}, std::move(fault)});
-    }
+    std::string path = problem.path;
+    return StartResult::failure({Cause::Request, std::move(path), {}, {}, std::move(problem)});
+}
+
+StartResult createRun(script::RunRequest request, const RunPolicy& policy, const std::string& journalPath,
+                      const std::string& jobPath)
+{
+    if (auto checked = script::checkRequest(request); !checked)
+        return requestFailure(checked.error());
 
     std::string path = journalPath;
     std::string error;
@@ -145,7 +112,7 @@ StartResult createRun(script::RunRequest request, const std::string& journalPath
         return fail(Cause::ScriptInTheWay, scriptPath);
 
     JournalWriter::Opened how{};
-    auto journal = JournalWriter::create(path, request, how, error);
+    auto journal = JournalWriter::create(path, request, policy, how, error, jobPath);
     if (!journal)
         return fail(how == JournalWriter::Opened::Exists ? Cause::JournalExists : Cause::JournalUnwritable, path,
                     error);
@@ -157,13 +124,15 @@ StartResult createRun(script::RunRequest request, const std::string& journalPath
         run.content.drawings.emplace_back().name = std::move(name);
     request.drawings.clear();
     run.content.request = std::move(request);
+    run.content.policy = policy;
+    run.content.jobPath = jobPath;
     run.indices.resize(run.content.drawings.size());
     for (std::size_t i = 0; i < run.indices.size(); ++i)
         run.indices[i] = i;
     return run;
 }
 
-StartResult openRun(const std::string& journalPath, TakeUp how)
+StartResult openRun(const std::string& journalPath, TakeUp how, const PolicyChange& change)
 {
     JournalContent content;
     JournalWriter::Opened opened{};
@@ -182,34 +151,41 @@ StartResult openRun(const std::string& journalPath, TakeUp how)
     case JournalWriter::Opened::Failed:
         return fail(Cause::JournalUnreadable, journalPath, error);
     }
-    return takeUp(std::move(journal), std::move(content), how);
+    return takeUp(std::move(journal), std::move(content), how, change);
 }
 
-StartResult takeUp(std::unique_ptr<JournalWriter> journal, JournalContent content, TakeUp how)
+StartResult takeUp(std::unique_ptr<JournalWriter> journal, JournalContent content, TakeUp how,
+                   const PolicyChange& change)
 {
     script::RunRequest& request = content.request;
     const std::string recordedHash = request.templateHash;
-    const script::LoadedTemplate loaded = script::loadRequestTemplate(request);
-    if (const auto cause = templateCause(loaded.status))
-        return fail(*cause, request.templatePath, loaded.error);
+    request.templateHash.clear(); // read again: the run goes by the template as it is now
+    if (auto checked = script::checkRequest(request); !checked)
+        return requestFailure(checked.error());
     if (sameFile(scriptPathFor(journal->path()), request.templatePath))
         return fail(Cause::ScriptInTheWay, scriptPathFor(journal->path()));
-    if (!script::isVisibleFile(request.program))
-        return fail(Cause::ProgramMissing, request.program);
+    if (const RunPolicy policy = change ? bounded(change(content.policy, request.cad.path)) : content.policy;
+        policy != content.policy) {
+        if (auto written = journal->policyChanged(policy); !written)
+            return fail(Cause::JournalUnwritable, journal->path(), written.error());
+        content.policy = policy;
+    }
+    const std::string& loadedHash = request.templateHash;
     OpenedRun run;
-    run.templateChanged = loaded.hash != recordedHash;
+    run.templateChanged = loadedHash != recordedHash;
     run.indices = how == TakeUp::Resume ? drawingsToResume(content) : drawingsToRetry(content);
     run.journal = std::move(journal);
     run.content = std::move(content);
     return run;
 }
 
-RunEngine::Setup engineSetup(const std::string& journalPath, script::DateTimeFormat format, const process::Interrupt* interrupt,
-                             RunObserver* observer)
+RunEngine::Setup engineSetup(const std::string& journalPath, const RunPolicy& policy, script::DateTimeFormat format,
+                             const process::Interrupt* interrupt, RunObserver* observer)
 {
     RunEngine::Setup setup;
     setup.format = std::move(format);
     setup.journalPath = journalPath;
+    setup.policy = policy;
     setup.interrupt = interrupt;
     setup.observer = observer;
     return setup;

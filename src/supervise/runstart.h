@@ -27,18 +27,13 @@ struct StartProblem
         JournalUnreadable,  // the journal cannot be opened or read
         JournalUnwritable,  // a new journal cannot be written
         ScriptInTheWay,     // a file the run did not make stands where its batch script goes
-        TemplateMissing,
-        TemplateUnreadable,
-        TemplateTooLong,
-        ProjectNameMissing, // the template needs a project name and the run has none
-        ProgramMissing,
-        LineBreak,          // a name, the folder or the project name holds a line break
+        Request,            // the request itself cannot run (request says why)
     };
     Cause cause;
     std::string path;                  // the file it concerns
     std::string detail;                // what the system said
     std::vector<std::string> problems; // the damaged lines of a journal
-    std::optional<script::LineBreakFault> lineBreak;
+    std::optional<script::RequestProblem> request;
 };
 
 // The message for the user (UTF-8 around the paths, each passed through shown when given: the window makes
@@ -61,22 +56,29 @@ using StartResult = Result<OpenedRun, StartProblem>;
 // A new journal's name: the moment the run begins (so names sort by it) and the process.
 std::string newJournalName();
 
-// A new run over request.drawings, its template read (loadRequestTemplate). The journal is journalPath, or a
-// new one in the runs folder when that is empty; it never replaces anything.
-StartResult createRun(script::RunRequest request, const std::string& journalPath);
+// A new run over request.drawings, the request checked (script::checkRequest). The journal is journalPath, or a
+// new one in the runs folder when that is empty; it never replaces anything. The policy is the one the run
+// goes by, as resolvedPolicy makes it for the request's program; jobPath names the job it comes from.
+StartResult createRun(script::RunRequest request, const RunPolicy& policy, const std::string& journalPath,
+                      const std::string& jobPath = {});
 
 enum class TakeUp
 {
     Resume, // pending, interrupted and not-run drawings
     Retry,  // failed, timed-out and interrupted drawings
 };
-// An existing run, opened and held.
-StartResult openRun(const std::string& journalPath, TakeUp how);
+// What a run taken up makes of the policy its journal keeps, given the run's program. A policy other than the
+// kept one is written to the journal, and the runs after it go on with it.
+using PolicyChange = std::function<RunPolicy(const RunPolicy& kept, const std::string& program)>;
+// An existing run, opened and held; it goes on with the policy its journal keeps unless change says otherwise.
+StartResult openRun(const std::string& journalPath, TakeUp how, const PolicyChange& change = {});
 // A run whose journal is already held (the window's offer at start).
-StartResult takeUp(std::unique_ptr<JournalWriter> journal, JournalContent content, TakeUp how);
+StartResult takeUp(std::unique_ptr<JournalWriter> journal, JournalContent content, TakeUp how,
+                   const PolicyChange& change = {});
 
-// What the engine needs besides the run: the batch script beside the journal, the date and time format.
-RunEngine::Setup engineSetup(const std::string& journalPath, script::DateTimeFormat format, const process::Interrupt* interrupt,
-                             RunObserver* observer);
+// What the engine needs besides the run: the batch script beside the journal, the date and time format, and
+// the run's policy.
+RunEngine::Setup engineSetup(const std::string& journalPath, const RunPolicy& policy, script::DateTimeFormat format,
+                             const process::Interrupt* interrupt, RunObserver* observer);
 
 } // namespace supervise

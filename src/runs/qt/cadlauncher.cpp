@@ -35,10 +35,16 @@ QString engineText(const std::string& text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
+// A value of a message made fit for display.
+std::string shown(std::string_view bytes)
+{
+    return pathText(std::string(bytes));
+}
+
 // A line break found in a name or folder, its value made fit for a message.
 script::LineBreakFault shownFault(script::LineBreakFault fault)
 {
-    fault.value = pathText(fault.value);
+    fault.value = shown(fault.value);
     return fault;
 }
 
@@ -92,7 +98,7 @@ void CadLauncher::saveProgramsAtClose()
 
 void CadLauncher::runScript(CadKind kind)
 {
-    const bool supervised = m_wiring.supervised && m_wiring.supervised();
+    const bool supervised = this->supervised();
     const bool review = !supervised && m_wiring.settings->flag(settings::ReviewBeforeRun);
     std::optional<script::RunRequest> request = buildRequest(kind, review ? ClockReading::Once : ClockReading::PerLine);
     if (!request)
@@ -123,22 +129,19 @@ std::optional<script::RunRequest> CadLauncher::buildRequest(CadKind kind, ClockR
     script::RunRequest request;
     request.templatePath = script::scriptTemplatePath(m_wiring.templates->templateFolder(),
                                                       nativeBytes(m_wiring.templates->templateName()));
-    const script::LoadedTemplate loaded = script::loadRequestTemplate(request);
-    if (loaded.status == script::TemplateStatus::Missing) {
-        messagebox::show(window, engineText(texts::templateNotFound(pathText(request.templatePath))), errorTitle,
-                         messagebox::Icon::Critical);
-        return std::nullopt;
-    }
-    if (loaded.status != script::TemplateStatus::Ok)
-        return std::nullopt;
-
     request.listingFolder = m_wiring.listingFolder();
     request.drawings = m_wiring.markedDrawings();
     request.separator = script::nativeSeparator();
-    // Checked before the user is asked anything: a line break would inject commands into the CAD program.
-    if (const auto fault = script::findLineBreak(request.listingFolder, request.drawings, {})) {
-        messagebox::show(window, engineText(texts::lineBreak(shownFault(*fault))), errorTitle,
-                         messagebox::Icon::Critical);
+    // Checked before the user is asked anything: a missing template or a line break ends the run here. The
+    // program is checked when it is started, as a plain run always has.
+    if (auto checked = script::checkRequest(request, false);
+        !checked && checked.error().cause != script::RequestProblem::Cause::ProjectNameMissing) {
+        // An unreadable template ends the run without a word, as it always has.
+        const auto cause = checked.error().cause;
+        if (cause != script::RequestProblem::Cause::TemplateUnreadable &&
+            cause != script::RequestProblem::Cause::TemplateTooLong)
+            messagebox::show(window, engineText(script::requestProblemText(checked.error(), shown)), errorTitle,
+                             messagebox::Icon::Critical);
         return std::nullopt;
     }
     if (request.scriptTemplate.needsProjectDatabase) {
@@ -147,11 +150,7 @@ std::optional<script::RunRequest> CadLauncher::buildRequest(CadKind kind, ClockR
             return std::nullopt;
         request.projectName = std::move(*chosen);
     }
-    script::RunRequest program = programRequest(kind);
-    request.cadKind = kind;
-    request.program = std::move(program.program);
-    request.parameters = std::move(program.parameters);
-    request.startDrawing = std::move(program.startDrawing);
+    request.cad = program(kind);
     if (clock == ClockReading::Once) {
         const script::DateTimeFormat format = script::localeDateTimeFormat();
         const script::LocalDateTime now = script::localNow();
@@ -161,15 +160,15 @@ std::optional<script::RunRequest> CadLauncher::buildRequest(CadKind kind, ClockR
     return request;
 }
 
-script::RunRequest CadLauncher::programRequest(CadKind kind) const
+script::CadProgram CadLauncher::program(CadKind kind) const
 {
     const Boxes& kindBoxes = boxes(kind);
-    script::RunRequest request;
-    request.cadKind = kind;
-    request.program = nativeBytes(kindBoxes.program->text());
-    request.parameters = kindBoxes.parameters->text().toLocal8Bit().toStdString();
-    request.startDrawing = script::joinPath(programFolder(), cad::startDrawingName, script::nativeSeparator());
-    return request;
+    script::CadProgram program;
+    program.kind = kind;
+    program.path = nativeBytes(kindBoxes.program->text());
+    program.parameters = kindBoxes.parameters->text().toLocal8Bit().toStdString();
+    program.startDrawing = script::joinPath(programFolder(), cad::startDrawingName, script::nativeSeparator());
+    return program;
 }
 
 std::optional<script::Script> CadLauncher::expandScript(const script::RunRequest& request, const SupervisedPlan* plan)
@@ -214,8 +213,8 @@ void CadLauncher::reviewScript(std::optional<CadKind> kind)
     if (!request)
         return;
     std::optional<SupervisedPlan> plan;
-    if (m_wiring.supervised && m_wiring.supervised() && m_wiring.planSupervised && m_wiring.superviseAsPlanned)
-        plan = m_wiring.planSupervised(*request);
+    if (supervised())
+        plan = m_wiring.supervised->plan(*request);
     std::optional<script::Script> script = expandScript(*request, plan ? &*plan : nullptr);
     if (!script)
         return;
@@ -272,37 +271,43 @@ bool CadLauncher::launchCad(CadKind kind, const std::string& scriptPath)
     return process::startCommandLine(commandLine, process::Show::Minimized);
 }
 
-void CadLauncher::handOver(script::RunRequest request, std::optional<SupervisedPlan> plan)
+bool CadLauncher::checked(script::RunRequest& request)
 {
-    // The same check as before a plain start, made before anything is written.
-    if (!script::isVisibleFile(request.program)) {
-        const QString program = boxes(request.cadKind.value_or(CadKind::Acad)).program->text();
+    const auto checked = script::checkRequest(request);
+    if (checked)
+        return true;
+    if (checked.error().cause == script::RequestProblem::Cause::ProgramMissing) {
+        // Told as a plain start tells it, with the program as the box shows it.
+        const QString program = boxes(request.cad.kind.value_or(CadKind::Acad)).program->text();
         messagebox::show(m_wiring.window, runtexts::programMissing(program), runtexts::programMissingTitle(),
                          messagebox::Icon::Critical);
-        return;
+    } else {
+        messagebox::show(m_wiring.window, engineText(script::requestProblemText(checked.error(), shown)),
+                         engineText(std::string(script::texts::errorTitle)), messagebox::Icon::Critical);
     }
-    if (plan && m_wiring.superviseAsPlanned)
-        m_wiring.superviseAsPlanned(std::move(request), std::move(*plan));
-    else if (m_wiring.supervise)
-        m_wiring.supervise(std::move(request));
+    return false;
+}
+
+bool CadLauncher::handOver(script::RunRequest request, const SupervisedPlan& plan)
+{
+    // Checked once, before anything is written: the supervised run takes it as it is.
+    if (!checked(request))
+        return false;
+    m_wiring.supervised->start(std::move(request), plan);
+    return true;
 }
 
 bool CadLauncher::superviseReviewed(CadKind kind, script::RunRequest request, const SupervisedPlan& plan)
 {
-    if (request.cadKind != kind) {
-        script::RunRequest program = programRequest(kind);
-        request.cadKind = kind;
-        request.program = std::move(program.program);
-        request.parameters = std::move(program.parameters);
+    if (request.cad.kind != kind) {
+        request.cad = program(kind);
         // Marks are kept per program: the other one's scripts may not be the ones shown.
-        if (m_wiring.planSupervised(request).marks != plan.marks) {
+        if (m_wiring.supervised->plan(request).marks != plan.marks) {
             reviewScript(kind);
             return false;
         }
     }
-    const bool present = script::isVisibleFile(request.program);
-    handOver(std::move(request), plan); // a missing program is told to the user there
-    return present;
+    return handOver(std::move(request), plan);
 }
 
 void CadLauncher::browseCadProgram(CadKind kind)

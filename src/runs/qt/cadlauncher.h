@@ -39,13 +39,9 @@ public:
         std::function<std::vector<std::string>()> markedDrawings;
         // The folder of the drawings the list shows.
         std::function<std::string()> listingFolder;
-        // Whether runs are supervised, and the supervised run that then takes over from the plain start.
-        std::function<bool()> supervised;
-        std::function<void(script::RunRequest)> supervise;
-        // How a supervised run of a request would write its scripts, and such a run begun as planned: the
-        // review of a supervised run shows its scripts with the marks they will carry.
-        std::function<SupervisedPlan(const script::RunRequest&)> planSupervised;
-        std::function<void(script::RunRequest, SupervisedPlan)> superviseAsPlanned;
+        // The supervised runs that take over from the plain start when they are on; the review of a supervised
+        // run shows its scripts with the marks they will carry. None: runs are never supervised.
+        SupervisedRuns* supervised = nullptr;
     };
 
     explicit CadLauncher(Wiring wiring);
@@ -76,7 +72,7 @@ public:
     // told what a run tells).
     std::optional<script::RunRequest> buildRequest(CadKind kind, ClockReading clock);
     // The kind's program, its parameters and the start drawing, as a run takes them from the window.
-    script::RunRequest programRequest(CadKind kind) const;
+    script::CadProgram program(CadKind kind) const;
     // Writes exactly these bytes as the script file and starts the kind's program on it. Gives whether the
     // program was started.
     bool writeAndLaunch(CadKind kind, const script::Script& script);
@@ -101,7 +97,11 @@ private:
     // The script of a request, with the plan's marks when it has them; nothing when a value holds a line break
     // (the user has been told).
     std::optional<script::Script> expandScript(const script::RunRequest& request, const SupervisedPlan* plan = nullptr);
-    void handOver(script::RunRequest request, std::optional<SupervisedPlan> plan = std::nullopt);
+    bool supervised() const { return m_wiring.supervised && m_wiring.supervised->enabled(); }
+    // Hands a request built by buildRequest to the supervised run; a missing program is told to the user.
+    bool handOver(script::RunRequest request, const SupervisedPlan& plan = {});
+    // The one check of a request before it runs; false when the user has been told why not.
+    bool checked(script::RunRequest& request);
     // The run button of a supervised review: the reviewed run, or the other kind's when its scripts would be
     // the same; otherwise the other kind's scripts are reviewed first.
     bool superviseReviewed(CadKind kind, script::RunRequest request, const SupervisedPlan& plan);

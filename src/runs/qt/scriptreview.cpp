@@ -160,7 +160,7 @@ public:
             name = pathText(name);
         m_shown.listingFolder = pathText(request.listingFolder);
         m_shown.projectName = pathText(request.projectName);
-        m_shown.startDrawing = pathText(request.startDrawing);
+        m_shown.cad.startDrawing = pathText(request.cad.startDrawing);
     }
 
     int rowCount(const QModelIndex& parent = {}) const override

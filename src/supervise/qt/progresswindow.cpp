@@ -133,7 +133,7 @@ void ProgressWindow::follow(SupervisedRun* run)
     if (m_run)
         disconnect(m_run, nullptr, this, nullptr);
     m_run = run;
-    m_doneMeaning->setText(supervisetexts::doneMeaning(run->options().marks));
+    m_doneMeaning->setText(supervisetexts::doneMeaning(run->marks()));
     connect(run, &SupervisedRun::sessionsChanged, this, &ProgressWindow::showSessions);
     connect(run, &SupervisedRun::settled, this, &ProgressWindow::showSettled);
     connect(run, &SupervisedRun::finished, this, &ProgressWindow::showEnd);
@@ -238,8 +238,9 @@ void ProgressWindow::showTimes()
     if (m_run->running() && perDrawing && m_settled < total) {
         // The sessions share what is left: no more of them work than there are batches.
         const auto left = std::size_t(total - m_settled);
-        const std::size_t working =
-            supervise::RunEngine::sessionsFor(m_run->sessions().size(), m_run->batchSize(), left);
+        supervise::RunPolicy policy = m_run->content().policy;
+        policy.sessions = m_run->sessions().size();
+        const std::size_t working = supervise::sessionsFor(policy, m_run->form(), left);
         remaining = duration(std::llround(*perDrawing * double(left) / double(working)));
     }
     m_times->setText(supervisetexts::times(duration(elapsed), remaining));
@@ -271,14 +272,14 @@ void ProgressWindow::showEnd()
     else
         summary = supervisetexts::summaryProblems();
     // Only a batch of several drawings has an outcome that is not each drawing's own.
-    if (!m_run->options().marks && m_run->batchSize() > 1)
+    if (!m_run->marks() && m_run->batchSize() > 1)
         summary += u'\n' + supervisetexts::withoutMarks();
     m_summary->setText(summary);
     m_summary->show();
     m_problemNames->setStringList(problems);
     m_problems->setVisible(!problems.isEmpty());
     m_cancel->hide();
-    m_log->setVisible(m_run->options().form == supervise::CommandForm::Console && !problems.isEmpty());
+    m_log->setVisible(m_run->form() == supervise::CommandForm::Console && !problems.isEmpty());
     if (!problems.isEmpty())
         m_problems->setCurrentIndex(m_problemNames->index(0));
     chooseProblem();

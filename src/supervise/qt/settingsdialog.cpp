@@ -27,11 +27,11 @@ constexpr std::chrono::milliseconds shortestProbe{60 * 1000};
 
 int SupervisedSettingsDialog::mostSessions()
 {
-    return std::clamp(QThread::idealThreadCount() * 2, 1, int(supervise::RunEngine::maxSessions));
+    return std::clamp(QThread::idealThreadCount() * 2, 1, int(supervise::RunPolicy::maxSessions));
 }
 
-SupervisedSettingsDialog::SupervisedSettingsDialog(const Values& values, std::vector<supervise::ProbeRequest> programs,
-                                                   QWidget* parent)
+SupervisedSettingsDialog::SupervisedSettingsDialog(const supervise::RunPolicy& policy,
+                                                   std::vector<script::CadProgram> programs, QWidget* parent)
     : QDialog(parent), m_batch(new QSpinBox(this)), m_timeout(new QDoubleSpinBox(this)), m_sessions(new QSpinBox(this)),
       m_program(new QComboBox(this)), m_marksBox(new QCheckBox(this)),
       m_probeButton(new QPushButton(supervisetexts::probeButton(), this)), m_probeAnswer(new QLabel(this)),
@@ -40,25 +40,26 @@ SupervisedSettingsDialog::SupervisedSettingsDialog(const Values& values, std::ve
     setWindowTitle(supervisetexts::settingsTitle());
     auto* form = new QFormLayout(this);
     m_batch->setObjectName(QStringLiteral("batchSize"));
-    m_batch->setRange(1, 1000);
-    m_batch->setValue(values.batchSize);
+    using supervise::RunPolicy;
+    m_batch->setRange(1, int(RunPolicy::maxBatchSize));
+    m_batch->setValue(int(policy.batchSize));
     form->addRow(supervisetexts::batchSizeLabel(), m_batch);
     m_timeout->setObjectName(QStringLiteral("timeout"));
     m_timeout->setDecimals(1);
-    m_timeout->setRange(0.1, 86400);
+    m_timeout->setRange(double(RunPolicy::minTimeout.count()) / 1000, double(RunPolicy::maxTimeout.count()) / 1000);
     m_timeout->setSuffix(supervisetexts::timeoutSuffix());
-    m_timeout->setValue(static_cast<double>(values.timeout.count()) / 1000);
+    m_timeout->setValue(static_cast<double>(policy.timeout.count()) / 1000);
     form->addRow(supervisetexts::timeoutLabel(), m_timeout);
     m_sessions->setObjectName(QStringLiteral("sessions"));
     m_sessions->setRange(1, mostSessions());
-    m_sessions->setValue(values.sessions);
+    m_sessions->setValue(int(policy.sessions));
     form->addRow(supervisetexts::sessionsLabel(), m_sessions);
 
-    for (supervise::ProbeRequest& program : programs) {
-        if (program.program.empty())
+    for (script::CadProgram& program : programs) {
+        if (program.path.empty())
             continue;
-        m_program->addItem(nativeText(program.program));
-        m_marks.push_back(supervise::storedMarks(program.program));
+        m_program->addItem(nativeText(program.path));
+        m_marks.push_back(supervise::storedMarks(program.path));
         m_programs.push_back(std::move(program));
     }
     m_program->setObjectName(QStringLiteral("program"));
@@ -85,9 +86,9 @@ SupervisedSettingsDialog::SupervisedSettingsDialog(const Values& values, std::ve
     m_form->setObjectName(QStringLiteral("form"));
     m_form->addItem(supervisetexts::formName(0), int(CommandForm::Standard));
     m_form->addItem(supervisetexts::formName(1), int(CommandForm::Console));
-    m_formFollowsProgram = !values.form;
-    if (values.form)
-        m_form->setCurrentIndex(m_form->findData(int(*values.form)));
+    m_formFollowsProgram = !policy.form;
+    if (policy.form)
+        m_form->setCurrentIndex(m_form->findData(int(*policy.form)));
     form->addRow(supervisetexts::formLabel(), m_form);
 
     setMinimumWidth(480);
@@ -117,7 +118,7 @@ SupervisedSettingsDialog::~SupervisedSettingsDialog()
 CommandForm SupervisedSettingsDialog::programForm() const
 {
     const int row = m_program->currentIndex();
-    return row < 0 ? CommandForm::Standard : supervise::RunEngine::formFor(m_programs[std::size_t(row)].program);
+    return row < 0 ? CommandForm::Standard : supervise::formByName(m_programs[std::size_t(row)].path);
 }
 
 void SupervisedSettingsDialog::showProgram(int row)
@@ -137,7 +138,8 @@ void SupervisedSettingsDialog::startProbe()
     const int row = m_program->currentIndex();
     if (row < 0 || probing())
         return;
-    supervise::ProbeRequest request = m_programs[std::size_t(row)];
+    supervise::ProbeRequest request;
+    request.program = m_programs[std::size_t(row)];
     const auto timeout = std::chrono::milliseconds(static_cast<std::int64_t>(m_timeout->value() * 1000));
     request.timeout = std::max(timeout, shortestProbe);
     // The program is tried in the form the run would use.
@@ -159,7 +161,7 @@ void SupervisedSettingsDialog::takeProbe(std::size_t program, supervise::ProbeAn
 {
     if (m_probe.joinable())
         m_probe.join();
-    (void)supervise::storeMarks(m_programs[program].program, answer.marksWork);
+    (void)supervise::storeMarks(m_programs[program].path, answer.marksWork);
     m_marks[program] = answer.marksWork;
     m_probeAnswer->setText(answer.marksWork ? supervisetexts::marksWork()
                                             : supervisetexts::marksFail(nativeText(answer.detail)));
@@ -171,16 +173,16 @@ void SupervisedSettingsDialog::takeProbe(std::size_t program, supervise::ProbeAn
         m_marksBox->setChecked(answer.marksWork);
 }
 
-SupervisedSettingsDialog::Values SupervisedSettingsDialog::values() const
+supervise::RunPolicy SupervisedSettingsDialog::policy() const
 {
-    Values values;
-    values.batchSize = m_batch->value();
-    values.timeout = std::chrono::milliseconds(static_cast<std::int64_t>(m_timeout->value() * 1000 + 0.5));
-    values.sessions = m_sessions->value();
+    supervise::RunPolicy policy;
+    policy.batchSize = std::size_t(m_batch->value());
+    policy.timeout = std::chrono::milliseconds(static_cast<std::int64_t>(m_timeout->value() * 1000 + 0.5));
+    policy.sessions = std::size_t(m_sessions->value());
     const auto form = CommandForm(m_form->currentData().toInt());
     if (form != programForm())
-        values.form = form;
-    return values;
+        policy.form = form;
+    return supervise::bounded(policy);
 }
 
 std::vector<std::pair<std::string, bool>> SupervisedSettingsDialog::marksChoices() const
@@ -188,7 +190,7 @@ std::vector<std::pair<std::string, bool>> SupervisedSettingsDialog::marksChoices
     std::vector<std::pair<std::string, bool>> choices;
     for (std::size_t i = 0; i < m_programs.size(); ++i) {
         if (m_marks[i])
-            choices.emplace_back(m_programs[i].program, *m_marks[i]);
+            choices.emplace_back(m_programs[i].path, *m_marks[i]);
     }
     return choices;
 }

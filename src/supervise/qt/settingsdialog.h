@@ -32,23 +32,17 @@ class SupervisedSettingsDialog final : public QDialog
     Q_DISABLE_COPY_MOVE(SupervisedSettingsDialog)
 
 public:
-    struct Values
-    {
-        int batchSize = 1;
-        std::chrono::milliseconds timeout{10 * 60 * 1000};
-        int sessions = 1;
-        std::optional<supervise::CommandForm> form; // nothing: the form the program's name calls for
-    };
-
     // programs: the CAD programs a run may start, each with its parameters and start drawing; those without a
-    // program are left out.
-    SupervisedSettingsDialog(const Values& values, std::vector<supervise::ProbeRequest> programs, QWidget* parent);
+    // program are left out. The policy's batch size, time-out, sessions and form are shown; its marks choice is
+    // the kept answer of each program.
+    SupervisedSettingsDialog(const supervise::RunPolicy& policy, std::vector<script::CadProgram> programs,
+                             QWidget* parent);
     // A probe in progress is stopped (its CAD program killed) and waited for.
     ~SupervisedSettingsDialog() override;
 
     // The form is nothing when the chosen one is what the chosen program's name calls for, so the setting
     // goes on following the program.
-    Values values() const;
+    supervise::RunPolicy policy() const;
     // The marks answer shown for each program the dialog has one for: the stored one, the user's or the probe's.
     std::vector<std::pair<std::string, bool>> marksChoices() const;
     bool probing() const { return m_probe.joinable(); }
@@ -61,7 +55,7 @@ private:
     void takeProbe(std::size_t program, supervise::ProbeAnswer answer);
     supervise::CommandForm programForm() const;
 
-    std::vector<supervise::ProbeRequest> m_programs;
+    std::vector<script::CadProgram> m_programs;
     std::vector<std::optional<bool>> m_marks; // per program
     bool m_formFollowsProgram = false;
     QSpinBox* m_batch;

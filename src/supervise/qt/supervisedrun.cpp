@@ -53,17 +53,17 @@ private:
     SupervisedRun* m_run;
 };
 
-SupervisedRun::SupervisedRun(supervise::OpenedRun run, script::DateTimeFormat format, Options options, QObject* parent)
+SupervisedRun::SupervisedRun(supervise::OpenedRun run, script::DateTimeFormat format, QObject* parent)
     : QObject(parent), m_journal(std::move(run.journal)), m_content(run.content),
       m_engineContent(std::move(run.content)), m_format(std::move(format)), m_indices(std::move(run.indices)),
-      m_journalPath(m_journal->path()), m_options(options), m_interrupt(std::make_unique<process::Interrupt>()),
+      m_journalPath(m_journal->path()), m_interrupt(std::make_unique<process::Interrupt>()),
       m_relay(std::make_unique<Relay>(this))
 {
     // As many sessions as the engine will have: no more than there are batches to run.
     const auto left = static_cast<std::size_t>(std::count_if(m_indices.begin(), m_indices.end(), [this](std::size_t i) {
         return m_content.drawings[i].state != supervise::State::Done;
     }));
-    m_sessions.resize(supervise::RunEngine::sessionsFor(m_options.sessions, batchSize(), left));
+    m_sessions.resize(supervise::sessionsFor(m_content.policy, form(), left));
 }
 
 SupervisedRun::~SupervisedRun()
@@ -77,7 +77,12 @@ SupervisedRun::~SupervisedRun()
 
 std::size_t SupervisedRun::batchSize() const
 {
-    return supervise::RunEngine::batchSizeFor(m_content.request.batchSize, m_options.form);
+    return supervise::batchSizeFor(m_content.policy, form());
+}
+
+supervise::CommandForm SupervisedRun::form() const
+{
+    return supervise::formFor(m_content.policy, m_content.request.cad.path);
 }
 
 std::optional<double> SupervisedRun::msPerDrawing() const
@@ -94,10 +99,7 @@ void SupervisedRun::start()
     m_running = true;
     m_thread = std::thread([this] {
         supervise::RunEngine::Setup setup =
-            supervise::engineSetup(m_journalPath, m_format, m_interrupt.get(), m_relay.get());
-        setup.sessions = m_options.sessions;
-        setup.marks = m_options.marks;
-        setup.form = m_options.form;
+            supervise::engineSetup(m_journalPath, m_content.policy, m_format, m_interrupt.get(), m_relay.get());
         supervise::RunEngine engine(*m_journal, m_engineContent, std::move(setup));
         supervise::RunOutcome outcome = engine.run(m_indices);
         if (!m_closing)

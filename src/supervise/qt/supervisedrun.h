@@ -25,13 +25,6 @@ class SupervisedRun final : public QObject
     Q_DISABLE_COPY_MOVE(SupervisedRun)
 
 public:
-    struct Options
-    {
-        std::size_t sessions = 1;
-        bool marks = false;
-        supervise::CommandForm form = supervise::CommandForm::Standard;
-    };
-
     // What one CAD session is doing, as the window last heard it. Times are the wall clock in milliseconds.
     struct Session
     {
@@ -41,7 +34,8 @@ public:
         std::int64_t countedMs = 0;         // its time up to here is in the average
     };
 
-    SupervisedRun(supervise::OpenedRun run, script::DateTimeFormat format, Options options, QObject* parent = nullptr);
+    // The run goes by the policy its journal keeps (resolved for its program when the run was made).
+    SupervisedRun(supervise::OpenedRun run, script::DateTimeFormat format, QObject* parent = nullptr);
     // Stops the run (the CAD sessions are killed) and waits for its thread.
     ~SupervisedRun() override;
 
@@ -54,7 +48,9 @@ public:
     const std::vector<std::size_t>& indices() const { return m_indices; }
     const std::string& journalPath() const { return m_journalPath; }
     const supervise::RunOutcome& outcome() const { return m_outcome; }
-    const Options& options() const { return m_options; }
+    // Whether its scripts carry drawing marks, and how its sessions are started.
+    bool marks() const { return m_content.policy.marks == supervise::MarksChoice::On; }
+    supervise::CommandForm form() const;
     // The drawings of one CAD session at most (one in the console form).
     std::size_t batchSize() const;
     // The sessions the engine runs at once: no more than there are batches.
@@ -87,7 +83,6 @@ private:
     script::DateTimeFormat m_format;
     std::vector<std::size_t> m_indices;
     std::string m_journalPath;
-    Options m_options;
     std::vector<Session> m_sessions;
     std::unordered_map<std::size_t, std::size_t> m_sessionOf; // drawing in progress -> its session
     std::int64_t m_busyMs = 0;

@@ -48,39 +48,40 @@ void toggle(Settings& settings)
     settings.setFlag(settings::SupervisedRun, !enabled(settings));
 }
 
-Supervisor::Limits limits(const Settings& settings)
+supervise::RunPolicy policy(const Settings& settings)
 {
-    Supervisor::Limits limits;
-    if (const auto batch = settings.number(settings::SupervisedBatchSize))
-        limits.batchSize = static_cast<std::size_t>(std::clamp(std::trunc(*batch), 1.0, 1000.0));
-    if (const auto seconds = settings.number(settings::SupervisedTimeout))
-        limits.timeout = std::chrono::milliseconds(std::llround(std::clamp(*seconds, 0.1, 86400.0) * 1000));
-    if (const auto sessions = settings.number(settings::SupervisedSessions))
-        limits.sessions =
-            static_cast<std::size_t>(std::clamp(std::trunc(*sessions), 1.0, double(supervise::RunEngine::maxSessions)));
-    limits.form = parseForm(settings.read(settings::SupervisedForm));
-    return limits;
+    supervise::RunPolicy policy;
+    if (const auto batch = settings.number(settings::SupervisedBatchSize, double(policy.batchSize)))
+        policy.batchSize = static_cast<std::size_t>(std::clamp(std::trunc(*batch), 1.0, 1e9));
+    const double defaultSeconds = double(policy.timeout.count()) / 1000;
+    if (const auto seconds = settings.number(settings::SupervisedTimeout, defaultSeconds))
+        policy.timeout = std::chrono::milliseconds(std::llround(std::clamp(*seconds, 0.0, 1e9) * 1000));
+    if (const auto sessions = settings.number(settings::SupervisedSessions, double(policy.sessions)))
+        policy.sessions = static_cast<std::size_t>(std::clamp(std::trunc(*sessions), 1.0, 1e9));
+    policy.form = parseForm(settings.read(settings::SupervisedForm));
+    return supervise::bounded(policy);
 }
 
-void edit(QWidget* parent, Settings& settings, std::vector<supervise::ProbeRequest> programs)
+void setPolicy(Settings& settings, const supervise::RunPolicy& policy)
 {
-    const Supervisor::Limits now = limits(settings);
-    SupervisedSettingsDialog dialog(
-        {static_cast<int>(now.batchSize), now.timeout, static_cast<int>(now.sessions), now.form}, std::move(programs),
-        parent);
+    settings.setNumber(settings::SupervisedBatchSize, double(policy.batchSize));
+    // Seconds to the tenth, rounded here on whole milliseconds rather than on a binary fraction.
+    const auto tenths = (policy.timeout.count() + 50) / 100;
+    settings.setNumber(settings::SupervisedTimeout, double(tenths) / 10);
+    settings.setNumber(settings::SupervisedSessions, double(policy.sessions));
+    settings.write(settings::SupervisedForm, formWord(policy.form));
+}
+
+void edit(QWidget* parent, Settings& settings, std::vector<script::CadProgram> programs)
+{
+    SupervisedSettingsDialog dialog(policy(settings), std::move(programs), parent);
     if (dialog.exec() == QDialog::Accepted)
         apply(settings, dialog);
 }
 
 void apply(Settings& settings, const SupervisedSettingsDialog& dialog)
 {
-    const SupervisedSettingsDialog::Values values = dialog.values();
-    settings.setNumber(settings::SupervisedBatchSize, values.batchSize);
-    // Seconds to the tenth, rounded here on whole milliseconds rather than on a binary fraction.
-    const auto tenths = (values.timeout.count() + 50) / 100;
-    settings.setNumber(settings::SupervisedTimeout, double(tenths) / 10);
-    settings.setNumber(settings::SupervisedSessions, values.sessions);
-    settings.write(settings::SupervisedForm, formWord(values.form));
+    setPolicy(settings, dialog.policy());
     for (const auto& [program, marks] : dialog.marksChoices()) {
         if (supervise::storedMarks(program) != marks)
             (void)supervise::storeMarks(program, marks);

@@ -15,12 +15,14 @@ namespace supervisedsettings {
 
 bool enabled(const Settings& settings);
 void toggle(Settings& settings);
-// Unreadable or absurd values give the defaults' bounds: 1 to 1000 drawings, 0.1 s to a day, 1 to 64 sessions;
-// a form that is neither "standard" nor "konsol" follows the program.
-Supervisor::Limits limits(const Settings& settings);
+// The run policy the settings hold: values out of bounds are brought inside them, unreadable ones are the
+// defaults; a form that is neither "standard" nor "konsol" follows the program. The marks choice is Auto: the
+// answer kept per program decides.
+supervise::RunPolicy policy(const Settings& settings);
+void setPolicy(Settings& settings, const supervise::RunPolicy& policy);
 // "Inställningar för övervakad körning...": the dialog over the CAD programs a run may start, and the values
 // written when it is accepted.
-void edit(QWidget* parent, Settings& settings, std::vector<supervise::ProbeRequest> programs);
+void edit(QWidget* parent, Settings& settings, std::vector<script::CadProgram> programs);
 // Writes what an accepted dialog holds.
 void apply(Settings& settings, const SupervisedSettingsDialog& dialog);
 

@@ -44,9 +44,15 @@ QString problemMessage(const supervise::StartProblem& problem)
 
 } // namespace
 
-Supervisor::Supervisor(QWidget* window, std::function<Limits()> limits, QObject* parent)
-    : QObject(parent), m_owner(window), m_limits(std::move(limits))
+Supervisor::Supervisor(QWidget* window, std::function<supervise::RunPolicy()> policy, std::function<bool()> enabled,
+                       QObject* parent)
+    : QObject(parent), m_owner(window), m_policy(std::move(policy)), m_enabled(std::move(enabled))
 {
+}
+
+bool Supervisor::enabled() const
+{
+    return m_enabled && m_enabled();
 }
 
 Supervisor::~Supervisor()
@@ -80,17 +86,21 @@ void Supervisor::start(script::RunRequest request, const SupervisedPlan& plan)
 {
     if (busy())
         return;
-    const Limits limits = m_limits();
-    request.batchSize = std::max<std::size_t>(limits.batchSize, 1);
-    request.timeout = limits.timeout;
     // A planned run has the marks its review showed; any other those the program's kept answer gives.
-    const std::optional<bool> marks = plan.journalPath.empty() ? std::nullopt : std::optional<bool>(plan.marks);
-    begin(supervise::createRun(std::move(request), plan.journalPath), marks);
+    const supervise::RunPolicy policy = policyFor(request.cad.path, plan.journalPath.empty() ? nullptr : &plan);
+    begin(supervise::createRun(std::move(request), policy, plan.journalPath));
+}
+
+supervise::RunPolicy Supervisor::policyFor(const std::string& program, const SupervisedPlan* plan) const
+{
+    supervise::RunPolicy policy = m_policy();
+    if (plan)
+        policy.marks = plan->marks ? supervise::MarksChoice::On : supervise::MarksChoice::Off;
+    return supervise::resolvedPolicy(policy, program);
 }
 
 SupervisedPlan Supervisor::plan(const script::RunRequest& request) const
 {
-    const Limits limits = m_limits();
     SupervisedPlan plan;
     std::string error;
     const std::string folder = supervise::runsFolder(error);
@@ -98,16 +108,15 @@ SupervisedPlan Supervisor::plan(const script::RunRequest& request) const
         return plan; // the run will say why it cannot begin
     plan.journalPath = script::joinPath(folder, supervise::newJournalName(), script::nativeSeparator());
     const std::string marksPath = supervise::sessionMarksPath(plan.journalPath, 1);
-    plan.marks = supervise::marksFor(supervise::MarksChoice::Auto, request.program) && script::markablePath(marksPath);
+    const supervise::RunPolicy policy = policyFor(request.cad.path);
+    plan.marks = policy.marks == supervise::MarksChoice::On && script::markablePath(marksPath);
     if (plan.marks)
         plan.marksPathText = script::markPathText(marksPath);
-    const supervise::CommandForm form = limits.form.value_or(supervise::RunEngine::formFor(request.program));
-    plan.sessions = supervise::RunEngine::sessionsFor(
-        limits.sessions, supervise::RunEngine::batchSizeFor(limits.batchSize, form), request.drawings.size());
+    plan.sessions = supervise::sessionsFor(policy, *policy.form, request.drawings.size());
     return plan;
 }
 
-bool Supervisor::begin(supervise::StartResult started, std::optional<bool> marks)
+bool Supervisor::begin(supervise::StartResult started)
 {
     if (!started) {
         error(problemMessage(started.error()));
@@ -116,13 +125,7 @@ bool Supervisor::begin(supervise::StartResult started, std::optional<bool> marks
     if (started->templateChanged &&
         !askUser(m_owner, supervisetexts::templateChanged(text(started->content.request.templatePath))))
         return false;
-    const Limits limits = m_limits();
-    const std::string& program = started->content.request.program;
-    SupervisedRun::Options options;
-    options.sessions = limits.sessions;
-    options.marks = marks.value_or(supervise::marksFor(supervise::MarksChoice::Auto, program));
-    options.form = limits.form.value_or(supervise::RunEngine::formFor(program));
-    auto* run = new SupervisedRun(std::move(*started), script::localeDateTimeFormat(), options, this);
+    auto* run = new SupervisedRun(std::move(*started), script::localeDateTimeFormat(), this);
     SupervisedRun* previous = m_run.data();
     m_run = run;
     if (m_window) {

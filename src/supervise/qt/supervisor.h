@@ -20,30 +20,24 @@ class SupervisedRun;
 
 // Supervised runs in the window: a new run from the run commands, "Kör om misslyckade", and the offer at
 // start to take up a run that Vendrel or the machine left unfinished. One run at a time.
-class Supervisor final : public QObject
+class Supervisor final : public QObject, public SupervisedRuns
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Supervisor)
 
 public:
-    // What the settings say of every run.
-    struct Limits
-    {
-        std::size_t batchSize = 1;
-        std::chrono::milliseconds timeout{10 * 60 * 1000};
-        std::size_t sessions = 1;
-        std::optional<supervise::CommandForm> form; // nothing: the form the program's name calls for
-    };
-
-    Supervisor(QWidget* window, std::function<Limits()> limits, QObject* parent = nullptr);
+    // policy: what the settings say of every new run; enabled: whether runs are supervised.
+    Supervisor(QWidget* window, std::function<supervise::RunPolicy()> policy, std::function<bool()> enabled = {},
+               QObject* parent = nullptr);
     ~Supervisor() override;
 
+    bool enabled() const override;
     // Starts a run with a journal of its own and shows its progress. Problems are shown as messages.
     void start(script::RunRequest request);
     // How a run of the request would write its scripts if it began now: a new journal's path and, when the
     // request's program carries out marks, the marks file. start(request, plan) then writes exactly that.
-    SupervisedPlan plan(const script::RunRequest& request) const;
-    void start(script::RunRequest request, const SupervisedPlan& plan);
+    SupervisedPlan plan(const script::RunRequest& request) const override;
+    void start(script::RunRequest request, const SupervisedPlan& plan) override;
     // At start: when a run was left unfinished, offers once to take it up. Declined, it is closed for good.
     void offerResume();
     bool busy() const;
@@ -53,11 +47,14 @@ public:
 
 private:
     // Begins an opened run, or tells why there is none; gives whether a run began.
-    bool begin(supervise::StartResult started, std::optional<bool> marks = std::nullopt);
+    bool begin(supervise::StartResult started);
+    // The settings' policy for a run over the program; the marks the plan has when it has them.
+    supervise::RunPolicy policyFor(const std::string& program, const SupervisedPlan* plan = nullptr) const;
     void error(const QString& text);
 
     QWidget* m_owner;
-    std::function<Limits()> m_limits;
+    std::function<supervise::RunPolicy()> m_policy;
+    std::function<bool()> m_enabled;
     QPointer<SupervisedRun> m_run;
     QPointer<ProgressWindow> m_window;
 };
