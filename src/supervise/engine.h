@@ -62,7 +62,8 @@ struct RunOutcome
 // up to sessions of them at once, and records every drawing's state in the journal. Without marks a session
 // gets at most the time-out per drawing times the batch's drawings and its drawings share its outcome; with
 // marks each drawing is accounted for by its own marks, the time-out counts from the last mark, and drawings
-// a broken session never opened go back to the queue. The caller's content follows the journal.
+// a broken session never opened go back to the queue. The caller's content follows the journal; while run()
+// lasts it is the engine's, written from the sessions' threads, and nobody else reads it.
 class RunEngine final
 {
 public:
