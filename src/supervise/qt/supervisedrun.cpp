@@ -17,7 +17,8 @@ std::int64_t nowMs()
 
 } // namespace
 
-// Carries the engine's news from its threads to the window's, as copies.
+// Carries the engine's news from its threads to the window's, as copies. Calls may come from several sessions at
+// once: it keeps no state of its own, and each call queues its copy for the window's thread.
 class SupervisedRun::Relay final : public supervise::RunObserver
 {
 public:
