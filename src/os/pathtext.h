@@ -1,5 +1,7 @@
 #pragma once
 
+#include "os/result.h"
+
 #include <string>
 #include <string_view>
 
@@ -10,3 +12,6 @@ std::string pathText(std::string_view bytes);
 // The other way: a text of ours (UTF-8) in the system's encoding, for what is kept beside names and paths (a
 // journal's reasons). A letter the ANSI code page lacks becomes its best fit or '?'.
 std::string systemText(std::string_view text);
+// The same for a path: exactly the text, or a failure when the ANSI code page cannot hold one of its letters
+// (a best fit would name another file).
+Result<std::string> exactSystemText(std::string_view text);

@@ -56,3 +56,8 @@ std::string systemText(std::string_view text)
 {
     return std::string(text);
 }
+
+Result<std::string> exactSystemText(std::string_view text)
+{
+    return std::string(text);
+}
