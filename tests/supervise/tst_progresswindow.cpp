@@ -68,6 +68,12 @@ QString sessionLine(QWidget* window, int number)
     return label ? label->text().section(QStringLiteral(", "), 0, 0) : QStringLiteral("?");
 }
 
+QString countLine(QWidget* window)
+{
+    auto* label = window->findChild<QLabel*>(QStringLiteral("count"));
+    return label ? label->text() : QStringLiteral("?");
+}
+
 QString count(QWidget* window, const char* state)
 {
     auto* label = window->findChild<QLabel*>(QString::fromLatin1(state));
@@ -145,8 +151,12 @@ private slots:
         QVERIFY(retry && retry->isVisible());
 
         QFile::remove(m_dir.filePath(QStringLiteral("record")));
-        standIn(QString());
+        standIn(QStringLiteral("*K02*) sleep 0.1;;")); // well inside the run's 300 ms
         retry->click();
+        // While it runs again, the drawing has no outcome of this run: none counted, not its old one either.
+        QTRY_COMPARE_WITH_TIMEOUT(sessionLine(window, 1), QStringLiteral("Session 1: K02.dwg"), 5000);
+        QCOMPARE(count(window, "timed-out"), QStringLiteral("0"));
+        QCOMPARE(countLine(window), QStringLiteral("Körda: 0 av 1 ritningar"));
         QTRY_VERIFY_WITH_TIMEOUT(!supervisor.busy(), 10000);
         QCOMPARE(count(window, "done"), QStringLiteral("1"));
         QVERIFY(!retry->isVisible());
@@ -168,6 +178,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!supervisor.busy(), 5000);
         QCOMPARE(count(window, "interrupted"), QStringLiteral("1"));
         QCOMPARE(count(window, "not-run"), QStringLiteral("2"));
+        // Nothing ran to an outcome.
+        QCOMPARE(countLine(window), QStringLiteral("Körda: 0 av 3 ritningar"));
         QVERIFY(window->findChild<QLabel*>(QStringLiteral("summary"))->text().contains(QStringLiteral("avbröts")));
         // Stopped by the user, the run is closed: nothing is offered at the next start.
         bool asked = false;
