@@ -166,6 +166,19 @@ private slots:
         QCOMPARE(record.readAll().count("_.OPEN"), 1);
     }
 
+    // A run of no drawing is refused before it has a journal or a window.
+    void aRunOfNoDrawingIsRefused()
+    {
+        QStringList shown;
+        StandInUser user;
+        user.showMessage = [&](const StandInUser::Message& message) { shown << message.text; };
+        QWidget owner;
+        Supervisor supervisor(&owner, [] { return oneAtATime(300); });
+        supervisor.start(request({}));
+        QVERIFY(!supervisor.progressWindow());
+        QCOMPARE(shown, QStringList{QStringLiteral("Ingen ritning att köra: markera eller ange ritningarna.")});
+    }
+
     void cancelKillsTheSessionAndLeavesTheRestNotRun()
     {
         standIn(QStringLiteral("*K01*) sleep 60;;"));
