@@ -446,19 +446,19 @@ private slots:
     // settings; "Öppna jobb..." sets a window back to it and says what it could not set.
     void aJobSavedByTheWindowOpensInIt()
     {
-        const QString folder = m_dir.filePath(QStringLiteral("Jobb/Ritningar \u00e5"));
+        const QString folder = m_dir.filePath(QStringLiteral("Natt/Ritningar \u00e5"));
         for (const char* name : {"a.dwg", "b.dwg", "c.dwg"})
             touch(folder + u'/' + QLatin1String(name));
-        touch(m_dir.filePath(QStringLiteral("Jobb/Mallar/rensa.scr")));
+        touch(m_dir.filePath(QStringLiteral("Natt/Mallar/rensa.scr")));
         const QString program = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("cad/cad.exe")));
         write("LastPath", QDir::toNativeSeparators(folder).toUtf8().constData(), "Main");
         write("SupervisedSessions", "3", "Main");
-        const QString jobFile = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("Jobb/natt.vjob")));
+        const QString jobFile = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("Natt/natt.vjob")));
         m_user.chooseFile = [&](const StandInUser::FileQuestion&) { return jobFile; };
         {
             auto window = loaded();
             window->scriptTemplates().setTemplateFolder(
-                nativeBytes(QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("Jobb/Mallar")))));
+                nativeBytes(QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("Natt/Mallar")))));
             window->cboScr()->setEditText(QStringLiteral("rensa.scr"));
             window->txtAcad()->setText(program);
             window->txtParamAcad()->setText(QStringLiteral("/p Std"));
