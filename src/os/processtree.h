@@ -77,7 +77,8 @@ public:
         TimedOut,    // the deadline passed first; nothing was killed
         Interrupted, // the interrupt was raised first; nothing was killed
     };
-    // Waits until the head ends, the deadline passes or the interrupt is raised (null: none).
+    // Waits until the head ends, the deadline passes or the interrupt is raised (null: none). However the head
+    // ended, no process carrying the tree's mark outlives it.
     Wait wait(std::chrono::steady_clock::time_point deadline, const Interrupt* interrupt);
     // Kills every process of the tree, the head included, and waits until the head is gone.
     void kill();

@@ -63,6 +63,7 @@ struct ProcessTree::Native
     pid_t keeper = -1;
     int news = -1;    // from the keeper: messages of the head's start and end
     int control = -1; // to the keeper: a byte, or its closing at our death, ends the tree
+    std::string mark; // carried by the tree's processes, or empty
 };
 
 namespace {
@@ -350,6 +351,14 @@ void closeInherited(int keep1, int keep2)
     ::_exit(0);
 }
 
+// Once a tree's keeper is gone. A keeper killed from outside ends nothing, and the processes it held went to
+// whoever adopts orphans: they still carry the session's mark.
+void endLeftovers(const std::string& mark)
+{
+    if (!mark.empty())
+        endSessions({mark});
+}
+
 // The environment of a session's processes: ours, with the session's mark.
 std::vector<std::string> markedEnvironment(const std::string& mark)
 {
@@ -449,6 +458,7 @@ std::unique_ptr<ProcessTree> ProcessTree::start(const Command& command, Show, co
         return nullptr;
     }
     native->keeper = keeper;
+    native->mark = mark;
     News first{};
     if (!readNews(native->news, first) || first.kind != News::Started) {
         error = std::strerror(first.kind == News::NotStarted ? first.value : EIO);
@@ -479,6 +489,7 @@ ProcessTree::Wait ProcessTree::wait(std::chrono::steady_clock::time_point deadli
             News news{};
             const bool told = readNews(m_native->news, news) && news.kind == News::Ended;
             reap(m_native->keeper);
+            endLeftovers(m_native->mark);
             m_ending = told ? endingFrom(news.value) : Ending{false, SIGKILL};
             m_done = true;
             return Wait::Ended;
@@ -499,6 +510,7 @@ void ProcessTree::kill()
     News news{};
     const bool told = readNews(m_native->news, news) && news.kind == News::Ended;
     reap(m_native->keeper);
+    endLeftovers(m_native->mark);
     m_ending = told ? endingFrom(news.value) : Ending{false, SIGKILL};
     m_ending.killed = true;
     m_done = true;
@@ -547,6 +559,28 @@ bool carriesMark(const std::string& pid, const std::vector<std::string>& marks)
     return false;
 }
 
+// Sends SIGKILL to the process that carries a mark under pid. Where the system has process handles, the kill
+// goes to the process whose environment was read: a pid given to another process in between is never hit.
+bool killMarked(pid_t pid, const std::string& name, const std::vector<std::string>& marks)
+{
+#if defined(SYS_pidfd_open) && defined(SYS_pidfd_send_signal)
+    const int handle = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (handle >= 0) {
+        const bool marked = carriesMark(name, marks);
+        if (marked)
+            ::syscall(SYS_pidfd_send_signal, handle, SIGKILL, nullptr, 0);
+        ::close(handle);
+        return marked;
+    }
+    if (errno == ESRCH)
+        return false;
+#endif
+    if (!carriesMark(name, marks))
+        return false;
+    ::kill(pid, SIGKILL);
+    return true;
+}
+
 } // namespace
 
 std::size_t endSessions(const std::vector<std::string>& marks)
@@ -564,9 +598,9 @@ std::size_t endSessions(const std::vector<std::string>& marks)
         while (const dirent* entry = ::readdir(proc)) {
             char* end = nullptr;
             const long pid = std::strtol(entry->d_name, &end, 10);
-            if (pid <= 0 || *end != '\0' || pid == self || !carriesMark(entry->d_name, marks))
+            if (pid <= 0 || *end != '\0' || pid == self || !carriesMark(entry->d_name, marks) ||
+                !killMarked(static_cast<pid_t>(pid), entry->d_name, marks))
                 continue;
-            ::kill(static_cast<pid_t>(pid), SIGKILL);
             ended.insert(static_cast<pid_t>(pid));
             found = true;
         }

@@ -77,7 +77,9 @@ struct RunEngine::Batch
     std::vector<FileStamp> before;
     std::vector<Seen> seen;
     std::vector<std::int64_t> beganMs; // when its first mark was seen
-    bool marks = false;
+    bool marks = false;                // its marks are believed: false too once its marks file was refused
+    bool marked = false;               // a mark of it has come: the session has started on its drawings
+    std::string refusal;               // why its marks file was refused, for the drawings' exit status
     std::string scriptPath, marksPath, drawingPath, outputPath, processMark;
     std::unique_ptr<MarksReader> reader;
     steady_clock::time_point started, lastMark;
@@ -94,6 +96,12 @@ void RunEngine::broke(std::string error)
     const std::lock_guard lock(m_lock);
     if (m_outcome.end == RunOutcome::End::Completed)
         m_outcome = {RunOutcome::End::Broken, std::move(error)};
+}
+
+void RunEngine::journalBroke(const std::string& error)
+{
+    m_journalFailed = true;
+    broke("journalen kan inte skrivas: " + error);
 }
 
 Result<void> RunEngine::record(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, bool sync)
@@ -164,8 +172,9 @@ void RunEngine::settleRest(std::span<const std::size_t> indices, State state, st
             entries.push_back(std::move(entry));
         }
     }
-    // Should this fail too the drawings keep their earlier state, which a resume takes up as well.
-    (void)record(indices, entries);
+    // Should this fail the drawings keep their earlier state, which a resume takes up as well.
+    if (auto written = record(indices, entries); !written)
+        journalBroke(written.error());
 }
 
 void RunEngine::recoverMarks()
@@ -178,7 +187,10 @@ void RunEngine::recoverMarks()
         std::vector<std::size_t> done;
         std::vector<DrawingEntry> entries;
         const std::int64_t now = m_setup.clock.wallMs();
-        for (const Mark& mark : reader.pollAll()) {
+        const std::vector<Mark> marks = reader.pollAll();
+        if (!reader.refused().empty() && m_setup.observer)
+            m_setup.observer->marksRefused(batch.info.session, "utan ritningsmärken: " + reader.refused());
+        for (const Mark& mark : marks) {
             if (mark.kind != script::MarkKind::End ||
                 std::find(batch.indices.begin(), batch.indices.end(), mark.index) == batch.indices.end() ||
                 std::find(done.begin(), done.end(), mark.index) != done.end())
@@ -190,7 +202,8 @@ void RunEngine::recoverMarks()
             done.push_back(mark.index);
             entries.push_back(std::move(entry));
         }
-        (void)record(done, entries);
+        if (auto written = record(done, entries); !written)
+            journalBroke(written.error());
     }
     m_content.openBatches.clear();
 }
@@ -222,6 +235,7 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
     m_plan.timeout = m_setup.policy.timeout;
     m_plan.marks = m_setup.policy.marks == MarksChoice::On;
     m_outcome = {};
+    m_journalFailed = false;
     m_appended = m_synced = 0;
     m_lastSync = m_setup.clock.now();
 
@@ -351,10 +365,12 @@ Result<void> RunEngine::writeScripts(Batch& batch, const script::DateTimeFormat&
     if (const auto written = script::replaceFile(batch.scriptPath, script.bytes()); !written)
         return Result<void>::failure("scriptet " + batch.scriptPath + " kan inte skrivas: " + written.error());
     if (batch.marks) {
-        if (const auto emptied = script::replaceFile(batch.marksPath, {}); !emptied)
+        // The session's own, empty file: only what its program writes there from now on is believed.
+        const auto made = makeOwnFile(batch.marksPath);
+        if (!made)
             return Result<void>::failure(systemText("märkesfilen ") + batch.marksPath +
-                                         " kan inte skrivas: " + emptied.error());
-        batch.reader = std::make_unique<MarksReader>(batch.marksPath);
+                                         " kan inte skrivas: " + made.error());
+        batch.reader = std::make_unique<MarksReader>(batch.marksPath, *made);
     }
     if (console) {
         batch.drawingPath = script::joinPath(request.listingFolder, batch.names.front(), request.separator);
@@ -377,7 +393,7 @@ bool RunEngine::beginBatch(Batch& batch)
                                          {batch.session, batch.processMark, batch.marks});
     }
     if (!started) {
-        broke("journalen kan inte skrivas: " + started.error());
+        journalBroke(started.error());
         return false;
     }
     {
@@ -414,20 +430,24 @@ std::unique_ptr<Session> RunEngine::startSession(Batch& batch)
 bool RunEngine::watch(Batch& batch, Session& session)
 {
     const RunClock& clock = m_setup.clock;
-    // With marks the time-out runs from the last mark; without, over the whole session.
+    // With marks the time-out runs from the last mark once the first has come. Until then the session is
+    // starting, slowly perhaps, or in a program that carries out no marks: it has the time-out of every drawing
+    // of its batch, as without marks, so that marks never cut short a session that would finish without them.
     const auto deadline = [&] {
-        return batch.marks ? sessionDeadline(batch.lastMark, m_plan.timeout, 1)
-                           : sessionDeadline(batch.started, m_plan.timeout, batch.indices.size());
+        return batch.marks && batch.marked ? sessionDeadline(batch.lastMark, m_plan.timeout, 1)
+                                           : sessionDeadline(batch.started, m_plan.timeout, batch.indices.size());
     };
     bool timedOut = false;
     while (true) {
-        const auto until = batch.marks ? std::min(deadline(), clock.now() + markPoll) : deadline();
+        // Woken now and then to read the marks, and to stop once the journal cannot be written: the session's
+        // results could not be kept, and its drawings are run again when the run is taken up.
+        const auto until = std::min(deadline(), clock.now() + markPoll);
         const auto wait = session.wait(until, m_setup.interrupt);
         if (batch.marks)
             followMarks(batch);
         if (wait == process::ProcessTree::Wait::Ended)
             break;
-        if (wait == process::ProcessTree::Wait::Interrupted) {
+        if (wait == process::ProcessTree::Wait::Interrupted || m_journalFailed) {
             session.kill();
             break;
         }
@@ -446,7 +466,15 @@ void RunEngine::followMarks(Batch& batch)
 {
     const script::RunRequest& request = m_content.request;
     const std::int64_t nowMs = m_setup.clock.wallMs();
-    for (const Mark& mark : batch.reader->pollAll()) {
+    const std::vector<Mark> marks = batch.reader->pollAll();
+    if (!batch.reader->refused().empty()) {
+        // Not the session's own file: the batch is judged as one without marks, its ended drawings kept.
+        batch.marks = false;
+        batch.refusal = "utan ritningsmärken: " + batch.reader->refused();
+        if (m_setup.observer)
+            m_setup.observer->marksRefused(batch.session, batch.refusal);
+    }
+    for (const Mark& mark : marks) {
         const auto found = std::find(batch.indices.begin(), batch.indices.end(), mark.index);
         if (found == batch.indices.end())
             continue; // not a drawing of this batch
@@ -455,6 +483,7 @@ void RunEngine::followMarks(Batch& batch)
         batch.seen[position] = step.seen;
         if (!step.news)
             continue;
+        batch.marked = true;
         batch.lastMark = m_setup.clock.now();
         if (batch.beganMs[position] == 0)
             batch.beganMs[position] = nowMs;
@@ -472,7 +501,7 @@ void RunEngine::followMarks(Batch& batch)
         entry.endedMs = nowMs;
         entry.exitStatus = systemText(endMarkCause);
         if (auto written = record(std::span(&mark.index, 1), std::span(&entry, 1), false); !written)
-            broke("journalen kan inte skrivas: " + written.error());
+            journalBroke(written.error());
     }
 }
 
@@ -501,7 +530,7 @@ void RunEngine::settle(Batch& batch, const Session& session, bool timedOut)
         }
         entry.startedMs = batch.seen[i] == Seen::Nothing ? batch.startedMs : batch.beganMs[i];
         entry.endedMs = endedMs;
-        entry.exitStatus = withCause(status, verdict.cause);
+        entry.exitStatus = withCause(status, verdict.cause.empty() ? std::string_view(batch.refusal) : verdict.cause);
         indices.push_back(batch.indices[i]);
         entries.push_back(std::move(entry));
     }
@@ -513,7 +542,7 @@ void RunEngine::settle(Batch& batch, const Session& session, bool timedOut)
     indices.insert(indices.end(), requeued.begin(), requeued.end());
     entries.insert(entries.end(), pending.begin(), pending.end());
     if (auto written = record(indices, entries); !written) {
-        broke("journalen kan inte skrivas: " + written.error());
+        journalBroke(written.error());
         return;
     }
     if (requeued.empty())

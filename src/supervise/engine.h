@@ -3,15 +3,17 @@
 #include "os/process.h"
 #include "script/expandtemplate.h"
 #include "supervise/journal.h"
-#include "supervise/runpolicy.h"
 #include "supervise/outcome.h"
+#include "supervise/runpolicy.h"
 #include "supervise/session.h"
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <mutex>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace supervise {
@@ -39,6 +41,9 @@ public:
     virtual void requeued(std::span<const std::size_t> indices) { (void)indices; }
     // The session has no batch now (its CAD program ended or was killed).
     virtual void sessionEnded(std::size_t session) { (void)session; }
+    // The marks file of the session's batch is not its own (why: "utan ritningsmärken: märkesfilen är en länk",
+    // UTF-8): the batch is judged as one without marks. Also for the marks file of a batch a killed run left.
+    virtual void marksRefused(std::size_t session, std::string_view why) { (void)session, (void)why; }
 };
 
 struct RunOutcome
@@ -55,9 +60,11 @@ struct RunOutcome
 // Runs the template over drawings of a journal in batches, each batch in a fresh session of the CAD program,
 // up to sessions of them at once, and records every drawing's state in the journal. Without marks a session
 // gets at most the time-out per drawing times the batch's drawings and its drawings share its outcome; with
-// marks each drawing is accounted for by its own marks, the time-out counts from the last mark, and drawings
-// a broken session never opened go back to the queue. The caller's content follows the journal; while run()
-// lasts it is the engine's, written from the sessions' threads, and nobody else reads it.
+// marks each drawing is accounted for by its own marks, the time-out counts from the last mark (until the first,
+// the session has the time of its whole batch), and drawings a broken session never opened go back to the
+// queue; a marks file that is not the session's own is refused and its batch judged as one without marks. The
+// caller's content follows the journal; while run() lasts it is the engine's, written from the sessions' threads,
+// and nobody else reads it.
 class RunEngine final
 {
 public:
@@ -125,6 +132,8 @@ private:
     void recoverMarks();
     bool filesInTheWay(std::size_t sessions);
     void broke(std::string error);
+    // The journal cannot be written: the run breaks, and its sessions stop at their next look.
+    void journalBroke(const std::string& error);
     bool stopping() const;
     // Writes the drawings' states to the journal (on the disk before this returns with sync, or when the last sync
     // is a while ago), then to the content and the observer.
@@ -144,6 +153,7 @@ private:
     std::chrono::steady_clock::time_point m_lastSync;
     std::uint64_t m_appended = 0; // records written to the journal
     std::uint64_t m_synced = 0;   // of them, the ones a sync has forced to the disk
+    std::atomic<bool> m_journalFailed = false;
     // Keeps the sessions' records from interleaving in the journal file: held for a write, never for a sync,
     // never together with m_lock.
     std::mutex m_journalLock;

@@ -2,8 +2,8 @@
 
 #include "supervise/journal.h"
 
+#include <algorithm>
 #include <charconv>
-#include <cstdio>
 
 namespace supervise {
 
@@ -21,23 +21,22 @@ std::string journalStem(const std::string& journalPath)
 constexpr std::size_t longestMark = 32;
 // What one poll reads at most: a script that marks in a loop cannot make a poll read megabytes.
 constexpr std::size_t pollPiece = 64 * 1024;
+// The bytes before its place a reader compares at each poll: a line or two of marks.
+constexpr std::size_t tailKept = 32;
 
-// Reads up to limit bytes of the file from offset; false when there is no file to read.
-bool readFrom(const std::string& path, std::uint64_t offset, std::size_t limit, std::string& bytes)
+std::string refusalText(const FileRefusal& refusal)
 {
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in)
-        return false;
-#ifdef _WIN32
-    const bool placed = _fseeki64(in, static_cast<long long>(offset), SEEK_SET) == 0;
-#else
-    const bool placed = fseeko(in, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
-    bytes.resize(limit);
-    const std::size_t got = placed ? std::fread(bytes.data(), 1, limit, in) : 0;
-    bytes.resize(got);
-    std::fclose(in);
-    return true;
+    switch (refusal.kind) {
+    case FileRefusal::Kind::Link:
+        return "märkesfilen är en länk";
+    case FileRefusal::Kind::NotPlain:
+        return "märkesfilen är ingen vanlig fil";
+    case FileRefusal::Kind::NotOwn:
+        return "märkesfilen är inte användarens egen";
+    case FileRefusal::Kind::Unreadable:
+        break;
+    }
+    return "märkesfilen kan inte läsas: " + refusal.detail;
 }
 
 } // namespace
@@ -92,22 +91,52 @@ std::optional<Mark> parseMark(std::string_view line)
     return mark;
 }
 
-MarksReader::MarksReader(std::string path) : m_path(std::move(path)) {}
+MarksReader::MarksReader(std::string path, std::optional<FileIdentity> own) : m_path(std::move(path)), m_own(own) {}
+
+void MarksReader::refuse(std::string why)
+{
+    m_refused = std::move(why);
+    m_partial.clear();
+}
 
 std::vector<Mark> MarksReader::poll()
 {
     std::vector<Mark> marks;
-    std::string bytes;
-    if (!readFrom(m_path, m_offset, pollPiece, bytes))
+    if (!m_refused.empty())
         return marks;
+    // The last bytes read are read again: a file cut short and written anew since has other bytes there, even
+    // when it has grown past the place this reader stands.
+    auto piece = readOwnFile(m_path, m_offset - m_tail.size(), m_tail.size() + pollPiece);
+    if (!piece) {
+        refuse(refusalText(piece.error()));
+        return marks;
+    }
+    // A file that went or shrank would have the marks written after it at places this reader has passed.
+    if (!piece->exists) {
+        if (m_own)
+            refuse("märkesfilen togs bort under körningen");
+        return marks;
+    }
+    if (m_own && piece->identity != *m_own) {
+        refuse("märkesfilen byttes ut under körningen");
+        return marks;
+    }
+    if (piece->size < m_offset || !piece->bytes.starts_with(m_tail)) {
+        refuse("märkesfilen kortades under körningen");
+        return marks;
+    }
+    m_own = piece->identity;
+    const std::string_view bytes = std::string_view(piece->bytes).substr(m_tail.size());
     m_offset += bytes.size();
+    const std::size_t kept = std::min(piece->bytes.size(), tailKept);
+    m_tail = piece->bytes.substr(piece->bytes.size() - kept);
     std::size_t start = 0;
     while (start < bytes.size()) {
         const auto end = bytes.find('\n', start);
-        const std::string_view piece = std::string_view(bytes).substr(start, end - start);
+        const std::string_view part = bytes.substr(start, end - start);
         if (end == std::string::npos) {
             if (!m_skipping)
-                m_partial.append(piece);
+                m_partial.append(part);
             if (m_partial.size() > longestMark) {
                 m_partial.clear();
                 m_skipping = true;
@@ -115,7 +144,7 @@ std::vector<Mark> MarksReader::poll()
             break;
         }
         if (!m_skipping) {
-            m_partial.append(piece);
+            m_partial.append(part);
             if (const auto mark = parseMark(m_partial))
                 marks.push_back(*mark);
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "os/result.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -35,18 +37,61 @@ public:
     bool readAll(std::string& bytes, std::string& error);
     // Cuts the file to size bytes (a record torn by a crash) and goes on writing at its end.
     bool truncate(std::uint64_t size, std::string& error);
-    // Appends bytes at the end; with sync they are on the disk when this returns.
+    // Appends bytes at the end; with sync they are on the disk when this returns. When they cannot all be
+    // written (a full disk) or synced, the file is cut back to where it ended before, so it still ends in the
+    // last whole record and nothing written later is glued to a piece of these. Should even the cut fail, the
+    // next append tries it again before it writes anything.
     bool append(std::string_view bytes, bool sync, std::string& error);
 
 private:
     friend bool readWholeFile(const std::string& path, std::string& bytes, std::string& error);
     explicit JournalFile(std::intptr_t handle) : m_handle(handle) {}
+    bool cutBack(std::string& error);
     std::intptr_t m_handle;
+    std::int64_t m_cutTo = -1; // where a failed append must still be cut back to, or -1
 };
 
 // The whole file, without taking any lock. False with the reason when it cannot be read or is no plain file
 // (a pipe or a device is refused before anything waits on it).
 bool readWholeFile(const std::string& path, std::string& bytes, std::string& error);
+
+// What names one file on its volume, whatever name it goes by (device and inode; volume and file index).
+struct FileIdentity
+{
+    std::uint64_t volume = 0;
+    std::uint64_t file = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// Makes an empty file at path that this user alone may write, in place of whatever is there (a link is
+// replaced, never followed), and gives what names it.
+Result<FileIdentity> makeOwnFile(const std::string& path);
+
+// Why a file that should be this user's own plain file is not taken.
+struct FileRefusal
+{
+    enum class Kind
+    {
+        Link,       // a symbolic link (or another reparse point)
+        NotPlain,   // a pipe, a device, a folder
+        NotOwn,     // another user's
+        Unreadable, // the system would not open or read it (detail says why)
+    } kind;
+    std::string detail;
+};
+
+// A piece of a file and what the file is at that moment.
+struct FilePiece
+{
+    bool exists = false; // nothing at the path
+    FileIdentity identity;
+    std::uint64_t size = 0; // of the whole file
+    std::string bytes;      // up to the limit asked for, from the offset asked for
+};
+
+// Reads up to limit bytes from offset of the file at path, which must be this user's own plain file, not a link.
+// Never waits: a pipe or a device is refused before anything is read from it.
+Result<FilePiece, FileRefusal> readOwnFile(const std::string& path, std::uint64_t offset, std::size_t limit);
 
 // The folder for the journals (Brannoc/Vendrel/runs in the user's data folder), made when missing. Empty,
 // with the reason in error, when it cannot be made.

@@ -167,24 +167,58 @@ bool JournalFile::truncate(std::uint64_t size, std::string& error)
     return true;
 }
 
+bool JournalFile::cutBack(std::string& error)
+{
+    if (m_cutTo < 0)
+        return true;
+    if (::ftruncate(fd(m_handle), static_cast<off_t>(m_cutTo)) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    m_cutTo = -1;
+    return true;
+}
+
 bool JournalFile::append(std::string_view bytes, bool sync, std::string& error)
 {
+    // A bare sync moves nothing: it may come from another thread while a record is being written.
+    if (bytes.empty()) {
+        if (sync && ::fdatasync(fd(m_handle)) != 0) {
+            error = std::strerror(errno);
+            return false;
+        }
+        return true;
+    }
+    if (!cutBack(error))
+        return false;
+    struct stat info
+    {
+    };
+    if (::fstat(fd(m_handle), &info) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
     // One write for the whole record set, so a killed process leaves all or nothing of it.
+    int failure = 0;
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd(m_handle), bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
-            error = std::strerror(written == 0 ? EIO : errno);
-            return false;
+            failure = written == 0 ? EIO : errno;
+            break;
         }
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
-    if (sync && ::fdatasync(fd(m_handle)) != 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    return true;
+    if (failure == 0 && sync && ::fdatasync(fd(m_handle)) != 0)
+        failure = errno;
+    if (failure == 0)
+        return true;
+    error = std::strerror(failure);
+    m_cutTo = info.st_size;
+    std::string ignored; // the write's failure is the one to tell; the next append tries the cut again
+    cutBack(ignored);
+    return false;
 }
 
 bool readWholeFile(const std::string& path, std::string& bytes, std::string& error)
@@ -205,6 +239,74 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::string& err
     }
     JournalFile reader(descriptor);
     return reader.readAll(bytes, error);
+}
+
+Result<FileIdentity> makeOwnFile(const std::string& path)
+{
+    // Made under another name and renamed into place: whatever stood at path (a link, a pipe, someone else's
+    // file) is replaced, never opened.
+    std::string made = path + ".XXXXXX";
+    const int descriptor = ::mkostemp(made.data(), O_CLOEXEC);
+    if (descriptor < 0)
+        return Result<FileIdentity>::failure(std::strerror(errno));
+    struct stat info
+    {
+    };
+    const bool known = ::fstat(descriptor, &info) == 0;
+    const int failure = errno;
+    ::close(descriptor);
+    if (!known || ::rename(made.c_str(), path.c_str()) != 0) {
+        const int cause = known ? errno : failure;
+        ::unlink(made.c_str());
+        return Result<FileIdentity>::failure(std::strerror(cause));
+    }
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+Result<FilePiece, FileRefusal> readOwnFile(const std::string& path, std::uint64_t offset, std::size_t limit)
+{
+    using Refused = Result<FilePiece, FileRefusal>;
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (descriptor < 0) {
+        if (errno == ENOENT)
+            return FilePiece{};
+        if (errno == ELOOP)
+            return Refused::failure({FileRefusal::Kind::Link, {}});
+        return Refused::failure({FileRefusal::Kind::Unreadable, std::strerror(errno)});
+    }
+    struct Closer
+    {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{descriptor};
+    struct stat info
+    {
+    };
+    if (::fstat(descriptor, &info) != 0)
+        return Refused::failure({FileRefusal::Kind::Unreadable, std::strerror(errno)});
+    if (!S_ISREG(info.st_mode))
+        return Refused::failure({FileRefusal::Kind::NotPlain, {}});
+    if (info.st_uid != ::geteuid())
+        return Refused::failure({FileRefusal::Kind::NotOwn, {}});
+    FilePiece piece;
+    piece.exists = true;
+    piece.identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    piece.size = static_cast<std::uint64_t>(info.st_size);
+    piece.bytes.resize(limit);
+    std::size_t got = 0;
+    while (got < limit) {
+        const ssize_t read =
+            ::pread(descriptor, piece.bytes.data() + got, limit - got, static_cast<off_t>(offset + got));
+        if (read < 0 && errno == EINTR)
+            continue;
+        if (read < 0)
+            return Refused::failure({FileRefusal::Kind::Unreadable, std::strerror(errno)});
+        if (read == 0)
+            break;
+        got += static_cast<std::size_t>(read);
+    }
+    piece.bytes.resize(got);
+    return piece;
 }
 
 std::string runsFolder(std::string& error)

@@ -119,28 +119,58 @@ bool JournalFile::truncate(std::uint64_t size, std::string& error)
     return true;
 }
 
-bool JournalFile::append(std::string_view bytes, bool sync, std::string& error)
+bool JournalFile::cutBack(std::string& error)
 {
-    // A bare sync moves nothing: it may come from another thread while a record is being written.
-    LARGE_INTEGER none{};
-    if (!bytes.empty() && !SetFilePointerEx(handleOf(m_handle), none, nullptr, FILE_END)) {
+    if (m_cutTo < 0)
+        return true;
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(m_cutTo);
+    if (!SetFilePointerEx(handleOf(m_handle), at, nullptr, FILE_BEGIN) || !SetEndOfFile(handleOf(m_handle))) {
         error = systemMessage(GetLastError());
         return false;
     }
+    m_cutTo = -1;
+    return true;
+}
+
+bool JournalFile::append(std::string_view bytes, bool sync, std::string& error)
+{
+    // A bare sync moves nothing: it may come from another thread while a record is being written.
+    if (bytes.empty()) {
+        if (sync && !FlushFileBuffers(handleOf(m_handle))) {
+            error = systemMessage(GetLastError());
+            return false;
+        }
+        return true;
+    }
+    if (!cutBack(error))
+        return false;
+    LARGE_INTEGER none{}, end{};
+    if (!SetFilePointerEx(handleOf(m_handle), none, &end, FILE_END)) {
+        error = systemMessage(GetLastError());
+        return false;
+    }
+    DWORD failure = ERROR_SUCCESS;
     while (!bytes.empty()) {
         DWORD written = 0;
         if (!WriteFile(handleOf(m_handle), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
             written == 0) {
-            error = systemMessage(GetLastError());
-            return false;
+            failure = GetLastError();
+            if (failure == ERROR_SUCCESS)
+                failure = ERROR_WRITE_FAULT;
+            break;
         }
         bytes.remove_prefix(written);
     }
-    if (sync && !FlushFileBuffers(handleOf(m_handle))) {
-        error = systemMessage(GetLastError());
-        return false;
-    }
-    return true;
+    if (failure == ERROR_SUCCESS && sync && !FlushFileBuffers(handleOf(m_handle)))
+        failure = GetLastError();
+    if (failure == ERROR_SUCCESS)
+        return true;
+    error = systemMessage(failure);
+    m_cutTo = end.QuadPart;
+    std::string ignored; // the write's failure is the one to tell; the next append tries the cut again
+    cutBack(ignored);
+    return false;
 }
 
 bool readWholeFile(const std::string& path, std::string& bytes, std::string& error)
@@ -158,6 +188,85 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::string& err
         return false;
     }
     return reader.readAll(bytes, error);
+}
+
+namespace {
+
+FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& information)
+{
+    return {information.dwVolumeSerialNumber,
+            (std::uint64_t(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
+}
+
+} // namespace
+
+Result<FileIdentity> makeOwnFile(const std::string& path)
+{
+    // A link at the path goes, not the file it leads to; the new file is made only where nothing stands, so it
+    // is never someone else's.
+    if (!DeleteFileA(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+        return Result<FileIdentity>::failure(systemMessage(GetLastError()));
+    HANDLE handle =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return Result<FileIdentity>::failure(systemMessage(GetLastError()));
+    BY_HANDLE_FILE_INFORMATION information{};
+    const bool known = GetFileInformationByHandle(handle, &information);
+    const DWORD failure = GetLastError();
+    CloseHandle(handle);
+    if (!known)
+        return Result<FileIdentity>::failure(systemMessage(failure));
+    return identityOf(information);
+}
+
+Result<FilePiece, FileRefusal> readOwnFile(const std::string& path, std::uint64_t offset, std::size_t limit)
+{
+    using Refused = Result<FilePiece, FileRefusal>;
+    // The CAD program appends while this reads, and the run removes the file while a reader may hold it. Owners
+    // are not compared: the run's files lie in the user's own folder.
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+            return FilePiece{};
+        return Refused::failure({FileRefusal::Kind::Unreadable, systemMessage(code)});
+    }
+    struct Closer
+    {
+        HANDLE handle;
+        ~Closer() { CloseHandle(handle); }
+    } closer{handle};
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileType(handle) != FILE_TYPE_DISK)
+        return Refused::failure({FileRefusal::Kind::NotPlain, {}});
+    if (!GetFileInformationByHandle(handle, &information))
+        return Refused::failure({FileRefusal::Kind::Unreadable, systemMessage(GetLastError())});
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return Refused::failure({FileRefusal::Kind::Link, {}});
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return Refused::failure({FileRefusal::Kind::NotPlain, {}});
+    FilePiece piece;
+    piece.exists = true;
+    piece.identity = identityOf(information);
+    piece.size = (std::uint64_t(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(handle, at, nullptr, FILE_BEGIN))
+        return Refused::failure({FileRefusal::Kind::Unreadable, systemMessage(GetLastError())});
+    piece.bytes.resize(limit);
+    std::size_t got = 0;
+    while (got < limit) {
+        DWORD read = 0;
+        if (!ReadFile(handle, piece.bytes.data() + got, static_cast<DWORD>(limit - got), &read, nullptr))
+            return Refused::failure({FileRefusal::Kind::Unreadable, systemMessage(GetLastError())});
+        if (read == 0)
+            break;
+        got += read;
+    }
+    piece.bytes.resize(got);
+    return piece;
 }
 
 std::string runsFolder(std::string& error)

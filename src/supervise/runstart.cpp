@@ -2,6 +2,7 @@
 
 #include "script/expandtemplate.h"
 #include "script/paths.h"
+#include "script/samedrawing.h"
 #include "script/scriptfs.h"
 #include "script/texts.h"
 #include "supervise/runfiles.h"
@@ -63,6 +64,10 @@ std::string problemText(const StartProblem& problem, const std::function<std::st
         return "körningens script " + path + " skulle ersätta en fil som redan finns; välj ett annat namn på journalen";
     case Cause::NoDrawings:
         return "ingen ritning att köra: markera eller ange ritningarna";
+    case Cause::SameDrawing:
+        return (problem.path == problem.detail ? "ritningen " + path + " står två gånger bland ritningarna"
+                                               : "ritningarna " + detail + " och " + path + " är samma fil") +
+               "; varje ritning kan bara köras en gång";
     case Cause::Request:
         if (problem.request)
             return script::requestProblemText(*problem.request, shown);
@@ -101,6 +106,9 @@ StartResult createRun(script::RunRequest request, const RunPolicy& policy, const
     // A journal of nothing would report every one of no drawings done.
     if (request.drawings.empty())
         return fail(Cause::NoDrawings);
+    // Run twice, a drawing would be worked on by two sessions at once, or saved over by its own second turn.
+    if (const auto same = script::findSameDrawing(request.listingFolder, request.drawings, request.separator))
+        return fail(Cause::SameDrawing, request.drawings[same->again], request.drawings[same->first]);
 
     std::string path = journalPath;
     std::string error;

@@ -19,16 +19,17 @@ struct StartProblem
 {
     enum class Cause
     {
-        NoRunsFolder,       // the folder for journals cannot be made
-        JournalExists,      // a new run's journal: something is at its path already
-        JournalBusy,        // another run holds the journal
-        JournalDamaged,     // the journal is not sound (problems says where)
-        JournalUnfinished,  // its making never finished: nothing ran, and the same command starts it afresh
-        JournalUnreadable,  // the journal cannot be opened or read
-        JournalUnwritable,  // a new journal cannot be written
-        ScriptInTheWay,     // a file the run did not make stands where its batch script goes
-        Request,            // the request itself cannot run (request says why)
-        NoDrawings,         // a new run over no drawing at all
+        NoRunsFolder,      // the folder for journals cannot be made
+        JournalExists,     // a new run's journal: something is at its path already
+        JournalBusy,       // another run holds the journal
+        JournalDamaged,    // the journal is not sound (problems says where)
+        JournalUnfinished, // its making never finished: nothing ran, and the same command starts it afresh
+        JournalUnreadable, // the journal cannot be opened or read
+        JournalUnwritable, // a new journal cannot be written
+        ScriptInTheWay,    // a file the run did not make stands where its batch script goes
+        SameDrawing,       // two drawings name one file: path is the later name, detail the earlier one
+        Request,           // the request itself cannot run (request says why)
+        NoDrawings,        // a new run over no drawing at all
     };
     Cause cause;
     std::string path;                  // the file it concerns
@@ -57,7 +58,8 @@ using StartResult = Result<OpenedRun, StartProblem>;
 // A new journal's name: the moment the run begins (so names sort by it) and the process.
 std::string newJournalName();
 
-// A new run over request.drawings, the request checked (script::checkRequest). The journal is journalPath, or a
+// A new run over request.drawings, the request checked (script::checkRequest) and no file named twice among
+// the drawings (script::findSameDrawing). The journal is journalPath, or a
 // new one in the runs folder when that is empty; it never replaces anything. The policy is the one the run
 // goes by, as resolvedPolicy makes it for the request's program; jobPath names the job it comes from.
 StartResult createRun(script::RunRequest request, const RunPolicy& policy, const std::string& journalPath,

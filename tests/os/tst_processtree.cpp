@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -91,6 +92,27 @@ TEST_F(Tree, AKillTakesTheWholeTreeAndAnEndedHeadLeavesNothingBehind)
     EXPECT_EQ(leaving->wait(steady_clock::now() + seconds(20), nullptr), ProcessTree::Wait::Ended);
     EXPECT_TRUE(leaving->ending().success());
     EXPECT_TRUE(goneSoon(leftChild));
+}
+
+TEST_F(Tree, NothingCarryingTheSessionsMarkOutlivesAKeeperKilledFromOutside)
+{
+    // The head leaves a child in a session of its own; then its keeper is killed, which ends nothing itself.
+    const std::string program = m_dir / "cad stand-in";
+    writeFile(program, "#!/bin/sh\nsetsid " + leaveChild() + "sleep 60\n", true);
+    std::string error;
+    auto tree =
+        ProcessTree::start(process::Command{{program}}, process::Show::Minimized, process::newSessionMark(), error);
+    ASSERT_TRUE(tree) << error;
+    const std::string child = childPid();
+    const std::string stat = readFile("/proc/" + std::to_string(tree->id()) + "/stat");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 1));
+    char state = 0;
+    pid_t keeper = 0;
+    fields >> state >> keeper;
+    ASSERT_GT(keeper, 1) << stat;
+    ASSERT_EQ(::kill(keeper, SIGKILL), 0);
+    EXPECT_EQ(tree->wait(steady_clock::now() + seconds(20), nullptr), ProcessTree::Wait::Ended);
+    EXPECT_TRUE(goneSoon(child));
 }
 
 TEST_F(Tree, AnInterruptWakesTheWaitAtOnce)

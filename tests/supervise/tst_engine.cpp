@@ -26,6 +26,8 @@ using Wait = process::ProcessTree::Wait;
 constexpr std::int64_t wallBase = 1'700'000'000'000;
 const process::Ending exitedWith0{true, 0, false};
 const process::Ending crashed{false, 11, false};
+// In place of a mark line: the marks file is cut to nothing.
+const std::string cutMarks = "<cut>";
 
 // Time moves only when a stand-in session waits, and never back, whichever session moves it.
 class FakeClock
@@ -84,7 +86,7 @@ public:
             m_events.pop_front();
             m_clock.advanceTo(event.at);
             if (event.kind == Event::Mark) {
-                writeFile(m_marksPath, readFile(m_marksPath) + event.line + "\n");
+                writeFile(m_marksPath, event.line == cutMarks ? "" : readFile(m_marksPath) + event.line + "\n");
             } else if (event.kind == Event::Stop) {
                 m_stop.raise();
                 if (interrupt)
@@ -136,8 +138,15 @@ public:
         requeuedIndices.insert(requeuedIndices.end(), indices.begin(), indices.end());
     }
 
+    void marksRefused(std::size_t, std::string_view why) override
+    {
+        const std::lock_guard lock(m_mutex);
+        refusals.emplace_back(why);
+    }
+
     std::vector<std::pair<std::size_t, std::vector<std::size_t>>> batches;
     std::vector<std::size_t> requeuedIndices;
+    std::vector<std::string> refusals;
 
 private:
     std::mutex m_mutex;
@@ -292,6 +301,52 @@ TEST_F(Engine, WithMarksAHangCostsItsDrawingAndTheRestIsRequeued)
         {{State::Done, "slutmärke"}, {State::TimedOut, "signal 9: hängde i den här ritningen"}, {State::Done, "0"}});
     EXPECT_EQ(m_content.drawings[1].endedMs, wallBase + 1100);
     EXPECT_EQ(m_observer.requeuedIndices, std::vector<std::size_t>{2});
+}
+
+TEST_F(Engine, WithMarksASessionHasItsWholeBatchsTimeUntilItsFirstMark)
+{
+    // The first starts slowly: its first mark comes after one drawing's time-out, well within its batch's. The
+    // second carries out no marks and hangs: it is judged as without marks, at the same time.
+    prepare(6, 3);
+    const RunOutcome outcome = run(1, true,
+                                   {endsAt(2600, exitedWith0,
+                                           {{1500, "begin 0"},
+                                            {1600, "end 0"},
+                                            {1700, "begin 1"},
+                                            {1800, "end 1"},
+                                            {1900, "begin 2"},
+                                            {2000, "end 2"}}),
+                                    Part{}});
+    EXPECT_EQ(outcome.end, RunOutcome::End::Completed) << outcome.error;
+    expectDrawings({{State::Done, "slutmärke"},
+                    {State::Done, "slutmärke"},
+                    {State::Done, "slutmärke"},
+                    {State::TimedOut, "signal 9"},
+                    {State::TimedOut, "signal 9"},
+                    {State::TimedOut, "signal 9"}});
+    EXPECT_EQ(m_content.drawings[3].endedMs - m_content.drawings[3].startedMs, 3000);
+    EXPECT_TRUE(m_observer.requeuedIndices.empty());
+}
+
+TEST_F(Engine, AMarksFileCutShortIsRefusedAndItsBatchJudgedWithoutMarks)
+{
+    // Cut and written anew between two looks: the marks of the first drawing after the cut would be lost, and
+    // the drawing failed, were the file believed.
+    prepare(3, 3);
+    const RunOutcome outcome = run(1, true,
+                                   {endsAt(400, exitedWith0,
+                                           {{10, "begin 0"},
+                                            {20, "end 0"},
+                                            {150, cutMarks},
+                                            {160, "begin 1"},
+                                            {170, "end 1"},
+                                            {180, "begin 2"},
+                                            {190, "end 2"}})});
+    EXPECT_EQ(outcome.end, RunOutcome::End::Completed) << outcome.error;
+    const std::string refused = "0: utan ritningsmärken: märkesfilen kortades under körningen";
+    expectDrawings({{State::Done, "slutmärke"}, {State::Done, refused}, {State::Done, refused}});
+    ASSERT_EQ(m_observer.refusals.size(), 1u);
+    EXPECT_EQ(m_observer.refusals[0], "utan ritningsmärken: märkesfilen kortades under körningen");
 }
 
 TEST_F(Engine, AStopKillsTheSessionAndLeavesTheRestNotRun)

@@ -5,7 +5,12 @@
 #include "support/readback.h"
 #include "support/tempfolder.h"
 
+#include <algorithm>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -215,6 +220,50 @@ TEST_F(Journal, AWholeLastRecordSurvivesADamagedLineFeedAndDamageIsCountedNotLis
     EXPECT_TRUE(content.damaged);
     EXPECT_EQ(content.damagedLines, 1000000u);
     EXPECT_LE(content.problems.size(), 10u);
+}
+
+// A full disk in the middle of a record: what reached the file of it is taken back, so a record written once
+// there is room again follows the last whole one instead of being glued to a piece of it.
+TEST_F(Journal, AnAppendCutShortLeavesTheJournalAsItWas)
+{
+    const std::string before = writeSample();
+    // The file-size limit stands in for the full disk, in a process of its own (its status says which step
+    // went wrong).
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        JournalContent content;
+        JournalWriter::Opened how{};
+        std::string error;
+        auto journal = JournalWriter::open(m_path, content, how, error);
+        rlimit usual{};
+        if (!journal || ::getrlimit(RLIMIT_FSIZE, &usual) != 0)
+            ::_exit(10);
+        const rlimit full{before.size() + 20, usual.rlim_max};
+        const std::size_t rest[] = {2, 3};
+        const DrawingEntry done[] = {{m_names[2], State::Done, false, 3000, 4000, "0"},
+                                     {m_names[3], State::Done, false, 3000, 4000, "0"}};
+        if (::setrlimit(RLIMIT_FSIZE, &full) != 0 || journal->settled(rest, done) || journal->finished(4000, "klar"))
+            ::_exit(11);
+        if (::setrlimit(RLIMIT_FSIZE, &usual) != 0 || !journal->finished(5000, "avbruten av fel"))
+            ::_exit(12);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+    const std::string after = readFile(m_path);
+    ASSERT_EQ(after.substr(0, before.size()), before);
+    EXPECT_EQ(std::count(after.begin() + static_cast<std::ptrdiff_t>(before.size()), after.end(), '\n'), 1);
+    JournalContent content;
+    JournalWriter::Opened how{};
+    std::string error;
+    EXPECT_TRUE(JournalWriter::open(m_path, content, how, error)) << error;
+    EXPECT_TRUE(content.problems.empty()) << content.problems.front();
+    EXPECT_TRUE(content.finished);
+    EXPECT_EQ(supervise::drawingsToResume(content), (std::vector<std::size_t>{2, 3}));
 }
 
 // A run left unfinished by the version before the counted drawing list is still taken up.
