@@ -573,6 +573,9 @@ int probe(const Options& options, const StopOnSignal& stop)
     const supervise::ProbeAnswer answer = supervise::probeMarks(request, &stop.interrupt());
     if (stop.interrupt().raised())
         return failure("provet avbröts");
+    // Only the program's own answer is kept: one that could not be tried may do marks all the same.
+    if (!answer.tried)
+        return failure("provet kunde inte göras och inget svar sparas: " + pathText(answer.detail));
     if (!supervise::storeMarks(program, answer.marksWork))
         writeError("svaret kan inte sparas");
     const std::string text = answer.marksWork ? "ritningsmärken fungerar med " + pathText(program) + "\n"

@@ -208,24 +208,6 @@ void RunEngine::recoverMarks()
     m_content.openBatches.clear();
 }
 
-bool RunEngine::filesInTheWay(std::size_t sessions)
-{
-    // The files of sessions the run never had are not its own: whatever stands there is left alone.
-    for (std::size_t session = m_content.sessionsUsed + 1; session <= sessions; ++session) {
-        for (const std::string& path :
-             {sessionScriptPath(m_setup.journalPath, session), sessionMarksPath(m_setup.journalPath, session)}) {
-            if (session == 1 && path == scriptPathFor(m_setup.journalPath))
-                continue; // the run start has seen to it
-            if (stampOf(path).exists) {
-                broke(systemText("körningens fil ") + path +
-                      systemText(" skulle ersätta en fil som redan finns; välj ett annat namn på journalen"));
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
 RunOutcome RunEngine::run(std::span<const std::size_t> indices)
 {
     const script::RunRequest& request = m_content.request;
@@ -250,8 +232,6 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
             m_queue.push_back(index);
     }
     m_plan.sessions = sessionsFor(m_setup.policy, m_plan.form, m_queue.size());
-    if (filesInTheWay(m_plan.sessions))
-        return m_outcome;
 
     // Made here, before any session runs, so no two threads ever touch the same format.
     const std::vector<script::DateTimeFormat> formats(m_plan.sessions, m_setup.format);
@@ -275,11 +255,16 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
         if (auto flushed = syncJournal(); !flushed && m_outcome.end == RunOutcome::End::Completed)
             m_outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + flushed.error()};
     }
-    // Every batch has its results in the journal: the marks have served. After a failed write they may still
-    // be all that tells what was done.
-    if (m_plan.marks && m_outcome.end != RunOutcome::End::Broken) {
-        for (std::size_t session = 1; session <= m_plan.sessions; ++session)
+    // Every batch has its results in the journal: the marks have served, also those of sessions an earlier run
+    // over the journal had and this one did not; so have the scripts of those sessions, while this run's stay
+    // beside the journal. After a failed write the marks may still be all that tells what was done.
+    if (m_outcome.end != RunOutcome::End::Broken) {
+        const std::size_t sessions = std::max(m_plan.sessions, m_content.sessionsUsed);
+        for (std::size_t session = 1; session <= sessions; ++session) {
             std::remove(sessionMarksPath(m_setup.journalPath, session).c_str());
+            if (session > m_plan.sessions)
+                std::remove(sessionScriptPath(m_setup.journalPath, session).c_str());
+        }
     }
     return m_outcome;
 }

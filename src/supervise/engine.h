@@ -130,7 +130,6 @@ private:
 
     void followMarks(Batch& batch);
     void recoverMarks();
-    bool filesInTheWay(std::size_t sessions);
     void broke(std::string error);
     // The journal cannot be written: the run breaks, and its sessions stop at their next look.
     void journalBroke(const std::string& error);

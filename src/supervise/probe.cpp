@@ -64,17 +64,17 @@ ProbeAnswer probeMarks(const ProbeRequest& request, const process::Interrupt* in
     std::string error;
     const std::string folder = runsFolder(error);
     if (folder.empty())
-        return {false, systemText("mappen för körningar kan inte skapas: ") + error};
+        return {false, false, systemText("mappen för körningar kan inte skapas: ") + error};
     std::string name = "probe-" + newJournalName();
     name.resize(name.size() - std::string_view(".journal").size());
     const std::string stem = script::joinPath(folder, name, script::nativeSeparator());
     const std::string scriptPath = stem + ".scr", marksPath = stem + ".marks", logPath = stem + ".log";
     if (!script::markablePath(marksPath))
-        return {false, systemText("sökvägen ") + marksPath + " kan inte skrivas i ett script"};
+        return {false, false, systemText("sökvägen ") + marksPath + " kan inte skrivas i ett script"};
     const std::string body =
         script::markLine(script::markPathText(marksPath), script::MarkKind::End, 0) + "\r\n.EXIT\r\n";
     if (const auto written = script::replaceFile(scriptPath, body); !written)
-        return {false, "scriptet " + scriptPath + " kan inte skrivas: " + written.error()};
+        return {false, false, "scriptet " + scriptPath + " kan inte skrivas: " + written.error()};
 
     script::RunRequest run;
     run.cad = request.program;
@@ -87,6 +87,7 @@ ProbeAnswer probeMarks(const ProbeRequest& request, const process::Interrupt* in
     if (!tree) {
         answer.detail = "CAD-programmet " + request.program.path + " kan inte startas: " + error;
     } else {
+        answer.tried = true;
         MarksReader reader(marksPath);
         const auto deadline = steady_clock::now() + request.timeout;
         while (true) {

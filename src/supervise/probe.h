@@ -23,6 +23,9 @@ struct ProbeRequest
 struct ProbeAnswer
 {
     bool marksWork = false;
+    // The program ran: the answer is its own. Not when it could not be started or the probe could not be made;
+    // such an answer is not kept for the program.
+    bool tried = false;
     std::string detail; // why not, in the system's encoding (the ANSI code page on Windows) as its paths are
 };
 

@@ -5,6 +5,7 @@
 #include "script/samedrawing.h"
 #include "script/scriptfs.h"
 #include "script/texts.h"
+#include "supervise/marks.h"
 #include "supervise/runfiles.h"
 
 #include <chrono>
@@ -61,7 +62,7 @@ std::string problemText(const StartProblem& problem, const std::function<std::st
     case Cause::JournalUnwritable:
         return "journalen " + path + " kan inte skrivas: " + detail;
     case Cause::ScriptInTheWay:
-        return "körningens script " + path + " skulle ersätta en fil som redan finns; välj ett annat namn på journalen";
+        return "körningens fil " + path + " skulle ersätta en fil som redan finns; välj ett annat namn på journalen";
     case Cause::NoDrawings:
         return "ingen ritning att köra: markera eller ange ritningarna";
     case Cause::SameDrawing:
@@ -123,6 +124,14 @@ StartResult createRun(script::RunRequest request, const RunPolicy& policy, const
     const std::string scriptPath = scriptPathFor(path);
     if (stampOf(scriptPath).exists || sameFile(scriptPath, request.templatePath))
         return fail(Cause::ScriptInTheWay, scriptPath);
+    // The scripts and marks files of every session the run may ever have are its own from here on: a resume
+    // with more sessions, or after its journal was cut back, writes them without asking whose they are.
+    for (std::size_t session = 1; session <= RunPolicy::maxSessions; ++session) {
+        for (const std::string& file : {sessionScriptPath(path, session), sessionMarksPath(path, session)}) {
+            if (stampOf(file).exists || sameFile(file, request.templatePath))
+                return fail(Cause::ScriptInTheWay, file);
+        }
+    }
 
     JournalWriter::Opened how{};
     auto journal = JournalWriter::create(path, request, policy, how, error, jobPath);

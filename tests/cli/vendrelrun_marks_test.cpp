@@ -290,6 +290,13 @@ TEST_F(MarkedRun, TheProbeTellsAProgramWithMarksFromOneWithout)
     EXPECT_EQ(run(newRun({"--batch", "2"})), 0);
     EXPECT_EQ(readFile(m_dir / "run.scr").find("(progn"), std::string::npos);
     EXPECT_EQ(states(), "dd");
+
+    // A program that cannot be started at all gives no answer to keep: it may do marks once it starts.
+    const std::string unstartable = m_dir / "cad/not-a-program";
+    writeFile(unstartable, "text");
+    EXPECT_EQ(run({"--probe", "--cad", unstartable, "--start-drawing", m_dir / "start.dwg", "--timeout", "5"}), 1);
+    EXPECT_NE(readFile(m_dir / "stderr").find("inget svar sparas"), std::string::npos) << readFile(m_dir / "stderr");
+    EXPECT_EQ(readFile(m_dir / "data/Brannoc/Vendrel/runs/cad-marks.txt").find(unstartable), std::string::npos);
 }
 
 TEST_F(MarkedRun, TheConsoleFormRunsOneDrawingAProcessAndKeepsItsOutput)
@@ -339,6 +346,26 @@ TEST_F(MarkedRun, ARetryGoesOnWithThePolicyOfItsRun)
     EXPECT_EQ(run({"--retry", m_journal, "--form", "standard"}), 0);
     EXPECT_EQ(consoleStarts(), 6);
     EXPECT_EQ(states(), "dddd");
+}
+
+// The files of a run's sessions are its own from its start: a journal cut back to its drawing list (a disk that
+// lost its tail) is taken up over them, and a retry with fewer sessions leaves none of the others behind.
+TEST_F(MarkedRun, TheFilesOfEverySessionAreTheRunsOwn)
+{
+    drawings(12, {{5, "CRASH"}});
+    EXPECT_EQ(run(newRun({"--sessions", "3", "--batch", "2", "--marks", "on"})), 1);
+    ASSERT_TRUE(std::filesystem::exists(m_dir / "run.3.scr"));
+    const std::string whole = readFile(m_journal);
+    const auto list = whole.find(" drawings\t");
+    ASSERT_NE(list, std::string::npos);
+    std::filesystem::resize_file(m_journal, whole.find('\n', list) + 1);
+    EXPECT_EQ(run({"--resume", m_journal}), 1) << readFile(m_dir / "stderr");
+    EXPECT_EQ(states(), "ddddfddddddd");
+
+    EXPECT_EQ(run({"--retry", m_journal, "--sessions", "1"}), 1);
+    EXPECT_TRUE(std::filesystem::exists(m_dir / "run.scr"));
+    for (const char* file : {"run.marks", "run.2.scr", "run.2.marks", "run.3.scr", "run.3.marks"})
+        EXPECT_FALSE(std::filesystem::exists(m_dir / file)) << file;
 }
 
 TEST_F(MarkedRun, BadSessionCountsAreRefused)

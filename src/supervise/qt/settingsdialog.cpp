@@ -161,15 +161,17 @@ void SupervisedSettingsDialog::takeProbe(std::size_t program, supervise::ProbeAn
 {
     if (m_probe.joinable())
         m_probe.join();
-    (void)supervise::storeMarks(m_programs[program].path, answer.marksWork);
-    m_marks[program] = answer.marksWork;
+    if (answer.tried) {
+        (void)supervise::storeMarks(m_programs[program].path, answer.marksWork);
+        m_marks[program] = answer.marksWork;
+    }
     m_probeAnswer->setText(answer.marksWork ? supervisetexts::marksWork()
                                             : supervisetexts::marksFail(nativeText(answer.detail)));
     if (const int needed = layout()->totalHeightForWidth(width()); needed > height())
         resize(width(), needed);
     m_program->setEnabled(true);
     m_probeButton->setEnabled(true);
-    if (m_program->currentIndex() == int(program))
+    if (m_program->currentIndex() == int(program) && answer.tried)
         m_marksBox->setChecked(answer.marksWork);
 }
 
