@@ -1,6 +1,6 @@
 #pragma once
 
-#include "filelist/filterpattern.h"
+#include "os/filterpattern.h"
 #include "os/filelisting.h"
 
 #include <QIcon>
