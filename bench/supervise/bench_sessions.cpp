@@ -33,19 +33,22 @@ Measured runOnce(const std::filesystem::path& folder, const std::vector<std::str
     for (const std::string& name : names)
         std::ofstream(folder / "ritningar" / name) << "dwg";
     script::RunRequest request;
-    request.program = STAND_IN_PROGRAM;
-    request.startDrawing = (folder / "start.dwg").string();
+    request.cad.path = STAND_IN_PROGRAM;
+    request.cad.startDrawing = (folder / "start.dwg").string();
     request.listingFolder = (folder / "ritningar").string();
     request.templatePath = "bench.scr";
     request.scriptTemplate = *script::readScriptTemplate("_.OPEN \"%f\"\r\n_.QSAVE\r\n");
     request.clockReading = script::ClockReading{};
-    request.batchSize = batch;
-    request.timeout = std::chrono::seconds(60);
     request.drawings = names;
+    supervise::RunPolicy policy;
+    policy.batchSize = batch;
+    policy.timeout = std::chrono::seconds(60);
+    policy.sessions = sessions;
+    policy.marks = marks ? supervise::MarksChoice::On : supervise::MarksChoice::Off;
     const std::string journalPath = (folder / "run.journal").string();
     supervise::JournalWriter::Opened how{};
     std::string error;
-    auto journal = supervise::JournalWriter::create(journalPath, request, how, error);
+    auto journal = supervise::JournalWriter::create(journalPath, request, policy, how, error);
     if (!journal)
         return {};
     supervise::JournalContent content;
@@ -56,8 +59,7 @@ Measured runOnce(const std::filesystem::path& folder, const std::vector<std::str
         content.drawings.emplace_back().name = name;
     supervise::RunEngine::Setup setup;
     setup.journalPath = journalPath;
-    setup.sessions = sessions;
-    setup.marks = marks;
+    setup.policy = policy;
     std::vector<std::size_t> indices(names.size());
     for (std::size_t i = 0; i < indices.size(); ++i)
         indices[i] = i;

@@ -61,8 +61,8 @@ int main(int argc, char** argv)
 
     // The same through the watched process tree alone.
     script::RunRequest treeInputs;
-    treeInputs.program = program;
-    treeInputs.startDrawing = startDrawing;
+    treeInputs.cad.path = program;
+    treeInputs.cad.startDrawing = startDrawing;
     const std::string commandLine = supervise::RunEngine::commandLine(treeInputs, scriptPath);
     const auto treeStart = Clock::now();
     for (int i = 0; i < batches; ++i) {
@@ -74,8 +74,8 @@ int main(int argc, char** argv)
     const auto treeTime = Clock::now() - treeStart;
 
     script::RunRequest inputs;
-    inputs.program = program;
-    inputs.startDrawing = startDrawing;
+    inputs.cad.path = program;
+    inputs.cad.startDrawing = startDrawing;
     inputs.listingFolder = (folder / "ritningar").string();
     inputs.templatePath = "bench.scr";
     inputs.scriptTemplate = *script::readScriptTemplate("_.OPEN %f\r\n_.QSAVE _.CLOSE\r\n");
@@ -85,7 +85,7 @@ int main(int argc, char** argv)
     std::filesystem::remove(journalPath);
     supervise::JournalWriter::Opened how{};
     std::string error;
-    auto journal = supervise::JournalWriter::create(journalPath, inputs, how, error);
+    auto journal = supervise::JournalWriter::create(journalPath, inputs, {}, how, error);
     if (!journal) {
         std::fprintf(stderr, "journal: %s\n", error.c_str());
         return 1;

@@ -10,6 +10,7 @@
 #include "os/drives.h"
 #include "os/folders.h"
 #include "os/nativetext.h"
+#include "job/qt/jobcommands.h"
 #include "runs/qt/cadlauncher.h"
 #include "runs/qt/templates.h"
 #include "settings/initreg.h"
@@ -161,6 +162,10 @@ void MainWindow::createRuns()
         [this] { return supervisedsettings::enabled(m_settings); }, this);
     runs.supervised = m_supervisor;
     m_cadLauncher = std::make_unique<CadLauncher>(std::move(runs));
+
+    m_jobCommands = std::make_unique<JobCommands>(JobCommands::Wiring{
+        this, &m_settings, m_folderTree.get(), m_fileList.get(), m_combo1, m_cboScr, m_scriptTemplates.get(),
+        m_cadLauncher.get(), {m_txtAcad, m_txtParamAcad}, {m_txtIcad, m_txtParamIcad}});
 }
 
 // The template folder's button shows the folder as its description and tooltip, the template box's
@@ -229,6 +234,8 @@ void MainWindow::connectCommands()
     handlers.toggleSupervisedRun = [this] { supervisedsettings::toggle(m_settings); };
     handlers.supervisedRunOn = [this] { return supervisedsettings::enabled(m_settings); };
     handlers.supervisedRunSettings = [this] { editSupervisedSettings(); };
+    handlers.saveJob = [this] { m_jobCommands->saveAsJob(); };
+    handlers.openJob = [this] { m_jobCommands->openJob(); };
 }
 
 // The settings dialog tries the CAD programs as a run starts them: with their parameters and start drawing.

@@ -15,6 +15,7 @@ class FolderTree;
 class CommandBars;
 class CommandController;
 class Grid;
+class JobCommands;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -72,6 +73,8 @@ public:
     // The template folder and list, and the CAD runs: the commands call their operations.
     ScriptTemplates& scriptTemplates() const { return *m_scriptTemplates; }
     CadLauncher& cadLauncher() const { return *m_cadLauncher; }
+    // "Spara som jobb..." and "Öppna jobb...".
+    JobCommands& jobCommands() const { return *m_jobCommands; }
     // Supervised runs: the runs commands hand over to it while "Övervakad körning" is on.
     Supervisor& supervisor() const { return *m_supervisor; }
     // Once the window shows: offers to take up a supervised run that was left unfinished.
@@ -120,6 +123,7 @@ private:
     bool m_closed = false;
     std::unique_ptr<ScriptTemplates> m_scriptTemplates;
     std::unique_ptr<CadLauncher> m_cadLauncher;
+    std::unique_ptr<JobCommands> m_jobCommands;
     Supervisor* m_supervisor = nullptr;
 
     QFrame* m_fraFileSelection = nullptr;

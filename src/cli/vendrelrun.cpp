@@ -332,12 +332,14 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
 
 // Progress on standard error: on a terminal a bar with the counts and an estimate of the time left, and a line
 // per session with its drawing in progress and its time so far, redrawn in place every second; elsewhere a
-// line per drawing as it settles.
+// line per drawing as it settles. The engine's sessions call it from their threads, at the same time when there
+// are several: its mutex guards everything, and it keeps the names of its own rather than read the content that
+// the engine writes meanwhile.
 class Progress final : public supervise::RunObserver
 {
 public:
     Progress(const supervise::JournalContent& content, std::size_t total, std::size_t sessions)
-        : m_content(content), m_total(total), m_terminal(::isatty(2) == 1),
+        : m_names(namesOf(content)), m_total(total), m_terminal(::isatty(2) == 1),
           m_sessions(std::max<std::size_t>(sessions, 1)), m_started(Clock::now())
     {
         if (m_terminal)
@@ -360,7 +362,7 @@ public:
     {
         const std::lock_guard lock(m_mutex);
         Current& current = currentOf(session);
-        current.name = pathText(m_content.drawings[indices.front()].name);
+        current.name = pathText(m_names[indices.front()]);
         if (indices.size() > 1)
             current.name += " (+" + std::to_string(indices.size() - 1) + ")";
         current.since = Clock::now();
@@ -372,7 +374,7 @@ public:
     {
         const std::lock_guard lock(m_mutex);
         Current& current = currentOf(session);
-        current.name = pathText(m_content.drawings[index].name);
+        current.name = pathText(m_names[index]);
         current.since = Clock::now();
         if (m_terminal)
             draw();
@@ -413,6 +415,14 @@ private:
         bool busy = false;
     };
 
+    static std::vector<std::string> namesOf(const supervise::JournalContent& content)
+    {
+        std::vector<std::string> names;
+        names.reserve(content.drawings.size());
+        for (const supervise::DrawingEntry& entry : content.drawings)
+            names.push_back(entry.name);
+        return names;
+    }
     Current& currentOf(std::size_t session)
     {
         if (session > m_current.size())
@@ -473,7 +483,7 @@ private:
         m_drawn = true;
     }
 
-    const supervise::JournalContent& m_content;
+    const std::vector<std::string> m_names;
     std::size_t m_total;
     bool m_terminal;
     std::size_t m_sessions;

@@ -62,6 +62,8 @@ const std::pair<int, Operation> routes[] = {
     {ID_BROWSE_ICAD, [](CommandController& c, int) { run(c.handlers().browseCadProgram, CadKind::Icad); }},
     {ID_SUPERVISED_RUN, [](CommandController& c, int) { run(c.handlers().toggleSupervisedRun); }},
     {ID_SUPERVISED_SETTINGS, [](CommandController& c, int) { run(c.handlers().supervisedRunSettings); }},
+    {ID_SAVE_JOB, [](CommandController& c, int) { run(c.handlers().saveJob); }},
+    {ID_OPEN_JOB, [](CommandController& c, int) { run(c.handlers().openJob); }},
 };
 
 QString registryKey()

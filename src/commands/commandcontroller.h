@@ -31,6 +31,8 @@ struct CommandHandlers
     std::function<void()> toggleSupervisedRun;     // 960: a check entry
     std::function<bool()> supervisedRunOn;         // its check mark
     std::function<void()> supervisedRunSettings;   // 961
+    std::function<void()> saveJob;                 // 962
+    std::function<void()> openJob;                 // 963
     // Not a command: the bars changed, and with them the room left for the window's contents.
     std::function<void()> arrangeMainWindow;
 };

@@ -41,6 +41,8 @@ const Command table[] = {
     {ID_FILTER_PATTERN,    "ID_FILTER_PATTERN",    u"",                            u"Urvalsfilter för filer",                          u"Välj eller ange fritt.\rEx. 1?100*.dwg",  none,           u"",                        -1,    u"Combo1",       12},
     {ID_SUPERVISED_RUN,    "ID_SUPERVISED_RUN",    u"Övervakad körning",           u"",                                                u"",                                        none,           u"",                        -1,    u"",             0},
     {ID_SUPERVISED_SETTINGS, "ID_SUPERVISED_SETTINGS", u"Inställningar för övervakad körning...", u"",                                  u"",                                        none,           u"",                        -1,    u"",             0},
+    {ID_SAVE_JOB,          "ID_SAVE_JOB",          u"Spara som jobb...",           u"Sparar mappen, filtret, de markerade ritningarna, mallen och CAD-programmet som ett jobb", u"", none, u"", -1, u"", 0},
+    {ID_OPEN_JOB,          "ID_OPEN_JOB",          u"Öppna jobb...",               u"Ställer in fönstret efter ett sparat jobb",       u"",                                        none,           u"",                        -1,    u"",             0},
     {ID_TOOLBAR_LIST,      "ID_TOOLBAR_LIST",      u"&Standard",                   u"",                                                u"",                                        none,           u"",                        -1,    u"",             0},
 };
 
@@ -69,6 +71,8 @@ constexpr MenuEntry toolsMenu[] = {
     {ControlKind::Button, ID_REVIEW_BEFORE_RUN, {}, false, {}},
     {ControlKind::Button, ID_SUPERVISED_RUN, {}, true, {}},
     {ControlKind::Button, ID_SUPERVISED_SETTINGS, {}, false, {}},
+    {ControlKind::Button, ID_SAVE_JOB, {}, true, {}},
+    {ControlKind::Button, ID_OPEN_JOB, {}, false, {}},
 };
 constexpr MenuEntry helpMenu[] = {
     {ControlKind::Button, ID_ABOUT, {}, false, {}},

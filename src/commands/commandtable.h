@@ -45,6 +45,8 @@ enum CommandId : int
     ID_FILTER_PATTERN = 940,
     ID_SUPERVISED_RUN = 960,
     ID_SUPERVISED_SETTINGS = 961,
+    ID_SAVE_JOB = 962,
+    ID_OPEN_JOB = 963,
     ID_TOOLBAR_LIST = CommandBars::toolbarListId,
 };
 

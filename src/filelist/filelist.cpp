@@ -13,6 +13,7 @@
 #include <QTimeZone>
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 
 namespace {
 
@@ -205,6 +206,30 @@ void FileList::deselectAllFiles()
     if (m_files.rows() < 2)
         return;
     m_files.select(0, 0, 0, 0);
+}
+
+std::vector<std::string> FileList::markDrawings(const std::vector<std::string>& names)
+{
+    std::unordered_map<std::string, int> rows;
+    for (int r = 1; r < m_files.rows(); ++r) {
+        const QByteArray name = m_files.rowData(r);
+        rows.emplace(std::string(name.constData(), std::size_t(name.size())), r);
+    }
+    std::vector<int> chosen;
+    std::vector<std::string> absent;
+    for (const std::string& name : names) {
+        if (const auto found = rows.find(name); found != rows.end())
+            chosen.push_back(found->second);
+        else
+            absent.push_back(name);
+    }
+    m_files.selectRows(chosen);
+    return absent;
+}
+
+bool FileList::allMarked() const
+{
+    return m_files.rows() > 1 && m_files.selectedRows() == m_files.rows() - 1;
 }
 
 std::vector<std::string> FileList::markedDrawings() const

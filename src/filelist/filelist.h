@@ -66,6 +66,11 @@ public:
     // The names of the marked drawings, top to bottom, as the file system's bytes; their folder is the
     // ListingFolder.
     std::vector<std::string> markedDrawings() const;
+    // Marks exactly the drawings of the list with these names (the file system's bytes); gives the names the
+    // list does not show.
+    std::vector<std::string> markDrawings(const std::vector<std::string>& names);
+    // Whether every drawing the list shows is marked (and it shows any).
+    bool allMarked() const;
 
 signals:
     // The right mouse button was released over the list, at a global position: show the list's menu.

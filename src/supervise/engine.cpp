@@ -60,35 +60,28 @@ constexpr milliseconds markPoll(100);
 // Results that marks give are forced to the disk at most this often; the marks file holds them meanwhile.
 constexpr milliseconds syncInterval(1000);
 
-// Why a drawing of a session with marks has the state it has, after the session's ending.
-constexpr std::string_view endMarked = "slutmärke";
-constexpr std::string_view hungHere = "hängde i den här ritningen";
-constexpr std::string_view endedHere = "CAD-programmet avslutades i den här ritningen";
-constexpr std::string_view stoppedHere = "scriptet stannade i den här ritningen";
-constexpr std::string_view stoppedBefore = "scriptet stannade före den här ritningen";
-
 // The journal keeps its texts in the encoding of the system's names (the ANSI code page on Windows).
 std::string withCause(const std::string& status, std::string_view cause)
 {
-    return status + ": " + systemText(cause);
+    return cause.empty() ? status : status + ": " + systemText(cause);
 }
 
 } // namespace
 
-// The drawings a session works on, and what their marks said.
+// The drawings a session works on, its files, and what their marks said.
 struct RunEngine::Batch
 {
+    std::size_t session = 1;
     std::vector<std::size_t> indices;
     std::vector<std::string> names;
     std::vector<FileStamp> before;
-    std::vector<std::int64_t> beganMs; // when its begin mark was seen; 0 for none
-    std::vector<char> ended;           // its end mark was seen: it is done and settled
+    std::vector<Seen> seen;
+    std::vector<std::int64_t> beganMs; // when its first mark was seen
     bool marks = false;
-    bool marked = false; // any mark was seen
+    std::string scriptPath, marksPath, drawingPath, outputPath, processMark;
     std::unique_ptr<MarksReader> reader;
-    steady_clock::time_point lastMark;
+    steady_clock::time_point started, lastMark;
     std::int64_t startedMs = 0;
-    std::size_t session = 1;
 };
 
 bool RunEngine::stopping() const
@@ -103,27 +96,58 @@ void RunEngine::broke(std::string error)
         m_outcome = {RunOutcome::End::Broken, std::move(error)};
 }
 
-Result<void> RunEngine::settle(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, bool sync)
+Result<void> RunEngine::record(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, bool sync)
 {
     if (indices.empty())
         return {};
-    const std::lock_guard lock(m_lock);
-    // What is not on the disk did not happen: a resume would go by the disk, and so does everyone here.
-    const auto now = steady_clock::now();
-    sync = sync || now - m_lastSync >= syncInterval;
-    if (auto written = m_journal.settled(indices, entries, sync); !written)
-        return written;
-    if (sync) {
-        m_lastSync = now;
-        m_unsynced = false;
-    } else {
-        m_unsynced = true;
+    {
+        const std::lock_guard lock(m_lock);
+        const auto now = m_setup.clock.now();
+        sync = sync || now - m_lastSync >= syncInterval;
+        if (sync)
+            m_lastSync = now;
     }
-    for (std::size_t i = 0; i < indices.size(); ++i)
-        m_content.drawings[indices[i]] = entries[i];
+    Result<void> written;
+    {
+        const std::lock_guard lock(m_journalLock);
+        written = m_journal.settled(indices, entries, false);
+    }
+    if (!written)
+        return written;
+    {
+        const std::lock_guard lock(m_lock);
+        ++m_appended;
+    }
+    // What is not on the disk did not happen: a resume would go by the disk, and so does everyone here.
+    if (sync) {
+        if (auto synced = syncJournal(); !synced)
+            return synced;
+    }
+    {
+        const std::lock_guard lock(m_lock);
+        for (std::size_t i = 0; i < indices.size(); ++i)
+            m_content.drawings[indices[i]] = entries[i];
+    }
     if (m_setup.observer)
         m_setup.observer->settled(indices, entries);
     return {};
+}
+
+Result<void> RunEngine::syncJournal()
+{
+    std::uint64_t covered = 0;
+    {
+        const std::lock_guard lock(m_lock);
+        covered = m_appended;
+    }
+    // Outside every lock: one session's wait for the disk never holds up another's work, and a sync covers
+    // whatever any session wrote before it began.
+    auto synced = m_journal.flush();
+    if (synced) {
+        const std::lock_guard lock(m_lock);
+        m_synced = std::max(m_synced, covered);
+    }
+    return synced;
 }
 
 void RunEngine::settleRest(std::span<const std::size_t> indices, State state, std::int64_t whenMs)
@@ -141,7 +165,7 @@ void RunEngine::settleRest(std::span<const std::size_t> indices, State state, st
         }
     }
     // Should this fail too the drawings keep their earlier state, which a resume takes up as well.
-    (void)settle(indices, entries);
+    (void)record(indices, entries);
 }
 
 void RunEngine::recoverMarks()
@@ -153,7 +177,7 @@ void RunEngine::recoverMarks()
         MarksReader reader(sessionMarksPath(m_setup.journalPath, batch.info.session));
         std::vector<std::size_t> done;
         std::vector<DrawingEntry> entries;
-        const std::int64_t now = wallClockMs();
+        const std::int64_t now = m_setup.clock.wallMs();
         for (const Mark& mark : reader.pollAll()) {
             if (mark.kind != script::MarkKind::End ||
                 std::find(batch.indices.begin(), batch.indices.end(), mark.index) == batch.indices.end() ||
@@ -162,11 +186,11 @@ void RunEngine::recoverMarks()
             DrawingEntry entry = m_content.drawings[mark.index];
             entry.state = State::Done;
             entry.startedMs = entry.endedMs = now;
-            entry.exitStatus = systemText(endMarked);
+            entry.exitStatus = systemText(endMarkCause);
             done.push_back(mark.index);
             entries.push_back(std::move(entry));
         }
-        (void)settle(done, entries);
+        (void)record(done, entries);
     }
     m_content.openBatches.clear();
 }
@@ -192,8 +216,14 @@ bool RunEngine::filesInTheWay(std::size_t sessions)
 RunOutcome RunEngine::run(std::span<const std::size_t> indices)
 {
     const script::RunRequest& request = m_content.request;
+    m_plan.program = request.cad.path;
+    m_plan.form = formFor(m_setup.policy, request.cad.path);
+    m_plan.batchSize = batchSizeFor(m_setup.policy, m_plan.form);
+    m_plan.timeout = m_setup.policy.timeout;
+    m_plan.marks = m_setup.policy.marks == MarksChoice::On;
     m_outcome = {};
-    m_lastSync = steady_clock::now();
+    m_appended = m_synced = 0;
+    m_lastSync = m_setup.clock.now();
 
     // A run killed in the middle of a session may have left processes working on its drawings.
     process::endSessions(m_content.openSessions);
@@ -205,17 +235,16 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
         if (m_content.drawings[index].state != State::Done)
             m_queue.push_back(index);
     }
-    m_form = formFor(m_setup.policy, request.cad.path);
-    m_marks = m_setup.policy.marks == MarksChoice::On;
-    m_batchSize = batchSizeFor(m_setup.policy, m_form);
-    const std::size_t sessions = sessionsFor(m_setup.policy, m_form, m_queue.size());
-    if (filesInTheWay(sessions))
+    m_plan.sessions = sessionsFor(m_setup.policy, m_plan.form, m_queue.size());
+    if (filesInTheWay(m_plan.sessions))
         return m_outcome;
 
+    // Made here, before any session runs, so no two threads ever touch the same format.
+    const std::vector<script::DateTimeFormat> formats(m_plan.sessions, m_setup.format);
     std::vector<std::thread> others;
-    for (std::size_t session = 2; session <= sessions; ++session)
-        others.emplace_back([this, session] { runSessions(session); });
-    runSessions(1);
+    for (std::size_t session = 2; session <= m_plan.sessions; ++session)
+        others.emplace_back([this, session, &formats] { runSessions(session, formats[session - 1]); });
+    runSessions(1, formats.front());
     for (std::thread& other : others)
         other.join();
 
@@ -224,29 +253,29 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
     if (!rest.empty()) {
         if (m_outcome.end == RunOutcome::End::Completed)
             m_outcome.end = RunOutcome::End::Stopped;
-        settleRest(rest, State::NotRun, wallClockMs());
+        settleRest(rest, State::NotRun, m_setup.clock.wallMs());
     } else if (m_outcome.end == RunOutcome::End::Completed && m_setup.interrupt && m_setup.interrupt->raised()) {
         m_outcome.end = RunOutcome::End::Stopped;
     }
-    if (m_unsynced) {
-        if (auto flushed = m_journal.flush(); !flushed && m_outcome.end == RunOutcome::End::Completed)
+    if (m_synced < m_appended) {
+        if (auto flushed = syncJournal(); !flushed && m_outcome.end == RunOutcome::End::Completed)
             m_outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + flushed.error()};
     }
     // Every batch has its results in the journal: the marks have served. After a failed write they may still
     // be all that tells what was done.
-    if (m_marks && m_outcome.end != RunOutcome::End::Broken) {
-        for (std::size_t session = 1; session <= sessions; ++session)
+    if (m_plan.marks && m_outcome.end != RunOutcome::End::Broken) {
+        for (std::size_t session = 1; session <= m_plan.sessions; ++session)
             std::remove(sessionMarksPath(m_setup.journalPath, session).c_str());
     }
     return m_outcome;
 }
 
-void RunEngine::runSessions(std::size_t session)
+void RunEngine::runSessions(std::size_t session, const script::DateTimeFormat& format)
 {
     Batch batch;
     while (takeBatch(batch)) {
         batch.session = session;
-        runBatch(session, batch);
+        runBatch(batch, format);
     }
 }
 
@@ -259,12 +288,13 @@ bool RunEngine::takeBatch(Batch& batch)
             const std::lock_guard lock(m_lock);
             if (stopping() || m_queue.empty())
                 return false;
-            while (!m_queue.empty() && taken.size() < m_batchSize) {
+            while (!m_queue.empty() && taken.size() < m_plan.batchSize) {
                 taken.push_back(m_queue.front());
                 m_queue.pop_front();
             }
         }
-        // A drawing that is gone is left out of the script rather than failing the whole session.
+        // A drawing that is gone is left out of the script rather than failing the whole session. Its name is
+        // the drawing's own while it is out of the queue: nobody else writes it.
         batch = Batch();
         std::vector<std::size_t> absent;
         for (const std::size_t index : taken) {
@@ -278,148 +308,161 @@ bool RunEngine::takeBatch(Batch& batch)
                 absent.push_back(index);
             }
         }
-        settleRest(absent, State::Missing, wallClockMs());
+        settleRest(absent, State::Missing, m_setup.clock.wallMs());
         if (!batch.indices.empty()) {
+            batch.seen.assign(batch.indices.size(), Seen::Nothing);
             batch.beganMs.assign(batch.indices.size(), 0);
-            batch.ended.assign(batch.indices.size(), 0);
             return true;
         }
     }
 }
 
-void RunEngine::runBatch(std::size_t session, Batch& batch)
+void RunEngine::runBatch(Batch& batch, const script::DateTimeFormat& format)
 {
-    const script::RunRequest& request = m_content.request;
-    const std::string scriptPath = sessionScriptPath(m_setup.journalPath, session);
-    const std::string marksPath = sessionMarksPath(m_setup.journalPath, session);
-    const bool console = m_form == CommandForm::Console;
-    batch.marks = m_marks && script::markablePath(marksPath);
-    const auto giveUp = [&](std::string error) {
-        broke(std::move(error));
-        settleRest(batch.indices, State::NotRun, wallClockMs());
-    };
-
-    const script::DrawingMarks drawingMarks{script::markPathText(marksPath), batch.indices};
-    script::Script script;
-    std::optional<script::LineBreakFault> lineBreak;
-    {
-        // The date and time format may not be made for two threads at once.
-        const std::lock_guard lock(m_lock);
-        lineBreak =
-            script::expandTemplate(request, batch.names, m_setup.format, script, batch.marks ? &drawingMarks : nullptr);
-    }
-    if (lineBreak)
-        return giveUp("ett namn innehåller en radbrytning");
-    if (const auto written = script::replaceFile(scriptPath, script.bytes()); !written)
-        return giveUp("scriptet " + scriptPath + " kan inte skrivas: " + written.error());
-    if (batch.marks) {
-        if (const auto emptied = script::replaceFile(marksPath, {}); !emptied)
-            return giveUp(systemText("märkesfilen ") + marksPath + " kan inte skrivas: " + emptied.error());
-        batch.reader = std::make_unique<MarksReader>(marksPath);
-    }
-    const std::string drawingPath =
-        console ? script::joinPath(request.listingFolder, batch.names.front(), request.separator) : std::string();
-    std::string outputPath;
-    if (console) {
-        std::string error;
-        if (!makeFolder(consoleLogFolder(m_setup.journalPath), error))
-            return giveUp("mappen " + consoleLogFolder(m_setup.journalPath) + " kan inte skapas: " + error);
-        outputPath = consoleLogPath(m_setup.journalPath, batch.indices.front());
-    }
-
-    const std::string processMark = process::newSessionMark();
-    bool begun = false;
-    {
-        const std::lock_guard lock(m_lock);
-        if (auto started = m_journal.batchStarted(wallClockMs(), batch.indices, {session, processMark, batch.marks});
-            !started) {
-            if (m_outcome.end == RunOutcome::End::Completed)
-                m_outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + started.error()};
-        } else {
-            begun = true;
-            for (const std::size_t index : batch.indices)
-                m_content.drawings[index].state = State::Interrupted;
-            if (m_setup.observer)
-                m_setup.observer->batchStarted(session, batch.indices);
-        }
-    }
-    if (!begun) {
-        settleRest(batch.indices, State::NotRun, wallClockMs());
+    if (auto written = writeScripts(batch, format); !written) {
+        broke(written.error());
+        settleRest(batch.indices, State::NotRun, m_setup.clock.wallMs());
         return;
     }
-
-    batch.startedMs = wallClockMs();
-    const auto started = steady_clock::now();
-    batch.lastMark = started;
-    std::string startError;
-    auto tree = process::ProcessTree::start(command(request, scriptPath, m_form, drawingPath),
-                                            process::Show::Minimized, processMark, startError, outputPath);
-    if (!tree) {
-        std::vector<DrawingEntry> entries;
-        for (std::size_t i = 0; i < batch.indices.size(); ++i) {
-            DrawingEntry& entry = entries.emplace_back();
-            entry.name = batch.names[i];
-            entry.state = State::Failed;
-            entry.startedMs = entry.endedMs = batch.startedMs;
-            entry.exitStatus = "kunde inte startas: " + startError;
-        }
-        (void)settle(batch.indices, entries);
-        broke("CAD-programmet " + request.cad.path + " kan inte startas: " + startError);
-    } else {
-        // With marks the time-out runs from the last mark; without, over the whole session.
-        const auto deadline = [&] {
-            return batch.marks ? sessionDeadline(batch.lastMark, m_setup.policy.timeout, 1)
-                               : sessionDeadline(started, m_setup.policy.timeout, batch.indices.size());
-        };
-        bool timedOut = false;
-        while (true) {
-            const auto until = batch.marks ? std::min(deadline(), steady_clock::now() + markPoll) : deadline();
-            const auto wait = tree->wait(until, m_setup.interrupt);
-            if (batch.marks)
-                followMarks(batch, wallClockMs());
-            if (wait == process::ProcessTree::Wait::Ended)
-                break;
-            if (wait == process::ProcessTree::Wait::Interrupted) {
-                tree->kill();
-                break;
-            }
-            if (steady_clock::now() >= deadline()) {
-                tree->kill();
-                timedOut = true;
-                break;
-            }
-        }
-        if (batch.marks)
-            followMarks(batch, wallClockMs()); // what it wrote just before it ended
-        settleBatch(batch, *tree, timedOut, wallClockMs());
-        tree.reset();
+    if (!beginBatch(batch)) {
+        settleRest(batch.indices, State::NotRun, m_setup.clock.wallMs());
+        return;
     }
-    const std::lock_guard lock(m_lock);
+    if (std::unique_ptr<Session> session = startSession(batch)) {
+        const bool timedOut = watch(batch, *session);
+        settle(batch, *session, timedOut);
+    }
     if (m_setup.observer)
-        m_setup.observer->sessionEnded(session);
+        m_setup.observer->sessionEnded(batch.session);
 }
 
-void RunEngine::followMarks(Batch& batch, std::int64_t nowMs)
+Result<void> RunEngine::writeScripts(Batch& batch, const script::DateTimeFormat& format)
 {
     const script::RunRequest& request = m_content.request;
+    const bool console = m_plan.form == CommandForm::Console;
+    batch.scriptPath = sessionScriptPath(m_setup.journalPath, batch.session);
+    batch.marksPath = sessionMarksPath(m_setup.journalPath, batch.session);
+    batch.marks = m_plan.marks && script::markablePath(batch.marksPath);
+
+    const script::DrawingMarks drawingMarks{script::markPathText(batch.marksPath), batch.indices};
+    script::Script script;
+    if (script::expandTemplate(request, batch.names, format, script, batch.marks ? &drawingMarks : nullptr))
+        return Result<void>::failure("ett namn innehåller en radbrytning");
+    if (const auto written = script::replaceFile(batch.scriptPath, script.bytes()); !written)
+        return Result<void>::failure("scriptet " + batch.scriptPath + " kan inte skrivas: " + written.error());
+    if (batch.marks) {
+        if (const auto emptied = script::replaceFile(batch.marksPath, {}); !emptied)
+            return Result<void>::failure(systemText("märkesfilen ") + batch.marksPath +
+                                         " kan inte skrivas: " + emptied.error());
+        batch.reader = std::make_unique<MarksReader>(batch.marksPath);
+    }
+    if (console) {
+        batch.drawingPath = script::joinPath(request.listingFolder, batch.names.front(), request.separator);
+        std::string error;
+        if (!makeFolder(consoleLogFolder(m_setup.journalPath), error))
+            return Result<void>::failure("mappen " + consoleLogFolder(m_setup.journalPath) +
+                                         " kan inte skapas: " + error);
+        batch.outputPath = consoleLogPath(m_setup.journalPath, batch.indices.front());
+    }
+    return {};
+}
+
+bool RunEngine::beginBatch(Batch& batch)
+{
+    batch.processMark = process::newSessionMark();
+    Result<void> started;
+    {
+        const std::lock_guard lock(m_journalLock);
+        started = m_journal.batchStarted(m_setup.clock.wallMs(), batch.indices,
+                                         {batch.session, batch.processMark, batch.marks});
+    }
+    if (!started) {
+        broke("journalen kan inte skrivas: " + started.error());
+        return false;
+    }
+    {
+        const std::lock_guard lock(m_lock);
+        for (const std::size_t index : batch.indices)
+            m_content.drawings[index].state = State::Interrupted;
+    }
+    if (m_setup.observer)
+        m_setup.observer->batchStarted(batch.session, batch.indices);
+    return true;
+}
+
+std::unique_ptr<Session> RunEngine::startSession(Batch& batch)
+{
+    batch.startedMs = m_setup.clock.wallMs();
+    batch.started = batch.lastMark = m_setup.clock.now();
+    auto started = m_setup.start({command(m_content.request, batch.scriptPath, m_plan.form, batch.drawingPath),
+                                  batch.processMark, batch.outputPath, batch.session});
+    if (started)
+        return std::move(*started);
+    std::vector<DrawingEntry> entries;
+    for (std::size_t i = 0; i < batch.indices.size(); ++i) {
+        DrawingEntry& entry = entries.emplace_back();
+        entry.name = batch.names[i];
+        entry.state = State::Failed;
+        entry.startedMs = entry.endedMs = batch.startedMs;
+        entry.exitStatus = "kunde inte startas: " + started.error();
+    }
+    (void)record(batch.indices, entries);
+    broke("CAD-programmet " + m_plan.program + " kan inte startas: " + started.error());
+    return nullptr;
+}
+
+bool RunEngine::watch(Batch& batch, Session& session)
+{
+    const RunClock& clock = m_setup.clock;
+    // With marks the time-out runs from the last mark; without, over the whole session.
+    const auto deadline = [&] {
+        return batch.marks ? sessionDeadline(batch.lastMark, m_plan.timeout, 1)
+                           : sessionDeadline(batch.started, m_plan.timeout, batch.indices.size());
+    };
+    bool timedOut = false;
+    while (true) {
+        const auto until = batch.marks ? std::min(deadline(), clock.now() + markPoll) : deadline();
+        const auto wait = session.wait(until, m_setup.interrupt);
+        if (batch.marks)
+            followMarks(batch);
+        if (wait == process::ProcessTree::Wait::Ended)
+            break;
+        if (wait == process::ProcessTree::Wait::Interrupted) {
+            session.kill();
+            break;
+        }
+        if (clock.now() >= deadline()) {
+            session.kill();
+            timedOut = true;
+            break;
+        }
+    }
+    if (batch.marks)
+        followMarks(batch); // what it wrote just before it ended
+    return timedOut;
+}
+
+void RunEngine::followMarks(Batch& batch)
+{
+    const script::RunRequest& request = m_content.request;
+    const std::int64_t nowMs = m_setup.clock.wallMs();
     for (const Mark& mark : batch.reader->pollAll()) {
         const auto found = std::find(batch.indices.begin(), batch.indices.end(), mark.index);
         if (found == batch.indices.end())
             continue; // not a drawing of this batch
         const auto position = static_cast<std::size_t>(found - batch.indices.begin());
-        batch.marked = true;
-        if (batch.ended[position])
+        const MarkStep step = afterMark(batch.seen[position], mark.kind);
+        batch.seen[position] = step.seen;
+        if (!step.news)
             continue;
-        batch.lastMark = steady_clock::now();
+        batch.lastMark = m_setup.clock.now();
         if (batch.beganMs[position] == 0)
             batch.beganMs[position] = nowMs;
-        if (mark.kind == script::MarkKind::Begin) {
-            const std::lock_guard lock(m_lock);
+        if (step.seen != Seen::Ended) {
             if (m_setup.observer)
                 m_setup.observer->drawingBegan(batch.session, mark.index, nowMs);
             continue;
         }
-        batch.ended[position] = 1;
         DrawingEntry entry;
         entry.name = batch.names[position];
         entry.state = State::Done;
@@ -427,74 +470,59 @@ void RunEngine::followMarks(Batch& batch, std::int64_t nowMs)
             stampOf(script::joinPath(request.listingFolder, entry.name, request.separator)) != batch.before[position];
         entry.startedMs = batch.beganMs[position];
         entry.endedMs = nowMs;
-        entry.exitStatus = systemText(endMarked);
-        if (auto written = settle(std::span(&mark.index, 1), std::span(&entry, 1), false); !written)
+        entry.exitStatus = systemText(endMarkCause);
+        if (auto written = record(std::span(&mark.index, 1), std::span(&entry, 1), false); !written)
             broke("journalen kan inte skrivas: " + written.error());
     }
 }
 
-void RunEngine::settleBatch(Batch& batch, const process::ProcessTree& tree, bool timedOut, std::int64_t endedMs)
+void RunEngine::settle(Batch& batch, const Session& session, bool timedOut)
 {
     const script::RunRequest& request = m_content.request;
-    const process::Ending& ending = tree.ending();
-    const std::string status = process::describe(ending);
-    const bool interrupted = ending.killed && !timedOut;
-    // Without marks, or when none came (a program that does not carry them out), the session's ending is
-    // every drawing's.
-    const bool whole = !batch.marks || !batch.marked;
+    const std::int64_t endedMs = m_setup.clock.wallMs();
+    const SessionEnding end{session.ending(), timedOut, batch.marks};
+    const std::string status = process::describe(end.ending);
+    const std::vector<Verdict> verdicts = batchVerdicts(end, batch.seen);
     std::vector<std::size_t> indices, requeued;
     std::vector<DrawingEntry> entries, pending;
     for (std::size_t i = 0; i < batch.indices.size(); ++i) {
-        if (batch.ended[i])
+        const Verdict& verdict = verdicts[i];
+        if (verdict.action == Verdict::Action::Keep)
             continue;
-        const bool began = batch.beganMs[i] != 0;
         DrawingEntry entry;
         entry.name = batch.names[i];
         entry.changed =
             stampOf(script::joinPath(request.listingFolder, entry.name, request.separator)) != batch.before[i];
-        entry.startedMs = began ? batch.beganMs[i] : batch.startedMs;
-        entry.endedMs = endedMs;
-        entry.exitStatus = status;
-        if (interrupted) {
-            entry.state = State::Interrupted;
-        } else if (whole) {
-            entry.state = timedOut ? State::TimedOut : ending.success() ? State::Done : State::Failed;
-        } else if (ending.success()) {
-            // A script line that fails stops the script: the program ended without getting to these.
-            entry.state = State::Failed;
-            entry.exitStatus = withCause(status, began ? stoppedHere : stoppedBefore);
-        } else if (began) {
-            entry.state = timedOut ? State::TimedOut : State::Failed;
-            entry.exitStatus = withCause(status, timedOut ? hungHere : endedHere);
-        } else {
-            // Never opened in this session: the next one takes it.
-            entry.state = State::Pending;
-            entry.startedMs = entry.endedMs = 0;
-            entry.exitStatus.clear();
+        entry.state = verdict.state;
+        if (verdict.action == Verdict::Action::Requeue) {
             requeued.push_back(batch.indices[i]);
             pending.push_back(std::move(entry));
             continue;
         }
+        entry.startedMs = batch.seen[i] == Seen::Nothing ? batch.startedMs : batch.beganMs[i];
+        entry.endedMs = endedMs;
+        entry.exitStatus = withCause(status, verdict.cause);
         indices.push_back(batch.indices[i]);
         entries.push_back(std::move(entry));
     }
-    if (interrupted) {
+    if (stoppedByInterrupt(end)) {
         const std::lock_guard lock(m_lock);
         if (m_outcome.end == RunOutcome::End::Completed)
             m_outcome.end = RunOutcome::End::Stopped;
     }
     indices.insert(indices.end(), requeued.begin(), requeued.end());
     entries.insert(entries.end(), pending.begin(), pending.end());
-    if (auto written = settle(indices, entries); !written) {
+    if (auto written = record(indices, entries); !written) {
         broke("journalen kan inte skrivas: " + written.error());
         return;
     }
     if (requeued.empty())
         return;
-    const std::lock_guard lock(m_lock);
-    m_queue.insert(m_queue.begin(), requeued.begin(), requeued.end());
+    // Told before they are in the queue, so no observer hears of a drawing's next batch before this.
     if (m_setup.observer)
         m_setup.observer->requeued(requeued);
+    const std::lock_guard lock(m_lock);
+    m_queue.insert(m_queue.begin(), requeued.begin(), requeued.end());
 }
 
 bool RunEngine::recordEnd(RunOutcome& outcome)
@@ -502,7 +530,7 @@ bool RunEngine::recordEnd(RunOutcome& outcome)
     const std::string_view how = outcome.end == RunOutcome::End::Completed ? "klar"
                                  : outcome.end == RunOutcome::End::Stopped ? "avbruten"
                                                                            : "avbruten av fel";
-    const auto written = m_journal.finished(wallClockMs(), how);
+    const auto written = m_journal.finished(m_setup.clock.wallMs(), how);
     if (written)
         return true;
     if (outcome.end == RunOutcome::End::Completed)

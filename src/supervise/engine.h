@@ -4,6 +4,8 @@
 #include "script/expandtemplate.h"
 #include "supervise/journal.h"
 #include "supervise/runpolicy.h"
+#include "supervise/outcome.h"
+#include "supervise/session.h"
 
 #include <chrono>
 #include <deque>
@@ -12,21 +14,21 @@
 #include <string>
 #include <vector>
 
-namespace process {
-class Interrupt;
-class ProcessTree;
-}
-
 namespace supervise {
 
-// Hears how a run goes. Calls come from the threads of the sessions, one at a time, never two at once.
+// Hears how a run goes. Calls come from the threads of the sessions (and the one that called run()), after
+// the engine has let go of its lock: with more than one session they can come at the same time, so an observer
+// guards its own state. What they are given is theirs to read while the call lasts, never the engine's state.
+// The calls about one session come in order from its thread; a drawing given back to the queue is told
+// (settled as pending, then requeued) before any session can take it again; settled comes once the result is
+// in the journal.
 class RunObserver
 {
 public:
     virtual ~RunObserver() = default;
     // Session number session (from 1) is about to start the CAD program on these drawings.
     virtual void batchStarted(std::size_t session, std::span<const std::size_t> indices) = 0;
-    // These drawings have their final state (entries in the same order).
+    // These drawings have their final state, or pending when they go back to the queue (entries in the same order).
     virtual void settled(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries) = 0;
     // With marks: the session's drawing in progress is now index, which began at wall clock startedMs.
     virtual void drawingBegan(std::size_t session, std::size_t index, std::int64_t startedMs)
@@ -54,18 +56,25 @@ struct RunOutcome
 // up to sessions of them at once, and records every drawing's state in the journal. Without marks a session
 // gets at most the time-out per drawing times the batch's drawings and its drawings share its outcome; with
 // marks each drawing is accounted for by its own marks, the time-out counts from the last mark, and drawings
-// a broken session never opened go back to the queue. The caller's content follows the journal.
+// a broken session never opened go back to the queue. The caller's content follows the journal; while run()
+// lasts it is the engine's, written from the sessions' threads, and nobody else reads it.
 class RunEngine final
 {
 public:
     struct Setup
     {
-        script::DateTimeFormat format;                 // for %date and %time, read for each line
+        // For %date and %time, read for each line. Each session calls a copy of its own, made before the sessions
+        // start: the functions must bear calls on separate copies from several threads at once (a QLocale's
+        // copies and the C library's strftime do).
+        script::DateTimeFormat format;
         std::string journalPath;                       // the sessions' scripts and marks files lie beside it
         const process::Interrupt* interrupt = nullptr; // raised to stop the run
         RunObserver* observer = nullptr;
         // Drawing marks only when its choice is On: the caller has resolved Auto (resolvedPolicy).
         RunPolicy policy;
+        // How sessions start and time is read: the system's processes and clocks unless a test stands in.
+        SessionStarter start = startProcessTree;
+        RunClock clock = systemClock();
     };
 
     RunEngine(JournalWriter& journal, JournalContent& content, Setup setup);
@@ -91,32 +100,53 @@ public:
 
 private:
     struct Batch;
+    // What a run reads once of its request and setup, so the rest of the engine never asks them again.
+    struct Plan
+    {
+        std::string program;
+        std::size_t batchSize = 1;
+        std::chrono::milliseconds timeout{};
+        std::size_t sessions = 1;
+        bool marks = false;
+        CommandForm form = CommandForm::Standard;
+    };
 
-    void runSessions(std::size_t session);
+    void runSessions(std::size_t session, const script::DateTimeFormat& format);
     bool takeBatch(Batch& batch);
-    void runBatch(std::size_t session, Batch& batch);
-    void followMarks(Batch& batch, std::int64_t nowMs);
-    void settleBatch(Batch& batch, const process::ProcessTree& tree, bool timedOut, std::int64_t endedMs);
+    void runBatch(Batch& batch, const script::DateTimeFormat& format);
+    // The steps of a batch, in order.
+    Result<void> writeScripts(Batch& batch, const script::DateTimeFormat& format);
+    bool beginBatch(Batch& batch);
+    std::unique_ptr<Session> startSession(Batch& batch);
+    bool watch(Batch& batch, Session& session);
+    void settle(Batch& batch, const Session& session, bool timedOut);
+
+    void followMarks(Batch& batch);
     void recoverMarks();
     bool filesInTheWay(std::size_t sessions);
     void broke(std::string error);
     bool stopping() const;
-    // These take the lock.
-    Result<void> settle(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, bool sync = true);
+    // Writes the drawings' states to the journal (on the disk before this returns with sync, or when the last sync
+    // is a while ago), then to the content and the observer.
+    Result<void> record(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, bool sync = true);
+    Result<void> syncJournal();
     void settleRest(std::span<const std::size_t> indices, State state, std::int64_t whenMs);
 
     JournalWriter& m_journal;
     JournalContent& m_content;
     Setup m_setup;
-    std::size_t m_batchSize = 1;
-    CommandForm m_form = CommandForm::Standard;
-    bool m_marks = false;
-    // Guards the journal, the content, the queue, the outcome and the observer.
+    Plan m_plan;
+    // Guards the content's drawings, the queue, the outcome and the journal's sync bookkeeping; nothing is
+    // written, synced or called while it is held.
     std::mutex m_lock;
     std::deque<std::size_t> m_queue;
     RunOutcome m_outcome;
     std::chrono::steady_clock::time_point m_lastSync;
-    bool m_unsynced = false;
+    std::uint64_t m_appended = 0; // records written to the journal
+    std::uint64_t m_synced = 0;   // of them, the ones a sync has forced to the disk
+    // Keeps the sessions' records from interleaving in the journal file: held for a write, never for a sync,
+    // never together with m_lock.
+    std::mutex m_journalLock;
 };
 
 } // namespace supervise

@@ -121,8 +121,9 @@ bool JournalFile::truncate(std::uint64_t size, std::string& error)
 
 bool JournalFile::append(std::string_view bytes, bool sync, std::string& error)
 {
+    // A bare sync moves nothing: it may come from another thread while a record is being written.
     LARGE_INTEGER none{};
-    if (!SetFilePointerEx(handleOf(m_handle), none, nullptr, FILE_END)) {
+    if (!bytes.empty() && !SetFilePointerEx(handleOf(m_handle), none, nullptr, FILE_END)) {
         error = systemMessage(GetLastError());
         return false;
     }

@@ -61,6 +61,8 @@ std::string problemText(const StartProblem& problem, const std::function<std::st
         return "journalen " + path + " kan inte skrivas: " + detail;
     case Cause::ScriptInTheWay:
         return "körningens script " + path + " skulle ersätta en fil som redan finns; välj ett annat namn på journalen";
+    case Cause::NoDrawings:
+        return "ingen ritning att köra: markera eller ange ritningarna";
     case Cause::Request:
         if (problem.request)
             return script::requestProblemText(*problem.request, shown);
@@ -96,6 +98,9 @@ StartResult createRun(script::RunRequest request, const RunPolicy& policy, const
 {
     if (auto checked = script::checkRequest(request); !checked)
         return requestFailure(checked.error());
+    // A journal of nothing would report every one of no drawings done.
+    if (request.drawings.empty())
+        return fail(Cause::NoDrawings);
 
     std::string path = journalPath;
     std::string error;

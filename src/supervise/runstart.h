@@ -28,6 +28,7 @@ struct StartProblem
         JournalUnwritable,  // a new journal cannot be written
         ScriptInTheWay,     // a file the run did not make stands where its batch script goes
         Request,            // the request itself cannot run (request says why)
+        NoDrawings,         // a new run over no drawing at all
     };
     Cause cause;
     std::string path;                  // the file it concerns

@@ -1089,6 +1089,17 @@ void Grid::select(int row1, int col1, int row2, int col2)
     scheduleSync();
 }
 
+void Grid::selectRows(const std::vector<int>& rows)
+{
+    m_model->clearSelected();
+    m_selectionDirty = true;
+    for (const int row : rows) {
+        if (validRow(row) && row >= fixedRows())
+            m_model->setSelected(row, true);
+    }
+    scheduleSync();
+}
+
 void Grid::clearSelection()
 {
     m_model->clearSelected();

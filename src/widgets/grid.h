@@ -122,6 +122,8 @@ public:
     int selectedRows() const;
     int selectedRow(int index) const; // index-th selected row, top to bottom
     void select(int row1, int col1, int row2, int col2);
+    // Exactly these rows selected (in a multi-row grid); rows outside the grid's data rows are passed over.
+    void selectRows(const std::vector<int>& rows);
     void clearSelection();
 
     // --- redraw

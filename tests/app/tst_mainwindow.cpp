@@ -1,7 +1,10 @@
 // The main window's load and close sequences against real settings files.
 #include "app/mainwindow.h"
 #include "commands/commandtable.h"
+#include "filelist/filelist.h"
 #include "filelist/filetexts.h"
+#include "job/job.h"
+#include "runs/qt/templates.h"
 #include "os/nativetext.h"
 #include "os/registry.h"
 #include "settings/settings.h"
@@ -60,6 +63,26 @@ private:
         auto window = std::make_unique<MainWindow>(*m_settings);
         window->load();
         return window;
+    }
+
+    // The entry of the menu bar's menu with that caption, by the text the user reads.
+    static QAction* menuEntry(MainWindow& window, const QString& menu, const QString& entry)
+    {
+        for (QAction* top : window.menuBar()->actions()) {
+            if (top->text() != menu || !top->menu())
+                continue;
+            for (QAction* action : top->menu()->actions()) {
+                if (action->text() == entry)
+                    return action;
+            }
+        }
+        return nullptr;
+    }
+    static void touch(const QString& path)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
     }
 
     // The settings file with the test folder spelt "<dir>" and without the section [Layout].
@@ -416,6 +439,59 @@ private slots:
         const QRect frame = window->fraFileSelection()->geometry();
         QVERIFY2(frame.top() > window->menuBar()->geometry().bottom(), "the frame lies below the bars");
         QVERIFY(window->fgFiles()->width() > 0);
+    }
+
+    // "Spara som jobb..." writes what the window would run: the folder and the template relative to the job's
+    // folder, the marked drawings by name (or none when all are marked), the program and the supervised-run
+    // settings; "Öppna jobb..." sets a window back to it and says what it could not set.
+    void aJobSavedByTheWindowOpensInIt()
+    {
+        const QString folder = m_dir.filePath(QStringLiteral("Natt/Ritningar \u00e5"));
+        for (const char* name : {"a.dwg", "b.dwg", "c.dwg"})
+            touch(folder + u'/' + QLatin1String(name));
+        touch(m_dir.filePath(QStringLiteral("Natt/Mallar/rensa.scr")));
+        const QString program = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("cad/cad.exe")));
+        write("LastPath", QDir::toNativeSeparators(folder).toUtf8().constData(), "Main");
+        write("SupervisedSessions", "3", "Main");
+        const QString jobFile = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("Natt/natt.vjob")));
+        m_user.chooseFile = [&](const StandInUser::FileQuestion&) { return jobFile; };
+        {
+            auto window = loaded();
+            window->scriptTemplates().setTemplateFolder(
+                nativeBytes(QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("Natt/Mallar")))));
+            window->cboScr()->setEditText(QStringLiteral("rensa.scr"));
+            window->txtAcad()->setText(program);
+            window->txtParamAcad()->setText(QStringLiteral("/p Std"));
+            QVERIFY(window->fileList()->markDrawings({"a.dwg", "c.dwg"}).empty());
+            QAction* save = menuEntry(*window, QStringLiteral("Ver&ktyg"), QStringLiteral("Spara som jobb..."));
+            QVERIFY(save);
+            save->trigger();
+            QVERIFY2(m_shown.isEmpty(), qPrintable(m_shown.isEmpty() ? QString() : m_shown.front().text));
+        }
+        const auto saved = job::readJob(nativeBytes(jobFile));
+        QVERIFY2(saved, saved ? "" : saved.error().message.c_str());
+        QCOMPARE(saved->drawings.folder, std::string("Ritningar \u00e5"));
+        QCOMPARE(saved->drawings.names, (std::vector<std::string>{"a.dwg", "c.dwg"}));
+        QCOMPARE(saved->templatePath, std::string("Mallar/rensa.scr"));
+        QCOMPARE(QDir::toNativeSeparators(QString::fromStdString(saved->cad.path)), program);
+        QCOMPARE(saved->cad.parameters, std::string("/p Std"));
+        QCOMPARE(saved->policy.sessions, std::size_t(3));
+
+        // Another day, elsewhere: a drawing has gone since.
+        write("LastPath", m_dir.path().toUtf8().constData(), "Main");
+        write("SupervisedSessions", "1", "Main");
+        QVERIFY(QFile::remove(folder + QStringLiteral("/c.dwg")));
+        auto window = loaded();
+        QAction* open = menuEntry(*window, QStringLiteral("Ver&ktyg"), QStringLiteral("Öppna jobb..."));
+        QVERIFY(open);
+        open->trigger();
+        QCOMPARE(QDir::toNativeSeparators(nativeText(window->listingFolder())), QDir::toNativeSeparators(folder));
+        QCOMPARE(window->markedDrawings(), std::vector<std::string>{"a.dwg"});
+        QCOMPARE(window->cboScr()->currentText(), QStringLiteral("rensa.scr"));
+        QCOMPARE(window->txtAcad()->text(), program);
+        QCOMPARE(m_settings->number(settings::SupervisedSessions), 3.0);
+        QCOMPARE(m_shown.size(), 1);
+        QVERIFY2(m_shown.front().text.contains(QStringLiteral("c.dwg")), qPrintable(m_shown.front().text));
     }
 
     // The filter box shows the pattern the list uses: it completes nothing by itself, and Enter adds no

@@ -316,6 +316,31 @@ TEST_F(MarkedRun, TheConsoleFormRunsOneDrawingAProcessAndKeepsItsOutput)
     EXPECT_EQ(readFile(m_dir / "run.logs/3.log"), std::string("o\0k\0\r\0\n\0", 8));
 }
 
+// A retry is the same run: the console form, its marks and its sessions, as the run began with them, unless told
+// otherwise.
+TEST_F(MarkedRun, ARetryGoesOnWithThePolicyOfItsRun)
+{
+    drawings(4, {{2, "CRASH"}, {3, "CRASH"}});
+    writeFile(m_dir / "Öppna.scr", "_.QSAVE\r\n");
+    EXPECT_EQ(run(newRun({"--form", "console", "--marks", "off", "--sessions", "2"})), 1);
+    EXPECT_EQ(states(), "dffd");
+    const auto consoleStarts = [this] {
+        int count = 0;
+        for (const Event& event : events())
+            count += event.what.starts_with("args [/i]") ? 1 : 0;
+        return count;
+    };
+    ASSERT_EQ(consoleStarts(), 4);
+    EXPECT_EQ(run({"--retry", m_journal}), 1) << readFile(m_dir / "stderr");
+    EXPECT_EQ(consoleStarts(), 6);
+    EXPECT_EQ(readFile(m_journal).find("(progn"), std::string::npos);
+
+    // Told the standard form, the retry runs it: the template opens nothing, so nothing crashes.
+    EXPECT_EQ(run({"--retry", m_journal, "--form", "standard"}), 0);
+    EXPECT_EQ(consoleStarts(), 6);
+    EXPECT_EQ(states(), "dddd");
+}
+
 TEST_F(MarkedRun, BadSessionCountsAreRefused)
 {
     drawings(1);

@@ -15,7 +15,7 @@ foreach(f settings tree filelist script script/qt runs runs/qt)
     set(level_${f} 1)
 endforeach()
 # Supervised runs build on the runs, jobs on supervised runs; the command-line tools on the engines.
-foreach(f supervise supervise/qt job cli)
+foreach(f supervise supervise/qt job job/qt cli)
     set(level_${f} 2)
 endforeach()
 foreach(f commands about)

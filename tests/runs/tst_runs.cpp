@@ -16,6 +16,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFontInfo>
 #include <QFile>
 #include <QLineEdit>
 #include <QListView>
@@ -101,6 +102,27 @@ private:
     bool m_supervised = false;
     QList<script::RunRequest> m_handedOver;
     std::size_t m_handedOverLines = 0;
+
+    // The supervised runs as the launcher sees them: a run without a plan is recorded here, a planned one
+    // (from a review) begins in the real supervisor.
+    class Recorder final : public SupervisedRuns
+    {
+    public:
+        explicit Recorder(TestRuns& test) : m_test(test) {}
+        bool enabled() const override { return m_test.m_supervised; }
+        SupervisedPlan plan(const script::RunRequest& run) const override { return m_test.m_supervisor->plan(run); }
+        void start(script::RunRequest run, const SupervisedPlan& plan) override
+        {
+            if (!plan.journalPath.empty())
+                return m_test.m_supervisor->start(std::move(run), plan);
+            m_test.m_handedOverLines = run.scriptTemplate.bodyLines.size();
+            m_test.m_handedOver.append(std::move(run));
+        }
+
+    private:
+        TestRuns& m_test;
+    };
+    std::unique_ptr<Recorder> m_recorder;
 
     // Paths as the program's own, with the platform's separators.
     QString path(const QString& name) const { return QDir::toNativeSeparators(m_dir.filePath(name)); }
@@ -213,21 +235,14 @@ private slots:
         runs.listingFolder = [this] { return bytes(drawings()); };
         m_supervised = false;
         m_handedOver.clear();
-        runs.supervised = [this] { return m_supervised; };
-        runs.supervise = [this](script::RunRequest run) {
-            m_handedOverLines = run.scriptTemplate.bodyLines.size();
-            m_handedOver.append(std::move(run));
-        };
         // Batches as large as any list here: a run writes one script.
         m_supervisor = std::make_unique<Supervisor>(m_window.get(), [] {
-            Supervisor::Limits limits;
-            limits.batchSize = 100;
-            return limits;
+            supervise::RunPolicy policy;
+            policy.batchSize = 100;
+            return policy;
         });
-        runs.planSupervised = [this](const script::RunRequest& run) { return m_supervisor->plan(run); };
-        runs.superviseAsPlanned = [this](script::RunRequest run, const SupervisedPlan& plan) {
-            m_supervisor->start(std::move(run), plan);
-        };
+        m_recorder = std::make_unique<Recorder>(*this);
+        runs.supervised = m_recorder.get();
         m_launcher = std::make_unique<CadLauncher>(std::move(runs));
     }
 
@@ -248,12 +263,12 @@ private slots:
         m_launcher->runScript(CadKind::Icad);
         QCOMPARE(m_handedOver.size(), 1);
         const script::RunRequest& run = m_handedOver.front();
-        QVERIFY(run.cadKind == CadKind::Icad);
+        QVERIFY(run.cad.kind == CadKind::Icad);
         QCOMPARE(run.templatePath, bytes(in(templates(), QStringLiteral("a.scr"))));
         QCOMPARE(m_handedOverLines, std::size_t(2));
-        QCOMPARE(run.program, bytes(program));
-        QCOMPARE(run.parameters, std::string("/p X"));
-        QCOMPARE(run.startDrawing, bytes(in(programFolder(), QStringLiteral("helvscr.dwg"))));
+        QCOMPARE(run.cad.path, bytes(program));
+        QCOMPARE(run.cad.parameters, std::string("/p X"));
+        QCOMPARE(run.cad.startDrawing, bytes(in(programFolder(), QStringLiteral("helvscr.dwg"))));
         QCOMPARE(run.listingFolder, bytes(drawings()));
         QCOMPARE(run.drawings, m_marked);
         QVERIFY(!QFile::exists(scriptPath()));
@@ -416,6 +431,7 @@ private slots:
 
         const QByteArray expected = "-INSERT \"Anl 7\" K01\r\n-INSERT \"Anl 7\" Saknas\r\n"
                                     "-INSERT \"Anl 7\" K02\r\n.EXIT\r\n";
+        QVERIFY(QFontInfo(dialog->scriptView()->font()).fixedPitch()); // the script in a face of even widths
         const QAbstractItemModel* lines = dialog->scriptView()->model();
         QByteArray shown;
         for (int row = 0; row < lines->rowCount(); ++row)

@@ -81,11 +81,11 @@ TEST_F(ScriptCheck, ACleanFolderGivesNothingAndAnEmptyRunGivesErrors)
     // The start drawing the CAD program opens first: missing, it is an error before anything else.
     Checked start = check({"_.OPEN \"%f\""}, folder(), {"K01.dwg"});
     script::RunRequest request = start.input();
-    request.startDrawing = folder() + "/helvscr.dwg";
+    request.cad.startDrawing = folder() + "/helvscr.dwg";
     start.findings = script::checkScript(request);
     ASSERT_EQ(start.summary(), Summary({"no-start-drawing:0:"}));
     EXPECT_EQ(script::levelOf(start.findings[0].code), script::CheckLevel::Error);
-    EXPECT_NE(script::findingText(start.findings[0], request).find(request.startDrawing), std::string::npos);
+    EXPECT_NE(script::findingText(start.findings[0], request).find(request.cad.startDrawing), std::string::npos);
     touch("helvscr.dwg");
     EXPECT_TRUE(script::checkScript(request).empty());
 }

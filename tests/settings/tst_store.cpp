@@ -188,7 +188,7 @@ TEST_F(Store, TypedValuesKeepTheirStoredText)
         EXPECT_FALSE(store.flag(settings::ReviewBeforeRun)) << notOn;
     }
 
-    EXPECT_EQ(store.number(settings::SupervisedTimeout), 600);
+    EXPECT_EQ(store.number(settings::SupervisedTimeout), std::nullopt) << "the run policy has the default";
     store.setNumber(settings::SupervisedTimeout, 12.5);
     EXPECT_EQ(store.readSetting("SupervisedTimeout", "", "Main"), "12.5");
     store.setNumber(settings::TreeWidth, 2349.6);

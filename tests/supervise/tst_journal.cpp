@@ -19,16 +19,22 @@ script::RunRequest sampleInputs(std::vector<std::string> drawings = {})
     script::RunRequest inputs;
     inputs.templatePath = "/mallar/Rita om.scr";
     inputs.templateHash = script::templateHash("_.OPEN %f\r\n");
-    inputs.cadKind = CadKind::Acad;
-    inputs.program = "/opt/cad/acad";
-    inputs.parameters = "/p \"Standard\"\t/nologo";
-    inputs.startDrawing = "/opt/vendrel/helvscr.dwg";
+    inputs.cad = {CadKind::Acad, "/opt/cad/acad", "/p \"Standard\"\t/nologo", "/opt/vendrel/helvscr.dwg"};
     inputs.listingFolder = "/projekt/A1";
     inputs.projectName = "Anl 7";
-    inputs.batchSize = 3;
-    inputs.timeout = std::chrono::milliseconds(1500);
     inputs.drawings = std::move(drawings);
     return inputs;
+}
+
+supervise::RunPolicy samplePolicy()
+{
+    supervise::RunPolicy policy;
+    policy.batchSize = 3;
+    policy.timeout = std::chrono::milliseconds(1500);
+    policy.sessions = 2;
+    policy.marks = supervise::MarksChoice::On;
+    policy.form = supervise::CommandForm::Console;
+    return policy;
 }
 
 class Journal : public ::testing::Test
@@ -40,7 +46,7 @@ protected:
     {
         JournalWriter::Opened how{};
         std::string error;
-        auto journal = JournalWriter::create(m_path, sampleInputs(m_names), how, error);
+        auto journal = JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error);
         EXPECT_TRUE(journal) << error;
         DrawingEntry done{m_names[0], State::Done, true, 1000, 2000, "0"};
         DrawingEntry failed{m_names[1], State::Failed, false, 2000, 3000, "signal 11"};
@@ -69,6 +75,7 @@ TEST_F(Journal, WhatIsWrittenIsReadBack)
     EXPECT_FALSE(content.damaged);
     EXPECT_FALSE(content.finished);
     EXPECT_EQ(script::requestFields(content.request), script::requestFields(sampleInputs()));
+    EXPECT_TRUE(content.policy == samplePolicy());
     ASSERT_EQ(content.drawings.size(), 4u);
     const State states[] = {State::Done, State::Failed, State::Interrupted, State::Pending};
     for (std::size_t i = 0; i < 4; ++i) {
@@ -160,13 +167,13 @@ TEST_F(Journal, AJournalWhoseMakingWasCutShortIsUnfinishedAndMadeAfresh)
     writeFile(m_path, cuts[3]);
     EXPECT_FALSE(JournalWriter::open(m_path, content, how, error));
     EXPECT_EQ(how, JournalWriter::Opened::Unfinished);
-    EXPECT_TRUE(JournalWriter::create(m_path, sampleInputs(m_names), how, error)) << error;
+    EXPECT_TRUE(JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error)) << error;
     ASSERT_TRUE(readBack(m_path, content, error));
     EXPECT_TRUE(content.usable);
     EXPECT_EQ(content.drawings.size(), m_names.size());
     for (const std::string& bytes : {whole, std::string("mina anteckningar\n")}) {
         writeFile(m_path, bytes);
-        EXPECT_FALSE(JournalWriter::create(m_path, sampleInputs(m_names), how, error));
+        EXPECT_FALSE(JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error));
         EXPECT_EQ(how, JournalWriter::Opened::Exists);
         EXPECT_EQ(readFile(m_path), bytes);
     }
@@ -228,6 +235,51 @@ TEST(JournalFirstFormat, IsReadAsItAlwaysWas)
     EXPECT_EQ(content.drawings[0].state, State::Done);
     EXPECT_EQ(content.drawings[1].state, State::Interrupted);
     EXPECT_EQ(supervise::drawingsToResume(content), (std::vector<std::size_t>{1, 2}));
+    // Its batch size and time-out stood at the end of the inputs; the rest is as runs then went.
+    EXPECT_EQ(content.policy.batchSize, 2u);
+    EXPECT_EQ(content.policy.timeout, std::chrono::milliseconds(1500));
+    EXPECT_EQ(content.policy.sessions, 1u);
+    EXPECT_EQ(content.policy.marks, supervise::MarksChoice::Auto);
+}
+
+// A run taken up with other options keeps them for the runs after it; a job's file is named once, before the
+// list; a policy where no policy may stand is damage.
+TEST_F(Journal, ThePolicyOfTheLastRunOverItHolds)
+{
+    JournalWriter::Opened how{};
+    std::string error;
+    {
+        auto journal = JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error, "/jobb/natt.vjob");
+        ASSERT_TRUE(journal) << error;
+        supervise::RunPolicy other = samplePolicy();
+        other.sessions = 5;
+        other.marks = supervise::MarksChoice::Off;
+        other.form.reset();
+        ASSERT_TRUE(journal->policyChanged(other));
+    }
+    JournalContent content = supervise::parseJournal(readFile(m_path));
+    ASSERT_FALSE(content.damaged) << content.problems.front();
+    EXPECT_EQ(content.jobPath, "/jobb/natt.vjob");
+    EXPECT_EQ(content.policy.sessions, 5u);
+    EXPECT_EQ(content.policy.marks, supervise::MarksChoice::Off);
+    EXPECT_FALSE(content.policy.form);
+    EXPECT_EQ(content.policy.batchSize, 3u);
+
+    // Out of bounds (a journal written by hand, or by another version) is brought inside them, not damage.
+    {
+        auto journal = JournalWriter::open(m_path, content, how, error);
+        ASSERT_TRUE(journal) << error;
+        supervise::RunPolicy wild;
+        wild.batchSize = 5000;
+        wild.timeout = std::chrono::milliseconds(1);
+        wild.sessions = 900;
+        ASSERT_TRUE(journal->policyChanged(wild));
+    }
+    content = supervise::parseJournal(readFile(m_path));
+    EXPECT_FALSE(content.damaged);
+    EXPECT_EQ(content.policy.batchSize, supervise::RunPolicy::maxBatchSize);
+    EXPECT_EQ(content.policy.timeout, supervise::RunPolicy::minTimeout);
+    EXPECT_EQ(content.policy.sessions, supervise::RunPolicy::maxSessions);
 }
 
 TEST(JournalSecondFormat, KeepsItsSessionOpenUntilAResult)
@@ -252,7 +304,7 @@ TEST_F(Journal, ABatchStaysOpenUntilEachOfItsDrawingsHasAResult)
     {
         JournalWriter::Opened how{};
         std::string error;
-        auto journal = JournalWriter::create(m_path, sampleInputs(m_names), how, error);
+        auto journal = JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error);
         ASSERT_TRUE(journal) << error;
         const std::size_t first[] = {0, 1}, second[] = {2, 3};
         EXPECT_TRUE(journal->batchStarted(1000, first, {1, "mark-1", true}));
@@ -290,7 +342,7 @@ TEST_F(Journal, OneWriterAtATime)
     EXPECT_EQ(how, JournalWriter::Opened::Busy);
     // Reading is still possible, and a journal is never created over an existing one.
     EXPECT_TRUE(readBack(m_path, content, error));
-    EXPECT_FALSE(JournalWriter::create(m_path, sampleInputs(m_names), how, error));
+    EXPECT_FALSE(JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error));
     EXPECT_EQ(how, JournalWriter::Opened::Exists);
     first.reset();
     EXPECT_TRUE(JournalWriter::open(m_path, content, how, error));

@@ -39,23 +39,23 @@ QPushButton* button(QWidget* window, const QString& text)
 }
 
 // Drawings per session, sessions at once and the command form; the time-out is generous.
-Supervisor::Limits limits(std::size_t batchSize, std::size_t sessions,
-                          std::optional<supervise::CommandForm> form = std::nullopt)
+supervise::RunPolicy policy(std::size_t batchSize, std::size_t sessions,
+                            std::optional<supervise::CommandForm> form = std::nullopt)
 {
-    Supervisor::Limits limits;
-    limits.batchSize = batchSize;
-    limits.sessions = sessions;
-    limits.timeout = std::chrono::milliseconds(20000);
-    limits.form = form;
-    return limits;
+    supervise::RunPolicy policy;
+    policy.batchSize = batchSize;
+    policy.sessions = sessions;
+    policy.timeout = std::chrono::milliseconds(20000);
+    policy.form = form;
+    return policy;
 }
 
 // A drawing per session, one session at a time.
-Supervisor::Limits oneAtATime(int timeoutMs)
+supervise::RunPolicy oneAtATime(int timeoutMs)
 {
-    Supervisor::Limits limits;
-    limits.timeout = std::chrono::milliseconds(timeoutMs);
-    return limits;
+    supervise::RunPolicy policy;
+    policy.timeout = std::chrono::milliseconds(timeoutMs);
+    return policy;
 }
 
 // The stand-in that carries out drawing marks (tests/standin).
@@ -66,6 +66,12 @@ QString sessionLine(QWidget* window, int number)
 {
     auto* label = window->findChild<QLabel*>(QStringLiteral("session%1").arg(number));
     return label ? label->text().section(QStringLiteral(", "), 0, 0) : QStringLiteral("?");
+}
+
+QString countLine(QWidget* window)
+{
+    auto* label = window->findChild<QLabel*>(QStringLiteral("count"));
+    return label ? label->text() : QStringLiteral("?");
 }
 
 QString count(QWidget* window, const char* state)
@@ -100,9 +106,9 @@ private:
     {
         script::RunRequest request;
         request.templatePath = path(QStringLiteral("mall.scr"));
-        request.cadKind = CadKind::Acad;
-        request.program = program.empty() ? path(QStringLiteral("acad")) : program;
-        request.startDrawing = path(QStringLiteral("helvscr.dwg"));
+        request.cad.kind = CadKind::Acad;
+        request.cad.path = program.empty() ? path(QStringLiteral("acad")) : program;
+        request.cad.startDrawing = path(QStringLiteral("helvscr.dwg"));
         request.listingFolder = path(QStringLiteral("ritningar"));
         request.drawings = names;
         return request;
@@ -145,8 +151,12 @@ private slots:
         QVERIFY(retry && retry->isVisible());
 
         QFile::remove(m_dir.filePath(QStringLiteral("record")));
-        standIn(QString());
+        standIn(QStringLiteral("*K02*) sleep 0.1;;")); // well inside the run's 300 ms
         retry->click();
+        // While it runs again, the drawing has no outcome of this run: none counted, not its old one either.
+        QTRY_COMPARE_WITH_TIMEOUT(sessionLine(window, 1), QStringLiteral("Session 1: K02.dwg"), 5000);
+        QCOMPARE(count(window, "timed-out"), QStringLiteral("0"));
+        QCOMPARE(countLine(window), QStringLiteral("Körda: 0 av 1 ritningar"));
         QTRY_VERIFY_WITH_TIMEOUT(!supervisor.busy(), 10000);
         QCOMPARE(count(window, "done"), QStringLiteral("1"));
         QVERIFY(!retry->isVisible());
@@ -154,6 +164,19 @@ private slots:
         QFile record(m_dir.filePath(QStringLiteral("record")));
         QVERIFY(record.open(QIODevice::ReadOnly));
         QCOMPARE(record.readAll().count("_.OPEN"), 1);
+    }
+
+    // A run of no drawing is refused before it has a journal or a window.
+    void aRunOfNoDrawingIsRefused()
+    {
+        QStringList shown;
+        StandInUser user;
+        user.showMessage = [&](const StandInUser::Message& message) { shown << message.text; };
+        QWidget owner;
+        Supervisor supervisor(&owner, [] { return oneAtATime(300); });
+        supervisor.start(request({}));
+        QVERIFY(!supervisor.progressWindow());
+        QCOMPARE(shown, QStringList{QStringLiteral("Ingen ritning att köra: markera eller ange ritningarna.")});
     }
 
     void cancelKillsTheSessionAndLeavesTheRestNotRun()
@@ -168,6 +191,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!supervisor.busy(), 5000);
         QCOMPARE(count(window, "interrupted"), QStringLiteral("1"));
         QCOMPARE(count(window, "not-run"), QStringLiteral("2"));
+        // Nothing ran to an outcome.
+        QCOMPARE(countLine(window), QStringLiteral("Körda: 0 av 3 ritningar"));
         QVERIFY(window->findChild<QLabel*>(QStringLiteral("summary"))->text().contains(QStringLiteral("avbröts")));
         // Stopped by the user, the run is closed: nothing is offered at the next start.
         bool asked = false;
@@ -193,7 +218,7 @@ private slots:
             asked << question.text;
             return false;
         };
-        Supervisor later(&owner, [] { return Supervisor::Limits{}; });
+        Supervisor later(&owner, [] { return supervise::RunPolicy{}; });
         later.offerResume();
         QCOMPARE(asked.size(), 1);
         QVERIFY(asked.front().contains(QStringLiteral("2 av 3")));
@@ -208,11 +233,11 @@ private slots:
             QFile::remove(QFile::decodeName(journal.c_str()));
         // A run that died in its second batch.
         script::RunRequest inputs = request({"K01.dwg", "K02.dwg", "K03.dwg"});
-        inputs.cadKind.reset();
+        inputs.cad.kind.reset();
         inputs.templateHash = script::templateHash("_.OPEN %f\r\n");
         for (const char* name : {"/a.journal", "/b.journal"}) {
             supervise::JournalWriter::Opened how{};
-            auto journal = supervise::JournalWriter::create(folder + name, inputs, how, error);
+            auto journal = supervise::JournalWriter::create(folder + name, inputs, {}, how, error);
             QVERIFY(journal);
             const std::size_t first[] = {0};
             const supervise::DrawingEntry done[] = {{"K01.dwg", supervise::State::Done, false, 1, 2, "0"}};
@@ -222,7 +247,7 @@ private slots:
         }
 
         QWidget owner;
-        Supervisor supervisor(&owner, [] { return Supervisor::Limits{}; });
+        Supervisor supervisor(&owner, [] { return supervise::RunPolicy{}; });
         QStringList asked;
         StandInUser user;
         user.answerYesNo = [&](const StandInUser::YesNoQuestion& question) {
@@ -264,7 +289,7 @@ private slots:
         QVERIFY(supervise::storeMarks(markStandIn, marks));
         qputenv("VENDREL_STANDIN_MS", "250");
         QWidget owner;
-        Supervisor supervisor(&owner, [] { return limits(2, 2); });
+        Supervisor supervisor(&owner, [] { return policy(2, 2); });
         supervisor.start(request({"A1.dwg", "A2.dwg", "A3CRASH.dwg", "A4.dwg", "A5.dwg", "A6.dwg"}, markStandIn));
         ProgressWindow* window = supervisor.progressWindow();
         QVERIFY(window);
@@ -303,7 +328,7 @@ private slots:
     void consoleLogOfAFailedDrawing()
     {
         QWidget owner;
-        Supervisor supervisor(&owner, [] { return limits(5, 1, supervise::CommandForm::Console); });
+        Supervisor supervisor(&owner, [] { return policy(5, 1, supervise::CommandForm::Console); });
         supervisor.start(request({"B2FAIL.dwg"}, markStandIn));
         ProgressWindow* window = supervisor.progressWindow();
         QTRY_VERIFY_WITH_TIMEOUT(!supervisor.busy(), 20000);
@@ -361,13 +386,10 @@ private slots:
         Registry registry(path(QStringLiteral("config/settings.conf")));
         Settings settings(registry, path(QStringLiteral("prog")));
         const std::string console = path(QStringLiteral("prog/AcCoreConsole.EXE"));
-        const std::vector<supervise::ProbeRequest> programs{
-            {markStandIn, {}, {}, {}, {}}, {console, {}, {}, {}, {}}, {{}, {}, {}, {}, {}}};
+        const std::vector<script::CadProgram> programs{{{}, markStandIn, {}, {}}, {{}, console, {}, {}}, {}};
         QVERIFY(supervise::storeMarks(markStandIn, false));
         {
-            const Supervisor::Limits now = supervisedsettings::limits(settings);
-            SupervisedSettingsDialog dialog({int(now.batchSize), now.timeout, int(now.sessions), now.form}, programs,
-                                            nullptr);
+            SupervisedSettingsDialog dialog(supervisedsettings::policy(settings), programs, nullptr);
             auto* program = dialog.findChild<QComboBox*>(QStringLiteral("program"));
             auto* form = dialog.findChild<QComboBox*>(QStringLiteral("form"));
             QCOMPARE(program->count(), 2);
@@ -383,15 +405,14 @@ private slots:
             emit form->activated(1);
             supervisedsettings::apply(settings, dialog);
         }
-        const Supervisor::Limits stored = supervisedsettings::limits(settings);
+        const supervise::RunPolicy stored = supervisedsettings::policy(settings);
         QCOMPARE(stored.batchSize, std::size_t(7));
         QCOMPARE(stored.sessions, std::size_t(2));
         QVERIFY(stored.form == supervise::CommandForm::Console);
         QCOMPARE(supervise::storedMarks(markStandIn), std::optional<bool>(true));
         QCOMPARE(supervise::storedMarks(console), std::nullopt);
 
-        SupervisedSettingsDialog again({int(stored.batchSize), stored.timeout, int(stored.sessions), stored.form},
-                                       programs, nullptr);
+        SupervisedSettingsDialog again(stored, programs, nullptr);
         QCOMPARE(again.findChild<QSpinBox*>(QStringLiteral("sessions"))->value(), 2);
         QVERIFY(again.findChild<QCheckBox*>(QStringLiteral("marks"))->isChecked());
         auto* form = again.findChild<QComboBox*>(QStringLiteral("form"));
@@ -406,7 +427,7 @@ private slots:
     void probeButton()
     {
         QVERIFY(supervise::storeMarks(markStandIn, false));
-        SupervisedSettingsDialog dialog({}, {{markStandIn, {}, path(QStringLiteral("helvscr.dwg")), {}, {}}}, nullptr);
+        SupervisedSettingsDialog dialog({}, {{{}, markStandIn, {}, path(QStringLiteral("helvscr.dwg"))}}, nullptr);
         auto* probe = dialog.findChild<QPushButton*>(QStringLiteral("probe"));
         auto* answer = dialog.findChild<QLabel*>(QStringLiteral("probeAnswer"));
         auto* marks = dialog.findChild<QCheckBox*>(QStringLiteral("marks"));

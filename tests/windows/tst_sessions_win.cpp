@@ -73,19 +73,18 @@ public:
     {
         EXPECT_TRUE(m_copied);
         script::RunRequest request;
-        request.program = program();
-        request.startDrawing = m_place + "\\helvscr.dwg";
-        request.parameters = parameters;
+        request.cad = {{}, program(), parameters, m_place + "\\helvscr.dwg"};
         request.listingFolder = drawings();
-        request.timeout = timeout;
-        request.batchSize = batch;
-        const std::string text = setup.form == supervise::CommandForm::Console ? "_.QSAVE\r\n" : "_.OPEN \"%f\"\r\n";
+        setup.policy.timeout = timeout;
+        setup.policy.batchSize = batch;
+        const bool console = setup.policy.form == supervise::CommandForm::Console;
+        const std::string text = console ? "_.QSAVE\r\n" : "_.OPEN \"%f\"\r\n";
         request.scriptTemplate = *script::readScriptTemplate(text);
         request.templateHash = script::templateHash(text);
         request.clockReading = script::ClockReading{};
         request.separator = '\\';
         request.drawings = m_names;
-        auto started = supervise::createRun(std::move(request), journal());
+        auto started = supervise::createRun(std::move(request), setup.policy, journal());
         supervise::JournalContent content;
         EXPECT_TRUE(started) << supervise::problemText(started.error());
         if (!started)
@@ -163,7 +162,7 @@ TEST(Sessions, MarksAccountForEachDrawingOfABatch)
     const auto names = numbered(20, {{4, "HANG"}, {13, "CRASH"}});
     StandInRun run(folder.file(ansi(L"K\u00f6rning \u00e5\u00e4\u00f6")), names);
     supervise::RunEngine::Setup setup;
-    setup.marks = true;
+    setup.policy.marks = supervise::MarksChoice::On;
     const auto content = run.run(10, std::chrono::milliseconds(2000), setup);
     ASSERT_EQ(content.drawings.size(), 20u);
     for (std::size_t i = 0; i < 20; ++i) {
@@ -197,8 +196,8 @@ TEST(Sessions, FourAtOnceShareTheQueueAndNoMore)
     StandInRun run(folder.file("runs"), names);
     const ScopedVariable slow("VENDREL_STANDIN_MS", "150"); // each session long enough to meet the others
     supervise::RunEngine::Setup setup;
-    setup.marks = true;
-    setup.sessions = 4;
+    setup.policy.marks = supervise::MarksChoice::On;
+    setup.policy.sessions = 4;
     const auto content = run.run(5, std::chrono::milliseconds(2000), setup);
     ASSERT_EQ(content.drawings.size(), 40u);
     for (std::size_t i = 0; i < 40; ++i) {
@@ -236,8 +235,8 @@ TEST(Sessions, TheConsoleGetsItsPathsWholeAndItsOutputGoesToItsLog)
     const std::vector<std::string> names = {ansi(L"Fasad \u00f6st.dwg"), ansi(L"Plan 2 \u00e5\u00e4\u00f6.dwg")};
     StandInRun run(folder.file(ansi(L"K\u00f6rningar \u00e5\u00e4\u00f6")), names);
     supervise::RunEngine::Setup setup;
-    setup.form = supervise::CommandForm::Console;
-    setup.marks = true;
+    setup.policy.form = supervise::CommandForm::Console;
+    setup.policy.marks = supervise::MarksChoice::On;
     const ScopedVariable errorToo("VENDREL_STANDIN_STDERR", "1");
     const auto content = run.run(1, std::chrono::milliseconds(5000), setup, "/p \"Mitt std\"");
     ASSERT_EQ(content.drawings.size(), 2u);

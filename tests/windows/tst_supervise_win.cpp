@@ -22,16 +22,17 @@ supervise::StartResult startStandInRun(const std::string& program, const std::st
                                        const std::vector<std::string>& names, std::chrono::milliseconds timeout)
 {
     script::RunRequest request;
-    request.program = program;
-    request.startDrawing = folder + "\\helvscr.dwg";
+    request.cad.path = program;
+    request.cad.startDrawing = folder + "\\helvscr.dwg";
     request.listingFolder = folder;
-    request.timeout = timeout;
     request.scriptTemplate = *script::readScriptTemplate("_.OPEN %f\r\n");
     request.templateHash = script::templateHash("_.OPEN %f\r\n");
     request.clockReading = script::ClockReading{};
     request.separator = '\\';
     request.drawings = names;
-    return supervise::createRun(std::move(request), folder + "\\run.journal");
+    supervise::RunPolicy policy;
+    policy.timeout = timeout;
+    return supervise::createRun(std::move(request), policy, folder + "\\run.journal");
 }
 
 bool stillRunning(DWORD pid)
@@ -69,6 +70,7 @@ TEST(SupervisedRun, EveryEndIsRecordedAndNoProcessOutlivesItsSession)
 
     supervise::RunEngine::Setup setup;
     setup.journalPath = path;
+    setup.policy = content.policy;
     supervise::RunEngine engine(*journal, content, setup);
     const std::size_t all[] = {0, 1, 2, 3, 4, 5};
     supervise::RunOutcome outcome = engine.run(all);
@@ -117,6 +119,7 @@ TEST(SupervisedRun, TheJournalHoldsOneEncoding)
     std::string error;
     supervise::RunEngine::Setup setup;
     setup.journalPath = path;
+    setup.policy = content.policy;
     supervise::RunEngine engine(*journal, content, setup);
     const std::size_t all[] = {0};
     supervise::RunOutcome outcome = engine.run(all);
@@ -145,7 +148,7 @@ TEST(RunTool, TextsAreUtf8WhenRedirected)
     const std::string path = folder.file("run.journal");
     supervise::JournalWriter::Opened how{};
     std::string error;
-    ASSERT_TRUE(supervise::JournalWriter::create(path, inputs, how, error)) << error;
+    ASSERT_TRUE(supervise::JournalWriter::create(path, inputs, {}, how, error)) << error;
 
     const std::string status = folder.file("status.txt");
     EXPECT_EQ(wintest::runProgram(VENDREL_RUN_TOOL, "--status \"" + path + "\"", status), 1u);

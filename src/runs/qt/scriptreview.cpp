@@ -15,6 +15,7 @@
 #include <QBoxLayout>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListView>
@@ -30,6 +31,32 @@
 using Mark = ScriptReviewDialog::Mark;
 
 namespace {
+
+// The system's fixed-width face; where the system names one it does not have (Courier New on a Windows
+// without it falls back to a proportional serif face), the first fixed-pitch family it does have.
+QFont fixedPitchFont()
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontInfo(font).fixedPitch())
+        return font;
+    const QStringList families = QFontDatabase::families();
+    for (const char* preferred : {"Consolas", "Cascadia Mono", "Lucida Console", "Courier New", "DejaVu Sans Mono",
+                                  "Liberation Mono", "Noto Sans Mono"}) {
+        const QString family = QString::fromLatin1(preferred);
+        if (families.contains(family) && QFontDatabase::isFixedPitch(family)) {
+            font.setFamily(family);
+            return font;
+        }
+    }
+    for (const QString& family : families) {
+        if (QFontDatabase::isFixedPitch(family) && QFontDatabase::isSmoothlyScalable(family)) {
+            font.setFamily(family);
+            return font;
+        }
+    }
+    font.setStyleHint(QFont::TypeWriter);
+    return font;
+}
 
 constexpr QChar blankMark = u'\u00b7';   // middle dot
 constexpr QChar tabMark = u'\u2192';     // rightwards arrow
@@ -304,7 +331,7 @@ ScriptReviewDialog::ScriptReviewDialog(QWidget* parent, Settings& settings, scri
 
     m_scriptView = new QListView;
     m_scriptView->setObjectName(QStringLiteral("scriptView"));
-    m_scriptView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_scriptView->setFont(fixedPitchFont());
     m_scriptView->setUniformItemSizes(true);
     m_scriptView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_scriptView->setModel(m_lines);

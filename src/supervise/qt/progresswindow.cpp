@@ -59,6 +59,7 @@ ProgressWindow::ProgressWindow(SupervisedRun* run, QWidget* parent)
     setWindowModality(Qt::WindowModal);
 
     auto* layout = new QVBoxLayout(this);
+    m_count->setObjectName(QStringLiteral("count"));
     layout->addWidget(m_count);
     m_bar->setObjectName(QStringLiteral("drawings"));
     layout->addWidget(m_bar);
@@ -201,23 +202,19 @@ void ProgressWindow::showSessions()
 
 void ProgressWindow::showSettled()
 {
+    // Only what has its outcome from this run counts: a drawing taken up again keeps the state an earlier run
+    // left until it has a new one. "Körda" are the drawings that ran to an outcome; interrupted and not-run
+    // ones did not.
     std::array<qsizetype, 7> counts{};
     m_settled = 0;
     for (const std::size_t index : m_run->indices()) {
-        State state = m_run->content().drawings[index].state;
-        // Drawings waiting for a session, sent back to the queue among them, are not run yet.
-        if (state == State::Pending && !m_run->inProgress(index))
-            state = State::NotRun;
-        else if (state == State::Pending)
+        if (!m_run->settledHere(index))
             continue;
+        const State state = m_run->content().drawings[index].state;
         ++counts[static_cast<std::size_t>(state)];
         if (state != State::Interrupted && state != State::NotRun)
             ++m_settled;
     }
-    // Interrupted and not-run drawings count as settled once the run has ended.
-    if (!m_run->running() && m_clock.isValid())
-        m_settled +=
-            counts[static_cast<std::size_t>(State::Interrupted)] + counts[static_cast<std::size_t>(State::NotRun)];
     for (const State state : shownStates)
         m_stateCounts[static_cast<std::size_t>(state)]->setText(
             QString::number(counts[static_cast<std::size_t>(state)]));

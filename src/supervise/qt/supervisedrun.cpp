@@ -17,7 +17,8 @@ std::int64_t nowMs()
 
 } // namespace
 
-// Carries the engine's news from its threads to the window's, as copies.
+// Carries the engine's news from its threads to the window's, as copies. Calls may come from several sessions at
+// once: it keeps no state of its own, and each call queues its copy for the window's thread.
 class SupervisedRun::Relay final : public supervise::RunObserver
 {
 public:
@@ -144,6 +145,10 @@ void SupervisedRun::takeSettled(std::vector<std::size_t> indices, std::vector<su
         // A drawing sent back to the queue was not run: it takes no share of the time.
         if (entries[i].state != supervise::State::Pending && m_sessionOf.contains(index))
             ++m_timedDrawings;
+        if (entries[i].state == supervise::State::Pending)
+            m_settledHere.erase(index); // back in the queue
+        else
+            m_settledHere.insert(index);
         m_content.drawings[index] = std::move(entries[i]);
         const auto found = m_sessionOf.find(index);
         if (found == m_sessionOf.end())

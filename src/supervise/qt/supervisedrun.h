@@ -11,6 +11,7 @@
 #include <optional>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace process {
@@ -57,6 +58,8 @@ public:
     const std::vector<Session>& sessions() const { return m_sessions; }
     // Whether the drawing is in a session's batch now.
     bool inProgress(std::size_t index) const { return m_sessionOf.contains(index); }
+    // Whether the drawing has its outcome from this run: until then its state is what an earlier run left.
+    bool settledHere(std::size_t index) const { return m_settledHere.contains(index); }
     // The sessions' time per settled drawing so far (startup and idle time included); nothing before the first.
     std::optional<double> msPerDrawing() const;
 
@@ -85,6 +88,7 @@ private:
     std::string m_journalPath;
     std::vector<Session> m_sessions;
     std::unordered_map<std::size_t, std::size_t> m_sessionOf; // drawing in progress -> its session
+    std::unordered_set<std::size_t> m_settledHere;
     std::int64_t m_busyMs = 0;
     std::size_t m_timedDrawings = 0;
     std::unique_ptr<process::Interrupt> m_interrupt;
