@@ -31,9 +31,9 @@ std::optional<std::vector<std::string>> readSubfolderNames(const std::string& fo
 std::optional<FolderIdentity> folderIdentity(const std::string& folder)
 {
     // Opened for its attributes only, as a folder needs (backup semantics), never in the way of anyone.
-    const HANDLE handle = CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle =
+        CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return std::nullopt;
     BY_HANDLE_FILE_INFORMATION info;
