@@ -113,7 +113,7 @@ Problem readTimeout(const toml::node& node, std::string_view key, std::chrono::m
 std::optional<std::string> nameFault(std::string_view name)
 {
     if (name.empty())
-        return "ett namn är tomt";
+        return "är tomt";
     if (hasControlCharacter(name))
         return "innehåller en radbrytning eller ett annat styrtecken";
     if (name.front() == '/' || name.front() == '\\' || (name.size() >= 2 && name[1] == ':'))
@@ -139,7 +139,7 @@ Problem readNames(const toml::node& node, std::string_view key, std::vector<std:
         if (!name)
             return expected(item, key, "namn inom citattecken");
         if (const auto fault = nameFault(name->get()))
-            return at(item.source(), "nyckeln " + std::string(key) + ": \"" + name->get() + "\" " + *fault);
+            return at(item.source(), "nyckeln " + std::string(key) + ": namnet \"" + name->get() + "\" " + *fault);
         names.push_back(name->get());
     }
     return std::nullopt;
