@@ -3,6 +3,9 @@
 #include "cli/arguments.h"
 #include "cli/cliformat.h"
 #include "cli/names.h"
+#include "cli/review.h"
+#include "job/job.h"
+#include "job/jobrun.h"
 #include "os/console.h"
 #include "os/folders.h"
 #include "os/pathtext.h"
@@ -44,6 +47,9 @@ constexpr std::string_view usageLines =
     "vendrel-run --cad PROGRAM [--params TEXT] [--start-drawing FILE] [--batch N] [--timeout SECONDS]\n"
     "            [--project NAME] [--journal FILE] [--sessions N] [--marks on|off|auto]\n"
     "            [--form standard|console] TEMPLATE FOLDER [DRAWING...]\n"
+    "vendrel-run --job FILE [--new] [--check] [--cad PROGRAM] [--params TEXT] [--start-drawing FILE]\n"
+    "            [--project NAME] [--journal FILE] [--batch N] [--timeout SECONDS] [--sessions N]\n"
+    "            [--marks on|off|auto] [--form standard|console|auto]\n"
     "vendrel-run --resume JOURNAL | --retry JOURNAL [--batch N] [--timeout SECONDS] [--sessions N]\n"
     "            [--marks on|off|auto] [--form standard|console|auto]\n"
     "vendrel-run --status JOURNAL\n"
@@ -80,7 +86,35 @@ efter ett avbrott. Ritningarnas namn tas från argumenten, eller, när inga ges,
                          (båda går vidare med körningens --batch, --timeout, --sessions, --marks och --form
                          som journalen har dem; de som ges ändrar dem för den här och senare körningar)
   --status JOURNAL       skriv en rad per ritning: TILLSTÅND<TAB>NAMN
+  --job FILE             kör jobbfilen FILE (*.vjob): mallen, ritningarna, CAD-programmet och körningens
+                         värden står i den, och flaggorna ovan som ges går före jobbets. Ritningarna i mappen
+                         listas när körningen börjar och skrivs i journalen, som får namnet
+                         JOBB-TID.journal i Brannoc/Vendrel/runs. Har jobbets senaste körning ritningar kvar
+                         (den avbröts eller stoppades) tas den upp i stället, med journalens värden
+  --new                  med --job: börja en ny körning även om den senaste inte blev klar
+  --check                med --job: granska scriptet som en ny körning skulle skriva, som
+                         vendrel-script --check, utan att köra något
   --help                 visa denna text
+
+Jobbfilen är TOML i UTF-8 (vendrel-run(1) beskriver nycklarna):
+  version = 1
+  template = "Mallar/rensa.scr"   # från jobbfilens mapp, eller hel
+  [drawings]
+  folder = "Ritningar"            # ritningarnas mapp
+  pattern = "*.dwg"               # listans filter, som i fönstret
+  subfolders = false              # mapparna under den också
+  names = []                      # eller exakt dessa, från mappen, i denna ordning
+  changed = false                 # bara ritningar som ändrats sedan de senast blev done i jobbet
+  [cad]
+  program = "C:/Program Files/CAD/cad.exe"
+  parameters = ""
+  start_drawing = ""              # tom: helvscr.dwg i vendrel-runs mapp
+  [run]
+  batch = 10
+  timeout = 600
+  sessions = 4
+  marks = "auto"                  # on, off, auto
+  form = "auto"                   # standard, console, auto
 
 Tillstånd: done (med märken: ritningens slutmärke kom; utan: CAD-programmet avslutades normalt efter
 scriptet), failed (annan slutstatus, krasch eller kunde inte startas; med märken: programmet avslutades eller
@@ -88,7 +122,9 @@ scriptet stannade i ritningen), timed-out (avbröts vid tidsgränsen; med märke
 (ritningen fanns inte), interrupted (gruppen avbröts), not-run (körningen stoppades före gruppen), pending
 (ännu inte körd). Med märken går ritningar som en avbruten session aldrig öppnade tillbaka i kön.
 
-Slutstatus: 0 alla ritningar done, 1 någon ritning inte done eller ett fel, 2 felaktiga argument.
+Slutstatus: 0 alla ritningar done, 1 någon ritning inte done eller ett fel, 2 felaktiga argument eller en
+felaktig jobbfil, 3 med --check: bara varningar, 4 jobbet körs redan (inget har körts), 5 ritningsmappen
+kan inte nås (inget har körts).
 
 Meddelanden och ritningsnamn visas med alla tecken i ett konsolfönster och skrivs i UTF-8 till en fil
 eller ett rör. Journalen har filnamnens teckenkodning (Windows: ANSI-teckentabellen).
@@ -96,6 +132,8 @@ eller ett rör. Journalen har filnamnens teckenkodning (Windows: ANSI-teckentabe
 
 constexpr int exitNotDone = 1;
 constexpr int exitUsage = 2;
+constexpr int exitJobBusy = 4;
+constexpr int exitUnreachable = 5;
 
 enum class Mode
 {
@@ -104,6 +142,7 @@ enum class Mode
     Retry,
     Status,
     Probe,
+    Job,
 };
 
 // The options that set the run policy, each only when given: they win over the policy a run would otherwise go
@@ -133,10 +172,13 @@ struct Options : cli::CommonArguments
     Mode mode = Mode::Run;
     std::string journal;
     std::optional<std::string> cad;
-    std::string params;
+    std::optional<std::string> params;
     std::optional<std::string> startDrawing;
     std::optional<std::string> project;
     PolicyOptions policy;
+    std::string job;
+    bool newRun = false;
+    bool check = false;
 };
 
 void writeError(std::string_view message)
@@ -205,8 +247,19 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
             options.mode = Mode::Probe;
             return std::nullopt;
         }
-        if (name == "--batch" || name == "--timeout" || name == "--sessions" || name == "--marks" ||
-            name == "--form") {
+        if (name == "--new" || name == "--check") {
+            (name == "--new" ? options.newRun : options.check) = true;
+            return std::nullopt;
+        }
+        if (name == "--job") {
+            ++modes;
+            options.mode = Mode::Job;
+            if (value.empty())
+                return std::string("--job saknar jobbfil");
+            options.job = std::string(value);
+            return std::nullopt;
+        }
+        if (name == "--batch" || name == "--timeout" || name == "--sessions" || name == "--marks" || name == "--form") {
             policyOptions = true;
             return takePolicyOption(name, value, options.policy);
         }
@@ -234,16 +287,23 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         }
         return std::nullopt;
     };
-    if (auto error =
-            cli::readArguments(argc, argv, {"--probe"},
-                               {"--cad", "--params", "--start-drawing", "--batch", "--timeout", "--project",
-                                "--journal", "--resume", "--retry", "--status", "--sessions", "--marks", "--form"},
-                               options, take))
+    if (auto error = cli::readArguments(argc, argv, {"--probe", "--new", "--check"},
+                                        {"--cad", "--params", "--start-drawing", "--batch", "--timeout", "--project",
+                                         "--journal", "--resume", "--retry", "--status", "--sessions", "--marks",
+                                         "--form", "--job"},
+                                        options, take))
         return error;
     if (options.help)
         return std::nullopt;
     if (modes > 1)
-        return std::string("bara en av --resume, --retry, --status och --probe åt gången");
+        return std::string("bara en av --job, --resume, --retry, --status och --probe åt gången");
+    if ((options.newRun || options.check) && options.mode != Mode::Job)
+        return std::string("--new och --check hör till --job");
+    if (options.mode == Mode::Job) {
+        if (!options.positional.empty())
+            return std::string("--job tar varken TEMPLATE, FOLDER eller ritningar: de står i jobbfilen");
+        return std::nullopt;
+    }
     if (options.mode == Mode::Probe) {
         if (!options.cad)
             return std::string("--probe kräver --cad");
@@ -477,7 +537,8 @@ int reportProblem(const supervise::StartProblem& problem)
 {
     for (const std::string& line : problem.problems)
         writeError("journalen " + pathText(problem.path) + ": " + line);
-    return failure(supervise::problemText(problem, [](std::string_view bytes) { return pathText(std::string(bytes)); }));
+    return failure(
+        supervise::problemText(problem, [](std::string_view bytes) { return pathText(std::string(bytes)); }));
 }
 
 // Stops the run on Ctrl+C and SIGTERM from before its journal exists until the program ends: a signal never
@@ -517,9 +578,8 @@ int runDrawings(supervise::StartResult started, const StopOnSignal& stop)
     if (run.templateChanged)
         writeError(supervise::templateChangedText(pathText(request.templatePath)));
 
-    supervise::RunEngine::Setup setup =
-        supervise::engineSetup(run.journal->path(), run.content.policy, script::regionalDateTimeFormat(),
-                               &stop.interrupt(), nullptr);
+    supervise::RunEngine::Setup setup = supervise::engineSetup(
+        run.journal->path(), run.content.policy, script::regionalDateTimeFormat(), &stop.interrupt(), nullptr);
     const supervise::CommandForm form = supervise::formFor(setup.policy, request.cad.path);
     const bool marks = setup.policy.marks == supervise::MarksChoice::On;
     if (form == supervise::CommandForm::Console &&
@@ -554,7 +614,7 @@ script::CadProgram takeProgram(const Options& options)
 {
     script::CadProgram program;
     program.path = absolutePath(*options.cad);
-    program.parameters = options.params;
+    program.parameters = options.params.value_or(std::string());
     program.startDrawing = options.startDrawing ? absolutePath(*options.startDrawing)
                                                 : script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName,
                                                                    script::nativeSeparator());
@@ -596,9 +656,8 @@ int newRun(Options& options, const StopOnSignal& stop)
     // The run start checks again with the names; here the check comes before they are read, which may wait on
     // a terminal.
     if (auto checked = script::checkRequest(request); !checked)
-        return failure(script::requestProblemText(checked.error(), [](std::string_view bytes) {
-            return pathText(std::string(bytes));
-        }));
+        return failure(script::requestProblemText(checked.error(),
+                                                  [](std::string_view bytes) { return pathText(std::string(bytes)); }));
 
     request.drawings.assign(options.positional.begin() + 2, options.positional.end());
     if (request.drawings.empty() && !cli::readNames(stdin, request.drawings))
@@ -607,6 +666,125 @@ int newRun(Options& options, const StopOnSignal& stop)
     const supervise::RunPolicy policy = supervise::resolvedPolicy(options.policy.over({}), request.cad.path);
     auto started = supervise::createRun(std::move(request), policy,
                                         options.journal.empty() ? std::string() : absolutePath(options.journal));
+    if (started)
+        writeError("journal: " + pathText(started->journal->path()));
+    return runDrawings(std::move(started), stop);
+}
+
+// Reviews what a new run of the job would run, as vendrel-script --check does.
+int reviewJob(script::RunRequest request, const supervise::RunPolicy& policy)
+{
+    const supervise::CommandForm form = supervise::formFor(policy, request.cad.path);
+    if (form == supervise::CommandForm::Console)
+        request.cad.startDrawing.clear(); // the console opens each drawing itself
+    const script::DateTimeFormat format = script::regionalDateTimeFormat();
+    const script::LocalDateTime now = script::localNow();
+    request.clockReading = script::ClockReading{format.date ? format.date(now) : std::string(),
+                                                format.time ? format.time(now) : std::string()};
+    if (const auto lineBreak = script::findLineBreak(request.listingFolder, request.drawings, request.projectName))
+        return failure(script::texts::lineBreak({lineBreak->field, pathText(lineBreak->value)}));
+    return cli::printFindings(request,
+                              policy.marks == supervise::MarksChoice::On && form == supervise::CommandForm::Standard);
+}
+
+// A run of a job file: its last run taken up when that left drawings, or a new one over the drawings there are
+// now. One run of a job at a time.
+int runJob(const Options& options, const StopOnSignal& stop)
+{
+    const std::string jobPath = absolutePath(options.job);
+    const std::string where = "jobbfilen " + pathText(jobPath);
+    const auto text = job::readJobText(jobPath);
+    const auto read = text ? job::parseJob(*text) : Result<job::Job, job::JobProblem>::failure(text.error());
+    if (!read) {
+        writeError(job::problemText(read.error(), where));
+        return exitUsage;
+    }
+    std::string error;
+    const std::string runs = supervise::runsFolder(error);
+    if (runs.empty())
+        return failure("ingen mapp för journalen: " + pathText(error));
+
+    job::RunInputs inputs;
+    if (options.cad)
+        inputs.program = absolutePath(*options.cad);
+    inputs.parameters = options.params;
+    if (options.startDrawing)
+        inputs.startDrawing = absolutePath(*options.startDrawing);
+    inputs.defaultStartDrawing =
+        script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName, script::nativeSeparator());
+    inputs.projectName = options.project.value_or(std::string());
+    inputs.runsFolder = runs;
+    const auto prepare = [&]() -> Result<job::PreparedRun, int> {
+        auto prepared = job::prepareRun(jobPath, *text, *read, inputs);
+        if (!prepared) {
+            writeError(prepared.error().message);
+            using Cause = job::PrepareProblem::Cause;
+            const Cause cause = prepared.error().cause;
+            return Result<job::PreparedRun, int>::failure(cause == Cause::Job                 ? exitUsage
+                                                          : cause == Cause::FolderUnreachable ? exitUnreachable
+                                                                                              : exitNotDone);
+        }
+        for (const std::string& folder : prepared->unreadable)
+            writeError("mappen " + pathText(folder) + " kan inte läsas; ritningarna i den är inte med");
+        return std::move(*prepared);
+    };
+    const auto policyFor = [&](const std::string& program) {
+        return supervise::resolvedPolicy(options.policy.over(read->policy), program);
+    };
+    if (options.check) {
+        auto prepared = prepare();
+        if (!prepared)
+            return prepared.error();
+        return reviewJob(std::move(prepared->request), policyFor(prepared->request.cad.path));
+    }
+
+    const auto busy = [&] {
+        writeError("jobbet " + pathText(jobPath) + " körs redan; den här körningen startas inte");
+        return exitJobBusy;
+    };
+    const auto lock = job::JobLock::take(jobPath, runs);
+    if (!lock && lock.error().busy)
+        return busy();
+    if (!lock)
+        return failure("jobbets lås i " + pathText(runs) + " kan inte tas: " + pathText(lock.error().detail));
+
+    if (!options.newRun) {
+        if (const auto unfinished = job::unfinishedRun(jobPath, job::journalsNamedFor(jobPath, runs))) {
+            writeError("tar upp jobbets senaste körning, som inte blev klar: journal " + pathText(*unfinished) +
+                       " (--new börjar en ny)");
+            supervise::PolicyChange change;
+            if (options.policy.any()) {
+                change = [&given = options.policy](const supervise::RunPolicy& kept, const std::string& program) {
+                    return supervise::resolvedPolicy(given.over(kept), program);
+                };
+            }
+            auto started = supervise::openRun(*unfinished, supervise::TakeUp::Resume, change);
+            if (!started && started.error().cause == supervise::StartProblem::Cause::JournalBusy)
+                return busy();
+            return runDrawings(std::move(started), stop);
+        }
+    }
+
+    auto prepared = prepare();
+    if (!prepared)
+        return prepared.error();
+    script::RunRequest& request = prepared->request;
+    if (request.drawings.empty()) {
+        if (prepared->unchanged == 0)
+            return failure("inga ritningar att köra: mönstret " + read->drawings.pattern + " tar inga filer i " +
+                           pathText(request.listingFolder));
+        writeError("ingen av jobbets " + std::to_string(prepared->unchanged) +
+                   " ritningar har ändrats sedan de senast blev done; inget att köra");
+        return 0;
+    }
+    if (prepared->unchanged > 0)
+        writeError(std::to_string(prepared->unchanged) +
+                   " ritningar har inte ändrats sedan de blev done och körs inte");
+    const supervise::RunPolicy policy = policyFor(request.cad.path);
+    const std::string journal = options.journal.empty()
+                                    ? script::joinPath(runs, job::journalName(jobPath), script::nativeSeparator())
+                                    : absolutePath(options.journal);
+    auto started = supervise::createRun(std::move(request), policy, journal, jobPath);
     if (started)
         writeError("journal: " + pathText(started->journal->path()));
     return runDrawings(std::move(started), stop);
@@ -630,6 +808,8 @@ int main(int argc, char** argv)
         return probe(options, stop);
     if (options.mode == Mode::Run)
         return newRun(options, stop);
+    if (options.mode == Mode::Job)
+        return runJob(options, stop);
     const auto how = options.mode == Mode::Resume ? supervise::TakeUp::Resume : supervise::TakeUp::Retry;
     supervise::PolicyChange change;
     if (options.policy.any()) {

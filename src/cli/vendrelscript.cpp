@@ -3,6 +3,9 @@
 #include "cli/arguments.h"
 #include "cli/cliformat.h"
 #include "cli/names.h"
+#include "cli/review.h"
+#include "job/job.h"
+#include "job/jobrun.h"
 #include "os/console.h"
 #include "os/folders.h"
 #include "os/pathtext.h"
@@ -13,6 +16,7 @@
 #include "script/scriptfile.h"
 #include "script/scripttemplate.h"
 #include "script/texts.h"
+#include "supervise/runfiles.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -26,18 +30,23 @@ namespace {
 
 constexpr std::string_view usageLine =
     "vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS] [--output FILE] [--marks FILE] [--check] TEMPLATE "
-    "FOLDER [DRAWING...]";
+    "FOLDER [DRAWING...]\n"
+    "       vendrel-script --job FILE [--project NAME] [--now ...] [--output FILE] [--marks FILE] [--check]";
 
 constexpr std::string_view helpText = R"(
 
 Skriver ett script som upprepar mallen TEMPLATE för varje ritning i mappen FOLDER och slutar med .EXIT.
 Ritningarnas namn tas från argumenten, eller, när inga ges, från standard in, ett namn per rad.
 
+  --job FILE       mallen, mappen och ritningarna från jobbfilen FILE (*.vjob, se vendrel-run --help):
+                   ritningarna som en körning av jobbet skulle ta nu
+
   --check          granska i stället för att skriva: skriv ut vad som skulle gå fel i scriptet,
                    en rad per fynd: NIVÅ:RAD:KOD:RITNING: text
                    (NIVÅ error eller warning, RAD scriptets rad eller 0, RITNING tom när ingen)
   --start-drawing FILE
                    med --check: startritningen som CAD-programmet öppnar före scriptet; granskas också
+                   (med --job: jobbets start_drawing när den inte ges)
   --project NAME   projektnamnet som ersätter %m (krävs när mallen innehåller "%m")
   --now TIME       fast klockslag för %date och %time, till exempel 2026-12-06T14:05:09
   --output FILE    skriv scriptet till FILE i stället för till standard ut
@@ -68,7 +77,7 @@ Koder vid --check:
   no-body          mallen har inga kommandorader (error)
   no-start-drawing startritningen finns inte (error)
 
-Slutstatus: 0 klart, 1 fel (inget skrivet), 2 felaktiga argument.
+Slutstatus: 0 klart, 1 fel (inget skrivet), 2 felaktiga argument eller en felaktig jobbfil.
 Med --check: 0 inga fynd, 3 bara varningar, 1 något fel.
 
 Meddelanden, fynd och ritningsnamn visas med alla tecken i ett konsolfönster och skrivs i UTF-8 till en fil
@@ -77,7 +86,6 @@ eller ett rör. Scriptet behåller filnamnens egna byte (Windows: ANSI-teckentab
 
 constexpr int exitFailure = 1;
 constexpr int exitUsage = 2;
-constexpr int exitWarnings = 3;
 
 struct Options : cli::CommonArguments
 {
@@ -86,6 +94,7 @@ struct Options : cli::CommonArguments
     std::optional<script::LocalDateTime> now;
     std::optional<std::string> output;
     std::optional<std::string> marks;
+    std::optional<std::string> job;
     bool check = false;
 };
 
@@ -157,6 +166,10 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
             if (value.empty())
                 return "--marks saknar filnamn";
             options.marks = std::string(value);
+        } else if (name == "--job") {
+            if (value.empty())
+                return "--job saknar filnamn";
+            options.job = std::string(value);
         } else {
             if (value.empty())
                 return "--output saknar filnamn";
@@ -164,11 +177,16 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         }
         return std::nullopt;
     };
-    if (auto error = cli::readArguments(
-            argc, argv, {"--check"}, {"--project", "--now", "--output", "--start-drawing", "--marks"}, options, take))
+    if (auto error = cli::readArguments(argc, argv, {"--check"},
+                                        {"--project", "--now", "--output", "--start-drawing", "--marks", "--job"},
+                                        options, take))
         return error;
     if (options.help)
         return std::nullopt;
+    if (options.job)
+        return options.positional.empty()
+                   ? std::nullopt
+                   : std::optional<std::string>("--job tar varken TEMPLATE, FOLDER eller ritningar");
     if (options.positional.size() < 2)
         return std::string("TEMPLATE och FOLDER krävs");
     for (std::size_t i = 2; i < options.positional.size(); ++i) {
@@ -178,40 +196,34 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
     return std::nullopt;
 }
 
-// Prints the findings, one a line, and gives the exit status: 0 none, 3 warnings only, 1 an error. With marks
-// the lines are those of the marked script: each drawing's lines have a mark line before them.
-int printFindings(const script::RunRequest& input, bool marked)
+// The request a run of the job would make now (its drawings listed, and narrowed by changed); the exit status
+// when it cannot be made.
+Result<script::RunRequest, int> requestOfJob(const Options& options)
 {
-    std::vector<script::Finding> findings = script::checkScript(input);
-    if (marked) {
-        for (script::Finding& finding : findings) {
-            if (finding.line > 0 && finding.drawing != script::noDrawing)
-                finding.line += 2 * finding.drawing + 1;
-        }
+    using Answer = Result<script::RunRequest, int>;
+    const std::string jobPath = absolutePath(*options.job);
+    const auto text = job::readJobText(jobPath);
+    auto read = text ? job::parseJob(*text) : Result<job::Job, job::JobProblem>::failure(text.error());
+    if (!read) {
+        failure(job::problemText(read.error(), "jobbfilen " + pathText(jobPath)));
+        return Answer::failure(exitUsage);
     }
-    // The texts show names, folder and project as text, whatever the file system's bytes.
-    script::RunRequest shown = input;
-    for (std::string& name : shown.drawings)
-        name = pathText(name);
-    shown.listingFolder = pathText(input.listingFolder);
-    shown.projectName = pathText(input.projectName);
-    bool error = false;
-    std::string text;
-    for (const script::Finding& finding : findings) {
-        const script::CheckLevel level = script::levelOf(finding.code);
-        error = error || level == script::CheckLevel::Error;
-        text.append(script::levelName(level)).append(":").append(std::to_string(finding.line)).append(":");
-        text.append(script::codeName(finding.code)).append(":").append(script::findingDrawing(finding, shown));
-        text.append(": ").append(script::findingText(finding, shown)).append("\n");
-        if (text.size() >= 64 * 1024) {
-            if (!console::write(console::Stream::Output, text))
-                return exitFailure;
-            text.clear();
-        }
+    job::RunInputs inputs;
+    if (options.startDrawing)
+        inputs.startDrawing = absolutePath(*options.startDrawing);
+    inputs.projectName = options.project.value_or(std::string());
+    inputs.withProgram = false;
+    std::string error;
+    if (read->drawings.changed)
+        inputs.runsFolder = supervise::runsFolder(error);
+    auto prepared = job::prepareRun(jobPath, *text, *read, inputs);
+    if (!prepared) {
+        failure(prepared.error().message);
+        return Answer::failure(prepared.error().cause == job::PrepareProblem::Cause::Job ? exitUsage : exitFailure);
     }
-    if (!console::write(console::Stream::Output, text))
-        return exitFailure;
-    return error ? exitFailure : findings.empty() ? 0 : exitWarnings;
+    for (const std::string& folder : prepared->unreadable)
+        writeError("vendrel-script: mappen " + pathText(folder) + " kan inte läsas; ritningarna i den är inte med");
+    return std::move(prepared->request);
 }
 
 class StandardOutput final : public script::ScriptOutput
@@ -241,20 +253,26 @@ int main(int argc, char** argv)
         return cli::writeHelp(usageLine, helpText) ? 0 : exitFailure;
 
     script::RunRequest request;
-    request.templatePath = options.positional[0];
-    request.listingFolder = options.positional[1];
-    request.projectName = options.project.value_or(std::string());
-    request.cad.startDrawing = options.startDrawing.value_or(std::string());
-    // Checked again with the names when the script is made; here before they are read, which may wait on a
-    // terminal. A script names no program.
-    if (auto checked = script::checkRequest(request, false); !checked)
-        return failure(script::requestProblemText(checked.error(), [](std::string_view bytes) {
-            return pathText(std::string(bytes));
-        }));
+    if (options.job) {
+        auto prepared = requestOfJob(options);
+        if (!prepared)
+            return prepared.error();
+        request = std::move(*prepared);
+    } else {
+        request.templatePath = options.positional[0];
+        request.listingFolder = options.positional[1];
+        request.projectName = options.project.value_or(std::string());
+        request.cad.startDrawing = options.startDrawing.value_or(std::string());
+        // Checked again with the names when the script is made; here before they are read, which may wait on a
+        // terminal. A script names no program.
+        if (auto checked = script::checkRequest(request, false); !checked)
+            return failure(script::requestProblemText(
+                checked.error(), [](std::string_view bytes) { return pathText(std::string(bytes)); }));
 
-    request.drawings.assign(options.positional.begin() + 2, options.positional.end());
-    if (request.drawings.empty() && !cli::readNames(stdin, request.drawings))
-        return failure(std::string("ritningsnamnen kan inte läsas: ") + std::strerror(errno));
+        request.drawings.assign(options.positional.begin() + 2, options.positional.end());
+        if (request.drawings.empty() && !cli::readNames(stdin, request.drawings))
+            return failure(std::string("ritningsnamnen kan inte läsas: ") + std::strerror(errno));
+    }
 
     const script::DateTimeFormat format = script::regionalDateTimeFormat();
     // The clock is read once for a check, and for --now; a script for a run reads it on every line.
@@ -271,7 +289,7 @@ int main(int argc, char** argv)
         // The faults a run would stop at come first, as in a run.
         if (const auto lineBreak = script::findLineBreak(request.listingFolder, request.drawings, request.projectName))
             return failure(script::texts::lineBreak({lineBreak->field, pathText(lineBreak->value)}));
-        return printFindings(request, options.marks.has_value());
+        return cli::printFindings(request, options.marks.has_value());
     }
     std::vector<std::size_t> positions(options.marks ? request.drawings.size() : 0);
     for (std::size_t i = 0; i < positions.size(); ++i)

@@ -1,6 +1,7 @@
 #include "filelist/filelist.h"
 
 #include "filelist/filetexts.h"
+#include "os/casefolding.h"
 #include "os/filelisting.h"
 #include "os/nativetext.h"
 #include "tree/foldertree.h"
@@ -31,28 +32,13 @@ private:
 
 // The order of names without regard to case: case-folded text first, the exact bytes between names that
 // differ only in case, so the order never depends on the order the folder gave.
-std::string sortKey(std::string_view name)
-{
-    const bool ascii =
-        std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii) {
-        std::string key(name);
-        for (char& c : key) {
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        }
-        return key;
-    }
-    return QString::fromUtf8(name.data(), qsizetype(name.size())).toCaseFolded().toStdString();
-}
-
 void sortByName(FolderListing& listing)
 {
     std::vector<std::string> keys;
     keys.reserve(listing.size());
     std::vector<std::size_t> order(listing.size());
     for (std::size_t i = 0; i < listing.size(); ++i) {
-        keys.push_back(sortKey(listing.name(i)));
+        keys.push_back(nameSortKey(listing.name(i)));
         order[i] = i;
     }
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
@@ -100,7 +86,7 @@ void FileList::setListingFolder(const std::string& folder)
 void FileList::applyFilterPattern(const QString& text, Reading reading)
 {
     m_patternText = text;
-    m_pattern = FilterPattern(text);
+    m_pattern = FilterPattern(text.toStdString());
     fill(reading);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "filelist/filterpattern.h"
 #include "os/filelisting.h"
+#include "os/filterpattern.h"
 
 #include <QIcon>
 #include <QLocale>

@@ -11,6 +11,7 @@
 #include <optional>
 #include <sstream>
 #include <toml.h>
+#include <utility>
 
 namespace job {
 
@@ -112,7 +113,7 @@ Problem readTimeout(const toml::node& node, std::string_view key, std::chrono::m
 std::optional<std::string> nameFault(std::string_view name)
 {
     if (name.empty())
-        return "ett namn är tomt";
+        return "är tomt";
     if (hasControlCharacter(name))
         return "innehåller en radbrytning eller ett annat styrtecken";
     if (name.front() == '/' || name.front() == '\\' || (name.size() >= 2 && name[1] == ':'))
@@ -138,7 +139,7 @@ Problem readNames(const toml::node& node, std::string_view key, std::vector<std:
         if (!name)
             return expected(item, key, "namn inom citattecken");
         if (const auto fault = nameFault(name->get()))
-            return at(item.source(), "nyckeln " + std::string(key) + ": \"" + name->get() + "\" " + *fault);
+            return at(item.source(), "nyckeln " + std::string(key) + ": namnet \"" + name->get() + "\" " + *fault);
         names.push_back(name->get());
     }
     return std::nullopt;
@@ -387,13 +388,32 @@ Result<Job, JobProblem> parseJob(std::string_view text)
                                              [&](const auto& a, const auto& b) { return order(a) < order(b); }));
 }
 
-Result<Job, JobProblem> readJob(const std::string& path)
+Result<std::string, JobProblem> readJobText(const std::string& path)
 {
     std::string bytes;
     std::string error;
     if (!supervise::readWholeFile(path, bytes, error))
-        return Result<Job, JobProblem>::failure({"jobbfilen kan inte läsas: " + pathText(error), 0, 0});
-    return parseJob(bytes);
+        return Result<std::string, JobProblem>::failure({"jobbfilen kan inte läsas: " + pathText(error), 0, 0});
+    return bytes;
+}
+
+Result<Job, JobProblem> readJob(const std::string& path)
+{
+    auto text = readJobText(path);
+    if (!text)
+        return Result<Job, JobProblem>::failure(text.error());
+    return parseJob(*text);
+}
+
+std::size_t keyLine(std::string_view text, std::string_view key)
+{
+    if (text.starts_with(utf8Mark))
+        text.remove_prefix(utf8Mark.size());
+    toml::parse_result parsed = toml::parse(text);
+    if (!parsed)
+        return 0;
+    const toml::node_view<const toml::node> node = std::as_const(parsed.table()).at_path(key);
+    return node ? std::size_t(node.node()->source().begin.line) : 0;
 }
 
 std::string jobText(const Job& job)

@@ -50,6 +50,11 @@ Result<Job, JobProblem> parseJob(std::string_view text);
 // The same for a file (path as the file system takes it). UTF-8, with or without a byte-order mark; UTF-16 is
 // refused with a message that says so.
 Result<Job, JobProblem> readJob(const std::string& path);
+// The bytes of a job file, for parseJob and keyLine.
+Result<std::string, JobProblem> readJobText(const std::string& path);
+// The line a key ("drawings.folder") stands on in a job's text, for a message about its value; 0 when the key
+// is not there.
+std::size_t keyLine(std::string_view text, std::string_view key);
 // The TOML of a job, every key with a comment that says what it is.
 std::string jobText(const Job& job);
 // Replaces the file atomically with jobText(job); a job that would not read back is refused, nothing written.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,17 @@ inline constexpr char folderSeparator = '/';
 // order. Hidden folders (a name beginning with "." and, on Windows, the hidden attribute) are left out;
 // a link to a folder counts as a folder. Nothing when the folder cannot be opened or read to its end.
 std::optional<std::vector<std::string>> readSubfolderNames(const std::string& folder);
+
+// What tells a folder from every other one on the machine, however it is reached (through a link or a junction
+// too): a walk down the folders knows by it a folder it has been in. Nothing when the folder cannot be opened.
+struct FolderIdentity
+{
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
+    friend auto operator<=>(const FolderIdentity&, const FolderIdentity&) = default;
+};
+std::optional<FolderIdentity> folderIdentity(const std::string& folder);
 
 // folder and name with one separator between them ("/" + "usr" is "/usr", "c:" + "x" is "c:\x").
 std::string joinFolder(std::string_view folder, std::string_view name);

@@ -39,6 +39,14 @@ std::optional<std::vector<std::string>> readSubfolderNames(const std::string& fo
     return names;
 }
 
+std::optional<FolderIdentity> folderIdentity(const std::string& folder)
+{
+    struct stat info;
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return std::nullopt;
+    return FolderIdentity{std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
+}
+
 std::string currentFolder()
 {
     std::string folder(256, '\0');

@@ -28,6 +28,22 @@ std::optional<std::vector<std::string>> readSubfolderNames(const std::string& fo
     return names;
 }
 
+std::optional<FolderIdentity> folderIdentity(const std::string& folder)
+{
+    // Opened for its attributes only, as a folder needs (backup semantics), never in the way of anyone.
+    const HANDLE handle =
+        CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool read = GetFileInformationByHandle(handle, &info) != 0;
+    CloseHandle(handle);
+    if (!read || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    return FolderIdentity{info.dwVolumeSerialNumber, std::uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+}
+
 std::string currentFolder()
 {
     // The ANSI call, as every other file name here: the bytes the rest of the program keeps and passes on.

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QStringView>
+#include <string>
 #include <string_view>
 #include <vector>
 
-// The filter box's pattern: one or more patterns separated by ";", a name passing when it matches any of
+// The filter box's pattern, and a job's: one or more patterns separated by ";", a name passing when it matches any of
 // them. "*" matches any run of characters, also none, "?" exactly one; letters match without regard to
-// case. As in the file search users know, a pattern ending in ".*" also takes a name without any dot
+// case (os/casefolding.h). As in the file search users know, a pattern ending in ".*" also takes a name without any dot
 // ("*.*" takes every name). Blanks around each pattern are dropped ("*.dwg; *.dxf").
 //
 // A pattern that can match no file name (empty, or holding a character no file name can hold) takes
@@ -18,10 +18,11 @@ class FilterPattern
 {
 public:
     FilterPattern() = default;
-    explicit FilterPattern(QStringView text);
+    // text is UTF-8.
+    explicit FilterPattern(std::string_view text);
 
-    // Whether a file name, as the file system's bytes, passes. Bytes that are not UTF-8 count as one
-    // unknown character each.
+    // Whether a file name, as the file system's bytes, passes. Bytes that are no text count as one unknown
+    // character each.
     bool matches(std::string_view name) const;
     // No pattern can match anything.
     bool isEmpty() const { return m_alternatives.empty(); }
@@ -29,12 +30,12 @@ public:
 private:
     struct Alternative
     {
-        std::vector<char32_t> symbols; // case-folded characters, with star and one for "*" and "?"
-        std::size_t fixedLength = 0;   // characters a name needs at least
+        std::u32string symbols;      // case-folded characters, with star and one for "*" and "?"
+        std::size_t fixedLength = 0; // characters a name needs at least
         bool hasStar = false;
         bool dotless = false; // only for names without a dot (the ".*" ending dropped)
     };
-    void add(std::vector<char32_t> symbols, bool dotless);
+    void add(std::u32string symbols, bool dotless);
 
     std::vector<Alternative> m_alternatives;
 };

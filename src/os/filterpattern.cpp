@@ -1,9 +1,8 @@
-#include "filelist/filterpattern.h"
+#include "os/filterpattern.h"
 
+#include "os/casefolding.h"
 #include "os/filelisting.h"
 
-#include <QList>
-#include <QString>
 #include <algorithm>
 
 namespace {
@@ -24,7 +23,7 @@ bool isAscii(std::string_view bytes)
 
 // The usual one-step-back wildcard walk: on a mismatch only the last "*" takes one more character, so the
 // work is bounded by name length times pattern length (no nested backtracking).
-template <typename Name> bool globMatch(const std::vector<char32_t>& pattern, const Name& name, std::size_t nameLength)
+template <typename Name> bool globMatch(const std::u32string& pattern, const Name& name, std::size_t nameLength)
 {
     std::size_t i = 0;
     std::size_t j = 0;
@@ -50,17 +49,32 @@ template <typename Name> bool globMatch(const std::vector<char32_t>& pattern, co
     return j == m;
 }
 
+// The blanks Qt's QChar::isSpace knows, which the filter box drops around each pattern.
+bool isBlank(char32_t c)
+{
+    return c == U' ' || (c >= U'\t' && c <= U'\r') || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
 } // namespace
 
-FilterPattern::FilterPattern(QStringView text)
+FilterPattern::FilterPattern(std::string_view text)
 {
-    for (QStringView part : text.split(u';')) {
-        part = part.trimmed();
-        if (part.isEmpty())
+    const std::u32string characters = utf8Characters(text);
+    for (std::size_t start = 0; start <= characters.size();) {
+        const std::size_t end = std::min(characters.find(U';', start), characters.size());
+        std::size_t first = start, last = end;
+        start = end + 1;
+        while (first < last && isBlank(characters[first]))
+            ++first;
+        while (last > first && isBlank(characters[last - 1]))
+            --last;
+        if (first == last)
             continue;
-        std::vector<char32_t> symbols;
+        std::u32string symbols;
         bool usable = true;
-        for (char32_t c : part.toString().toCaseFolded().toUcs4()) {
+        for (std::size_t i = first; i < last; ++i) {
+            const char32_t c = caseFolded(characters[i]);
             if (c < 0x80 && charactersNotInFileNames.find(char(c)) != std::string_view::npos)
                 usable = false;
             const char32_t symbol = c == U'*' ? anyRun : c == U'?' ? anyOne : c;
@@ -77,7 +91,7 @@ FilterPattern::FilterPattern(QStringView text)
     }
 }
 
-void FilterPattern::add(std::vector<char32_t> symbols, bool dotless)
+void FilterPattern::add(std::u32string symbols, bool dotless)
 {
     Alternative alternative;
     alternative.hasStar = std::find(symbols.begin(), symbols.end(), anyRun) != symbols.end();
@@ -107,7 +121,7 @@ bool FilterPattern::matches(std::string_view name) const
         return matchAll([name](std::size_t i) { return asciiFolded(static_cast<unsigned char>(name[i])); },
                         name.size());
     }
-    // Letters outside ASCII fold as Qt folds them; a "?" takes one whole character, not one byte.
-    const QList<uint> folded = QString::fromUtf8(name.data(), qsizetype(name.size())).toCaseFolded().toUcs4();
-    return matchAll([&folded](std::size_t i) { return char32_t(folded[qsizetype(i)]); }, std::size_t(folded.size()));
+    // A "?" takes one whole character, not one byte.
+    const std::u32string folded = foldedName(name);
+    return matchAll([&folded](std::size_t i) { return folded[i]; }, folded.size());
 }
