@@ -451,7 +451,7 @@ private slots:
             touch(folder + u'/' + QLatin1String(name));
         touch(m_dir.filePath(QStringLiteral("Natt/Mallar/rensa.scr")));
         const QString program = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("cad/cad.exe")));
-        write("LastPath", QDir::toNativeSeparators(folder).toUtf8().constData(), "Main");
+        write("LastPath", nativeBytes(QDir::toNativeSeparators(folder)).c_str(), "Main");
         write("SupervisedSessions", "3", "Main");
         const QString jobFile = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("Natt/natt.vjob")));
         m_user.chooseFile = [&](const StandInUser::FileQuestion&) { return jobFile; };
