@@ -541,10 +541,6 @@ void RunEngine::settle(Batch& batch, const Session& session, bool timedOut)
 
 bool RunEngine::recordEnd(RunOutcome& outcome)
 {
-    // The end closes every batch still open in the journal, and a short record may get in where the results did
-    // not (a disk with a few bytes left): their drawings would then be run again, however their marks ended.
-    if (m_journalFailed)
-        return false;
     const std::string_view how = outcome.end == RunOutcome::End::Completed ? "klar"
                                  : outcome.end == RunOutcome::End::Stopped ? "avbruten"
                                                                            : "avbruten av fel";

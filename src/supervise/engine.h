@@ -89,9 +89,8 @@ public:
     // Runs the drawings at these indices, in the order given (list order).
     RunOutcome run(std::span<const std::size_t> indices);
     // Closes the run in the journal, so it is not taken for one that died. Left out when the program itself
-    // goes away in the middle of a run, and when the journal could not take a result: that run is offered again
-    // at the next start, which reads the marks files it kept. A journal that cannot be written makes a
-    // completed run broken.
+    // goes away in the middle of a run: that run is offered again at the next start. A journal that cannot
+    // be written makes a completed run broken.
     bool recordEnd(RunOutcome& outcome);
 
     // The command line that starts the CAD program on a script, as a plain run starts it.
