@@ -62,11 +62,18 @@ Koder vid --check:
   read-only        ritningen är skrivskyddad
   locked           ritningen verkar vara öppen på annat håll (låsfil .dwl eller .dwl2)
   unquoted-blank   ett värde med blanksteg står utanför citattecken
+  quote-in-value   ett värde innehåller citattecken
   empty-line       raden blir tom, eller slutar med blanksteg från ett värde
-  unencodable      namnet går inte att skriva i scriptets teckentabell
+  unencodable      namnet eller mallens text går inte att skriva i scriptets teckentabell
+  comment-cut      det sista ; på en rad tar bort slutet på en sträng eller parenteser
+  blanks-removed   blanksteg sist på en rad togs bort, och med dem deras Enter
+  no-project       mallen innehåller %m men inget projektnamn är angivet
   no-drawings      inga ritningar (error)
   no-body          mallen har inga kommandorader (error)
   no-start-drawing startritningen finns inte (error)
+
+Fynd om en rad som blir likadan för varje ritning ges en gång, på radens plats vid den första ritningen,
+utan ritning och med mallens radnummer i texten.
 
 Slutstatus: 0 klart, 1 fel (inget skrivet), 2 felaktiga argument.
 Med --check: 0 inga fynd, 3 bara varningar, 1 något fel.
@@ -179,14 +186,16 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
 }
 
 // Prints the findings, one a line, and gives the exit status: 0 none, 3 warnings only, 1 an error. With marks
-// the lines are those of the marked script: each drawing's lines have a mark line before them.
+// the lines are those of the marked script: each drawing's lines have a mark line before and after them. A
+// finding given once for all drawings stands at its line among the first drawing's.
 int printFindings(const script::RunRequest& input, bool marked)
 {
     std::vector<script::Finding> findings = script::checkScript(input);
-    if (marked) {
+    const std::size_t bodyLines = input.scriptTemplate.bodyLines.size();
+    if (marked && bodyLines > 0) {
         for (script::Finding& finding : findings) {
-            if (finding.line > 0 && finding.drawing != script::noDrawing)
-                finding.line += 2 * finding.drawing + 1;
+            if (finding.line > 0)
+                finding.line += 2 * ((finding.line - 1) / bodyLines) + 1;
         }
     }
     // The texts show names, folder and project as text, whatever the file system's bytes.
