@@ -71,11 +71,18 @@ Koder vid --check:
   read-only        ritningen är skrivskyddad
   locked           ritningen verkar vara öppen på annat håll (låsfil .dwl eller .dwl2)
   unquoted-blank   ett värde med blanksteg står utanför citattecken
+  quote-in-value   ett värde innehåller citattecken
   empty-line       raden blir tom, eller slutar med blanksteg från ett värde
-  unencodable      namnet går inte att skriva i scriptets teckentabell
+  unencodable      namnet eller mallens text går inte att skriva i scriptets teckentabell
+  comment-cut      det sista ; på en rad tar bort slutet på en sträng eller parenteser
+  blanks-removed   blanksteg sist på en rad togs bort, och med dem deras Enter
+  no-project       mallen innehåller %m men inget projektnamn är angivet
   no-drawings      inga ritningar (error)
   no-body          mallen har inga kommandorader (error)
   no-start-drawing startritningen finns inte (error)
+
+Fynd om en rad som blir likadan för varje ritning ges en gång, på radens plats vid den första ritningen,
+utan ritning och med mallens radnummer i texten.
 
 Slutstatus: 0 klart, 1 fel (inget skrivet), 2 felaktiga argument eller en felaktig jobbfil.
 Med --check: 0 inga fynd, 3 bara varningar, 1 något fel.

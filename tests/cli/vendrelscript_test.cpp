@@ -5,6 +5,7 @@
 #include "script/scripttemplate.h"
 #include "support/tempdir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -257,12 +258,14 @@ TEST_F(VendrelScriptCommand, ChecksInsteadOfWritingAndExitsByTheWorstFinding)
     std::string expected = "warning:1:unquoted-blank:A.dwg: %f ger \"" + a +
                            "\" med blanksteg utanför citattecken: CAD-programmet tar blanksteget som Enter och delar "
                            "värdet i flera svar.\n"
-                           "warning:2:empty-line:A.dwg: Raden blir tom: CAD-programmet tar den som Enter och upprepar "
+                           "warning:2:empty-line:: Mallens rad 2 blir tom: CAD-programmet tar den som Enter, som "
+                           "avslutar eller besvarar det kommando som pågår och bara vid kommandoraden upprepar "
                            "föregående kommando.\n"
                            "warning:3:locked:C.dwg: Ritningen C.dwg verkar vara öppen på annat håll: låsfilen C.dwl "
                            "ligger bredvid (anna), sedan ";
     EXPECT_EQ(warnings.out.substr(0, expected.size()), expected);
     EXPECT_NE(warnings.out.find("\nwarning:3:unquoted-blank:C.dwg: "), std::string::npos) << warnings.out;
+    EXPECT_EQ(warnings.out.find("\nwarning:4:"), std::string::npos) << warnings.out; // the empty line once only
     EXPECT_EQ(readBytes(output), "earlier");
 
     // Names from standard input, as in a normal call; a missing drawing is an error.
@@ -318,4 +321,50 @@ TEST_F(VendrelScriptCommand, MarksEachDrawingAndCountsTheMarkLinesInTheCheck)
 #ifndef _WIN32
     EXPECT_EQ(run({"--marks", m_dir.file("a\nb"), mall, folder.string(), "A.dwg"}).exitCode, 1);
 #endif
+}
+
+// A real script as its editor saved it: a byte-order mark, a comment on its first line, a ';' inside a string, an
+// Enter written as a blank, empty lines, and %m without a project.
+TEST_F(VendrelScriptCommand, TakesARealScriptAsTemplateAndTellsWhatTheRulesChangeInIt)
+{
+    const fs::path folder = m_dir.path() / "R";
+    fs::create_directory(folder);
+    const std::string joint(1, script::nativeSeparator());
+    const std::string mall = templateFile("\xEF\xBB\xBF%C R\xC3\xA4ttar och sparar\r\n"
+                                          "_.OPEN \"%f\"\r\n"
+                                          "(princ \"Pris;Antal\")\r\n"
+                                          "_.LAYER _S 0 \r\n"
+                                          "\r\n"
+                                          "(setq nr 12%m)\r\n",
+                                          "Verklig.scr");
+    const Outcome written = run({mall, folder.string(), "A.dwg", "B.dwg"});
+    EXPECT_EQ(written.exitCode, 0) << written.err;
+    const std::string each = "(princ \"Pris\r\n_.LAYER _S 0\r\n\r\n(setq nr 12)\r\n";
+    EXPECT_EQ(written.out, "_.OPEN \"" + folder.string() + joint + "A.dwg\"\r\n" + each + "_.OPEN \"" +
+                               folder.string() + joint + "B.dwg\"\r\n" + each + ".EXIT\r\n");
+
+    std::vector<std::string> names{"A.dwg"};
+#ifndef _WIN32
+    names.push_back("C\"x.dwg"); // a name Windows does not allow
+#endif
+    std::vector<std::string> arguments{"--check", "--marks", m_dir.file("marks"), mall, folder.string()};
+    for (const std::string& name : names) {
+        writeBytes((folder / name).string(), "");
+        arguments.push_back(name);
+    }
+    const Outcome checked = run(arguments);
+    EXPECT_EQ(checked.exitCode, 3) << checked.err;
+    std::string expected = "warning:3:comment-cut:: Mallens rad 3: det sista ; börjar en kommentar, som tar bort "
+                           "\";Antal\")\" ur raden och lämnar en sträng utan sitt avslutande citattecken. Sätt ett ; "
+                           "sist på raden, så blir den kvar hel.\n"
+                           "warning:4:blanks-removed:: Mallens rad 4 slutar med 1 blanksteg, ";
+    EXPECT_EQ(checked.out.substr(0, expected.size()), expected) << checked.out;
+    // The lines count the mark lines; the template lines are the file's, its comment line included.
+    for (const char* line :
+         {"\nwarning:5:empty-line:: Mallens rad 5 är tom: ", "\nwarning:6:no-project:: Mallens rad 6 innehåller %m, "})
+        EXPECT_NE(checked.out.find(line), std::string::npos) << line << " in\n" << checked.out;
+#ifndef _WIN32
+    EXPECT_NE(checked.out.find("\nwarning:9:quote-in-value:C\"x.dwg: %f ger \""), std::string::npos) << checked.out;
+#endif
+    EXPECT_EQ(std::count(checked.out.begin(), checked.out.end(), '\n'), names.size() == 2 ? 5 : 4) << checked.out;
 }

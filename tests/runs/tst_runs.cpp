@@ -507,6 +507,29 @@ private slots:
 #endif
     }
 
+    // A real script as template, saved with a byte-order mark: the mark reaches no line of the script, and the
+    // review tells about the template's empty line once, by its line in the template, not once per drawing.
+    void reviewTellsAboutATemplateLineOnce()
+    {
+        writeFile(templates() + QStringLiteral("/verklig.scr"), "\xEF\xBB\xBF%C Sparar\r\n_.QSAVE\r\n\r\n");
+        m_cboScr->setEditText(QStringLiteral("verklig.scr"));
+        m_marked = {"K01.dwg", "K02.DWG"};
+        m_launcher->reviewScript();
+        ScriptReviewDialog* dialog = m_launcher->reviewDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(QByteArray::fromStdString(dialog->script().bytes()),
+                 QByteArray("_.QSAVE\r\n\r\n_.QSAVE\r\n\r\n.EXIT\r\n"));
+        const QAbstractItemModel* findings = dialog->findingsView()->model();
+        QCOMPARE(findings->rowCount(), 1);
+        QCOMPARE(findings->index(0, 0).data().toString(), QStringLiteral("2"));
+        QCOMPARE(findings->index(0, 1).data().toString(), QStringLiteral("empty-line"));
+        QCOMPARE(findings->index(0, 2).data().toString(), QString());
+        QVERIFY(findings->index(0, 3).data().toString().startsWith(QStringLiteral("Mallens rad 3 är tom: ")));
+        dialog->findingsView()->setCurrentIndex(findings->index(0, 3));
+        QCOMPARE(dialog->scriptView()->currentIndex().row(), 1);
+        dialog->close();
+    }
+
     // "Granska före körning": a run whose check finds anything shows the review instead of starting; a clean
     // run, or any run with the option off, starts as before.
     void reviewBeforeRunStopsOnlyWhenTheCheckFindsSomething()
