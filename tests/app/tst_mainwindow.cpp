@@ -490,7 +490,7 @@ private slots:
         QAction* open = menuEntry(*window, QStringLiteral("Ver&ktyg"), QStringLiteral("Öppna jobb..."));
         QVERIFY(open);
         open->trigger();
-        QCOMPARE(QDir::toNativeSeparators(nativeText(window->listingFolder())), QDir::toNativeSeparators(folder));
+        QVERIFY(QFileInfo(nativeText(window->listingFolder())) == QFileInfo(folder)); // "c:" as the tree spells it
         QCOMPARE(window->markedDrawings(), std::vector<std::string>{"a.dwg"});
         QCOMPARE(window->cboScr()->currentText(), QStringLiteral("rensa.scr"));
         QCOMPARE(window->txtAcad()->text(), program);
