@@ -16,6 +16,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QFile>
 #include <QLineEdit>
@@ -431,9 +432,14 @@ private slots:
 
         const QByteArray expected = "-INSERT \"Anl 7\" K01\r\n-INSERT \"Anl 7\" Saknas\r\n"
                                     "-INSERT \"Anl 7\" K02\r\n.EXIT\r\n";
-        // The script in a face of even widths.
-        const QFontMetrics metrics(dialog->scriptView()->font());
-        QCOMPARE(metrics.horizontalAdvance(QStringLiteral("iiii")), metrics.horizontalAdvance(QStringLiteral("MMMM")));
+        // The script in a face of even widths, when the system has any (Wine here offers one proportional face).
+        const auto even = [](const QFont& font) {
+            const QFontMetrics metrics(font);
+            return metrics.horizontalAdvance(QStringLiteral("iiii")) == metrics.horizontalAdvance(QStringLiteral("MMMM"));
+        };
+        const QStringList families = QFontDatabase::families();
+        if (std::any_of(families.begin(), families.end(), [&](const QString& family) { return even(QFont(family)); }))
+            QVERIFY(even(dialog->scriptView()->font()));
         const QAbstractItemModel* lines = dialog->scriptView()->model();
         QByteArray shown;
         for (int row = 0; row < lines->rowCount(); ++row)
