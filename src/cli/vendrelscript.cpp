@@ -77,6 +77,7 @@ Koder vid --check:
   comment-cut      det sista ; på en rad tar bort slutet på en sträng eller parenteser
   blanks-removed   blanksteg sist på en rad togs bort, och med dem deras Enter
   no-project       mallen innehåller %m men inget projektnamn är angivet
+  same-drawing     ritningen är samma fil som en ritning högre upp i listan (error)
   no-drawings      inga ritningar (error)
   no-body          mallen har inga kommandorader (error)
   no-start-drawing startritningen finns inte (error)

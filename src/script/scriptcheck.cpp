@@ -4,6 +4,7 @@
 #include "script/paths.h"
 #include "script/placeholders.h"
 #include "script/runrequest.h"
+#include "script/samedrawing.h"
 #include "script/scriptcheckfs.h"
 #include "script/scriptfs.h"
 #include "script/scripttemplate.h"
@@ -15,6 +16,7 @@
 #include <iterator>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 
 namespace script {
 
@@ -22,7 +24,8 @@ namespace {
 
 constexpr std::string_view codeNames[] = {
     "missing", "read-only",        "locked",      "unquoted-blank", "empty-line",     "unencodable", "no-drawings",
-    "no-body", "no-start-drawing", "comment-cut", "blanks-removed", "quote-in-value", "no-project"};
+    "no-body", "no-start-drawing", "comment-cut", "blanks-removed", "quote-in-value", "no-project",
+    "same-drawing"};
 
 bool carriesName(int placeholder)
 {
@@ -243,7 +246,8 @@ std::size_t utf8SequenceAt(std::string_view text, std::size_t i)
 
 // The findings of the drawings first..end, in the order of their lines.
 void checkDrawings(const RunRequest& input, const std::vector<BodyLine>& body, std::size_t firstNameLine,
-                   const DrawingFolder& folder, std::size_t first, std::size_t end, std::vector<Finding>& findings)
+                   const DrawingFolder& folder, const std::vector<std::size_t>& sameAs, std::size_t first,
+                   std::size_t end, std::vector<Finding>& findings)
 {
     DrawingValues values(input);
     const std::uint64_t lineCount = body.size();
@@ -251,6 +255,8 @@ void checkDrawings(const RunRequest& input, const std::vector<BodyLine>& body, s
         const std::string& name = input.drawings[i];
         const std::uint64_t base = i * lineCount;
         values.setDrawing(name);
+        if (sameAs[i] != noDrawing)
+            findings.push_back({CheckCode::SameDrawing, base + 1, i, -1, FindingVariant::plain, input.drawings[sameAs[i]]});
 
         const DrawingState state = folder.drawing(name);
         if (state.presence != DrawingState::Presence::File) {
@@ -351,6 +357,7 @@ CheckLevel levelOf(CheckCode code)
     case CheckCode::NoDrawings:
     case CheckCode::NoBody:
     case CheckCode::NoStartDrawing:
+    case CheckCode::SameDrawing:
         return CheckLevel::Error;
     default:
         return CheckLevel::Warning;
@@ -439,6 +446,18 @@ std::vector<Finding> checkScript(const RunRequest& input)
 
     DrawingFolder folder{std::string(input.listingFolder)};
     const std::vector<Finding> once = findingsOnce(input, body, firstFolderLine, folder);
+    // A run refuses a list that names one file twice: each later naming is an error of its own.
+    std::vector<std::size_t> sameAs(input.drawings.size(), noDrawing);
+    {
+        std::unordered_map<std::string, std::size_t> first;
+        first.reserve(input.drawings.size());
+        for (std::size_t i = 0; i < input.drawings.size(); ++i) {
+            const auto [found, added] = first.try_emplace(
+                normalisedPath(joinPath(input.listingFolder, input.drawings[i], input.separator), input.separator), i);
+            if (!added)
+                sameAs[i] = found->second;
+        }
+    }
 
     // The drawings in pieces, one thread each: the file system's answers cost far more than the lines, and
     // a big folder answers several questions at once.
@@ -447,7 +466,7 @@ std::vector<Finding> checkScript(const RunRequest& input)
     const auto checkPiece = [&](std::size_t piece) {
         const std::size_t first = input.drawings.size() * piece / pieces;
         const std::size_t end = input.drawings.size() * (piece + 1) / pieces;
-        checkDrawings(input, body, firstNameLine, folder, first, end, found[piece]);
+        checkDrawings(input, body, firstNameLine, folder, sameAs, first, end, found[piece]);
     };
     std::vector<std::thread> threads;
     std::size_t unthreaded = pieces; // from here on the pieces found no thread: they are done here
@@ -521,6 +540,8 @@ std::string findingText(const Finding& finding, const RunRequest& input)
         return check::blanksRemoved(finding.templateLine, finding.detail);
     case CheckCode::NoProject:
         return check::noProject(finding.templateLine);
+    case CheckCode::SameDrawing:
+        return check::sameDrawing(name, finding.detail);
     case CheckCode::NoDrawings:
         return check::noDrawings();
     case CheckCode::NoBody:

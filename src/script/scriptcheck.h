@@ -31,6 +31,7 @@ enum class CheckCode : std::uint8_t
     BlanksRemoved, // the blanks that ended a template line were removed, and with them their Enters
     QuoteInValue,  // a value with a double quote stands inside double quotes
     NoProject,     // %m with no project name: it vanishes from the line
+    SameDrawing,   // the drawing names a file an earlier drawing of the list names (detail: that one)
 };
 
 enum class CheckLevel : std::uint8_t

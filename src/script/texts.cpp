@@ -212,6 +212,12 @@ std::string unencodableFolder(std::string_view folder)
                  " innehåller tecken som scriptets teckentabell inte kan återge: sökvägarna i scriptet blir fel."});
 }
 
+std::string sameDrawing(std::string_view name, std::string_view earlier)
+{
+    return "Ritningen " + std::string(name) + " är samma fil som " + std::string(earlier) +
+           " högre upp i listan: en körning tar varje ritning en gång.";
+}
+
 std::string noDrawings()
 {
     return "Inga ritningar att köra: scriptet innehåller bara .EXIT.";

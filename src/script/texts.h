@@ -53,6 +53,7 @@ std::string blanksRemoved(std::uint32_t templateLine, std::string_view count);
 std::string noProject(std::uint32_t templateLine);
 std::string unencodableFolder(std::string_view folder);
 std::string noDrawings();
+std::string sameDrawing(std::string_view name, std::string_view earlier);
 std::string noBody();
 std::string noStartDrawing(std::string_view path);
 

@@ -102,6 +102,18 @@ TEST_F(ScriptCheck, ACleanFolderGivesNothingAndAnEmptyRunGivesErrors)
     EXPECT_TRUE(script::checkScript(request).empty());
 }
 
+// A list that names one file twice is refused by the run: the review names each later naming, on its line.
+TEST_F(ScriptCheck, TheSameDrawingTwiceIsAnError)
+{
+    touch("K01.dwg");
+    touch("K02.dwg");
+    const Checked twice = check({"_.OPEN \"%f\"", "_.QSAVE"}, folder(), {"K01.dwg", "K02.dwg", "./K01.dwg", "K02.dwg"});
+    EXPECT_EQ(twice.summary(), Summary({"same-drawing:5:./K01.dwg", "same-drawing:7:K02.dwg"}));
+    EXPECT_EQ(script::levelOf(twice.findings[0].code), script::CheckLevel::Error);
+    EXPECT_EQ(twice.text(0), "Ritningen ./K01.dwg är samma fil som K01.dwg högre upp i listan: en körning tar varje "
+                             "ritning en gång.");
+}
+
 TEST_F(ScriptCheck, FindsDrawingsThatAreGoneOrCannotBeSaved)
 {
     touch("A.dwg");
