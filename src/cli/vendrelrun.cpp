@@ -121,9 +121,9 @@ inga ges, från standard in, ett per rad.
                          journalen har dem; de som ges ändrar dem för den här
                          och senare körningar)
   --status JOURNAL       skriv en rad per ritning: TILLSTÅND<TAB>NAMN, med
-                         namnet som journalen har det: \t, \n, \r och \\ för
-                         tabb, radbrytningar och \, och \xNN för en byte som
-                         inte är en bokstav (vendrel-run(1))
+                         namnet som journalen har det: \t, \n och \r för tabb
+                         och radbrytningar, \xNN för en byte som inte är text
+                         och (utom i Windows) \\ för \
   --job FILE             kör jobbfilen FILE (*.vjob): mallen, ritningarna,
                          CAD-programmet och körningens värden står i den, och
                          flaggorna ovan som ges går före jobbets. Ritningarna i
