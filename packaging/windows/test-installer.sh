@@ -16,6 +16,9 @@ productKey='HKCU\Software\Brannoc\Vendrel'
 fail() { echo "FAIL: $*" >&2; exit 1; }
 value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'; }
 
+# A run that failed half-way leaves its install registered, and the setup program would go where that one went.
+wine reg delete "$uninstallKey" /f >/dev/null 2>&1 || true
+
 # A silent install returns when it is done.
 timeout 120 wine "$setup" /S
 for file in vendrel.exe vendrel-script.exe Uninstall.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6Svg.dll \
