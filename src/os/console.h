@@ -27,8 +27,9 @@ bool write(Stream stream, std::string_view text);
 // Readies the standard streams of a program that has to end cleanly whatever becomes of them. A standard
 // stream that is closed at the start is opened on the null device, so that no file the program opens later
 // takes its number and gets its messages. A reader of standard output or error that goes away no longer ends
-// the program (POSIX: SIGPIPE); write() answers false instead and the program decides what that means. The
-// programs it starts get SIGPIPE as usual.
+// the program (POSIX: SIGPIPE); write() answers false instead and the program decides what that means. Nor does
+// a write past the file-size limit (POSIX: SIGXFSZ): it fails as a full disk does. The programs it starts get
+// both signals as usual.
 void guardStandardStreams();
 
 // Calls stop when the user or the system asks the program to stop: Ctrl+C, a request to end (SIGTERM), the

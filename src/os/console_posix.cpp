@@ -27,6 +27,9 @@ extern "C" void onStopSignal(int)
 
 // Caught rather than ignored: an ignored signal stays ignored in the programs we start.
 extern "C" void onBrokenPipe(int) {}
+// A write past the file-size limit (ulimit -f) fails with EFBIG instead of ending the program, as a full disk
+// fails with ENOSPC: the journal is cut back and the run stops with its message.
+extern "C" void onFileTooLarge(int) {}
 
 void handle(int signal, void (*handler)(int))
 {
@@ -95,6 +98,8 @@ void guardStandardStreams()
     }
     if (!ignored(SIGPIPE))
         handle(SIGPIPE, onBrokenPipe);
+    if (!ignored(SIGXFSZ))
+        handle(SIGXFSZ, onFileTooLarge);
 }
 
 void catchStopRequests(void (*stop)() noexcept)
