@@ -28,12 +28,11 @@
 
 namespace {
 
-constexpr std::string_view usageLine =
-    "vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS]\n"
-    "                   [--output FILE] [--marks FILE] [--check] TEMPLATE FOLDER\n"
-    "                   [DRAWING...]\n"
-    "            vendrel-script --job FILE [--project NAME] [--now ...]\n"
-    "                   [--output FILE] [--marks FILE] [--check]";
+constexpr std::string_view usageLine = "vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS]\n"
+                                       "                   [--output FILE] [--marks FILE] [--check] TEMPLATE FOLDER\n"
+                                       "                   [DRAWING...]\n"
+                                       "            vendrel-script --job FILE [--project NAME] [--now ...]\n"
+                                       "                   [--output FILE] [--marks FILE] [--check]";
 
 // Every line at most 79 characters: a console 80 wide breaks longer ones in the middle of words.
 constexpr std::string_view helpText = R"(

@@ -24,8 +24,7 @@ namespace {
 
 constexpr std::string_view codeNames[] = {
     "missing", "read-only",        "locked",      "unquoted-blank", "empty-line",     "unencodable", "no-drawings",
-    "no-body", "no-start-drawing", "comment-cut", "blanks-removed", "quote-in-value", "no-project",
-    "same-drawing"};
+    "no-body", "no-start-drawing", "comment-cut", "blanks-removed", "quote-in-value", "no-project",  "same-drawing"};
 
 bool carriesName(int placeholder)
 {
@@ -256,7 +255,8 @@ void checkDrawings(const RunRequest& input, const std::vector<BodyLine>& body, s
         const std::uint64_t base = i * lineCount;
         values.setDrawing(name);
         if (sameAs[i] != noDrawing)
-            findings.push_back({CheckCode::SameDrawing, base + 1, i, -1, FindingVariant::plain, input.drawings[sameAs[i]]});
+            findings.push_back(
+                {CheckCode::SameDrawing, base + 1, i, -1, FindingVariant::plain, input.drawings[sameAs[i]]});
 
         const DrawingState state = folder.drawing(name);
         if (state.presence != DrawingState::Presence::File) {

@@ -32,7 +32,8 @@ process::Command RunEngine::command(const script::RunRequest& request, const std
     // The same words as the plain run's command line, but paths are never taken apart again: whatever
     // quotes, backslashes or dollars they hold reach the program as they are.
     if (form == CommandForm::Console)
-        return {{request.cad.path}, {"/i", true}, {drawingPath}, {"/s", true}, {scriptPath}, {request.cad.parameters, true}};
+        return {{request.cad.path}, {"/i", true}, {drawingPath},
+                {"/s", true},       {scriptPath}, {request.cad.parameters, true}};
     return {{request.cad.path}, {request.cad.startDrawing}, {request.cad.parameters, true}, {"/b", true}, {scriptPath}};
 }
 

@@ -413,11 +413,10 @@ TEST_F(VendrelRun, HugeTimeOutsAndPathsFullOfQuotesAreTakenAsGiven)
               true);
     m_names.resize(2);
     const std::string journal = odd + "/run.journal";
-    std::vector<std::string> arguments = {"--cad", program, "--start-drawing", odd + "/start.dwg", "--params",
-                                          "/p \"Mitt std\"", "--journal", journal,
-                                          // the longest time-out over the largest batch
-                                          "--timeout", "86400", "--batch", "1000",
-                                          m_dir / "Öppna.scr", m_dir / "ritningar"};
+    std::vector<std::string> arguments = {
+        "--cad", program, "--start-drawing", odd + "/start.dwg", "--params", "/p \"Mitt std\"", "--journal", journal,
+        // the longest time-out over the largest batch
+        "--timeout", "86400", "--batch", "1000", m_dir / "Öppna.scr", m_dir / "ritningar"};
     arguments.insert(arguments.end(), m_names.begin(), m_names.end());
     const Outcome outcome = run(arguments);
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;

@@ -1,9 +1,9 @@
 // Runs the built vendrel-script program as a user would.
 
+#include "cli/textwidth.h"
 #include "script/expandtemplate.h"
 #include "script/paths.h"
 #include "script/scripttemplate.h"
-#include "cli/textwidth.h"
 #include "support/tempdir.h"
 
 #include <algorithm>

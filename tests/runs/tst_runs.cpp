@@ -16,9 +16,9 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontMetrics>
-#include <QFile>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -435,7 +435,8 @@ private slots:
         // The script in a face of even widths, when the system has any (Wine here offers one proportional face).
         const auto even = [](const QFont& font) {
             const QFontMetrics metrics(font);
-            return metrics.horizontalAdvance(QStringLiteral("iiii")) == metrics.horizontalAdvance(QStringLiteral("MMMM"));
+            return metrics.horizontalAdvance(QStringLiteral("iiii")) ==
+                   metrics.horizontalAdvance(QStringLiteral("MMMM"));
         };
         const QStringList families = QFontDatabase::families();
         if (std::any_of(families.begin(), families.end(), [&](const QString& family) { return even(QFont(family)); }))

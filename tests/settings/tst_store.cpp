@@ -397,7 +397,8 @@ TEST(RegFile, ReadsLinesAsTheRegistryEditorDoes)
         // A backslash continues hex data only, and only where an item may begin.
         {"; C:\\Ritningar\\\r\n\"A\"=\"1\"\r\n", "A=1"},
         {"\"H\"=hex:01,65,\\\r\n[HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel\\Sub]\r\n\"A\"=\"1\"\r\n", "A=1"},
-        {"\"H\"=hex:01,65\\\r\n,66\r\n\"N\\\r\nM\"=\"1\"\r\n\"D\"=dword:0000\\\r\n0001\r\n\\\r\n\"A\"=\"1\"\r\n", "A=1"},
+        {"\"H\"=hex:01,65\\\r\n,66\r\n\"N\\\r\nM\"=\"1\"\r\n\"D\"=dword:0000\\\r\n0001\r\n\\\r\n\"A\"=\"1\"\r\n",
+         "A=1"},
         {"\"H\"=hex:01,6\\\r\n5\r\n\"L\"=hex:01,\\\r\n\\\r\n02\r\n\"C\"=hex:\\\r\n01\r\n", "C=#01"},
         // Blank lines and comment lines inside hex data are passed over; so is a comment after the backslash.
         {"\"H\"=hex:01,\\\r\n\r\n  ; note\r\n  02,\\ ; row\r\n  03 ; end\r\n\"A\"=\"1\"\r\n", "H=#010203|A=1"},

@@ -298,7 +298,8 @@ TEST_F(Journal, ThePolicyOfTheLastRunOverItHolds)
     JournalWriter::Opened how{};
     std::string error;
     {
-        auto journal = JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error, "/jobb/natt.vjob");
+        auto journal =
+            JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error, "/jobb/natt.vjob");
         ASSERT_TRUE(journal) << error;
         supervise::RunPolicy other = samplePolicy();
         other.sessions = 5;

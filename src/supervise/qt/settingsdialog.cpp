@@ -20,7 +20,6 @@ namespace {
 
 using supervise::CommandForm;
 
-
 } // namespace
 
 int SupervisedSettingsDialog::mostSessions()
