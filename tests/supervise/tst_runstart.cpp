@@ -7,10 +7,9 @@
 
 namespace {
 
-TEST(CreateRun, RefusesADrawingNamedTwice)
+// A request over a template and a program file in dir (the program is never started here).
+script::RunRequest requestIn(const TempFolder& dir)
 {
-    TempFolder dir;
-    ASSERT_TRUE(dir.valid());
     writeFile(dir / "rita.scr", "_.OPEN \"%f\"\r\n");
     writeFile(dir / "acad", "#!/bin/sh\n", true);
     script::RunRequest request;
@@ -18,6 +17,14 @@ TEST(CreateRun, RefusesADrawingNamedTwice)
     request.cad.path = dir / "acad";
     request.listingFolder = dir / "ritningar";
     request.separator = '/';
+    return request;
+}
+
+TEST(CreateRun, RefusesADrawingNamedTwice)
+{
+    TempFolder dir;
+    ASSERT_TRUE(dir.valid());
+    script::RunRequest request = requestIn(dir);
     for (const auto& [drawings, text] : std::vector<std::pair<std::vector<std::string>, std::string>>{
              {{"K1.dwg", "./K2.dwg", "K2.dwg"}, "ritningarna ./K2.dwg och K2.dwg är samma fil"},
              {{"K1.dwg", "K1.dwg"}, "ritningen K1.dwg står två gånger bland ritningarna"}}) {
@@ -38,12 +45,7 @@ TEST(OpenRun, GoesOnWithThePolicyItBeganWith)
 {
     TempFolder dir;
     ASSERT_TRUE(dir.valid());
-    writeFile(dir / "rita.scr", "_.QSAVE\r\n");
-    writeFile(dir / "acad", "#!/bin/sh\n", true);
-    script::RunRequest request;
-    request.templatePath = dir / "rita.scr";
-    request.cad.path = dir / "acad";
-    request.listingFolder = dir / "ritningar";
+    script::RunRequest request = requestIn(dir);
     request.drawings = {"K1.dwg", "K2.dwg"};
     supervise::RunPolicy began;
     began.batchSize = 7;
