@@ -16,6 +16,9 @@ productKey='HKCU\Software\Brannoc\Vendrel'
 fail() { echo "FAIL: $*" >&2; exit 1; }
 value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'; }
 
+# A run that failed half-way leaves its install registered, and the setup program would go where that one went.
+wine reg delete "$uninstallKey" /f >/dev/null 2>&1 || true
+
 # A silent install returns when it is done.
 timeout 120 wine "$setup" /S
 for file in vendrel.exe vendrel-script.exe Uninstall.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6Svg.dll \
@@ -43,12 +46,23 @@ fi
 [[ "$(value "$uninstallKey" DisplayIcon)" == 'C:\Program Files\Brannoc\Vendrel\vendrel.exe,0' ]] ||
     fail "the uninstall entry shows no icon: $(value "$uninstallKey" DisplayIcon)"
 
+# Waits up to a minute for the program's window. xdotool gives up with an X error when a window it looks at goes
+# away meanwhile (Wine opens and closes windows of its own while a program starts), so the search is tried again.
+window_shown() {
+    local until=$((SECONDS + 60))
+    while ((SECONDS < until)); do
+        xdotool search --onlyvisible --name '^Vendrel$' >/dev/null 2>&1 && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
 # Starts the installed program (or the one named), waits for its window, closes it as the window's close button
 # does (taskkill without /f sends WM_CLOSE) and waits for it to end by itself.
 run() {
     wine "${1:-C:\\Program Files\\Brannoc\\Vendrel\\vendrel.exe}" </dev/null >/dev/null 2>&1 &
     local pid=$!
-    timeout 60 xdotool search --sync --onlyvisible --name '^Vendrel$' >/dev/null || fail "no window"
+    window_shown || fail "no window"
     sleep 1
     wine taskkill /im vendrel.exe >/dev/null 2>&1 || true
     local waited=0

@@ -6,11 +6,11 @@
 #include "commands/commandtable.h"
 #include "filelist/filelist.h"
 #include "filelist/filetexts.h"
+#include "job/qt/jobcommands.h"
 #include "os/device.h"
 #include "os/drives.h"
 #include "os/folders.h"
 #include "os/nativetext.h"
-#include "job/qt/jobcommands.h"
 #include "runs/qt/cadlauncher.h"
 #include "runs/qt/templates.h"
 #include "settings/initreg.h"
@@ -163,9 +163,18 @@ void MainWindow::createRuns()
     runs.supervised = m_supervisor;
     m_cadLauncher = std::make_unique<CadLauncher>(std::move(runs));
 
-    m_jobCommands = std::make_unique<JobCommands>(JobCommands::Wiring{
-        this, &m_settings, m_folderTree.get(), m_fileList.get(), m_combo1, m_cboScr, m_scriptTemplates.get(),
-        m_cadLauncher.get(), {m_txtAcad, m_txtParamAcad}, {m_txtIcad, m_txtParamIcad}});
+    JobCommands::Wiring jobs;
+    jobs.window = this;
+    jobs.settings = &m_settings;
+    jobs.tree = m_folderTree.get();
+    jobs.files = m_fileList.get();
+    jobs.filterBox = m_combo1;
+    jobs.templateBox = m_cboScr;
+    jobs.templates = m_scriptTemplates.get();
+    jobs.launcher = m_cadLauncher.get();
+    jobs.acad = {m_txtAcad, m_txtParamAcad};
+    jobs.icad = {m_txtIcad, m_txtParamIcad};
+    m_jobCommands = std::make_unique<JobCommands>(std::move(jobs));
 }
 
 // The template folder's button shows the folder as its description and tooltip, the template box's

@@ -1,8 +1,19 @@
 #include "cli/names.h"
 
-#include <string_view>
-
 namespace cli {
+
+void splitNames(std::string_view text, std::vector<std::string>& names)
+{
+    while (!text.empty()) {
+        const auto newline = text.find('\n');
+        std::string_view line = text.substr(0, newline);
+        text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (!line.empty())
+            names.emplace_back(line);
+    }
+}
 
 bool readNames(std::FILE* input, std::vector<std::string>& names)
 {
@@ -13,16 +24,7 @@ bool readNames(std::FILE* input, std::vector<std::string>& names)
         all.append(buffer, count);
     if (std::ferror(input))
         return false;
-    std::string_view rest = all;
-    while (!rest.empty()) {
-        const auto newline = rest.find('\n');
-        std::string_view line = rest.substr(0, newline);
-        rest.remove_prefix(newline == std::string_view::npos ? rest.size() : newline + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (!line.empty())
-            names.emplace_back(line);
-    }
+    splitNames(all, names);
     return true;
 }
 

@@ -13,10 +13,13 @@ namespace cli {
 int printFindings(const script::RunRequest& input, bool marked)
 {
     std::vector<script::Finding> findings = script::checkScript(input);
-    if (marked) {
+    // With marks each drawing's block of lines has a mark line before and after it; a finding given once for
+    // all drawings stands at its line among the first drawing's.
+    const std::size_t bodyLines = input.scriptTemplate.bodyLines.size();
+    if (marked && bodyLines > 0) {
         for (script::Finding& finding : findings) {
-            if (finding.line > 0 && finding.drawing != script::noDrawing)
-                finding.line += 2 * finding.drawing + 1;
+            if (finding.line > 0)
+                finding.line += 2 * ((finding.line - 1) / bodyLines) + 1;
         }
     }
     // The texts show names, folder and project as text, whatever the file system's bytes.

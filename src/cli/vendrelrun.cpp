@@ -25,12 +25,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -43,57 +42,101 @@ namespace {
 
 using supervise::State;
 
+// The usage and the help fit a console of 80 columns: no line is wider than 79 characters, "Användning: "
+// before the first one included, so that none breaks in the middle of a word.
 constexpr std::string_view usageLines =
-    "vendrel-run --cad PROGRAM [--params TEXT] [--start-drawing FILE] [--batch N] [--timeout SECONDS]\n"
-    "            [--project NAME] [--journal FILE] [--sessions N] [--marks on|off|auto]\n"
-    "            [--form standard|console] TEMPLATE FOLDER [DRAWING...]\n"
-    "vendrel-run --job FILE [--new] [--check] [--cad PROGRAM] [--params TEXT] [--start-drawing FILE]\n"
-    "            [--project NAME] [--journal FILE] [--batch N] [--timeout SECONDS] [--sessions N]\n"
+    "vendrel-run --cad PROGRAM [--params TEXT] [--start-drawing FILE]\n"
+    "            [--batch N] [--timeout SECONDS] [--project NAME] [--journal FILE]\n"
+    "            [--sessions N] [--marks on|off|auto] [--form standard|console]\n"
+    "            TEMPLATE FOLDER [DRAWING...]\n"
+    "vendrel-run --job FILE [--new] [--check] [--cad PROGRAM] [--params TEXT]\n"
+    "            [--start-drawing FILE] [--project NAME] [--journal FILE]\n"
+    "            [--batch N] [--timeout SECONDS] [--sessions N]\n"
     "            [--marks on|off|auto] [--form standard|console|auto]\n"
-    "vendrel-run --resume JOURNAL | --retry JOURNAL [--batch N] [--timeout SECONDS] [--sessions N]\n"
-    "            [--marks on|off|auto] [--form standard|console|auto]\n"
+    "vendrel-run --resume JOURNAL | --retry JOURNAL [--batch N] [--timeout SECONDS]\n"
+    "            [--sessions N] [--marks on|off|auto] [--form standard|console|auto]\n"
     "vendrel-run --status JOURNAL\n"
-    "vendrel-run --probe --cad PROGRAM [--params TEXT] [--start-drawing FILE] [--timeout SECONDS]";
+    "vendrel-run --probe --cad PROGRAM [--params TEXT] [--start-drawing FILE]\n"
+    "            [--timeout SECONDS]";
 
-constexpr std::string_view helpText = R"(
+// The help after the usage. The bounds and defaults of the run policy are the policy's own.
+std::string helpText()
+{
+    using supervise::RunPolicy;
+    constexpr RunPolicy defaults{};
+    const std::string batch =
+        "1 till " + std::to_string(RunPolicy::maxBatchSize) + " (standard " + std::to_string(defaults.batchSize) + ")";
+    const std::string timeout = supervise::timeoutText(RunPolicy::minTimeout) + " till " +
+                                supervise::timeoutText(RunPolicy::maxTimeout) + ",\n" +
+                                "                         decimaler tillåtna (standard " +
+                                supervise::timeoutText(defaults.timeout) + ")";
+    const std::string sessions =
+        "1 till " + std::to_string(RunPolicy::maxSessions) + " (standard " + std::to_string(defaults.sessions) + ")";
+    return R"(
 
-Övervakad körning: kör mallen TEMPLATE över ritningarna i mappen FOLDER, N ritningar i taget, varje grupp
-i en ny session av CAD-programmet PROGRAM. En session som inte är klar inom N gånger tidsgränsen avbryts med
-alla program den har startat. Varje ritnings utfall skrivs i en journal, så att en körning kan fortsätta
-efter ett avbrott. Ritningarnas namn tas från argumenten, eller, när inga ges, från standard in, ett per rad.
+Övervakad körning: kör mallen TEMPLATE över ritningarna i mappen FOLDER, N
+ritningar i taget, varje grupp i en ny session av CAD-programmet PROGRAM. En
+session som inte är klar inom N gånger tidsgränsen avbryts med alla program den
+har startat. Varje ritnings utfall skrivs i en journal, så att en körning kan
+fortsätta efter ett avbrott. Ritningarnas namn tas från argumenten, eller, när
+inga ges, från standard in, ett per rad.
 
   --cad PROGRAM          CAD-programmets programfil
   --params TEXT          startparametrar, som i parameterrutan
-  --start-drawing FILE   startritningen (standard: helvscr.dwg i vendrel-runs mapp)
-  --batch N              ritningar per session, 1 till 1000 (standard 1)
-  --timeout SECONDS      tidsgräns per ritning i sekunder, 0.1 till 86400, decimaler tillåtna (standard 600)
-  --project NAME         projektnamnet som ersätter %m (krävs när mallen innehåller "%m")
-  --journal FILE         journalens fil (standard: en ny fil i Brannoc/Vendrel/runs i användarens datamapp)
-  --sessions N           CAD-sessioner samtidigt, 1 till 64 (standard 1); grupperna delas ut i listans
-                         ordning till den session som är ledig
-  --marks on|off|auto    ritningsmärken: scriptet skriver "begin"/"end" för varje ritning i en märkesfil
-                         bredvid journalen, så att varje ritning får sitt eget utfall och tidsgränsen räknas
-                         per ritning (auto, standard: svaret från --probe för programmet, annars av)
+  --start-drawing FILE   startritningen (standard: helvscr.dwg i vendrel-runs
+                         mapp)
+  --batch N              ritningar per session, )" +
+           batch + R"(
+  --timeout SECONDS      tidsgräns per ritning i sekunder, )" +
+           timeout + R"(
+  --project NAME         projektnamnet som ersätter %m (krävs när mallen
+                         innehåller "%m")
+  --journal FILE         journalens fil (standard: en ny fil i
+                         Brannoc/Vendrel/runs i användarens datamapp)
+  --sessions N           CAD-sessioner samtidigt, )" +
+           sessions + R"(;
+                         grupperna delas ut i listans ordning till den session
+                         som är ledig
+  --marks on|off|auto    ritningsmärken: scriptet skriver "begin"/"end" för
+                         varje ritning i en märkesfil bredvid journalen, så att
+                         varje ritning får sitt eget utfall och tidsgränsen
+                         räknas per ritning (auto, standard: svaret från
+                         --probe för programmet, annars av)
   --form standard|console|auto
-                         kommandoraden: standard är "PROGRAM" "STARTRITNING" PARAMETRAR /b "SCRIPT";
-                         console är "PROGRAM" /i "RITNING" /s "SCRIPT" PARAMETRAR, en ritning per process,
-                         utan startritning, med programmets utdata i JOURNAL.logs (standard: console när
-                         programfilen heter accoreconsole.exe, som med auto)
-  --probe                prova om CAD-programmet utför ritningsmärken och spara svaret för programmet;
-                         slutstatus 0 när de fungerar, 1 när de inte gör det
-  --resume JOURNAL       kör ritningarna som är pending, interrupted eller not-run
-  --retry JOURNAL        kör om ritningarna som är failed, timed-out eller interrupted
-                         (båda går vidare med körningens --batch, --timeout, --sessions, --marks och --form
-                         som journalen har dem; de som ges ändrar dem för den här och senare körningar)
-  --status JOURNAL       skriv en rad per ritning: TILLSTÅND<TAB>NAMN
-  --job FILE             kör jobbfilen FILE (*.vjob): mallen, ritningarna, CAD-programmet och körningens
-                         värden står i den, och flaggorna ovan som ges går före jobbets. Ritningarna i mappen
-                         listas när körningen börjar och skrivs i journalen, som får namnet
-                         JOBB-TID.journal i Brannoc/Vendrel/runs. Har jobbets senaste körning ritningar kvar
-                         (den avbröts eller stoppades) tas den upp i stället, med journalens värden
-  --new                  med --job: börja en ny körning även om den senaste inte blev klar
-  --check                med --job: granska scriptet som en ny körning skulle skriva, som
-                         vendrel-script --check, utan att köra något
+                         kommandoraden: standard är
+                         "PROGRAM" "STARTRITNING" PARAMETRAR /b "SCRIPT";
+                         console är "PROGRAM" /i "RITNING" /s "SCRIPT"
+                         PARAMETRAR, en ritning per process, utan startritning,
+                         med programmets utdata i JOURNAL.logs (standard:
+                         console när programfilen heter accoreconsole.exe, som
+                         med auto)
+  --probe                prova om CAD-programmet utför ritningsmärken och spara
+                         svaret för programmet; slutstatus 0 när de fungerar, 1
+                         när de inte gör det
+  --resume JOURNAL       kör ritningarna som är pending, interrupted eller
+                         not-run
+  --retry JOURNAL        kör om ritningarna som är failed, timed-out eller
+                         interrupted (båda går vidare med körningens --batch,
+                         --timeout, --sessions, --marks och --form som
+                         journalen har dem; de som ges ändrar dem för den här
+                         och senare körningar)
+  --status JOURNAL       skriv en rad per ritning: TILLSTÅND<TAB>NAMN, med
+                         namnet som journalen har det: \t, \n och \r för tabb
+                         och radbrytningar, \xNN för en byte som inte är text
+                         och (utom i Windows) \\ för \
+  --job FILE             kör jobbfilen FILE (*.vjob): mallen, ritningarna,
+                         CAD-programmet och körningens värden står i den, och
+                         flaggorna ovan som ges går före jobbets. Ritningarna i
+                         mappen listas när körningen börjar och skrivs i
+                         journalen, som får namnet JOBB-TID.journal i
+                         Brannoc/Vendrel/runs. Har jobbets senaste körning
+                         ritningar kvar (den avbröts eller stoppades) tas den
+                         upp i stället, med journalens värden
+  --new                  med --job: börja en ny körning även om den senaste
+                         inte blev klar
+  --check                med --job: granska scriptet som en ny körning skulle
+                         skriva, som vendrel-script --check, utan att köra
+                         något
   --help                 visa denna text
 
 Jobbfilen är TOML i UTF-8 (vendrel-run(1) beskriver nycklarna):
@@ -103,8 +146,8 @@ Jobbfilen är TOML i UTF-8 (vendrel-run(1) beskriver nycklarna):
   folder = "Ritningar"            # ritningarnas mapp
   pattern = "*.dwg"               # listans filter, som i fönstret
   subfolders = false              # mapparna under den också
-  names = []                      # eller exakt dessa, från mappen, i denna ordning
-  changed = false                 # bara ritningar som ändrats sedan de senast blev done i jobbet
+  names = []                      # eller exakt dessa, från mappen, i ordning
+  changed = false                 # bara ritningar ändrade sedan senaste done
   [cad]
   program = "C:/Program Files/CAD/cad.exe"
   parameters = ""
@@ -116,19 +159,29 @@ Jobbfilen är TOML i UTF-8 (vendrel-run(1) beskriver nycklarna):
   marks = "auto"                  # on, off, auto
   form = "auto"                   # standard, console, auto
 
-Tillstånd: done (med märken: ritningens slutmärke kom; utan: CAD-programmet avslutades normalt efter
-scriptet), failed (annan slutstatus, krasch eller kunde inte startas; med märken: programmet avslutades eller
-scriptet stannade i ritningen), timed-out (avbröts vid tidsgränsen; med märken: hängde i ritningen), missing
-(ritningen fanns inte), interrupted (gruppen avbröts), not-run (körningen stoppades före gruppen), pending
-(ännu inte körd). Med märken går ritningar som en avbruten session aldrig öppnade tillbaka i kön.
+Tillstånd: done (med märken: ritningens slutmärke kom; utan: CAD-programmet
+avslutades normalt efter scriptet), failed (annan slutstatus, krasch eller
+kunde inte startas; med märken: programmet avslutades eller scriptet stannade i
+ritningen), timed-out (avbröts vid tidsgränsen; med märken: hängde i
+ritningen), missing (ritningen fanns inte), interrupted (gruppen avbröts),
+not-run (körningen stoppades före gruppen), pending (ännu inte körd). Med
+märken går ritningar som en avbruten session aldrig öppnade tillbaka i kön.
 
-Slutstatus: 0 alla ritningar done, 1 någon ritning inte done eller ett fel, 2 felaktiga argument eller en
-felaktig jobbfil, 3 med --check: bara varningar, 4 jobbet körs redan (inget har körts), 5 ritningsmappen
-kan inte nås (inget har körts).
+Ctrl+C, SIGTERM och en terminal som stängs (SIGHUP, i Windows konsolfönstret)
+stoppar körningen, och så gör ett standard fel som ingen läser längre (röret
+stängdes): sessionerna avslutas och journalen skrivs klar, så att --resume kan
+fortsätta.
 
-Meddelanden och ritningsnamn visas med alla tecken i ett konsolfönster och skrivs i UTF-8 till en fil
-eller ett rör. Journalen har filnamnens teckenkodning (Windows: ANSI-teckentabellen).
+Slutstatus: 0 alla ritningar done, 1 någon ritning inte done eller ett fel, 2
+felaktiga argument, inga ritningar eller en felaktig jobbfil, 3 med --check:
+bara varningar, 4 jobbet körs redan (inget har körts), 5 ritningsmappen kan
+inte nås (inget har körts).
+
+Meddelanden och ritningsnamn visas med alla tecken i ett konsolfönster och
+skrivs i UTF-8, med LF som radslut, till en fil eller ett rör. Journalen har
+filnamnens teckenkodning (Windows: ANSI-teckentabellen).
 )";
+}
 
 constexpr int exitNotDone = 1;
 constexpr int exitUsage = 2;
@@ -181,11 +234,28 @@ struct Options : cli::CommonArguments
     bool check = false;
 };
 
+// The stop of the run in progress, raised by a request to stop and by a reader that has gone; null outside one.
+std::atomic<process::Interrupt*> stopRequest{nullptr};
+
+void requestStop() noexcept
+{
+    if (process::Interrupt* const stop = stopRequest.load())
+        stop->raise();
+}
+
+// Tells the user. A stream that can no longer be written has lost its reader (a closed pipe, a closed terminal):
+// nobody hears of the run from here on, so it stops as Ctrl+C stops it, its journal ended.
+void tell(console::Stream stream, std::string_view text)
+{
+    if (!console::write(stream, text))
+        requestStop();
+}
+
 void writeError(std::string_view message)
 {
     std::string line = "vendrel-run: ";
     line.append(message).push_back('\n');
-    console::write(console::Stream::Error, line);
+    tell(console::Stream::Error, line);
 }
 
 int usageError(std::string_view message)
@@ -356,7 +426,7 @@ public:
             m_ticker.join();
         }
         if (m_terminal && m_drawn)
-            console::write(console::Stream::Error, "\n");
+            tell(console::Stream::Error, "\n");
     }
     void batchStarted(std::size_t session, std::span<const std::size_t> indices) override
     {
@@ -399,7 +469,7 @@ public:
                 line.append(supervise::stateName(entry.state)).append(" ").append(pathText(entry.name));
                 if (entry.state != State::Done && !entry.exitStatus.empty())
                     line.append(" (").append(pathText(entry.exitStatus)).append(")");
-                console::write(console::Stream::Error, line.append("\n"));
+                tell(console::Stream::Error, line.append("\n"));
             }
         }
         if (m_terminal)
@@ -479,7 +549,7 @@ private:
                 text += "\x1b[K";
             }
         }
-        console::write(console::Stream::Error, text);
+        tell(console::Stream::Error, text);
         m_drawn = true;
     }
 
@@ -497,14 +567,6 @@ private:
     bool m_done = false;
     std::thread m_ticker;
 };
-
-process::Interrupt* stopRequest = nullptr;
-
-extern "C" void requestStop(int)
-{
-    if (stopRequest)
-        stopRequest->raise();
-}
 
 bool allDone(const supervise::JournalContent& content)
 {
@@ -526,8 +588,12 @@ int status(const std::string& path)
     if (!content.usable)
         return exitNotDone;
     std::string out;
+    // Escaped, as the journal keeps them, so that every name matches its file again and keeps to its line.
     for (const supervise::DrawingEntry& entry : content.drawings)
-        out.append(supervise::stateName(entry.state)).append("\t").append(pathText(entry.name)).append("\n");
+        out.append(supervise::stateName(entry.state))
+            .append("\t")
+            .append(console::escapedName(entry.name))
+            .append("\n");
     if (!console::write(console::Stream::Output, out))
         return failure("standard ut kan inte skrivas");
     return allDone(content) && !content.damaged ? 0 : exitNotDone;
@@ -537,25 +603,25 @@ int reportProblem(const supervise::StartProblem& problem)
 {
     for (const std::string& line : problem.problems)
         writeError("journalen " + pathText(problem.path) + ": " + line);
-    return failure(
-        supervise::problemText(problem, [](std::string_view bytes) { return pathText(std::string(bytes)); }));
+    writeError(supervise::problemText(problem, [](std::string_view bytes) { return pathText(std::string(bytes)); }));
+    // No drawing named at all is the command line's fault, as a wrong argument is.
+    return problem.cause == supervise::StartProblem::Cause::NoDrawings ? exitUsage : exitNotDone;
 }
 
-// Stops the run on Ctrl+C and SIGTERM from before its journal exists until the program ends: a signal never
-// leaves a journal whose drawings are all pending.
+// Stops the run on a request to stop (Ctrl+C, SIGTERM, a closed terminal) and when the user's reader has gone,
+// from before its journal exists until the program ends: a stop never leaves a journal whose drawings are all
+// pending.
 class StopOnSignal final
 {
 public:
     StopOnSignal()
     {
         stopRequest = &m_interrupt;
-        std::signal(SIGINT, requestStop);
-        std::signal(SIGTERM, requestStop);
+        console::catchStopRequests(requestStop);
     }
     ~StopOnSignal()
     {
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
+        console::releaseStopRequests();
         stopRequest = nullptr;
     }
     StopOnSignal(const StopOnSignal&) = delete;
@@ -660,12 +726,19 @@ int newRun(Options& options, const StopOnSignal& stop)
                                                   [](std::string_view bytes) { return pathText(std::string(bytes)); }));
 
     request.drawings.assign(options.positional.begin() + 2, options.positional.end());
-    if (request.drawings.empty() && !cli::readNames(stdin, request.drawings))
-        return failure(std::string("ritningsnamnen kan inte läsas: ") + std::strerror(errno));
+    if (request.drawings.empty()) {
+        const auto input = console::readInput(&stop.interrupt());
+        if (!input && !input.error().stopped)
+            return failure("ritningsnamnen kan inte läsas: " + input.error().detail);
+        if (input)
+            cli::splitNames(*input, request.drawings);
+    }
+    // A stop before the journal is made, while the names were read among others, leaves nothing behind.
+    if (stop.interrupt().raised())
+        return failure("körningen avbröts innan den började; inget har körts");
 
     const supervise::RunPolicy policy = supervise::resolvedPolicy(options.policy.over({}), request.cad.path);
-    auto started = supervise::createRun(std::move(request), policy,
-                                        options.journal.empty() ? std::string() : absolutePath(options.journal));
+    auto started = supervise::createRun(std::move(request), policy, options.journal);
     if (started)
         writeError("journal: " + pathText(started->journal->path()));
     return runDrawings(std::move(started), stop);
@@ -783,7 +856,7 @@ int runJob(const Options& options, const StopOnSignal& stop)
     const supervise::RunPolicy policy = policyFor(request.cad.path);
     const std::string journal = options.journal.empty()
                                     ? script::joinPath(runs, job::journalName(jobPath), script::nativeSeparator())
-                                    : absolutePath(options.journal);
+                                    : options.journal;
     auto started = supervise::createRun(std::move(request), policy, journal, jobPath);
     if (started)
         writeError("journal: " + pathText(started->journal->path()));
@@ -795,12 +868,17 @@ int runJob(const Options& options, const StopOnSignal& stop)
 int main(int argc, char** argv)
 {
     script::setBinaryStdio();
+    console::guardStandardStreams();
 
     Options options;
     if (const auto error = parseArguments(argc, argv, options))
         return usageError(*error);
+    // A journal is named by its whole path from here on: the scripts and marks files beside it are named after
+    // it to a CAD program that may well work in a folder of its own.
+    if (!options.journal.empty())
+        options.journal = absolutePath(options.journal);
     if (options.help)
-        return cli::writeHelp(usageLines, helpText) ? 0 : exitNotDone;
+        return cli::writeHelp(usageLines, helpText()) ? 0 : exitNotDone;
     if (options.mode == Mode::Status)
         return status(options.journal);
     const StopOnSignal stop;

@@ -28,31 +28,41 @@
 
 namespace {
 
-constexpr std::string_view usageLine =
-    "vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS] [--output FILE] [--marks FILE] [--check] TEMPLATE "
-    "FOLDER [DRAWING...]\n"
-    "       vendrel-script --job FILE [--project NAME] [--now ...] [--output FILE] [--marks FILE] [--check]";
+constexpr std::string_view usageLine = "vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS]\n"
+                                       "                   [--output FILE] [--marks FILE] [--check] TEMPLATE FOLDER\n"
+                                       "                   [DRAWING...]\n"
+                                       "            vendrel-script --job FILE [--project NAME] [--now ...]\n"
+                                       "                   [--output FILE] [--marks FILE] [--check]";
 
+// Every line at most 79 characters: a console 80 wide breaks longer ones in the middle of words.
 constexpr std::string_view helpText = R"(
 
-Skriver ett script som upprepar mallen TEMPLATE för varje ritning i mappen FOLDER och slutar med .EXIT.
-Ritningarnas namn tas från argumenten, eller, när inga ges, från standard in, ett namn per rad.
+Skriver ett script som upprepar mallen TEMPLATE för varje ritning i mappen
+FOLDER och slutar med .EXIT. Ritningarnas namn tas från argumenten, eller, när
+inga ges, från standard in, ett namn per rad.
 
-  --job FILE       mallen, mappen och ritningarna från jobbfilen FILE (*.vjob, se vendrel-run --help):
-                   ritningarna som en körning av jobbet skulle ta nu
+  --job FILE       mallen, mappen och ritningarna från jobbfilen FILE (*.vjob,
+                   se vendrel-run --help): ritningarna som en körning av jobbet
+                   skulle ta nu
 
-  --check          granska i stället för att skriva: skriv ut vad som skulle gå fel i scriptet,
-                   en rad per fynd: NIVÅ:RAD:KOD:RITNING: text
-                   (NIVÅ error eller warning, RAD scriptets rad eller 0, RITNING tom när ingen)
+  --check          granska i stället för att skriva: skriv ut vad som skulle
+                   gå fel i scriptet, en rad per fynd:
+                   NIVÅ:RAD:KOD:RITNING: text (NIVÅ error eller warning, RAD
+                   scriptets rad eller 0, RITNING tom när ingen)
   --start-drawing FILE
-                   med --check: startritningen som CAD-programmet öppnar före scriptet; granskas också
-                   (med --job: jobbets start_drawing när den inte ges)
-  --project NAME   projektnamnet som ersätter %m (krävs när mallen innehåller "%m")
-  --now TIME       fast klockslag för %date och %time, till exempel 2026-12-06T14:05:09
+                   med --check: startritningen som CAD-programmet öppnar före
+                   scriptet; granskas också (med --job: jobbets start_drawing
+                   när den inte ges)
+  --project NAME   projektnamnet som ersätter %m (krävs när mallen innehåller
+                   "%m")
+  --now TIME       fast klockslag för %date och %time, till exempel
+                   2026-12-06T14:05:09
   --output FILE    skriv scriptet till FILE i stället för till standard ut
-  --marks FILE     ritningsmärken: före och efter varje ritnings rader en AutoLISP-rad som skriver
-                   "begin N" och "end N" (N ritningens plats i listan, från 0) till FILE; med --check
-                   räknas märkesraderna i RAD, och en FILE som inte kan skrivas i ett script är ett fel
+  --marks FILE     ritningsmärken: före och efter varje ritnings rader en
+                   AutoLISP-rad som skriver "begin N" och "end N" (N ritningens
+                   plats i listan, från 0) till FILE; med --check räknas
+                   märkesraderna i RAD, och en FILE som inte kan skrivas i ett
+                   script är ett fel
   --help           visa denna text
 
 Platshållare i mallen:
@@ -69,19 +79,32 @@ Platshållare i mallen:
 Koder vid --check:
   missing          ritningen finns inte (error)
   read-only        ritningen är skrivskyddad
-  locked           ritningen verkar vara öppen på annat håll (låsfil .dwl eller .dwl2)
+  locked           ritningen verkar vara öppen på annat håll (låsfil .dwl
+                   eller .dwl2)
   unquoted-blank   ett värde med blanksteg står utanför citattecken
+  quote-in-value   ett värde innehåller citattecken
   empty-line       raden blir tom, eller slutar med blanksteg från ett värde
-  unencodable      namnet går inte att skriva i scriptets teckentabell
+  unencodable      namnet eller mallens text går inte att skriva i scriptets
+                   teckentabell
+  comment-cut      det sista ; på en rad tar bort slutet på en sträng eller
+                   parenteser
+  blanks-removed   blanksteg sist på en rad togs bort, och med dem deras Enter
+  no-project       mallen innehåller %m men inget projektnamn är angivet
+  same-drawing     ritningen är samma fil som en ritning högre upp i listan
+                   (error)
   no-drawings      inga ritningar (error)
   no-body          mallen har inga kommandorader (error)
   no-start-drawing startritningen finns inte (error)
 
-Slutstatus: 0 klart, 1 fel (inget skrivet), 2 felaktiga argument eller en felaktig jobbfil.
-Med --check: 0 inga fynd, 3 bara varningar, 1 något fel.
+Fynd om en rad som blir likadan för varje ritning ges en gång, på radens plats
+vid den första ritningen, utan ritning och med mallens radnummer i texten.
 
-Meddelanden, fynd och ritningsnamn visas med alla tecken i ett konsolfönster och skrivs i UTF-8 till en fil
-eller ett rör. Scriptet behåller filnamnens egna byte (Windows: ANSI-teckentabellen).
+Slutstatus: 0 klart, 1 fel (inget skrivet), 2 felaktiga argument eller en
+felaktig jobbfil. Med --check: 0 inga fynd, 3 bara varningar, 1 något fel.
+
+Meddelanden, fynd och ritningsnamn visas med alla tecken i ett konsolfönster
+och skrivs i UTF-8 till en fil eller ett rör. Scriptet behåller filnamnens egna
+byte (Windows: ANSI-teckentabellen).
 )";
 
 constexpr int exitFailure = 1;
@@ -245,6 +268,7 @@ private:
 int main(int argc, char** argv)
 {
     script::setBinaryStdio();
+    console::guardStandardStreams();
 
     Options options;
     if (const auto error = parseArguments(argc, argv, options))

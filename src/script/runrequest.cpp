@@ -3,7 +3,6 @@
 #include "script/scriptfs.h"
 #include "script/texts.h"
 
-
 namespace script {
 
 namespace {
@@ -46,14 +45,9 @@ std::optional<CadKind> cadKindFromName(std::string_view name)
 
 std::vector<std::string> requestFields(const RunRequest& request)
 {
-    return {request.templatePath,
-            request.templateHash,
-            std::string(cadKindName(request.cad.kind)),
-            request.cad.path,
-            request.cad.parameters,
-            request.cad.startDrawing,
-            request.listingFolder,
-            request.projectName};
+    return {request.templatePath,  request.templateHash,   std::string(cadKindName(request.cad.kind)),
+            request.cad.path,      request.cad.parameters, request.cad.startDrawing,
+            request.listingFolder, request.projectName};
 }
 
 std::optional<RunRequest> requestFromFields(std::span<const std::string> fields)

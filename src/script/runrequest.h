@@ -80,8 +80,8 @@ struct RequestProblem
 
 // What a run needs before anything is written or started, in this order: its template read
 // (loadRequestTemplate, done here when it has not been), no line break in a value that lands in the script, a
-// project name where the template asks for one, and, when withProgram, the program's file. The one check of the window and both command-line
-// programs.
+// project name where the template asks for one, and, when withProgram, the program's file. The one check of the window
+// and both command-line programs.
 Result<void, RequestProblem> checkRequest(RunRequest& request, bool withProgram = true);
 // The message for the user, UTF-8 around the paths; each value passes through shown when given (the front ends
 // make file-system bytes fit for display).

@@ -4,6 +4,7 @@
 #include "script/paths.h"
 #include "script/placeholders.h"
 #include "script/runrequest.h"
+#include "script/samedrawing.h"
 #include "script/scriptcheckfs.h"
 #include "script/scriptfs.h"
 #include "script/scripttemplate.h"
@@ -12,16 +13,18 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <optional>
+#include <iterator>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 
 namespace script {
 
 namespace {
 
-constexpr std::string_view codeNames[] = {"missing",    "read-only",   "locked",      "unquoted-blank",
-                                          "empty-line", "unencodable", "no-drawings", "no-body", "no-start-drawing"};
+constexpr std::string_view codeNames[] = {
+    "missing", "read-only",        "locked",      "unquoted-blank", "empty-line",     "unencodable", "no-drawings",
+    "no-body", "no-start-drawing", "comment-cut", "blanks-removed", "quote-in-value", "no-project",  "same-drawing"};
 
 bool carriesName(int placeholder)
 {
@@ -54,6 +57,7 @@ struct BodyLine
     int firstNamePlaceholder = -1;
     int firstFolderPlaceholder = -1;
     int lastPlaceholder = -1; // the placeholder of the last segment, when the line ends in one
+    bool holdsProject = false;
 };
 
 BodyLine cut(std::string_view line)
@@ -79,6 +83,7 @@ BodyLine cut(std::string_view line)
             body.firstNamePlaceholder = matched;
         if (body.firstFolderPlaceholder < 0 && carriesFolder(matched))
             body.firstFolderPlaceholder = matched;
+        body.holdsProject = body.holdsProject || matched == static_cast<int>(Placeholder::Project);
         pos += placeholderNames[static_cast<std::size_t>(matched)].size();
         literalStart = pos;
     }
@@ -119,6 +124,7 @@ struct LineOutcome
     bool empty = false;
     bool trailingBlank = false;
     int unquotedBlank = -1; // the first placeholder whose value puts a blank outside double quotes
+    int quoteInValue = -1;  // the first placeholder whose value holds a double quote
 };
 
 // What the expanded line would be like, without making it.
@@ -140,10 +146,15 @@ LineOutcome outcomeOf(const BodyLine& body, const DrawingValues& values)
             continue;
         if (values.special(segment.placeholder)) {
             for (const char c : value) {
-                if (c == '"')
+                if (c == '"') {
+                    // Inside quotes it ends them early, outside it opens them: either way the quotes the template
+                    // wrote no longer hold, and the blanks after it are its doing.
+                    if (outcome.quoteInValue < 0)
+                        outcome.quoteInValue = segment.placeholder;
                     quoted = !quoted;
-                else if (c == ' ' && !quoted && outcome.unquotedBlank < 0)
+                } else if (c == ' ' && !quoted && outcome.unquotedBlank < 0 && outcome.quoteInValue < 0) {
                     outcome.unquotedBlank = segment.placeholder;
+                }
             }
         }
         length += value.size();
@@ -152,6 +163,56 @@ LineOutcome outcomeOf(const BodyLine& body, const DrawingValues& values)
     outcome.empty = length == 0;
     outcome.trailingBlank = last == ' ';
     return outcome;
+}
+
+// The findings of one line as the values make it, handed to add(code, placeholder, variant).
+template <typename Add> void lineFindings(const BodyLine& body, const DrawingValues& values, Add add)
+{
+    const LineOutcome outcome = outcomeOf(body, values);
+    if (outcome.quoteInValue >= 0)
+        add(CheckCode::QuoteInValue, outcome.quoteInValue, FindingVariant::plain);
+    if (outcome.unquotedBlank >= 0)
+        add(CheckCode::UnquotedBlank, outcome.unquotedBlank, FindingVariant::plain);
+    if (outcome.empty)
+        add(CheckCode::EmptyLine, -1, body.segments.empty() ? FindingVariant::emptyAsWritten : FindingVariant::plain);
+    else if (outcome.trailingBlank)
+        add(CheckCode::EmptyLine, body.lastPlaceholder, FindingVariant::trailingBlank);
+}
+
+// Whether cutting a line at its last ';' surely breaks it, read as the CAD program reads strings and lists:
+// a string that closes after the ';' is left open, or parentheses that balance over the whole line are left
+// open. A comment after a complete command, or on a line of a list that spans several lines, is what the rule
+// is for. Gives the variant of the finding, or plain for none.
+std::uint8_t cutHarm(std::string_view kept, std::string_view cut)
+{
+    bool quoted = false;
+    int depth = 0;
+    const auto read = [&](std::string_view text) {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char c = text[i];
+            if (quoted) {
+                if (c == '\\')
+                    ++i; // an escaped character, \" among them
+                else if (c == '"')
+                    quoted = false;
+            } else if (c == '"') {
+                quoted = true;
+            } else if (c == '(') {
+                ++depth;
+            } else if (c == ')') {
+                --depth;
+            }
+        }
+    };
+    read(kept);
+    const bool quotedAtCut = quoted;
+    const int depthAtCut = depth;
+    read(cut);
+    if (quotedAtCut && !quoted)
+        return FindingVariant::openQuote;
+    if (!quotedAtCut && !quoted && depth == 0 && depthAtCut > 0)
+        return FindingVariant::openParentheses;
+    return FindingVariant::plain;
 }
 
 std::string twoDigits(int value)
@@ -184,7 +245,8 @@ std::size_t utf8SequenceAt(std::string_view text, std::size_t i)
 
 // The findings of the drawings first..end, in the order of their lines.
 void checkDrawings(const RunRequest& input, const std::vector<BodyLine>& body, std::size_t firstNameLine,
-                   const DrawingFolder& folder, std::size_t first, std::size_t end, std::vector<Finding>& findings)
+                   const DrawingFolder& folder, const std::vector<std::size_t>& sameAs, std::size_t first,
+                   std::size_t end, std::vector<Finding>& findings)
 {
     DrawingValues values(input);
     const std::uint64_t lineCount = body.size();
@@ -192,6 +254,9 @@ void checkDrawings(const RunRequest& input, const std::vector<BodyLine>& body, s
         const std::string& name = input.drawings[i];
         const std::uint64_t base = i * lineCount;
         values.setDrawing(name);
+        if (sameAs[i] != noDrawing)
+            findings.push_back(
+                {CheckCode::SameDrawing, base + 1, i, -1, FindingVariant::plain, input.drawings[sameAs[i]]});
 
         const DrawingState state = folder.drawing(name);
         if (state.presence != DrawingState::Presence::File) {
@@ -216,29 +281,58 @@ void checkDrawings(const RunRequest& input, const std::vector<BodyLine>& body, s
         if (firstNameLine < body.size() && !folder.nameEncodable(name))
             findings.push_back({CheckCode::Unencodable, base + firstNameLine + 1, i, -1, FindingVariant::plain, {}});
 
+        // Only the lines that carry the name differ from drawing to drawing; the others are checked once.
         for (std::size_t j = 0; j < body.size(); ++j) {
-            const LineOutcome outcome = outcomeOf(body[j], values);
-            const std::uint64_t line = base + j + 1;
-            if (outcome.unquotedBlank >= 0)
-                findings.push_back({CheckCode::UnquotedBlank,
-                                    line,
-                                    i,
-                                    static_cast<std::int8_t>(outcome.unquotedBlank),
-                                    FindingVariant::plain,
-                                    {}});
-            if (outcome.empty)
-                findings.push_back({CheckCode::EmptyLine, line, i, -1, FindingVariant::plain, {}});
-            else if (outcome.trailingBlank)
-                findings.push_back({CheckCode::EmptyLine,
-                                    line,
-                                    i,
-                                    static_cast<std::int8_t>(body[j].lastPlaceholder),
-                                    FindingVariant::trailingBlank,
-                                    {}});
+            if (body[j].firstNamePlaceholder < 0)
+                continue;
+            lineFindings(body[j], values, [&](CheckCode code, int placeholder, std::uint8_t variant) {
+                findings.push_back({code, base + j + 1, i, static_cast<std::int8_t>(placeholder), variant, {}});
+            });
         }
     }
     std::stable_sort(findings.begin(), findings.end(),
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });
+}
+
+// The findings that come out the same for every drawing, in the order of the lines: about the template's lines
+// as read, the folder, and the lines that carry no drawing's name. Each is given at the line's place among the
+// first drawing's lines.
+std::vector<Finding> findingsOnce(const RunRequest& input, const std::vector<BodyLine>& body,
+                                  std::size_t firstFolderLine, const DrawingFolder& folder)
+{
+    std::vector<Finding> once;
+    if (firstFolderLine < body.size() && !folder.folderEncodable())
+        once.push_back({CheckCode::Unencodable, firstFolderLine + 1, noDrawing, -1, FindingVariant::plain, {}});
+    DrawingValues values(input);
+    values.setDrawing(input.drawings.front()); // asked only for the values that no drawing changes
+    const std::vector<TemplateLine>& sources = input.scriptTemplate.lines;
+    for (std::size_t j = 0; j < body.size(); ++j) {
+        const TemplateLine source = j < sources.size() ? sources[j] : TemplateLine{std::uint32_t(j + 1), {}, 0, false};
+        const auto add = [&](CheckCode code, int placeholder, std::uint8_t variant, std::string detail = {}) {
+            once.push_back({code, j + 1, noDrawing, static_cast<std::int8_t>(placeholder), variant, std::move(detail),
+                            source.number});
+        };
+        if (source.unencodable)
+            add(CheckCode::Unencodable, -1, FindingVariant::templateText);
+        if (!source.cut.empty()) {
+            if (const std::uint8_t harm = cutHarm(input.scriptTemplate.bodyLines[j], source.cut))
+                add(CheckCode::CommentCut, -1, harm, source.cut);
+        }
+        if (source.blanksRemoved > 0)
+            add(CheckCode::BlanksRemoved, -1, FindingVariant::plain, std::to_string(source.blanksRemoved));
+        if (body[j].holdsProject && input.projectName.empty())
+            add(CheckCode::NoProject, static_cast<int>(Placeholder::Project), FindingVariant::plain);
+        if (body[j].firstNamePlaceholder >= 0)
+            continue;
+        lineFindings(body[j], values, [&](CheckCode code, int placeholder, std::uint8_t variant) {
+            if (variant != FindingVariant::emptyAsWritten)
+                add(code, placeholder, variant);
+            else if (source.blanksRemoved == 0) // a line of blanks alone is told about by the blanks it lost
+                add(code, placeholder, source.cut.empty() ? variant : FindingVariant::plain); // a comment alone
+        });
+    }
+    std::stable_sort(once.begin(), once.end(), [](const Finding& a, const Finding& b) { return a.line < b.line; });
+    return once;
 }
 
 std::size_t pieceCount(std::size_t drawings)
@@ -263,6 +357,7 @@ CheckLevel levelOf(CheckCode code)
     case CheckCode::NoDrawings:
     case CheckCode::NoBody:
     case CheckCode::NoStartDrawing:
+    case CheckCode::SameDrawing:
         return CheckLevel::Error;
     default:
         return CheckLevel::Warning;
@@ -350,10 +445,18 @@ std::vector<Finding> checkScript(const RunRequest& input)
     }
 
     DrawingFolder folder{std::string(input.listingFolder)};
-    std::optional<std::size_t> folderFinding;
-    if (firstFolderLine < body.size() && !folder.folderEncodable()) {
-        folderFinding = findings.size();
-        findings.push_back({CheckCode::Unencodable, firstFolderLine + 1, noDrawing, -1, FindingVariant::plain, {}});
+    const std::vector<Finding> once = findingsOnce(input, body, firstFolderLine, folder);
+    // A run refuses a list that names one file twice: each later naming is an error of its own.
+    std::vector<std::size_t> sameAs(input.drawings.size(), noDrawing);
+    {
+        std::unordered_map<std::string, std::size_t> first;
+        first.reserve(input.drawings.size());
+        for (std::size_t i = 0; i < input.drawings.size(); ++i) {
+            const auto [found, added] = first.try_emplace(
+                normalisedPath(joinPath(input.listingFolder, input.drawings[i], input.separator), input.separator), i);
+            if (!added)
+                sameAs[i] = found->second;
+        }
     }
 
     // The drawings in pieces, one thread each: the file system's answers cost far more than the lines, and
@@ -363,7 +466,7 @@ std::vector<Finding> checkScript(const RunRequest& input)
     const auto checkPiece = [&](std::size_t piece) {
         const std::size_t first = input.drawings.size() * piece / pieces;
         const std::size_t end = input.drawings.size() * (piece + 1) / pieces;
-        checkDrawings(input, body, firstNameLine, folder, first, end, found[piece]);
+        checkDrawings(input, body, firstNameLine, folder, sameAs, first, end, found[piece]);
     };
     std::vector<std::thread> threads;
     std::size_t unthreaded = pieces; // from here on the pieces found no thread: they are done here
@@ -380,14 +483,14 @@ std::vector<Finding> checkScript(const RunRequest& input)
         checkPiece(piece);
     for (std::thread& thread : threads)
         thread.join();
+    // The pieces are each in order and follow each other; the findings given once lie among the first drawing's
+    // lines, before the drawing's own findings on the same line.
+    std::vector<Finding> drawn;
     for (auto& piece : found)
-        findings.insert(findings.end(), std::make_move_iterator(piece.begin()), std::make_move_iterator(piece.end()));
-    // The pieces are each in order and follow each other; only the folder's finding may belong further on.
-    if (folderFinding) {
-        const auto byLine = [](const Finding& a, const Finding& b) { return a.line < b.line; };
-        const auto moved = findings.begin() + static_cast<std::ptrdiff_t>(*folderFinding);
-        std::rotate(moved, moved + 1, std::lower_bound(moved + 1, findings.end(), *moved, byLine));
-    }
+        drawn.insert(drawn.end(), std::make_move_iterator(piece.begin()), std::make_move_iterator(piece.end()));
+    findings.reserve(findings.size() + once.size() + drawn.size());
+    std::merge(once.begin(), once.end(), std::make_move_iterator(drawn.begin()), std::make_move_iterator(drawn.end()),
+               std::back_inserter(findings), [](const Finding& a, const Finding& b) { return a.line < b.line; });
     return findings;
 }
 
@@ -414,18 +517,31 @@ std::string findingText(const Finding& finding, const RunRequest& input)
         return check::readOnly(name);
     case CheckCode::Locked:
         return finding.detail;
-    case CheckCode::UnquotedBlank: {
+    case CheckCode::UnquotedBlank:
+    case CheckCode::QuoteInValue: {
         DrawingValues values(input);
         values.setDrawing(name);
-        return check::unquotedBlank(placeholder,
-                                    placeholder.empty() ? std::string_view() : values.value(finding.placeholder));
+        const std::string_view value = placeholder.empty() ? std::string_view() : values.value(finding.placeholder);
+        return finding.code == CheckCode::UnquotedBlank ? check::unquotedBlank(placeholder, value, finding.templateLine)
+                                                        : check::quoteInValue(placeholder, value, finding.templateLine);
     }
     case CheckCode::EmptyLine:
-        return finding.variant == FindingVariant::trailingBlank ? check::trailingBlank(placeholder)
-                                                                : check::emptyLine();
+        if (finding.variant == FindingVariant::trailingBlank)
+            return check::trailingBlank(placeholder, finding.templateLine);
+        return check::emptyLine(finding.templateLine, finding.variant == FindingVariant::emptyAsWritten);
     case CheckCode::Unencodable:
+        if (finding.variant == FindingVariant::templateText)
+            return check::unencodableTemplateLine(finding.templateLine);
         return finding.drawing == noDrawing ? check::unencodableFolder(input.listingFolder)
                                             : check::unencodableName(name);
+    case CheckCode::CommentCut:
+        return check::commentCut(finding.templateLine, finding.detail, finding.variant == FindingVariant::openQuote);
+    case CheckCode::BlanksRemoved:
+        return check::blanksRemoved(finding.templateLine, finding.detail);
+    case CheckCode::NoProject:
+        return check::noProject(finding.templateLine);
+    case CheckCode::SameDrawing:
+        return check::sameDrawing(name, finding.detail);
     case CheckCode::NoDrawings:
         return check::noDrawings();
     case CheckCode::NoBody:

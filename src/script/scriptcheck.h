@@ -9,7 +9,8 @@
 
 // What would go wrong with a script before the CAD program reads it blindly: drawings that are gone,
 // cannot be saved or are open elsewhere, values that split or empty a line, names the script cannot hold,
-// and a script with nothing to do. Plain C++, like the rest of the engine.
+// template lines that the template's rules change, and a script with nothing to do. Plain C++, like the rest
+// of the engine.
 
 namespace script {
 
@@ -26,6 +27,11 @@ enum class CheckCode : std::uint8_t
     NoDrawings,
     NoBody,
     NoStartDrawing,
+    CommentCut,    // the last ';' cuts a line where it leaves a string or parentheses open
+    BlanksRemoved, // the blanks that ended a template line were removed, and with them their Enters
+    QuoteInValue,  // a value with a double quote stands inside double quotes
+    NoProject,     // %m with no project name: it vanishes from the line
+    SameDrawing,   // the drawing names a file an earlier drawing of the list names (detail: that one)
 };
 
 enum class CheckLevel : std::uint8_t
@@ -47,10 +53,18 @@ inline constexpr std::uint8_t plain = 0;
 inline constexpr std::uint8_t notAFile = 1;      // missing: a folder or device stands under the name
 inline constexpr std::uint8_t unreachable = 2;   // missing: the file system said why (detail)
 inline constexpr std::uint8_t trailingBlank = 3; // empty-line: the line ends in a blank
+inline constexpr std::uint8_t templateText = 4;  // unencodable: a letter of the template itself
+inline constexpr std::uint8_t openQuote = 5;     // comment-cut: a string's closing quote was cut away
+inline constexpr std::uint8_t openParentheses = 6; // comment-cut: closing parentheses were cut away
+inline constexpr std::uint8_t emptyAsWritten = 7;  // empty-line: the template line itself is empty
 } // namespace FindingVariant
 
-// One thing found. Kept small: a folder with a blank in its name and 100 000 drawings gives a finding for
-// every line that puts it outside quotes. The text is made on demand by findingText.
+// One thing found. Kept small: a drawing name with a blank and 100 000 drawings gives a finding for every
+// line that puts it outside quotes. The text is made on demand by findingText.
+//
+// A finding about a template line that comes out the same for every drawing (the line itself, or values that
+// do not change from drawing to drawing: the folder, the project name, the date) is given once, for the
+// line's first place in the script, with no drawing and with its template line.
 struct Finding
 {
     CheckCode code = CheckCode::NoBody;
@@ -62,8 +76,12 @@ struct Finding
     std::int8_t placeholder = -1;
     // Which case of its code: see FindingVariant.
     std::uint8_t variant = 0;
-    // What the file system said, for the text: why a drawing is missing, who holds the lock.
+    // What the file system said, for the text: why a drawing is missing, who holds the lock; what a comment
+    // cut away; how many blanks were removed.
     std::string detail;
+    // The template line it concerns, counted from 1 (comment lines included); 0 for a finding about a drawing
+    // or the script as a whole.
+    std::uint32_t templateLine = 0;
 };
 
 // Everything the check finds in the script the request gives, with the clock read once (its reading; none:

@@ -3,6 +3,7 @@
 #include "script/paths.h"
 #include "script/scriptfs.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -26,6 +27,8 @@ bool startsWithNoCase(std::string_view line, std::string_view upperPrefix)
     return true;
 }
 
+constexpr std::string_view utf8Mark = "\xEF\xBB\xBF";
+
 std::string_view trimSpaces(std::string_view text)
 {
     const auto first = text.find_first_not_of(' ');
@@ -38,6 +41,7 @@ std::string_view trimSpaces(std::string_view text)
 
 void TemplateReader::takeLine(std::string_view line)
 {
+    ++m_lineNumber;
     if (line.find("\"%m\"") != std::string_view::npos)
         m_template.needsProjectDatabase = true;
     if (startsWithNoCase(line, "%C"))
@@ -46,22 +50,58 @@ void TemplateReader::takeLine(std::string_view line)
         m_stopped = true;
         return;
     }
-    if (const auto semicolon = line.rfind(';'); semicolon != std::string_view::npos)
+    TemplateLine source{m_lineNumber, {}, 0, false};
+    std::string_view cut;
+    if (const auto semicolon = line.rfind(';'); semicolon != std::string_view::npos) {
+        cut = line.substr(semicolon);
         line = line.substr(0, semicolon);
+    }
     const auto last = line.find_last_not_of(' ');
-    line = last == std::string_view::npos ? std::string_view{} : line.substr(0, last + 1);
+    const std::size_t kept = last == std::string_view::npos ? 0 : last + 1;
+    // Blanks before a comment set it apart; only those that end the line as written can be meant as Enters.
+    if (cut.empty())
+        source.blanksRemoved = static_cast<std::uint32_t>(line.size() - kept);
+    line = line.substr(0, kept);
     if (m_template.bodyLines.size() == maxBodyLines) {
         m_tooLong = true;
         m_stopped = true;
         return;
     }
-    m_template.bodyLines.emplace_back(line);
+    if (m_template.utf8) {
+        ScriptText text = scriptTextFromUtf8(line);
+        source.unencodable = !text.complete;
+        source.cut = cut;
+        m_template.bodyLines.push_back(std::move(text.bytes));
+    } else {
+        source.cut = cut.empty() ? std::string() : utf8FromTemplateText(cut);
+        m_template.bodyLines.emplace_back(line);
+    }
+    m_template.lines.push_back(std::move(source));
 }
 
 bool TemplateReader::feed(std::string_view bytes)
 {
     if (m_stopped)
         return false;
+    if (m_headPending) {
+        // The mark may come in pieces; bytes that cannot begin it are lines like any others.
+        const std::size_t taken = std::min(bytes.size(), utf8Mark.size() - m_head.size());
+        m_head.append(bytes.substr(0, taken));
+        bytes.remove_prefix(taken);
+        if (m_head.size() < utf8Mark.size() && utf8Mark.starts_with(m_head))
+            return true;
+        m_headPending = false;
+        if (m_head == utf8Mark)
+            m_template.utf8 = true;
+        else if (!feedLines(m_head))
+            return false;
+        m_head.clear();
+    }
+    return feedLines(bytes);
+}
+
+bool TemplateReader::feedLines(std::string_view bytes)
+{
     // The CR of a CR LF pair may close one chunk and its LF open the next.
     if (m_crPending && !bytes.empty()) {
         m_crPending = false;
@@ -96,6 +136,10 @@ bool TemplateReader::feed(std::string_view bytes)
 
 std::optional<ScriptTemplate> TemplateReader::finish()
 {
+    if (m_headPending) {
+        m_headPending = false;
+        feedLines(m_head); // a file shorter than the mark, or cut inside it: no mark
+    }
     if (!m_stopped && !m_partial.empty())
         takeLine(m_partial);
     m_partial.clear();

@@ -124,22 +124,51 @@ std::string inUse(std::string_view name)
     return join({"Ritningen ", name, " är öppen i ett annat program och kan inte sparas."});
 }
 
-std::string unquotedBlank(std::string_view placeholder, std::string_view value)
+namespace {
+
+// Who a line's text is about: a drawing's line in the script, or a template line for every drawing.
+std::string lineSubject(std::uint32_t templateLine)
 {
-    return join({placeholder, " ger \"", value,
-                 "\" med blanksteg utanför citattecken: CAD-programmet tar blanksteget som Enter och delar värdet i "
-                 "flera svar."});
+    return templateLine == 0 ? std::string("Raden") : "Mallens rad " + std::to_string(templateLine);
 }
 
-std::string emptyLine()
+std::string onTemplateLine(std::uint32_t templateLine, std::string text)
 {
-    return "Raden blir tom: CAD-programmet tar den som Enter och upprepar föregående kommando.";
+    return templateLine == 0 ? text : join({lineSubject(templateLine), ": ", text});
 }
 
-std::string trailingBlank(std::string_view placeholder)
+// What an empty line does, told without the half truth that it always repeats the last command.
+constexpr std::string_view enterMeans = "CAD-programmet tar den som Enter, som avslutar eller besvarar det "
+                                        "kommando som pågår och bara vid kommandoraden upprepar föregående kommando.";
+
+} // namespace
+
+std::string unquotedBlank(std::string_view placeholder, std::string_view value, std::uint32_t templateLine)
+{
+    return onTemplateLine(templateLine,
+                          join({placeholder, " ger \"", value,
+                                "\" med blanksteg utanför citattecken: CAD-programmet tar blanksteget som Enter och "
+                                "delar värdet i flera svar."}));
+}
+
+std::string quoteInValue(std::string_view placeholder, std::string_view value, std::uint32_t templateLine)
+{
+    return onTemplateLine(templateLine,
+                          join({placeholder, " ger \"", value,
+                                "\" med ett citattecken: CAD-programmet tar det som början eller slut på ett citat, så "
+                                "raden delas på fel ställen."}));
+}
+
+std::string emptyLine(std::uint32_t templateLine, bool asWritten)
+{
+    return join({lineSubject(templateLine), asWritten ? " är tom: " : " blir tom: ", enterMeans});
+}
+
+std::string trailingBlank(std::string_view placeholder, std::uint32_t templateLine)
 {
     const std::string from = placeholder.empty() ? std::string() : join({" efter ", placeholder});
-    return join({"Raden slutar med blanksteg", from, ": CAD-programmet tar blanksteget som ett extra Enter."});
+    return join({lineSubject(templateLine), " slutar med blanksteg", from,
+                 ": CAD-programmet tar blanksteget som ett extra Enter."});
 }
 
 std::string unencodableName(std::string_view name)
@@ -148,10 +177,45 @@ std::string unencodableName(std::string_view name)
                  " innehåller tecken som scriptets teckentabell inte kan återge: sökvägen i scriptet blir fel."});
 }
 
+std::string unencodableTemplateLine(std::uint32_t templateLine)
+{
+    return join({lineSubject(templateLine),
+                 " innehåller tecken som scriptets teckentabell inte kan återge: de blir ? i scriptet."});
+}
+
+std::string commentCut(std::uint32_t templateLine, std::string_view cut, bool openQuote)
+{
+    return join({lineSubject(templateLine), ": det sista ; börjar en kommentar, som tar bort \"", cut,
+                 openQuote ? "\" ur raden och lämnar en sträng utan sitt avslutande citattecken."
+                           : "\" ur raden och lämnar parenteser som inte stängs.",
+                 " Sätt ett ; sist på raden, så blir den kvar hel."});
+}
+
+std::string blanksRemoved(std::uint32_t templateLine, std::string_view count)
+{
+    const std::string lost = count == "1" ? std::string("ett Enter") : join({count, " Enter"});
+    return join({lineSubject(templateLine), " slutar med ", count,
+                 " blanksteg, som tas bort: i ett script är varje blanksteg ett Enter, så raden förlorar ", lost,
+                 " (kanske det som avslutar kommandot). Skriv en tom rad efter den för varje Enter som ska vara "
+                 "kvar."});
+}
+
+std::string noProject(std::uint32_t templateLine)
+{
+    return join(
+        {lineSubject(templateLine), " innehåller %m, men inget projektnamn är angivet: %m försvinner ur raden."});
+}
+
 std::string unencodableFolder(std::string_view folder)
 {
     return join({"Mappnamnet ", folder,
                  " innehåller tecken som scriptets teckentabell inte kan återge: sökvägarna i scriptet blir fel."});
+}
+
+std::string sameDrawing(std::string_view name, std::string_view earlier)
+{
+    return "Ritningen " + std::string(name) + " är samma fil som " + std::string(earlier) +
+           " högre upp i listan: en körning tar varje ritning en gång.";
 }
 
 std::string noDrawings()

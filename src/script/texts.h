@@ -3,6 +3,7 @@
 #include "script/expandtemplate.h"
 #include "script/scripttemplate.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -36,13 +37,23 @@ std::string readOnly(std::string_view name);
 // holder and since (a date and time) may be empty.
 std::string lockFile(std::string_view name, std::string_view lockName, std::string_view holder, std::string_view since);
 std::string inUse(std::string_view name);
-std::string unquotedBlank(std::string_view placeholder, std::string_view value);
-std::string emptyLine();
+// templateLine: the template line of a finding given once for every drawing; 0 for a drawing's own.
+std::string unquotedBlank(std::string_view placeholder, std::string_view value, std::uint32_t templateLine = 0);
+std::string quoteInValue(std::string_view placeholder, std::string_view value, std::uint32_t templateLine = 0);
+// asWritten: the template line is empty itself, not made empty by the values.
+std::string emptyLine(std::uint32_t templateLine = 0, bool asWritten = false);
 // placeholder may be empty when no placeholder ends the line.
-std::string trailingBlank(std::string_view placeholder);
+std::string trailingBlank(std::string_view placeholder, std::uint32_t templateLine = 0);
 std::string unencodableName(std::string_view name);
+std::string unencodableTemplateLine(std::uint32_t templateLine);
+// cut: what the comment took away, ';' first; openQuote: it took a string's end, else closing parentheses.
+std::string commentCut(std::uint32_t templateLine, std::string_view cut, bool openQuote);
+// count: the number of blanks, in digits.
+std::string blanksRemoved(std::uint32_t templateLine, std::string_view count);
+std::string noProject(std::uint32_t templateLine);
 std::string unencodableFolder(std::string_view folder);
 std::string noDrawings();
+std::string sameDrawing(std::string_view name, std::string_view earlier);
 std::string noBody();
 std::string noStartDrawing(std::string_view path);
 

@@ -144,28 +144,22 @@ std::string cp1252ToUtf16le(std::string_view bytes)
     return out;
 }
 
-struct Decoded
-{
-    std::string text; // UTF-8, up to the first NUL
-    bool utf16 = false;
-};
-
 // The file's text as UTF-8, whatever its encoding. The registry editor reads no further than a NUL.
-Decoded decodeText(std::string_view bytes)
+std::string decodeText(std::string_view bytes)
 {
-    Decoded decoded;
-    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
-        decoded = {utf16leToUtf8(bytes.substr(2)), true};
-    } else if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        decoded.text = replacingNonUtf8(bytes.substr(3)); // the mark promises UTF-8: what is not, is no text
-    } else if (bytes.size() >= 4 && bytes[0] != '\0' && bytes[1] == '\0' && bytes[2] != '\0' && bytes[3] == '\0') {
-        decoded = {utf16leToUtf8(bytes), true}; // UTF-16LE without a byte-order mark
-    } else {
-        decoded.text = isValidUtf8(bytes) ? std::string(bytes) : cp1252ToUtf8(bytes);
-    }
-    decoded.text.resize(std::min(decoded.text.size(), decoded.text.find('\0')));
-    return decoded;
+    std::string text;
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE')
+        text = utf16leToUtf8(bytes.substr(2));
+    else if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        text = replacingNonUtf8(bytes.substr(3)); // the mark promises UTF-8: what is not, is no text
+    else if (bytes.size() >= 4 && bytes[0] != '\0' && bytes[1] == '\0' && bytes[2] != '\0' && bytes[3] == '\0')
+        text = utf16leToUtf8(bytes); // UTF-16LE without a byte-order mark
+    else
+        text = isValidUtf8(bytes) ? std::string(bytes) : cp1252ToUtf8(bytes);
+    text.resize(std::min(text.size(), text.find('\0')));
+    return text;
 }
+
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
@@ -299,7 +293,8 @@ HexLine hexLine(std::string_view s, bool afterColon, std::string& out)
 }
 
 // The value part after '=' on lines[i]; hex data may go on over the lines that follow (i is left on its last).
-Outcome readValue(const std::vector<std::string_view>& lines, size_t& i, std::string_view s, bool utf16,
+// version5: the file's header is "Windows Registry Editor Version 5.00".
+Outcome readValue(const std::vector<std::string_view>& lines, size_t& i, std::string_view s, bool version5,
                   RegFileChange& change)
 {
     if (s.starts_with('-')) {
@@ -351,16 +346,20 @@ Outcome readValue(const std::vector<std::string_view>& lines, size_t& i, std::st
     }
     if (state == HexLine::Refused)
         return Outcome::Refused;
-    // Texts given as bytes are in the file's encoding. The registry keeps texts in UTF-16 and ending in a NUL:
-    // the code page's bytes are widened, and a text given without its NUL gets one.
+    // Texts given as bytes (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) are UTF-16LE in a version 5 file, as the
+    // registry keeps them, and code page bytes in a REGEDIT4 file, which are widened. The header says which, not
+    // the file's encoding: a version 5 export that an editor saved again in UTF-8 still holds UTF-16 bytes, and
+    // widening them puts a NUL after every letter. A text given without its NUL gets one.
     const bool text = change.type == 1 || change.type == 2 || change.type == 7;
-    if (text && !utf16)
+    if (text && !version5)
         data = cp1252ToUtf16le(data);
     if (text && data.size() >= 2 && data.size() % 2 == 0 && (data.back() != '\0' || data[data.size() - 2] != '\0'))
         data.append(2, '\0');
-    if (change.type == 1) {
-        const std::string utf8 = utf16leToUtf8(data);
-        data = utf8.substr(0, utf8.find('\0'));
+    if (text) {
+        // A text reads up to its first NUL; a multi-string keeps its NULs, which separate and end its strings.
+        data = utf16leToUtf8(data);
+        if (change.type != 7)
+            data.resize(std::min(data.size(), data.find('\0')));
     }
     change.data = std::move(data);
     return Outcome::Taken;
@@ -396,12 +395,13 @@ bool startsWithIgnoringCase(std::string_view s, std::string_view prefix)
 RegFile parseRegFile(std::string_view bytes)
 {
     RegFile file;
-    const Decoded decoded = decodeText(bytes);
-    const std::vector<std::string_view> lines = splitLines(decoded.text);
+    const std::string text = decodeText(bytes);
+    const std::vector<std::string_view> lines = splitLines(text);
     // The header is the first line, blanks in front of it allowed and nothing after it.
     if (lines.empty() || (skipBlanks(lines[0]) != header4 && skipBlanks(lines[0]) != header5))
         return file;
     file.valid = true;
+    const bool version5 = skipBlanks(lines[0]) == header5;
 
     std::string key; // empty: no key open (none yet, the last one deleted, or an empty name)
     for (size_t i = 1; i < lines.size(); ++i) {
@@ -434,7 +434,7 @@ RegFile parseRegFile(std::string_view bytes)
             outcome = unquote(rest, false, change.name);
         rest = skipBlanks(rest);
         if (outcome == Outcome::Taken && rest.starts_with('='))
-            outcome = readValue(lines, i, skipBlanks(rest.substr(1)), decoded.utf16, change);
+            outcome = readValue(lines, i, skipBlanks(rest.substr(1)), version5, change);
         else
             outcome = Outcome::Refused;
         if (outcome != Outcome::Taken || key.empty()) {

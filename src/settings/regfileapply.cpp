@@ -41,6 +41,9 @@ int applyRegFile(const RegFile& file, Registry& registry)
                 std::uint32_t number = 0;
                 std::memcpy(&number, change.data.data(), 4);
                 registry.writeDword(Hive::CurrentUser, path, change.name, number);
+            } else if (change.type == 2) {
+                // The store keeps texts of other types with their NUL, as the registry asks of them.
+                registry.writeBinary(Hive::CurrentUser, path, change.name, change.data + '\0', change.type);
             } else
                 registry.writeBinary(Hive::CurrentUser, path, change.name, change.data, change.type);
             break;

@@ -32,7 +32,8 @@ process::Command RunEngine::command(const script::RunRequest& request, const std
     // The same words as the plain run's command line, but paths are never taken apart again: whatever
     // quotes, backslashes or dollars they hold reach the program as they are.
     if (form == CommandForm::Console)
-        return {{request.cad.path}, {"/i", true}, {drawingPath}, {"/s", true}, {scriptPath}, {request.cad.parameters, true}};
+        return {{request.cad.path}, {"/i", true}, {drawingPath},
+                {"/s", true},       {scriptPath}, {request.cad.parameters, true}};
     return {{request.cad.path}, {request.cad.startDrawing}, {request.cad.parameters, true}, {"/b", true}, {scriptPath}};
 }
 
@@ -252,13 +253,14 @@ RunOutcome RunEngine::run(std::span<const std::size_t> indices)
         m_outcome.end = RunOutcome::End::Stopped;
     }
     if (m_synced < m_appended) {
-        if (auto flushed = syncJournal(); !flushed && m_outcome.end == RunOutcome::End::Completed)
-            m_outcome = {RunOutcome::End::Broken, "journalen kan inte skrivas: " + flushed.error()};
+        if (auto flushed = syncJournal(); !flushed)
+            journalBroke(flushed.error());
     }
     // Every batch has its results in the journal: the marks have served, also those of sessions an earlier run
     // over the journal had and this one did not; so have the scripts of those sessions, while this run's stay
-    // beside the journal. After a failed write the marks may still be all that tells what was done.
-    if (m_outcome.end != RunOutcome::End::Broken) {
+    // beside the journal. After a failed write, also in a run that was stopped, the marks may still be all that
+    // tells what was done.
+    if (m_outcome.end != RunOutcome::End::Broken && !m_journalFailed) {
         const std::size_t sessions = std::max(m_plan.sessions, m_content.sessionsUsed);
         for (std::size_t session = 1; session <= sessions; ++session) {
             std::remove(sessionMarksPath(m_setup.journalPath, session).c_str());

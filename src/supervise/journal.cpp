@@ -364,7 +364,8 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
             return false;
         content.finished = true;
         content.openSessions.clear();
-        content.openBatches.clear();
+        // A batch still open here lost its results with the journal's writes (a full disk): what its marks file
+        // says is done is taken up by the next run, not run again.
         return true;
     }
     return false;

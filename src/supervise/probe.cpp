@@ -80,9 +80,9 @@ ProbeAnswer probeMarks(const ProbeRequest& request, const process::Interrupt* in
     run.cad = request.program;
     const std::string mark = process::newSessionMark();
     // The console's output goes to a file, not to a window of its own or to the terminal of vendrel-run.
-    auto tree = process::ProcessTree::start(RunEngine::command(run, scriptPath, request.form, request.program.startDrawing),
-                                            process::Show::Minimized, mark, error,
-                                            request.form == CommandForm::Console ? logPath : std::string());
+    auto tree = process::ProcessTree::start(
+        RunEngine::command(run, scriptPath, request.form, request.program.startDrawing), process::Show::Minimized, mark,
+        error, request.form == CommandForm::Console ? logPath : std::string());
     ProbeAnswer answer;
     if (!tree) {
         answer.detail = "CAD-programmet " + request.program.path + " kan inte startas: " + error;

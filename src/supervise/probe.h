@@ -15,8 +15,11 @@ namespace supervise {
 
 struct ProbeRequest
 {
+    // A CAD program can take its time to start: a probe waits at least this long for the mark.
+    static constexpr std::chrono::milliseconds shortestTimeout{std::chrono::seconds(60)};
+
     script::CadProgram program;
-    std::chrono::milliseconds timeout{60 * 1000};
+    std::chrono::milliseconds timeout = shortestTimeout;
     CommandForm form = CommandForm::Standard;
 };
 

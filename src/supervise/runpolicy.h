@@ -34,9 +34,9 @@ struct RunPolicy
     static constexpr std::chrono::milliseconds maxTimeout{std::chrono::hours(24)};
     static constexpr std::size_t maxSessions = 64;
 
-    std::size_t batchSize = 1;                       // drawings per CAD session, 1 to maxBatchSize
+    std::size_t batchSize = 1;                          // drawings per CAD session, 1 to maxBatchSize
     std::chrono::milliseconds timeout = defaultTimeout; // per drawing, minTimeout to maxTimeout
-    std::size_t sessions = 1;                        // CAD sessions at once, 1 to maxSessions
+    std::size_t sessions = 1;                           // CAD sessions at once, 1 to maxSessions
     MarksChoice marks = MarksChoice::Auto;
     std::optional<CommandForm> form; // nothing: the program's name decides (formByName)
 

@@ -4,10 +4,14 @@
 #include "filelist/filelist.h"
 #include "filelist/filetexts.h"
 #include "job/job.h"
-#include "runs/qt/templates.h"
 #include "os/nativetext.h"
 #include "os/registry.h"
+#include "runs/qt/cadlauncher.h"
+#include "runs/qt/templates.h"
 #include "settings/settings.h"
+#include "supervise/journal.h"
+#include "supervise/probe.h"
+#include "supervise/qt/supervisor.h"
 #include "tree/foldertree.h"
 #include "widgets/grid.h"
 #include "widgets/messagebox.h"
@@ -20,6 +24,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -485,13 +490,80 @@ private slots:
         QAction* open = menuEntry(*window, QStringLiteral("Ver&ktyg"), QStringLiteral("Öppna jobb..."));
         QVERIFY(open);
         open->trigger();
-        QCOMPARE(QDir::toNativeSeparators(nativeText(window->listingFolder())), QDir::toNativeSeparators(folder));
+        QVERIFY(QFileInfo(nativeText(window->listingFolder())) == QFileInfo(folder)); // "c:" as the tree spells it
         QCOMPARE(window->markedDrawings(), std::vector<std::string>{"a.dwg"});
         QCOMPARE(window->cboScr()->currentText(), QStringLiteral("rensa.scr"));
         QCOMPARE(window->txtAcad()->text(), program);
         QCOMPARE(m_settings->number(settings::SupervisedSessions), 3.0);
         QCOMPARE(m_shown.size(), 1);
         QVERIFY2(m_shown.front().text.contains(QStringLiteral("c.dwg")), qPrintable(m_shown.front().text));
+    }
+
+    // A job saved by the window runs from vendrel-run as the window runs it: the same drawings with the same
+    // outcomes in their journals.
+    void aJobFromTheWindowRunsAsTheWindowRunsIt()
+    {
+#if defined(_WIN32) || !defined(VENDREL_RUN_PROGRAM)
+        QSKIP("vendrel-run and the stand-in are tried on POSIX here");
+#else
+        const QString base = m_dir.filePath(QStringLiteral("Kv\u00e4ll"));
+        const QString folder = base + QStringLiteral("/Ritningar");
+        std::vector<std::string> names;
+        for (int i = 1; i <= 30; ++i)
+            names.push_back(QStringLiteral("d%1").arg(i, 2, 10, QLatin1Char('0')).toStdString() +
+                            (i == 7 ? "CRASH.dwg" : ".dwg"));
+        for (const std::string& name : names)
+            touch(folder + u'/' + QString::fromStdString(name));
+        touch(base + QStringLiteral("/Mallar/\u00f6ppna.scr"));
+        {
+            QFile file(base + QStringLiteral("/Mallar/\u00f6ppna.scr"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("_.OPEN \"%f\"\r\n_.QSAVE\r\n");
+        }
+        const QString runs = m_dir.filePath(QStringLiteral("data/Brannoc/Vendrel/runs"));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("data"))));
+        qputenv("VENDREL_STANDIN_LOG", QFile::encodeName(m_dir.filePath(QStringLiteral("standin.log"))));
+        QVERIFY(supervise::storeMarks(VENDREL_MARK_STAND_IN, true));
+        write("LastPath", nativeBytes(folder).c_str(), "Main");
+        write("SupervisedRun", "1", "Main");
+        write("SupervisedSessions", "2", "Main");
+        write("SupervisedBatchSize", "4", "Main");
+        write("SupervisedTimeout", "20", "Main");
+        const QString jobFile = base + QStringLiteral("/kv\u00e4ll.vjob");
+        m_user.chooseFile = [&](const StandInUser::FileQuestion&) { return jobFile; };
+
+        auto window = loaded();
+        window->scriptTemplates().setTemplateFolder(nativeBytes(base + QStringLiteral("/Mallar")));
+        window->cboScr()->setEditText(QStringLiteral("\u00f6ppna.scr"));
+        window->txtAcad()->setText(QStringLiteral(VENDREL_MARK_STAND_IN));
+        window->fileList()->selectAllFiles();
+        menuEntry(*window, QStringLiteral("Ver&ktyg"), QStringLiteral("Spara som jobb..."))->trigger();
+        QVERIFY(QFile::exists(jobFile));
+        window->cadLauncher().runScript(CadKind::Acad);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->supervisor().busy(), 60000);
+        const QStringList windowRuns = QDir(runs).entryList({QStringLiteral("*.journal")}, QDir::Files);
+        QCOMPARE(windowRuns.size(), 1);
+
+        QProcess job;
+        job.start(QStringLiteral(VENDREL_RUN_PROGRAM), {QStringLiteral("--job"), jobFile});
+        QVERIFY(job.waitForFinished(60000));
+        QCOMPARE(job.exitCode(), 1); // one drawing crashed
+        const QStringList jobRuns = QDir(runs).entryList({QStringLiteral("kv\u00e4ll-*.journal")}, QDir::Files);
+        QCOMPARE(jobRuns.size(), 1);
+
+        const auto windowRun = supervise::readJournal(nativeBytes(runs + u'/' + windowRuns.front()));
+        const auto jobRun = supervise::readJournal(nativeBytes(runs + u'/' + jobRuns.front()));
+        QVERIFY(windowRun && jobRun);
+        QCOMPARE(jobRun->drawings.size(), names.size());
+        QCOMPARE(windowRun->drawings.size(), names.size());
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            QCOMPARE(jobRun->drawings[i].name, windowRun->drawings[i].name);
+            QCOMPARE(jobRun->drawings[i].state, windowRun->drawings[i].state);
+            QCOMPARE(jobRun->drawings[i].state, i == 6 ? supervise::State::Failed : supervise::State::Done);
+        }
+        QVERIFY(jobRun->policy == windowRun->policy);
+        QCOMPARE(jobRun->request.templatePath, windowRun->request.templatePath);
+#endif
     }
 
     // The filter box shows the pattern the list uses: it completes nothing by itself, and Enter adds no

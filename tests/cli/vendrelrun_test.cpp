@@ -1,6 +1,7 @@
 // Runs the built vendrel-run with stand-in CAD programs (shell scripts that record their script, then
 // succeed, hang, crash, fail or leave a child running) as a user would, kills included.
 
+#include "cli/textwidth.h"
 #include "supervise/journal.h"
 #include "support/readback.h"
 #include "support/tempfolder.h"
@@ -41,10 +42,12 @@ protected:
         standIn({});
     }
 
-    // The stand-in: records its script, then behaves as told for the first drawing name it finds in it.
-    void standIn(const std::vector<std::pair<std::string, std::string>>& behaviour, const std::string& rest = "")
+    // The stand-in: records its script, then behaves as told for the first drawing name it finds in it. first
+    // comes before anything else it does.
+    void standIn(const std::vector<std::pair<std::string, std::string>>& behaviour, const std::string& rest = "",
+                 const std::string& first = "")
     {
-        std::string body = "#!/bin/sh\nfor a; do script=\"$a\"; done\necho $$ >> '" + m_dir / "pids" +
+        std::string body = "#!/bin/sh\n" + first + "\nfor a; do script=\"$a\"; done\necho $$ >> '" + m_dir / "pids" +
                            "'\ncat \"$script\" >> '" + m_dir / "record" + "'\ncase \"$(cat \"$script\")\" in\n";
         for (const auto& [name, action] : behaviour)
             body += "  *" + name + "*) " + action + ";;\n";
@@ -118,9 +121,10 @@ protected:
         }
         return names;
     }
-    std::string status()
+    std::string status() { return status(m_journal); }
+    std::string status(const std::string& journal)
     {
-        const Outcome outcome = run({"--status", m_journal});
+        const Outcome outcome = run({"--status", journal});
         std::string states;
         for (std::size_t at = 0; at < outcome.out.size(); at = outcome.out.find('\n', at) + 1)
             states += outcome.out.substr(at, outcome.out.find('\t', at) - at) + " ";
@@ -255,9 +259,10 @@ TEST_F(VendrelRun, AFullDiskIsReportedAndTheJournalStaysSound)
     EXPECT_FALSE(std::filesystem::exists(m_journal));
     EXPECT_FALSE(std::filesystem::exists(m_dir / "record"));
 
-    // The file-size limit makes the journal's writes fail as a full disk would.
+    // The file-size limit makes the journal's writes fail as a full disk would; vendrel-run needs nobody to
+    // ignore SIGXFSZ for it.
     const Outcome outcome = run(newRun({"--timeout", "5"}), [] {
-        ::signal(SIGXFSZ, SIG_IGN);
+        ::signal(SIGXFSZ, SIG_DFL);
         const rlimit limit{700, 700};
         ::setrlimit(RLIMIT_FSIZE, &limit);
     });
@@ -283,9 +288,20 @@ TEST_F(VendrelRun, BadArgumentsAndBadInputsGetAClearAnswer)
                                                {"--frobnicate"}}) {
         const Outcome outcome = run(arguments);
         EXPECT_EQ(outcome.exitCode, 2) << (arguments.empty() ? "" : arguments.front());
-        EXPECT_NE(outcome.err.find("Användning"), std::string::npos);
+        const auto usage = outcome.err.find("Användning");
+        ASSERT_NE(usage, std::string::npos);
+        EXPECT_EQ(linesWiderThan(outcome.err.substr(usage), 79), std::vector<std::string>{});
     }
-    EXPECT_EQ(run({"--help"}).exitCode, 0);
+    // Neither names as arguments nor on standard input: nothing to run is a command line to mend.
+    const Outcome nothing = run({"--cad", m_dir / "cad/acad", "--journal", m_journal, tmpl, folder});
+    EXPECT_EQ(nothing.exitCode, 2);
+    EXPECT_NE(nothing.err.find("ingen ritning att köra"), std::string::npos) << nothing.err;
+    EXPECT_FALSE(std::filesystem::exists(m_journal));
+    // Every line fits a console of 80 columns, which would break a wider one in the middle of a word.
+    const Outcome help = run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("--sessions N"), std::string::npos);
+    EXPECT_EQ(linesWiderThan(help.out, 79), std::vector<std::string>{});
 
     // A journal that is not there or is garbage, a program that is missing or cannot start.
     EXPECT_EQ(run({"--status", m_dir / "none.journal"}).exitCode, 1);
@@ -397,11 +413,10 @@ TEST_F(VendrelRun, HugeTimeOutsAndPathsFullOfQuotesAreTakenAsGiven)
               true);
     m_names.resize(2);
     const std::string journal = odd + "/run.journal";
-    std::vector<std::string> arguments = {"--cad", program, "--start-drawing", odd + "/start.dwg", "--params",
-                                          "/p \"Mitt std\"", "--journal", journal,
-                                          // the longest time-out over the largest batch
-                                          "--timeout", "86400", "--batch", "1000",
-                                          m_dir / "Öppna.scr", m_dir / "ritningar"};
+    std::vector<std::string> arguments = {
+        "--cad", program, "--start-drawing", odd + "/start.dwg", "--params", "/p \"Mitt std\"", "--journal", journal,
+        // the longest time-out over the largest batch
+        "--timeout", "86400", "--batch", "1000", m_dir / "Öppna.scr", m_dir / "ritningar"};
     arguments.insert(arguments.end(), m_names.begin(), m_names.end());
     const Outcome outcome = run(arguments);
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
@@ -446,6 +461,132 @@ TEST_F(VendrelRun, AnUnfinishedJournalIsStartedAfreshAndAPipeIsNoJournal)
         const Outcome outcome = run({mode, fifo}, [] { ::alarm(5); });
         EXPECT_EQ(outcome.exitCode, 1) << mode;
     }
+}
+
+// A journal named from the current folder: the scripts beside it reach the CAD program by their whole paths, so
+// a program that works in a folder of its own still finds them.
+TEST_F(VendrelRun, AJournalNamedFromTheCurrentFolderIsTakenUpAsAWholePath)
+{
+    m_names.resize(3);
+    standIn({{"K02", "exit 1"}});
+    EXPECT_EQ(run(newRun({})).exitCode, 1);
+    std::filesystem::remove(m_dir / "record");
+    standIn({}, "", "cd /");
+    const std::string here = m_dir.path();
+    const Outcome retry = run({"--retry", "run.journal"}, [&here] { ::chdir(here.c_str()); });
+    EXPECT_EQ(retry.exitCode, 0) << retry.err;
+    EXPECT_EQ(opened(), "K02.dwg ");
+    EXPECT_EQ(status(), "done done done ");
+}
+
+// Names are shown as the journal keeps them, so that each can be matched with its file and stays on its line.
+TEST_F(VendrelRun, StatusShowsNamesThatAreNoTextEscaped)
+{
+    script::RunRequest inputs;
+    inputs.listingFolder = m_dir / "ritningar";
+    inputs.drawings = {"Plan \xff\xfe.dwg", "Fasad öst.dwg",  "a\tb\nc\rd.dwg",
+                       "back\\slash.dwg",   "esc\x1b[2J.dwg", "kort \xc3.dwg"};
+    supervise::JournalWriter::Opened how{};
+    std::string error;
+    ASSERT_TRUE(supervise::JournalWriter::create(m_journal, inputs, {}, how, error)) << error;
+    const Outcome outcome = run({"--status", m_journal});
+    EXPECT_EQ(outcome.exitCode, 1) << outcome.err;
+    EXPECT_EQ(outcome.out, "pending\tPlan \\xFF\\xFE.dwg\n"
+                           "pending\tFasad öst.dwg\n"
+                           "pending\ta\\tb\\nc\\rd.dwg\n"
+                           "pending\tback\\\\slash.dwg\n"
+                           "pending\tesc\\x1B[2J.dwg\n"
+                           "pending\tkort \\xC3.dwg\n");
+}
+
+// A closed terminal and a reader that has gone stop a run as Ctrl+C does: its session ended, its journal ended,
+// the rest not-run, and the message to resume wherever it can still be read.
+TEST_F(VendrelRun, AClosedTerminalOrAGoneReaderStopsTheRunAsCtrlCDoes)
+{
+    standIn({{"K02", "sleep 60"}});
+    const pid_t hungUp = start(newRun({"--timeout", "60"}));
+    for (int i = 0; i < 1000 && readFile(m_dir / "record").find("K02") == std::string::npos; ++i)
+        std::this_thread::sleep_for(milliseconds(10));
+    ::kill(hungUp, SIGHUP);
+    const Outcome outcome = finish(hungUp);
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_NE(outcome.err.find("fortsätt med --resume " + m_journal), std::string::npos) << outcome.err;
+    EXPECT_EQ(status(), "done interrupted not-run not-run not-run not-run ");
+    supervise::JournalContent content;
+    std::string error;
+    ASSERT_TRUE(readBack(m_journal, content, error)) << error;
+    EXPECT_TRUE(content.finished);
+
+    // Standard error into a pipe whose reader goes after the first line, as `2>&1 | head -1` does; K02 waits
+    // until it has gone.
+    const std::string journal = m_dir / "pipe.journal", gate = m_dir / "gate";
+    standIn({{"K02", "while [ ! -e '" + gate + "' ]; do sleep 0.01; done"}});
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    std::vector<std::string> arguments = newRun({});
+    arguments[3] = journal;
+    const pid_t piped = start(arguments, [&pipe] {
+        ::dup2(pipe[1], 2);
+        ::close(pipe[0]);
+        ::close(pipe[1]);
+    });
+    ::close(pipe[1]);
+    std::string first;
+    for (char c = 0; c != '\n' && ::read(pipe[0], &c, 1) == 1;)
+        first.push_back(c);
+    EXPECT_NE(first.find("journal: "), std::string::npos) << first;
+    ::close(pipe[0]);
+    writeFile(gate, "");
+    EXPECT_EQ(finish(piped).exitCode, 1);
+    const std::string states = status(journal);
+    EXPECT_EQ(states.find("done "), 0u) << states;
+    EXPECT_NE(states.find("not-run not-run not-run not-run "), std::string::npos) << states;
+    ASSERT_TRUE(readBack(journal, content, error)) << error;
+    EXPECT_TRUE(content.finished);
+
+    // Both closed from the start: nothing to tell, and no file the run opens takes their place.
+    std::filesystem::remove(m_journal);
+    std::filesystem::remove(m_dir / "run.scr"); // not known to be a run's once its journal is gone
+    standIn({});
+    const Outcome closed = run(newRun({}), [] {
+        ::close(1);
+        ::close(2);
+    });
+    EXPECT_EQ(closed.exitCode, 0);
+    EXPECT_EQ(status(), "done done done done done done ");
+}
+
+// A stop while the names are still read from standard input ends the program at once: no journal of drawings
+// that never ran, and no wait for an input that may never end.
+TEST_F(VendrelRun, AStopWhileTheNamesAreReadEndsAtOnceWithoutAJournal)
+{
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    std::vector<std::string> arguments = newRun({});
+    arguments.resize(arguments.size() - m_names.size());
+    const pid_t pid = start(arguments, [&pipe] {
+        ::dup2(pipe[0], 0);
+        ::close(pipe[0]);
+        ::close(pipe[1]);
+        ::alarm(20); // the input never ends: without the mend, this is what ends it
+    });
+    ::close(pipe[0]);
+    ASSERT_EQ(::write(pipe[1], "K01.dwg\n", 8), 8);
+    // Once the program catches Ctrl+C it is reading or about to.
+    const auto catching = [pid] {
+        const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+        const auto at = status.find("SigCgt:\t");
+        return at != std::string::npos && (std::stoull(status.substr(at + 8, 16), nullptr, 16) & (1u << (SIGINT - 1)));
+    };
+    for (int i = 0; i < 1000 && !catching(); ++i)
+        std::this_thread::sleep_for(milliseconds(10));
+    ::kill(pid, SIGINT);
+    const Outcome outcome = finish(pid);
+    ::close(pipe[1]);
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_NE(outcome.err.find("inget har körts"), std::string::npos) << outcome.err;
+    EXPECT_FALSE(std::filesystem::exists(m_journal));
+    EXPECT_EQ(opened(), "");
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 // Runs the built vendrel-script program as a user would.
 
+#include "cli/textwidth.h"
 #include "script/expandtemplate.h"
 #include "script/paths.h"
 #include "script/scripttemplate.h"
 #include "support/tempdir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -213,6 +215,7 @@ TEST_F(VendrelScriptCommand, ReportsUsageErrorsWithExitTwo)
         const Outcome result = run(arguments);
         EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(arguments);
         EXPECT_NE(result.err.find("vendrel-script [--project NAME]"), std::string::npos) << result.err;
+        EXPECT_EQ(linesWiderThan(result.err.substr(result.err.find("Användning")), 79), std::vector<std::string>{});
         EXPECT_TRUE(result.out.empty());
     }
     // A leap day is a date; "--" lets a drawing name begin with a dash.
@@ -225,10 +228,10 @@ TEST_F(VendrelScriptCommand, ExplainsItselfAndThePlaceholders)
 {
     const Outcome help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(
-        help.out.find("vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS] [--output FILE] [--marks FILE] "
-                      "[--check] TEMPLATE FOLDER [DRAWING...]"),
-        std::string::npos);
+    EXPECT_NE(help.out.find("vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS]"), std::string::npos);
+    EXPECT_NE(help.out.find("[--check] TEMPLATE FOLDER"), std::string::npos);
+    // A console 80 wide breaks a longer line in the middle of a word.
+    EXPECT_EQ(linesWiderThan(help.out, 79), std::vector<std::string>{});
     for (const auto name : script::placeholderNames)
         EXPECT_NE(help.out.find("  " + std::string(name) + " "), std::string::npos) << name;
 }
@@ -257,12 +260,14 @@ TEST_F(VendrelScriptCommand, ChecksInsteadOfWritingAndExitsByTheWorstFinding)
     std::string expected = "warning:1:unquoted-blank:A.dwg: %f ger \"" + a +
                            "\" med blanksteg utanför citattecken: CAD-programmet tar blanksteget som Enter och delar "
                            "värdet i flera svar.\n"
-                           "warning:2:empty-line:A.dwg: Raden blir tom: CAD-programmet tar den som Enter och upprepar "
+                           "warning:2:empty-line:: Mallens rad 2 blir tom: CAD-programmet tar den som Enter, som "
+                           "avslutar eller besvarar det kommando som pågår och bara vid kommandoraden upprepar "
                            "föregående kommando.\n"
                            "warning:3:locked:C.dwg: Ritningen C.dwg verkar vara öppen på annat håll: låsfilen C.dwl "
                            "ligger bredvid (anna), sedan ";
     EXPECT_EQ(warnings.out.substr(0, expected.size()), expected);
     EXPECT_NE(warnings.out.find("\nwarning:3:unquoted-blank:C.dwg: "), std::string::npos) << warnings.out;
+    EXPECT_EQ(warnings.out.find("\nwarning:4:"), std::string::npos) << warnings.out; // the empty line once only
     EXPECT_EQ(readBytes(output), "earlier");
 
     // Names from standard input, as in a normal call; a missing drawing is an error.
@@ -318,4 +323,50 @@ TEST_F(VendrelScriptCommand, MarksEachDrawingAndCountsTheMarkLinesInTheCheck)
 #ifndef _WIN32
     EXPECT_EQ(run({"--marks", m_dir.file("a\nb"), mall, folder.string(), "A.dwg"}).exitCode, 1);
 #endif
+}
+
+// A real script as its editor saved it: a byte-order mark, a comment on its first line, a ';' inside a string, an
+// Enter written as a blank, empty lines, and %m without a project.
+TEST_F(VendrelScriptCommand, TakesARealScriptAsTemplateAndTellsWhatTheRulesChangeInIt)
+{
+    const fs::path folder = m_dir.path() / "R";
+    fs::create_directory(folder);
+    const std::string joint(1, script::nativeSeparator());
+    const std::string mall = templateFile("\xEF\xBB\xBF%C R\xC3\xA4ttar och sparar\r\n"
+                                          "_.OPEN \"%f\"\r\n"
+                                          "(princ \"Pris;Antal\")\r\n"
+                                          "_.LAYER _S 0 \r\n"
+                                          "\r\n"
+                                          "(setq nr 12%m)\r\n",
+                                          "Verklig.scr");
+    const Outcome written = run({mall, folder.string(), "A.dwg", "B.dwg"});
+    EXPECT_EQ(written.exitCode, 0) << written.err;
+    const std::string each = "(princ \"Pris\r\n_.LAYER _S 0\r\n\r\n(setq nr 12)\r\n";
+    EXPECT_EQ(written.out, "_.OPEN \"" + folder.string() + joint + "A.dwg\"\r\n" + each + "_.OPEN \"" +
+                               folder.string() + joint + "B.dwg\"\r\n" + each + ".EXIT\r\n");
+
+    std::vector<std::string> names{"A.dwg"};
+#ifndef _WIN32
+    names.push_back("C\"x.dwg"); // a name Windows does not allow
+#endif
+    std::vector<std::string> arguments{"--check", "--marks", m_dir.file("marks"), mall, folder.string()};
+    for (const std::string& name : names) {
+        writeBytes((folder / name).string(), "");
+        arguments.push_back(name);
+    }
+    const Outcome checked = run(arguments);
+    EXPECT_EQ(checked.exitCode, 3) << checked.err;
+    std::string expected = "warning:3:comment-cut:: Mallens rad 3: det sista ; börjar en kommentar, som tar bort "
+                           "\";Antal\")\" ur raden och lämnar en sträng utan sitt avslutande citattecken. Sätt ett ; "
+                           "sist på raden, så blir den kvar hel.\n"
+                           "warning:4:blanks-removed:: Mallens rad 4 slutar med 1 blanksteg, ";
+    EXPECT_EQ(checked.out.substr(0, expected.size()), expected) << checked.out;
+    // The lines count the mark lines; the template lines are the file's, its comment line included.
+    for (const char* line :
+         {"\nwarning:5:empty-line:: Mallens rad 5 är tom: ", "\nwarning:6:no-project:: Mallens rad 6 innehåller %m, "})
+        EXPECT_NE(checked.out.find(line), std::string::npos) << line << " in\n" << checked.out;
+#ifndef _WIN32
+    EXPECT_NE(checked.out.find("\nwarning:9:quote-in-value:C\"x.dwg: %f ger \""), std::string::npos) << checked.out;
+#endif
+    EXPECT_EQ(std::count(checked.out.begin(), checked.out.end(), '\n'), names.size() == 2 ? 5 : 4) << checked.out;
 }

@@ -31,6 +31,10 @@ void checkTemplate(std::string_view templateBytes, script::LineEnds lineEnds, co
     }
     if (read->needsProjectDatabase)
         check(templateBytes.find("\"%m\"") != std::string_view::npos);
+    check(read->utf8 == templateBytes.starts_with("\xEF\xBB\xBF"));
+    check(read->lines.size() == read->bodyLines.size());
+    for (std::size_t i = 1; i < read->lines.size(); ++i)
+        check(read->lines[i].number > read->lines[i - 1].number);
 
     const script::Clock clock = [] { return script::LocalDateTime{2026, 12, 6, 14, 5, 9}; };
     const script::DateTimeFormat format{[](const script::LocalDateTime&) { return std::string("%date"); },

@@ -52,6 +52,18 @@ Checked check(Lines body, std::string folder, Lines names, std::string project =
     return checked;
 }
 
+// The same with a template read from its bytes, as the rules read a file (LF ends a line).
+Checked checkTemplate(std::string_view bytes, std::string folder, Lines names, std::string project = {})
+{
+    Checked checked{*script::readScriptTemplate(bytes, script::LineEnds::CrLfCrOrLf),
+                    std::move(folder),
+                    std::move(names),
+                    std::move(project),
+                    {}};
+    checked.findings = script::checkScript(checked.input());
+    return checked;
+}
+
 using Summary = std::vector<std::string>;
 
 class ScriptCheck : public ::testing::Test
@@ -88,6 +100,18 @@ TEST_F(ScriptCheck, ACleanFolderGivesNothingAndAnEmptyRunGivesErrors)
     EXPECT_NE(script::findingText(start.findings[0], request).find(request.cad.startDrawing), std::string::npos);
     touch("helvscr.dwg");
     EXPECT_TRUE(script::checkScript(request).empty());
+}
+
+// A list that names one file twice is refused by the run: the review names each later naming, on its line.
+TEST_F(ScriptCheck, TheSameDrawingTwiceIsAnError)
+{
+    touch("K01.dwg");
+    touch("K02.dwg");
+    const Checked twice = check({"_.OPEN \"%f\"", "_.QSAVE"}, folder(), {"K01.dwg", "K02.dwg", "./K01.dwg", "K02.dwg"});
+    EXPECT_EQ(twice.summary(), Summary({"same-drawing:5:./K01.dwg", "same-drawing:7:K02.dwg"}));
+    EXPECT_EQ(script::levelOf(twice.findings[0].code), script::CheckLevel::Error);
+    EXPECT_EQ(twice.text(0), "Ritningen ./K01.dwg är samma fil som K01.dwg högre upp i listan: en körning tar varje "
+                             "ritning en gång.");
 }
 
 TEST_F(ScriptCheck, FindsDrawingsThatAreGoneOrCannotBeSaved)
@@ -174,15 +198,22 @@ TEST(ScriptCheckLines, FindsBlanksOutsideQuotesPerDrawingAndLine)
                                "tar blanksteget som Enter och delar värdet i flera svar.");
     EXPECT_EQ(checked.findings[4].placeholder, 4); // %name
 
-    // A quote inside a value counts as the CAD program counts it.
-    EXPECT_EQ(check({"\"%m\" x"}, "/d", {"a"}, "Anl\" 7").summary(), Summary({"missing:1:a", "unquoted-blank:1:a"}));
+    // A quote inside a value breaks the quotes around it; the blank after it is its doing, not another finding.
+    const auto quote = check({"_.OPEN \"%f\"", "\"%m\" x"}, "/d", {"a\"b c.dwg", "a\"b.dwg", "ab.dwg"}, "Anl\" 7");
+    EXPECT_EQ(quote.summary(), Summary({"missing:1:a\"b c.dwg", "quote-in-value:1:a\"b c.dwg", "quote-in-value:2:",
+                                        "missing:3:a\"b.dwg", "quote-in-value:3:a\"b.dwg", "missing:5:ab.dwg"}));
+    EXPECT_EQ(quote.text(2), "Mallens rad 2: %m ger \"Anl\" 7\" med ett citattecken: CAD-programmet tar det som början "
+                             "eller slut på ett citat, så raden delas på fel ställen.");
     // A date format with a blank matters only outside quotes.
     EXPECT_EQ(check({"DATUM \"%date\""}, "/d", {"a"}).summary(), Summary({"missing:1:a"}));
 }
 
+// A line that carries a drawing's name is checked for every drawing; any other line comes out the same for each,
+// and is told about once, at its place among the first drawing's lines.
 TEST(ScriptCheckLines, EmptyLinesAndTrailingBlanksMatchTheExpandedScript)
 {
     const Lines body{"_.OPEN %f", "", "%m", "_.SAVEAS %m", "(princ \"%name\")%ext", "%%m"};
+    const std::vector<bool> perDrawing{true, false, false, false, true, false};
     const Lines names{"K01.dwg", "Plan ", "R.dwg"};
     for (const std::string project : {"", "Anl 7", "Anl "}) {
         const auto checked = check(body, "/d", names, project);
@@ -191,6 +222,8 @@ TEST(ScriptCheckLines, EmptyLinesAndTrailingBlanksMatchTheExpandedScript)
         const auto lines = expansion.script.lines();
         std::vector<std::string> expected, found;
         for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+            if (i >= body.size() && !perDrawing[i % body.size()])
+                continue;
             if (lines[i].empty())
                 expected.push_back(std::to_string(i + 1) + " empty");
             else if (lines[i].back() == ' ')
@@ -203,9 +236,69 @@ TEST(ScriptCheckLines, EmptyLinesAndTrailingBlanksMatchTheExpandedScript)
         }
         EXPECT_EQ(found, expected) << "project \"" << project << "\"";
     }
-    const auto checked = check({"_.SAVEAS %m"}, "/d", {"a"});
+    const auto checked = check({"_.SAVEAS %m"}, "/d", {"a", "b"}, "Anl ");
+    EXPECT_EQ(checked.summary(), Summary({"unquoted-blank:1:", "empty-line:1:", "missing:1:a", "missing:2:b"}));
     EXPECT_EQ(checked.text(1),
-              "Raden slutar med blanksteg efter %m: CAD-programmet tar blanksteget som ett extra Enter.");
+              "Mallens rad 1 slutar med blanksteg efter %m: CAD-programmet tar blanksteget som ett extra Enter.");
+}
+
+// 180 empty lines over three drawings are 180 findings, not 540, each naming its line in the template.
+TEST(ScriptCheckLines, TellsAboutATemplateLineOnceWithItsLineInTheTemplate)
+{
+    std::string text = "%C Rensar\r\n_.OPEN \"%f\"\r\n";
+    for (int i = 0; i < 180; ++i)
+        text += "\r\n";
+    const auto checked = checkTemplate(text + "_.QSAVE\r\n", "/d", {"a", "b", "c"});
+    std::size_t empty = 0;
+    for (const auto& finding : checked.findings) {
+        if (finding.code != CheckCode::EmptyLine)
+            continue;
+        EXPECT_EQ(finding.drawing, script::noDrawing);
+        EXPECT_EQ(finding.line, empty + 2);
+        EXPECT_EQ(finding.templateLine, empty + 3);
+        ++empty;
+    }
+    EXPECT_EQ(empty, 180u);
+    EXPECT_EQ(checked.text(1), "Mallens rad 3 är tom: CAD-programmet tar den som Enter, som avslutar eller besvarar "
+                               "det kommando som pågår och bara vid kommandoraden upprepar föregående kommando.");
+}
+
+TEST(ScriptCheckLines, TellsWhereTheTemplateRulesChangeARealLine)
+{
+    const auto checked = checkTemplate("(princ \"Pris;Antal\")\n"
+                                       "(command \"_.LAYER\" \"_S\" \"0\" \"\") ; byt lager (till 0)\n"
+                                       "(setq n (+ 1 2;3))\n"
+                                       "(defun c:rensa () ; b\u00f6rjar h\u00e4r\n"
+                                       "LINE 0,0 1,1 ; \"gamla\" s\u00e4ttet\n"
+                                       "(princ \"a;b\");\n"
+                                       "LAYER SET 0  \n"
+                                       "LAYER SET 0 ; med kommentar\n"
+                                       "   \n"
+                                       "12%mm\n",
+                                       "/d", {"a", "b"});
+    EXPECT_EQ(checked.summary(), Summary({"comment-cut:1:", "missing:1:a", "comment-cut:3:", "blanks-removed:7:",
+                                          "blanks-removed:9:", "no-project:10:", "missing:11:b"}));
+    EXPECT_EQ(checked.text(0),
+              "Mallens rad 1: det sista ; börjar en kommentar, som tar bort \";Antal\")\" ur raden och "
+              "lämnar en sträng utan sitt avslutande citattecken. Sätt ett ; sist på raden, så blir "
+              "den kvar hel.");
+    EXPECT_NE(checked.text(2).find("\";3))\" ur raden och lämnar parenteser som inte stängs."), std::string::npos)
+        << checked.text(2);
+    EXPECT_EQ(checked.text(3),
+              "Mallens rad 7 slutar med 2 blanksteg, som tas bort: i ett script är varje blanksteg ett "
+              "Enter, så raden förlorar 2 Enter (kanske det som avslutar kommandot). Skriv en tom rad "
+              "efter den för varje Enter som ska vara kvar.");
+    EXPECT_EQ(checked.text(5),
+              "Mallens rad 10 innehåller %m, men inget projektnamn är angivet: %m försvinner ur raden.");
+    EXPECT_EQ(checkTemplate("12%mm\n", "/d", {"a"}, "P").summary(), Summary({"missing:1:a"}));
+
+    // A letter of a UTF-8 template that the script's code page lacks (Windows).
+    Checked unencodable = check({"LAYER _S V?gg"}, "/d", {"a"});
+    unencodable.scriptTemplate.lines = {{4, {}, 0, true}};
+    unencodable.findings = script::checkScript(unencodable.input());
+    EXPECT_EQ(unencodable.summary(), Summary({"unencodable:1:", "missing:1:a"}));
+    EXPECT_EQ(unencodable.text(0),
+              "Mallens rad 4 innehåller tecken som scriptets teckentabell inte kan återge: de blir ? i scriptet.");
 }
 
 TEST(ScriptCheckLines, ManyDrawingsAreCheckedInPiecesAndComeBackInScriptOrder)

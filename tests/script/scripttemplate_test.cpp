@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -68,23 +70,73 @@ TEST(ReadScriptTemplate, EndsLinesAtALoneLfAlsoOnLinux)
 
 TEST(ReadScriptTemplate, GivesTheSameLinesWhateverTheChunks)
 {
-    const std::string bytes = "%C c\r\nA %f\r\n\rB;x\r\n\nC  \rD\r\nE\n";
-    for (const auto lineEnds : {script::LineEnds::CrLfOrCr, script::LineEnds::CrLfCrOrLf}) {
-        const auto whole = readScriptTemplate(bytes, lineEnds);
-        ASSERT_TRUE(whole);
-        for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
-            script::TemplateReader reader(lineEnds);
-            reader.feed(std::string_view(bytes).substr(0, cut));
-            reader.feed(std::string_view(bytes).substr(cut));
-            const auto split = reader.finish();
-            ASSERT_TRUE(split);
-            EXPECT_EQ(split->bodyLines, whole->bodyLines) << "cut at " << cut;
+    const std::string plain = "%C c\r\nA %f\r\n\rB;x\r\n\nC  \rD\r\nE\n";
+    for (const std::string& bytes : {plain, "\xEF\xBB\xBF" + plain, "\xEF\xBB" + plain}) {
+        for (const auto lineEnds : {script::LineEnds::CrLfOrCr, script::LineEnds::CrLfCrOrLf}) {
+            const auto whole = readScriptTemplate(bytes, lineEnds);
+            ASSERT_TRUE(whole);
+            for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+                script::TemplateReader reader(lineEnds);
+                reader.feed(std::string_view(bytes).substr(0, cut));
+                reader.feed(std::string_view(bytes).substr(cut));
+                const auto split = reader.finish();
+                ASSERT_TRUE(split);
+                EXPECT_EQ(split->bodyLines, whole->bodyLines) << "cut at " << cut;
+                EXPECT_EQ(split->utf8, whole->utf8) << "cut at " << cut;
+            }
+            script::TemplateReader byteWise(lineEnds);
+            for (const char c : bytes)
+                byteWise.feed(std::string_view(&c, 1));
+            EXPECT_EQ(byteWise.finish()->bodyLines, whole->bodyLines);
         }
-        script::TemplateReader byteWise(lineEnds);
-        for (const char c : bytes)
-            byteWise.feed(std::string_view(&c, 1));
-        EXPECT_EQ(byteWise.finish()->bodyLines, whole->bodyLines);
     }
+}
+
+// Real scripts begin with a byte-order mark: it is no part of the first line, so a comment there stays a comment
+// and the mark never reaches the script. Bytes that only begin like it are text.
+TEST(ReadScriptTemplate, ReadsATemplateWithAByteOrderMarkAsUtf8)
+{
+    const auto marked = readScriptTemplate("\xEF\xBB\xBF%C R\xC3\xA4ttar lager\r\n_.LAYER _S \"V\xC3\xA4gg\" \r\n\r\n");
+    ASSERT_TRUE(marked);
+    EXPECT_TRUE(marked->utf8);
+#ifndef _WIN32
+    EXPECT_EQ(marked->bodyLines, (Lines{"_.LAYER _S \"V\xC3\xA4gg\"", ""}));
+    EXPECT_EQ(bodyOf("\xEF\xBB\xBF\xEF\xBB\xBFx"), Lines{"\xEF\xBB\xBFx"}); // only the first is the mark
+#endif
+    EXPECT_EQ(bodyOf("\xEF\xBB"), Lines{"\xEF\xBB"});
+    EXPECT_EQ(bodyOf("\xEF\xBBx\r\n%C"), Lines{"\xEF\xBBx"});
+    EXPECT_FALSE(readScriptTemplate("x\xEF\xBB\xBF")->utf8);
+}
+
+#ifdef _WIN32
+// On Windows the script is in the ANSI code page, as the names in it are.
+TEST(ReadScriptTemplate, PutsAUtf8TemplateInTheAnsiCodePage)
+{
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the letters are chosen for code page 1252, this system uses " << GetACP();
+    const auto read = readScriptTemplate("\xEF\xBB\xBF\xC3\xA5\xE2\x82\xAC ; \xC3\xB6\r\nRitning \xE5\x9B\xB3\r\n");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->bodyLines, (Lines{"\xE5\x80", "Ritning ?"}));
+    EXPECT_FALSE(read->lines[0].unencodable);
+    EXPECT_EQ(read->lines[0].cut, "; \xC3\xB6"); // shown to the user in UTF-8
+    EXPECT_TRUE(read->lines[1].unencodable);
+}
+#endif
+
+// The review tells what the rules took from a line, by the line's number in the file.
+TEST(ReadScriptTemplate, KeepsWhereEachBodyLineCameFromAndWhatItLost)
+{
+    const auto read = readScriptTemplate("%C head\r\nLAYER SET 0  \r\n(princ \"a;b\") ; note \r\n   \r\nX ;\r\n");
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->lines.size(), 4u);
+    const auto summary = [&](std::size_t i) {
+        const script::TemplateLine& line = read->lines[i];
+        return std::to_string(line.number) + "|" + line.cut + "|" + std::to_string(line.blanksRemoved);
+    };
+    EXPECT_EQ(summary(0), "2||2");
+    EXPECT_EQ(summary(1), "3|; note |0"); // blanks before a comment are not counted
+    EXPECT_EQ(summary(2), "4||3");
+    EXPECT_EQ(summary(3), "5|;|0");
 }
 
 TEST(ReadScriptTemplate, DropsCommentsAndStopsAtTheEndLineInTheFirstColumnOnly)

@@ -57,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(file.valid || (file.changes.empty() && file.skippedLines == 0));
     for (const RegFileChange& change : file.changes) {
         check(isUtf8(change.key) && isUtf8(change.name));
-        if (change.kind == RegFileChange::Kind::SetValue && change.type == 1)
+        const bool text = change.type == 1 || change.type == 2 || change.type == 7;
+        if (change.kind == RegFileChange::Kind::SetValue && text)
             check(isUtf8(change.data));
     }
     return 0;

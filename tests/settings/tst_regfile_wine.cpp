@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -20,7 +21,7 @@ const QString caseRoot = QStringLiteral("HKEY_CURRENT_USER\\Software\\Brannoc\\V
 struct Value
 {
     std::uint32_t type = 0;
-    std::string data; // type 1: the text in UTF-8 up to its first NUL; otherwise the raw bytes
+    std::string data; // as RegFileChange::data: texts in UTF-8 (a multi-string with its NULs), else raw bytes
     bool operator==(const Value&) const = default;
 };
 // key (lower case, below the case root) -> value name (lower case) -> value
@@ -33,10 +34,13 @@ std::string lower(std::string s)
     return s;
 }
 
-std::string textOf(const QByteArray& utf16)
+// The data of a value as the registry holds it, as our reader gives it.
+std::string dataOf(std::uint32_t type, const QByteArray& raw)
 {
-    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(utf16.constData()), utf16.size() / 2);
-    return text.left(text.indexOf(QChar(0)) < 0 ? text.size() : text.indexOf(QChar(0))).toStdString();
+    if (type != 1 && type != 2 && type != 7)
+        return raw.toStdString();
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(raw.constData()), raw.size() / 2);
+    return (type == 7 || text.indexOf(QChar(0)) < 0 ? text : text.left(text.indexOf(QChar(0)))).toStdString();
 }
 
 struct Form
@@ -46,6 +50,24 @@ struct Form
     bool utf16;
 };
 constexpr Form forms[] = {{"ansi", "REGEDIT4", false}, {"utf16", "Windows Registry Editor Version 5.00", true}};
+
+// "$ITEMS(text)" as the hex items of the text in the form's encoding for texts given as bytes: UTF-16LE in a
+// version 5 file, the code page in a REGEDIT4 file ($NUL in the text is a NUL).
+void replaceItems(QString& text, const Form& form)
+{
+    static const QRegularExpression items(QStringLiteral("\\$ITEMS\\(([^)]*)\\)"));
+    for (QRegularExpressionMatch match = items.match(text); match.hasMatch(); match = items.match(text)) {
+        QString value = match.captured(1);
+        value.replace(QStringLiteral("$NUL"), QString(QChar(0)));
+        QStringList bytes;
+        for (const QChar c : value) {
+            bytes += QStringLiteral("%1").arg(c.unicode() & 0xFF, 2, 16, QLatin1Char('0'));
+            if (form.utf16)
+                bytes += QStringLiteral("%1").arg(c.unicode() >> 8, 2, 16, QLatin1Char('0'));
+        }
+        text.replace(match.capturedStart(), match.capturedLength(), bytes.join(QLatin1Char(',')));
+    }
+}
 
 // The bytes of one case file in one form.
 QByteArray caseBytes(const QString& path, const QString& name, const Form& form)
@@ -57,6 +79,7 @@ QByteArray caseBytes(const QString& path, const QString& name, const Form& form)
     text.replace(QStringLiteral("$HEADER"), QString::fromLatin1(form.header));
     text.replace(QStringLiteral("$KEY"), caseRoot + QStringLiteral("\\$NAME"));
     text.replace(QStringLiteral("$NAME"), name);
+    replaceItems(text, form);
     text.replace(QStringLiteral("$NUL"), QString(QChar(0)));
     const QString lineEnd = path.endsWith(QStringLiteral("-cr.reg"))   ? QStringLiteral("\r")
                             : path.endsWith(QStringLiteral("-lf.reg")) ? QStringLiteral("\n")
@@ -158,8 +181,7 @@ Tree parseExport(const QByteArray& bytes)
         } else {
             const int colon = data.indexOf(QLatin1Char(':'));
             value.type = data.startsWith(QStringLiteral("hex(")) ? data.mid(4, colon - 5).toUInt(nullptr, 16) : 3;
-            const QByteArray raw = hexBytes(data.mid(colon + 1));
-            value.data = value.type == 1 ? textOf(raw) : raw.toStdString();
+            value.data = dataOf(value.type, hexBytes(data.mid(colon + 1)));
         }
         tree[key][lower(name.toStdString())] = value;
     }

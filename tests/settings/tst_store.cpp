@@ -304,6 +304,35 @@ TEST(RegFile, Version5InUtf16WithAndWithoutBom)
     }
 }
 
+// Expandable texts and multi-strings given as bytes: UTF-16LE in a version 5 file, whatever the file's own
+// encoding (an export saved again by an editor), the code page's bytes in a REGEDIT4 file.
+TEST_F(Store, TextsGivenAsBytesFollowTheHeaderAndKeepTheirTypesInTheStore)
+{
+    const std::string key5 = "[HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel]\r\n";
+    const std::string version5 = "Windows Registry Editor Version 5.00\r\n" + key5 +
+                                 "\"Expand\"=hex(2):25,00,50,00,e5,00,25,00,00,00\r\n"
+                                 "\"Multi\"=hex(7):41,00,00,00,e5,00,00,00,00,00\r\n";
+    const std::string regedit4 =
+        "REGEDIT4\r\n" + key5 + "\"Expand\"=hex(2):25,50,e5,25\r\n\"Multi\"=hex(7):41,00,e5,00,00\r\n";
+    const std::string multi("A\0\xc3\xa5\0\0", 6);
+    for (const std::string& text : {version5, regedit4}) {
+        const RegFile file = parseRegFile(text);
+        ASSERT_EQ(file.changes.size(), 2u) << text;
+        EXPECT_EQ(file.changes[0].type, 2u);
+        EXPECT_EQ(file.changes[0].data, "%P\xc3\xa5%") << text;
+        EXPECT_EQ(file.changes[1].type, 7u);
+        EXPECT_EQ(file.changes[1].data, multi) << text;
+    }
+
+    Registry registry(path());
+    EXPECT_EQ(applyRegFile(parseRegFile(version5), registry), 2);
+    Registry again(path());
+    EXPECT_EQ(again.readBinary(Hive::CurrentUser, key, "Expand"), std::string("%P\xc3\xa5%\0", 6));
+    EXPECT_EQ(again.readBinary(Hive::CurrentUser, key, "Multi"), multi);
+    // The settings are plain texts: neither type reads as one.
+    EXPECT_EQ(again.readString(Hive::CurrentUser, key, "Expand", "none"), "none");
+}
+
 // The mark promises UTF-8: bytes that are not (a stray byte, a cut sequence, an overlong form, a surrogate) come
 // out as U+FFFD, never as text that is no UTF-8. Without the mark such a file is read in the single-byte code page.
 TEST(RegFile, Utf8WithBomGivesOnlyUtf8)
@@ -345,7 +374,7 @@ std::string changesOf(const std::string& lines)
             continue;
         }
         out += change.name + "=";
-        if (change.type == 1) {
+        if (change.type == 1 || change.type == 2) {
             out += change.data;
             continue;
         }
@@ -368,7 +397,8 @@ TEST(RegFile, ReadsLinesAsTheRegistryEditorDoes)
         // A backslash continues hex data only, and only where an item may begin.
         {"; C:\\Ritningar\\\r\n\"A\"=\"1\"\r\n", "A=1"},
         {"\"H\"=hex:01,65,\\\r\n[HKEY_CURRENT_USER\\Software\\Brannoc\\Vendrel\\Sub]\r\n\"A\"=\"1\"\r\n", "A=1"},
-        {"\"H\"=hex:01,65\\\r\n,66\r\n\"N\\\r\nM\"=\"1\"\r\n\"D\"=dword:0000\\\r\n0001\r\n\\\r\n\"A\"=\"1\"\r\n", "A=1"},
+        {"\"H\"=hex:01,65\\\r\n,66\r\n\"N\\\r\nM\"=\"1\"\r\n\"D\"=dword:0000\\\r\n0001\r\n\\\r\n\"A\"=\"1\"\r\n",
+         "A=1"},
         {"\"H\"=hex:01,6\\\r\n5\r\n\"L\"=hex:01,\\\r\n\\\r\n02\r\n\"C\"=hex:\\\r\n01\r\n", "C=#01"},
         // Blank lines and comment lines inside hex data are passed over; so is a comment after the backslash.
         {"\"H\"=hex:01,\\\r\n\r\n  ; note\r\n  02,\\ ; row\r\n  03 ; end\r\n\"A\"=\"1\"\r\n", "H=#010203|A=1"},
@@ -379,8 +409,8 @@ TEST(RegFile, ReadsLinesAsTheRegistryEditorDoes)
         {"\"Q\"=\"a\\qb\"\r\n\"N\\0\"=\"1\"\r\n\"Z\"=\"a\\0b\"\r\n\"A\"=\"1\"\r\n", "Q=aqb"},
         // Empty hex items are refused; a trailing comma is not.
         {"\"E\"=hex:01,,02\r\n\"F\"=hex:,01\r\n\"T\"=hex:01,\r\n\"U\"=HEX:01\r\n", "T=#01"},
-        // Texts given as bytes in a code-page file are widened and end in a NUL.
-        {"\"X\"=hex(2):41,e5\r\n\"S\"=hex(1):41,e5\r\n", "X=#4100e5000000|S=A\xc3\xa5"},
+        // Texts given as bytes in a code-page file are in its code page.
+        {"\"X\"=hex(2):41,e5\r\n\"S\"=hex(1):41,e5\r\n", "X=A\xc3\xa5|S=A\xc3\xa5"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(changesOf(c.lines), c.changes) << c.lines;

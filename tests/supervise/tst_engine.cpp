@@ -1,6 +1,7 @@
 // The engine over stand-in sessions and a stand-in clock: real journal, scripts and marks files in a temporary
 // folder, no process and no sleeping. Each stand-in session plays a part (marks at given times, an ending, a
 // hang, a stop) on a clock that moves only when a session waits.
+#include "os/pathtext.h"
 #include "script/scripttemplate.h"
 #include "supervise/engine.h"
 #include "supervise/journal.h"
@@ -26,6 +27,20 @@ using Wait = process::ProcessTree::Wait;
 constexpr std::int64_t wallBase = 1'700'000'000'000;
 const process::Ending exitedWith0{true, 0, false};
 const process::Ending crashed{false, 11, false};
+const process::Ending killed{false, 9, true};
+
+// An exit status as the journal keeps it: an ending as the system tells it ("signal 9" here stands for the
+// kill, "signal 11" for the crash), the rest in the system's encoding (the ANSI code page on Windows).
+std::string systemStatus(const std::string& status)
+{
+    for (const auto& [written, ending] :
+         {std::pair{std::string("signal 11"), crashed}, std::pair{std::string("signal 9"), killed}}) {
+        if (status.starts_with(written))
+            return process::describe(ending) + systemText(status.substr(written.size()));
+    }
+    return systemText(status);
+}
+
 // In place of a mark line: the marks file is cut to nothing.
 const std::string cutMarks = "<cut>";
 
@@ -99,7 +114,7 @@ public:
         m_clock.advanceTo(deadline);
         return Wait::TimedOut;
     }
-    void kill() override { m_ending = {false, 9, true}; }
+    void kill() override { m_ending = killed; }
     const process::Ending& ending() const override { return m_ending; }
 
 private:
@@ -229,7 +244,7 @@ protected:
         ASSERT_EQ(read->drawings.size(), expected.size());
         for (std::size_t i = 0; i < expected.size(); ++i) {
             EXPECT_EQ(m_content.drawings[i].state, expected[i].first) << i;
-            EXPECT_EQ(m_content.drawings[i].exitStatus, expected[i].second) << i;
+            EXPECT_EQ(m_content.drawings[i].exitStatus, systemStatus(expected[i].second)) << i;
             EXPECT_EQ(read->drawings[i].state, m_content.drawings[i].state) << i;
             EXPECT_EQ(read->drawings[i].exitStatus, m_content.drawings[i].exitStatus) << i;
         }

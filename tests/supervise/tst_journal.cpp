@@ -298,7 +298,8 @@ TEST_F(Journal, ThePolicyOfTheLastRunOverItHolds)
     JournalWriter::Opened how{};
     std::string error;
     {
-        auto journal = JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error, "/jobb/natt.vjob");
+        auto journal =
+            JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error, "/jobb/natt.vjob");
         ASSERT_TRUE(journal) << error;
         supervise::RunPolicy other = samplePolicy();
         other.sessions = 5;
@@ -377,6 +378,19 @@ TEST_F(Journal, ABatchStaysOpenUntilEachOfItsDrawingsHasAResult)
     EXPECT_EQ(content.sessionsUsed, 2u);
     EXPECT_EQ(content.drawings[0].exitStatus, "slutmärke");
     EXPECT_EQ(supervise::drawingsToResume(content), (std::vector<std::size_t>{1, 3}));
+
+    // A run that ends with a batch still open lost its results with the journal's writes (a full disk): the
+    // batch stays open past the end, so the next run takes up what its marks file says is done.
+    {
+        JournalWriter::Opened how{};
+        auto journal = JournalWriter::open(m_path, content, how, error);
+        ASSERT_TRUE(journal) << error;
+        ASSERT_TRUE(journal->finished(2000, "avbruten av fel"));
+    }
+    ASSERT_TRUE(readBack(m_path, content, error)) << error;
+    EXPECT_TRUE(content.finished);
+    ASSERT_EQ(content.openBatches.size(), 1u);
+    EXPECT_EQ(content.openBatches[0].indices, std::vector<std::size_t>{3});
 }
 
 TEST_F(Journal, OneWriterAtATime)

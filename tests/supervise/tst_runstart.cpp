@@ -1,4 +1,5 @@
-// The run start: a request whose drawings name one file twice is refused, by name, before anything is written.
+// The run start: a request whose drawings name one file twice is refused, by name, before anything is written;
+// a run taken up goes on with the policy it began with unless told otherwise.
 #include "supervise/runstart.h"
 #include "support/tempfolder.h"
 
@@ -6,10 +7,9 @@
 
 namespace {
 
-TEST(CreateRun, RefusesADrawingNamedTwice)
+// A request over a template and a program file in dir (the program is never started here).
+script::RunRequest requestIn(const TempFolder& dir)
 {
-    TempFolder dir;
-    ASSERT_TRUE(dir.valid());
     writeFile(dir / "rita.scr", "_.OPEN \"%f\"\r\n");
     writeFile(dir / "acad", "#!/bin/sh\n", true);
     script::RunRequest request;
@@ -17,6 +17,14 @@ TEST(CreateRun, RefusesADrawingNamedTwice)
     request.cad.path = dir / "acad";
     request.listingFolder = dir / "ritningar";
     request.separator = '/';
+    return request;
+}
+
+TEST(CreateRun, RefusesADrawingNamedTwice)
+{
+    TempFolder dir;
+    ASSERT_TRUE(dir.valid());
+    script::RunRequest request = requestIn(dir);
     for (const auto& [drawings, text] : std::vector<std::pair<std::vector<std::string>, std::string>>{
              {{"K1.dwg", "./K2.dwg", "K2.dwg"}, "ritningarna ./K2.dwg och K2.dwg är samma fil"},
              {{"K1.dwg", "K1.dwg"}, "ritningen K1.dwg står två gånger bland ritningarna"}}) {
@@ -29,6 +37,46 @@ TEST(CreateRun, RefusesADrawingNamedTwice)
     }
     request.drawings = {"K1.dwg", "K2.dwg"};
     EXPECT_TRUE(supervise::createRun(request, {}, dir / "run.journal"));
+}
+
+// Every way of taking a run up (resume, retry, the window's offer) goes through takeUp: the policy kept in the
+// journal comes back whole, a change is kept for the runs after it, and none is written when nothing changed.
+TEST(OpenRun, GoesOnWithThePolicyItBeganWith)
+{
+    TempFolder dir;
+    ASSERT_TRUE(dir.valid());
+    script::RunRequest request = requestIn(dir);
+    request.drawings = {"K1.dwg", "K2.dwg"};
+    supervise::RunPolicy began;
+    began.batchSize = 7;
+    began.timeout = std::chrono::milliseconds(2500);
+    began.sessions = 3;
+    began.marks = supervise::MarksChoice::On;
+    began.form = supervise::CommandForm::Console;
+    const std::string journal = dir / "run.journal";
+    ASSERT_TRUE(supervise::createRun(request, began, journal));
+
+    for (const auto how : {supervise::TakeUp::Resume, supervise::TakeUp::Retry}) {
+        const auto taken = supervise::openRun(journal, how);
+        ASSERT_TRUE(taken) << supervise::problemText(taken.error());
+        EXPECT_TRUE(taken->content.policy == began);
+    }
+    const auto before = readFile(journal);
+    ASSERT_TRUE(supervise::openRun(journal, supervise::TakeUp::Resume,
+                                   [](const supervise::RunPolicy& kept, const std::string&) { return kept; }));
+    EXPECT_EQ(readFile(journal), before) << "nothing changed, nothing written";
+
+    const auto fewer = [](const supervise::RunPolicy& kept, const std::string&) {
+        supervise::RunPolicy policy = kept;
+        policy.sessions = 1;
+        return policy;
+    };
+    ASSERT_TRUE(supervise::openRun(journal, supervise::TakeUp::Retry, fewer));
+    const auto later = supervise::openRun(journal, supervise::TakeUp::Resume);
+    ASSERT_TRUE(later);
+    EXPECT_EQ(later->content.policy.sessions, 1u);
+    EXPECT_EQ(later->content.policy.form, supervise::CommandForm::Console);
+    EXPECT_EQ(later->content.policy.batchSize, 7u);
 }
 
 } // namespace

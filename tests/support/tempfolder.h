@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -13,9 +14,21 @@ class TempFolder
 public:
     TempFolder()
     {
+#ifdef _WIN32
+        // No mkdtemp: a name of its own, tried until one is free.
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+            const auto candidate =
+                std::filesystem::temp_directory_path() / ("vendrel-test-" + std::to_string(random()));
+            std::error_code error;
+            if (std::filesystem::create_directory(candidate, error))
+                m_path = candidate.string();
+        }
+#else
         std::string pattern = (std::filesystem::temp_directory_path() / "vendrel-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()))
             m_path = pattern;
+#endif
     }
     ~TempFolder()
     {

@@ -75,9 +75,8 @@ std::optional<CadKind> JobCommands::chooseKind() const
         return CadKind::Acad;
     if (acad.isEmpty())
         return CadKind::Icad;
-    return messagebox::ask(m_wiring.window, jobtexts::chooseProgram(acad, icad), jobtexts::saveTitle())
-               ? CadKind::Acad
-               : CadKind::Icad;
+    return messagebox::ask(m_wiring.window, jobtexts::chooseProgram(acad, icad), jobtexts::saveTitle()) ? CadKind::Acad
+                                                                                                        : CadKind::Icad;
 }
 
 std::optional<job::Job> JobCommands::windowJob(const std::string& jobPath, CadKind kind) const
@@ -132,8 +131,7 @@ void JobCommands::saveAsJob()
     const std::optional<CadKind> kind = chooseKind();
     if (!kind)
         return;
-    const QString chosen =
-        dialogs::saveFile(m_wiring.window, jobtexts::saveTitle(), jobtexts::filter(), QString());
+    const QString chosen = dialogs::saveFile(m_wiring.window, jobtexts::saveTitle(), jobtexts::filter(), QString());
     if (chosen.isEmpty())
         return;
     QString path = chosen;
@@ -208,13 +206,11 @@ void JobCommands::openJob()
     const std::string jobPath = nativeBytes(chosen);
     const auto read = job::readJob(jobPath);
     if (!read) {
-        messagebox::show(m_wiring.window,
-                         jobtexts::notOpened(fromUtf8(job::problemText(read.error(), utf8(chosen)))),
+        messagebox::show(m_wiring.window, jobtexts::notOpened(fromUtf8(job::problemText(read.error(), utf8(chosen)))),
                          jobtexts::openTitle(), messagebox::Icon::Critical);
         return;
     }
     const QStringList unset = applyJob(jobPath, *read);
     if (!unset.isEmpty())
-        messagebox::show(m_wiring.window, jobtexts::notAllSet(unset), jobtexts::openTitle(),
-                         messagebox::Icon::Warning);
+        messagebox::show(m_wiring.window, jobtexts::notAllSet(unset), jobtexts::openTitle(), messagebox::Icon::Warning);
 }

@@ -51,7 +51,10 @@ public:
 
 private:
     std::optional<CadKind> chooseKind() const;
-    const CadLauncher::Boxes& boxes(CadKind kind) const { return kind == CadKind::Acad ? m_wiring.acad : m_wiring.icad; }
+    const CadLauncher::Boxes& boxes(CadKind kind) const
+    {
+        return kind == CadKind::Acad ? m_wiring.acad : m_wiring.icad;
+    }
     void error(const QString& text) const;
 
     Wiring m_wiring;

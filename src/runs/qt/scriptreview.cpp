@@ -15,7 +15,6 @@
 #include <QBoxLayout>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
-#include <QFontInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListView>
@@ -32,27 +31,37 @@ using Mark = ScriptReviewDialog::Mark;
 
 namespace {
 
+// Whether every letter of the face takes the same room: what a script's columns need, measured rather than
+// taken from the face's own claim, which some systems' font back ends do not give.
+bool evenWidths(const QFont& font)
+{
+    const QFontMetrics metrics(font);
+    return metrics.horizontalAdvance(QStringLiteral("iiii")) == metrics.horizontalAdvance(QStringLiteral("MMMM"));
+}
+
 // The system's fixed-width face; where the system names one it does not have (Courier New on a Windows
-// without it falls back to a proportional serif face), the first fixed-pitch family it does have.
+// without it falls back to a proportional serif face), the first face of even widths it does have.
 QFont fixedPitchFont()
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    if (QFontInfo(font).fixedPitch())
+    if (evenWidths(font))
         return font;
     const QStringList families = QFontDatabase::families();
-    for (const char* preferred : {"Consolas", "Cascadia Mono", "Lucida Console", "Courier New", "DejaVu Sans Mono",
-                                  "Liberation Mono", "Noto Sans Mono"}) {
-        const QString family = QString::fromLatin1(preferred);
-        if (families.contains(family) && QFontDatabase::isFixedPitch(family)) {
-            font.setFamily(family);
-            return font;
-        }
-    }
+    QStringList candidates;
+    for (const char* preferred : {"Consolas", "Cascadia Mono", "Lucida Console", "Courier New", "Courier",
+                                  "DejaVu Sans Mono", "Liberation Mono", "Noto Sans Mono"})
+        candidates << QString::fromLatin1(preferred);
     for (const QString& family : families) {
-        if (QFontDatabase::isFixedPitch(family) && QFontDatabase::isSmoothlyScalable(family)) {
-            font.setFamily(family);
-            return font;
-        }
+        if (QFontDatabase::isFixedPitch(family))
+            candidates << family;
+    }
+    for (const QString& family : std::as_const(candidates)) {
+        if (!families.contains(family))
+            continue;
+        QFont candidate = font;
+        candidate.setFamily(family);
+        if (evenWidths(candidate))
+            return candidate;
     }
     font.setStyleHint(QFont::TypeWriter);
     return font;

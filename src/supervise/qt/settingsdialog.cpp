@@ -20,9 +20,6 @@ namespace {
 
 using supervise::CommandForm;
 
-// A probe waits at least this long for the mark: a CAD program can take its time to start.
-constexpr std::chrono::milliseconds shortestProbe{60 * 1000};
-
 } // namespace
 
 int SupervisedSettingsDialog::mostSessions()
@@ -141,7 +138,7 @@ void SupervisedSettingsDialog::startProbe()
     supervise::ProbeRequest request;
     request.program = m_programs[std::size_t(row)];
     const auto timeout = std::chrono::milliseconds(static_cast<std::int64_t>(m_timeout->value() * 1000));
-    request.timeout = std::max(timeout, shortestProbe);
+    request.timeout = std::max(timeout, supervise::ProbeRequest::shortestTimeout);
     // The program is tried in the form the run would use.
     request.form = CommandForm(m_form->currentData().toInt());
     m_probeButton->setEnabled(false);
