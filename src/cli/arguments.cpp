@@ -13,6 +13,12 @@ std::optional<std::string> readArguments(int argc, char** argv, std::initializer
     const auto among = [](std::initializer_list<std::string_view> names, std::string_view name) {
         return std::find(names.begin(), names.end(), name) != names.end();
     };
+    // An option's value is the next word, unless that is an option of the program itself: "--status --job FILE"
+    // gives --status no value (its value is then the job's), and a value that happens to be an option's name is
+    // written with '='.
+    const auto isOption = [&](std::string_view next) {
+        return among(flags, next) || among(valued, next.substr(0, next.find('=')));
+    };
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view word = argv[i];
@@ -38,9 +44,9 @@ std::optional<std::string> readArguments(int argc, char** argv, std::initializer
                 return "okänd flagga " + std::string(word);
             if (equals != std::string_view::npos)
                 argument.value = word.substr(equals + 1);
-            else if (i + 1 < argc)
+            else if (i + 1 < argc && !isOption(argv[i + 1]))
                 argument.value = argv[++i];
-            else
+            else if (i + 1 == argc)
                 return std::string(argument.name) + " saknar värde";
         }
         if (auto error = take(argument))

@@ -9,7 +9,8 @@
 
 namespace cli {
 
-// An option of a command line: a flag alone, or an option with its value (after '=' or the next word).
+// An option of a command line: a flag alone, or an option with its value (after '=' or the next word; empty when
+// the next word is another option of the program's).
 struct Argument
 {
     std::string_view name;  // "--batch"

@@ -34,6 +34,9 @@ struct Job
     Drawings drawings;
     script::CadProgram cad; // kind stays empty
     supervise::RunPolicy policy;
+    // The folder of the runs' journals, as in the file (relative to the job file's folder, or absolute, a share
+    // when the job is split over machines); empty: the user's runs folder.
+    std::string runsFolder;
     friend bool operator==(const Job&, const Job&) = default;
 };
 

@@ -81,6 +81,8 @@ bool walk(const std::string& folder, const std::string& prefix, Walk& state)
     return true;
 }
 
+} // namespace
+
 std::string jobName(const std::string& jobPath)
 {
     const auto slash = jobPath.find_last_of(folderSeparator == '/' ? "/" : "/\\");
@@ -92,6 +94,8 @@ std::string jobName(const std::string& jobPath)
         name.resize(name.size() - extension.size());
     return name;
 }
+
+namespace {
 
 std::string fileNameOf(const std::string& path)
 {
@@ -165,8 +169,8 @@ std::optional<std::string> unfinishedRun(const std::string& jobPath, const std::
 {
     for (auto journal = journals.rbegin(); journal != journals.rend(); ++journal) {
         const auto content = ownJournal(*journal, jobPath);
-        if (!content)
-            continue;
+        if (!content || content->shard)
+            continue; // a part of a split run is taken up by that part
         // A damaged journal cannot be taken up, and one whose making never finished ran nothing.
         if (content->damaged || content->unfinished || supervise::drawingsToResume(*content).empty())
             return std::nullopt;
@@ -209,7 +213,8 @@ JobLock::JobLock(std::unique_ptr<supervise::JournalFile> file) : m_file(std::mov
 JobLock::~JobLock() = default;
 
 Result<std::unique_ptr<JobLock>, JobLock::Problem> JobLock::take(const std::string& jobPath,
-                                                                 const std::string& runsFolder)
+                                                                 const std::string& runsFolder,
+                                                                 std::optional<std::size_t> part)
 {
     using Answer = Result<std::unique_ptr<JobLock>, Problem>;
     using Opened = supervise::JournalFile::Opened;
@@ -217,8 +222,10 @@ Result<std::unique_ptr<JobLock>, JobLock::Problem> JobLock::take(const std::stri
     std::uint64_t hash = 0xcbf29ce484222325u;
     for (const char c : jobPath)
         hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
-    const std::string path =
-        script::joinPath(runsFolder, jobName(jobPath) + "-" + hex64(hash) + ".lock", script::nativeSeparator());
+    // The parts of a split job run side by side, each alone.
+    const std::string partName = part ? "-del" + std::to_string(*part) : std::string();
+    const std::string path = script::joinPath(runsFolder, jobName(jobPath) + "-" + hex64(hash) + partName + ".lock",
+                                              script::nativeSeparator());
     std::string error;
     for (int attempt = 0; attempt < 2; ++attempt) {
         Opened how{};
@@ -292,6 +299,9 @@ Result<PreparedRun, PrepareProblem> prepareRun(const std::string& jobPath, std::
                     unreachable ? "drawings.folder" : "drawings.names", listed.error().message);
     }
     run.unreadable = std::move(listed->unreadable);
+    run.inJob = listed->names.size();
+    if (inputs.part)
+        listed->names = namesOfShard(std::move(listed->names), *inputs.part);
     const std::size_t all = listed->names.size();
     if (job.drawings.changed) {
         listed->names = changedSinceDone(std::move(listed->names), request.listingFolder, jobPath,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "job/job.h"
+#include "job/shard.h"
 #include "os/result.h"
 #include "script/runrequest.h"
 
@@ -42,6 +43,9 @@ struct DrawingList
 };
 Result<DrawingList, ListProblem> listDrawings(const std::string& folder, const Drawings& drawings);
 
+// The job file's name without ".vjob": its journals and locks in the runs folder are named after it.
+std::string jobName(const std::string& jobPath);
+
 // The name of a new run's journal in the runs folder: "<job name>-<time>.journal", the job name being the job
 // file's name without ".vjob". The names of one job's journals sort by their time.
 std::string journalName(const std::string& jobPath);
@@ -50,7 +54,7 @@ std::string journalName(const std::string& jobPath);
 std::vector<std::string> journalsNamedFor(const std::string& jobPath, const std::string& runsFolder);
 
 // The job's last run when it left drawings it never ran (pending, interrupted, not run): a run cut short, by a
-// crash or a stop. Nothing when the last run came to its end, or there is none. jobPath is the whole path the
+// crash or a stop. Runs of parts of a split job are not among them. Nothing when the last run came to its end, or there is none. jobPath is the whole path the
 // journals keep.
 std::optional<std::string> unfinishedRun(const std::string& jobPath, const std::vector<std::string>& journals);
 
@@ -60,7 +64,8 @@ std::vector<std::string> changedSinceDone(std::vector<std::string> names, const 
                                           const std::string& jobPath, const std::vector<std::string>& journals);
 
 // Held as long as a run of the job goes on: a second start of the same job meanwhile is refused, not run beside
-// it. The lock is a file in the runs folder; it stays there, empty, between runs.
+// it; with part, the same for that part of a split job. The lock is a file in the runs folder; it stays there,
+// empty, between runs.
 class JobLock final
 {
 public:
@@ -69,7 +74,8 @@ public:
         bool busy = false;  // another run holds it
         std::string detail; // what the system said otherwise
     };
-    static Result<std::unique_ptr<JobLock>, Problem> take(const std::string& jobPath, const std::string& runsFolder);
+    static Result<std::unique_ptr<JobLock>, Problem> take(const std::string& jobPath, const std::string& runsFolder,
+                                                          std::optional<std::size_t> part = std::nullopt);
     ~JobLock();
     JobLock(const JobLock&) = delete;
     JobLock& operator=(const JobLock&) = delete;
@@ -89,6 +95,7 @@ struct RunInputs
     std::string projectName;
     bool withProgram = true; // a script alone needs no program
     std::string runsFolder;  // where the job's journals are, for changed
+    std::optional<Shard> part; // only the drawings of this part of the job
 };
 
 struct PrepareProblem
@@ -108,10 +115,11 @@ struct PreparedRun
     script::RunRequest request;          // checked (script::checkRequest), with its drawings
     std::vector<std::string> unreadable; // folders below whose drawings are not in it
     std::size_t unchanged = 0;           // drawings changed leaves out
+    std::size_t inJob = 0;               // the job's drawings, of every part
 };
 
-// A new run of the job: its paths resolved, its request checked, its drawings listed now and, with changed,
-// narrowed to those changed since done. jobPath is the job file's whole path, text its bytes as read.
+// A new run of the job: its paths resolved, its request checked, its drawings listed now, narrowed to those of
+// the part when it runs one, and with changed to those changed since done. jobPath is the job file's whole path, text its bytes as read.
 Result<PreparedRun, PrepareProblem> prepareRun(const std::string& jobPath, std::string_view text, const Job& job,
                                                const RunInputs& inputs);
 

@@ -14,9 +14,11 @@ namespace {
 // TABs, LF. A line that does not add up is never taken for a record.
 
 constexpr std::string_view magic = "vendrel-journal";
+// 5: a run of a part of a job split over machines names the part and the machine it runs on.
+constexpr std::string_view version = "5";
 // 4: the run policy is a record of its own (the inputs lost the batch size and time-out), and a run of a job
 // names its job file.
-constexpr std::string_view version = "4";
+constexpr std::string_view fourthVersion = "4";
 // 3: a batch is one record naming its session, its processes and whether it has drawing marks.
 constexpr std::string_view thirdVersion = "3";
 // 2: the drawing list ends in a record with its count and CRC; sessions are recorded.
@@ -178,6 +180,7 @@ struct Reading
     bool batchRecords = false; // the third format: results close batches one drawing at a time
     bool policyRecords = false; // the fourth: the policy and the job have records of their own
     bool policySeen = false;
+    bool shardRecords = false; // the fifth: a part of a split job has a record of its own
 };
 
 std::vector<std::string> policyFields(const RunPolicy& policy)
@@ -244,6 +247,27 @@ bool applyBatch(JournalContent& content, const std::vector<std::string>& fields)
     return true;
 }
 
+std::vector<std::string> shardFields(const ShardRecord& shard)
+{
+    return {std::to_string(shard.index), std::to_string(shard.count), shard.host};
+}
+
+// The first shard record follows the job's; a later one says that the run went on on another machine, and
+// never changes the part.
+bool applyShard(JournalContent& content, const std::vector<std::string>& fields, bool listEnded)
+{
+    ShardRecord shard;
+    if (fields.size() != 4 || !toNumber(fields[1], shard.index) || !toNumber(fields[2], shard.count) ||
+        shard.index >= shard.count)
+        return false;
+    shard.host = fields[3];
+    if (listEnded ? !content.shard || content.shard->index != shard.index || content.shard->count != shard.count
+                  : content.shard || content.jobPath.empty() || !content.drawings.empty())
+        return false;
+    content.shard = std::move(shard);
+    return true;
+}
+
 // Applies one record; false when it does not fit where it stands.
 bool apply(JournalContent& content, const std::vector<std::string>& fields, std::string_view payload,
            Reading& reading)
@@ -251,7 +275,9 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
     const std::string& kind = fields[0];
     if (!reading.headerSeen) {
         reading.firstFormat = kind == magic && fields.size() == 2 && fields[1] == firstVersion;
-        reading.policyRecords = kind == magic && fields.size() == 2 && fields[1] == version;
+        reading.shardRecords = kind == magic && fields.size() == 2 && fields[1] == version;
+        reading.policyRecords =
+            reading.shardRecords || (kind == magic && fields.size() == 2 && fields[1] == fourthVersion);
         reading.batchRecords =
             reading.policyRecords || (kind == magic && fields.size() == 2 && fields[1] == thirdVersion);
         return reading.headerSeen = kind == magic && fields.size() == 2 &&
@@ -298,6 +324,8 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
         content.jobPath = fields[1];
         return true;
     }
+    if (kind == "shard")
+        return reading.shardRecords && applyShard(content, fields, reading.listEnded);
     if (reading.policyRecords && !reading.policySeen)
         return false;
     if (kind == "drawing") {
@@ -526,7 +554,8 @@ JournalWriter::Opened fromFile(JournalFile::Opened how)
 
 std::unique_ptr<JournalWriter> JournalWriter::create(const std::string& path, const script::RunRequest& request,
                                                      const RunPolicy& policy, Opened& how, std::string& error,
-                                                     const std::string& jobPath)
+                                                     const std::string& jobPath,
+                                                     const std::optional<ShardRecord>& shard)
 {
     std::string bytes = headerLine();
     Record inputs("inputs");
@@ -539,6 +568,12 @@ std::unique_ptr<JournalWriter> JournalWriter::create(const std::string& path, co
     policyRecord.appendTo(bytes);
     if (!jobPath.empty())
         Record("job").field(jobPath).appendTo(bytes);
+    if (shard) {
+        Record record("shard");
+        for (const std::string& field : shardFields(*shard))
+            record.field(field);
+        record.appendTo(bytes);
+    }
     const std::vector<std::string>& names = request.drawings;
     std::uint32_t listCrc = 0;
     for (const std::string& name : names) {
@@ -653,6 +688,16 @@ Result<void> JournalWriter::policyChanged(const RunPolicy& policy)
 {
     Record record("policy");
     for (const std::string& field : policyFields(policy))
+        record.field(field);
+    std::string bytes;
+    record.appendTo(bytes);
+    return appended(bytes, true);
+}
+
+Result<void> JournalWriter::shardMoved(const ShardRecord& shard)
+{
+    Record record("shard");
+    for (const std::string& field : shardFields(shard))
         record.field(field);
     std::string bytes;
     record.appendTo(bytes);

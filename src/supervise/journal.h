@@ -57,6 +57,15 @@ struct OpenBatch
     std::vector<std::size_t> indices; // the drawings still without a result
 };
 
+// A part of a job split over machines (--shard K/N): its number, the count of parts, and the machine it runs on.
+struct ShardRecord
+{
+    std::size_t index = 0;
+    std::size_t count = 1;
+    std::string host;
+    friend bool operator==(const ShardRecord&, const ShardRecord&) = default;
+};
+
 // A journal as read back.
 struct JournalContent
 {
@@ -66,6 +75,8 @@ struct JournalContent
     // How it runs: as it began, or as the last run over it went on (its marks and form as they were resolved).
     RunPolicy policy;
     std::string jobPath; // the job file the run was made from; empty for none
+    // The part of the job it runs, with the machine the run went on on last; none when the job was not split.
+    std::optional<ShardRecord> shard;
     std::vector<DrawingEntry> drawings;
     bool finished = false; // the last run over it came to an end (completed, stopped or declined)
     bool usable = false;   // the inputs and the drawings were read
@@ -117,7 +128,8 @@ public:
     // making it) is replaced.
     static std::unique_ptr<JournalWriter> create(const std::string& path, const script::RunRequest& request,
                                                  const RunPolicy& policy, Opened& how, std::string& error,
-                                                 const std::string& jobPath = {});
+                                                 const std::string& jobPath = {},
+                                                 const std::optional<ShardRecord>& shard = {});
     // An existing journal, read into content; a record torn by a crash is cut off before anything is added.
     static std::unique_ptr<JournalWriter> open(const std::string& path, JournalContent& content, Opened& how,
                                                std::string& error);
@@ -133,6 +145,8 @@ public:
     Result<void> settled(std::span<const std::size_t> indices, std::span<const DrawingEntry> entries, bool sync = true);
     // A run taken up goes on with another policy: later runs over the journal go on with this one.
     Result<void> policyChanged(const RunPolicy& policy);
+    // The run of a part of a job goes on on another machine: its batches from here on ran there.
+    Result<void> shardMoved(const ShardRecord& shard);
     // Forces what was written without sync to the disk.
     Result<void> flush();
     // The run came to an end (completed, stopped, or the offer to resume it was declined).

@@ -116,4 +116,7 @@ std::int64_t wallClockMs();
 // The folder of the running program.
 std::string ownProgramFolder();
 
+// This machine's name, as the network knows it (the file system's encoding); "?" when the system gives none.
+std::string hostName();
+
 } // namespace supervise

@@ -367,6 +367,14 @@ std::string ownProgramFolder()
     return slash == 0 ? "/" : own.substr(0, slash);
 }
 
+std::string hostName()
+{
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0')
+        return "?";
+    return name;
+}
+
 } // namespace supervise
 
 namespace supervise {

@@ -329,6 +329,15 @@ std::string ownProgramFolder()
     return slash == std::string::npos ? "." : own.substr(0, slash);
 }
 
+std::string hostName()
+{
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = sizeof name;
+    if (!GetComputerNameA(name, &length) || length == 0)
+        return "?";
+    return std::string(name, length);
+}
+
 } // namespace supervise
 
 namespace supervise {

@@ -100,12 +100,13 @@ StartResult requestFailure(script::RequestProblem problem)
 }
 
 StartResult createRun(script::RunRequest request, const RunPolicy& policy, const std::string& journalPath,
-                      const std::string& jobPath)
+                      const std::string& jobPath, const std::optional<ShardRecord>& shard)
 {
     if (auto checked = script::checkRequest(request); !checked)
         return requestFailure(checked.error());
-    // A journal of nothing would report every one of no drawings done.
-    if (request.drawings.empty())
+    // A journal of nothing would report every one of no drawings done; but a part of a job that none of the
+    // job's drawings fall to is done, and its journal says that it ran.
+    if (request.drawings.empty() && !shard)
         return fail(Cause::NoDrawings);
     // Run twice, a drawing would be worked on by two sessions at once, or saved over by its own second turn.
     if (const auto same = script::findSameDrawing(request.listingFolder, request.drawings, request.separator))
@@ -134,7 +135,7 @@ StartResult createRun(script::RunRequest request, const RunPolicy& policy, const
     }
 
     JournalWriter::Opened how{};
-    auto journal = JournalWriter::create(path, request, policy, how, error, jobPath);
+    auto journal = JournalWriter::create(path, request, policy, how, error, jobPath, shard);
     if (!journal)
         return fail(how == JournalWriter::Opened::Exists ? Cause::JournalExists : Cause::JournalUnwritable, path,
                     error);
@@ -148,6 +149,7 @@ StartResult createRun(script::RunRequest request, const RunPolicy& policy, const
     run.content.request = std::move(request);
     run.content.policy = policy;
     run.content.jobPath = jobPath;
+    run.content.shard = shard;
     run.indices.resize(run.content.drawings.size());
     for (std::size_t i = 0; i < run.indices.size(); ++i)
         run.indices[i] = i;

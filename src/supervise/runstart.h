@@ -61,9 +61,10 @@ std::string newJournalName();
 // A new run over request.drawings, the request checked (script::checkRequest) and no file named twice among
 // the drawings (script::findSameDrawing). The journal is journalPath, or a
 // new one in the runs folder when that is empty; it never replaces anything. The policy is the one the run
-// goes by, as resolvedPolicy makes it for the request's program; jobPath names the job it comes from.
+// goes by, as resolvedPolicy makes it for the request's program; jobPath names the job it comes from, shard the
+// part of it the run is.
 StartResult createRun(script::RunRequest request, const RunPolicy& policy, const std::string& journalPath,
-                      const std::string& jobPath = {});
+                      const std::string& jobPath = {}, const std::optional<ShardRecord>& shard = {});
 
 enum class TakeUp
 {
