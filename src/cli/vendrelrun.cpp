@@ -5,8 +5,11 @@
 #include "cli/names.h"
 #include "cli/review.h"
 #include "job/job.h"
+#include "job/condor.h"
 #include "job/jobrun.h"
+#include "job/shard.h"
 #include "os/console.h"
+#include "os/drives.h"
 #include "os/folders.h"
 #include "os/pathtext.h"
 #include "os/processtree.h"
@@ -53,9 +56,13 @@ constexpr std::string_view usageLines =
     "            [--start-drawing FILE] [--project NAME] [--journal FILE]\n"
     "            [--batch N] [--timeout SECONDS] [--sessions N]\n"
     "            [--marks on|off|auto] [--form standard|console|auto]\n"
+    "            [--shard K/N] [--runs DIR]\n"
+    "vendrel-run --job FILE --condor N [--shard K/N] [--runs DIR]\n"
+    "            [--requirements EXPR]\n"
     "vendrel-run --resume JOURNAL | --retry JOURNAL [--batch N] [--timeout SECONDS]\n"
     "            [--sessions N] [--marks on|off|auto] [--form standard|console|auto]\n"
-    "vendrel-run --status JOURNAL\n"
+    "vendrel-run --retry --job FILE [--shard K/N] [--runs DIR] [--batch N] ...\n"
+    "vendrel-run --status JOURNAL | --status --job FILE [--shard K/N] [--runs DIR]\n"
     "vendrel-run --probe --cad PROGRAM [--params TEXT] [--start-drawing FILE]\n"
     "            [--timeout SECONDS]";
 
@@ -137,6 +144,24 @@ inga ges, från standard in, ett per rad.
   --check                med --job: granska scriptet som en ny körning skulle
                          skriva, som vendrel-script --check, utan att köra
                          något
+  --shard K/N            med --job: kör bara del K av N (K från 0, som
+                         HTCondors $(Process) och Slurms array-index). En
+                         ritnings del avgörs av dess namn, så delar som listar
+                         mappen vid olika tider är ändå eniga. Varje del har sin
+                         journal, JOBB-delKavN-TID.journal i journalmappen, och
+                         tar upp den när den startas igen efter ett avbrott
+  --runs DIR             med --job: journalmappen (standard: jobbets run.runs,
+                         annars Brannoc/Vendrel/runs); den måste finnas, för en
+                         delad körning på en nätverksresurs som alla når
+  --condor N             med --job: skriv en beskrivning för condor_submit på
+                         standard ut, som kör jobbet i N delar, en per
+                         HTCondor-jobb (med --shard K/N: bara del K, för att
+                         skicka in den igen); kräver ett installerat vendrel-run
+  --requirements EXPR    med --condor: HTCondors villkor för datorerna
+  --status --job FILE    och --retry --job FILE: jobbets senaste journaler, en
+                         per del (med --shard bara den delens): en tabell, en
+                         summa; --retry kör om de misslyckade i varje del, i
+                         delens egen journal
   --help                 visa denna text
 
 Jobbfilen är TOML i UTF-8 (vendrel-run(1) beskriver nycklarna):
@@ -158,6 +183,7 @@ Jobbfilen är TOML i UTF-8 (vendrel-run(1) beskriver nycklarna):
   sessions = 4
   marks = "auto"                  # on, off, auto
   form = "auto"                   # standard, console, auto
+  runs = ""                       # journalmappen; tom: användarens
 
 Tillstånd: done (med märken: ritningens slutmärke kom; utan: CAD-programmet
 avslutades normalt efter scriptet), failed (annan slutstatus, krasch eller
@@ -174,8 +200,9 @@ fortsätta.
 
 Slutstatus: 0 alla ritningar done, 1 någon ritning inte done eller ett fel, 2
 felaktiga argument, inga ritningar eller en felaktig jobbfil, 3 med --check:
-bara varningar, 4 jobbet körs redan (inget har körts), 5 ritningsmappen kan
-inte nås (inget har körts).
+bara varningar, 4 jobbet eller delen körs redan, eller jobbets senaste körning
+är delad på annat sätt och inte klar (inget har körts), 5 ritningsmappen eller
+journalmappen kan inte nås (inget har körts).
 
 Meddelanden och ritningsnamn visas med alla tecken i ett konsolfönster och
 skrivs i UTF-8, med LF som radslut, till en fil eller ett rör. Journalen har
@@ -232,6 +259,11 @@ struct Options : cli::CommonArguments
     std::string job;
     bool newRun = false;
     bool check = false;
+    // A job split over machines.
+    std::optional<job::Shard> shard;
+    std::string runs;
+    std::optional<std::size_t> condor;
+    std::string requirements;
 };
 
 // The stop of the run in progress, raised by a request to stop and by a reader that has gone; null outside one.
@@ -305,6 +337,77 @@ std::optional<std::string> takePolicyOption(std::string_view name, std::string_v
     return std::nullopt;
 }
 
+// Takes an option of a job split over machines: nothing when name is none of them, "" when taken, else the
+// message when its value is not one.
+std::optional<std::string> takeSplitOption(std::string_view name, std::string_view value, Options& options)
+{
+    const auto expected = [&](const std::string& what) {
+        return std::string(name) + " väntar sig " + what + ", inte " + std::string(value);
+    };
+    if (name == "--shard") {
+        auto shard = job::parseShard(value);
+        if (!shard)
+            return expected(shard.error());
+        options.shard = *shard;
+    } else if (name == "--runs") {
+        if (value.empty())
+            return std::string("--runs saknar mapp");
+        options.runs = std::string(value);
+    } else if (name == "--condor") {
+        // The count alone, read as a part's would be.
+        auto count = job::parseShard("0/" + std::string(value));
+        if (!count || value.empty() || value.front() == '0' || value.find('/') != std::string_view::npos)
+            return expected("antalet delar, 1 till " + std::to_string(job::maxShards));
+        options.condor = count->count;
+    } else if (name == "--requirements") {
+        if (value.empty())
+            return std::string("--requirements saknar uttryck");
+        options.requirements = std::string(value);
+    } else {
+        return std::nullopt;
+    }
+    return std::string();
+}
+
+// --job as a mode of its own, or with --status or --retry; the options of a job split over machines only with it.
+std::optional<std::string> checkJobOptions(Options& options, int modes, bool runOptions, bool policyOptions)
+{
+    const bool split = options.shard || !options.runs.empty() || options.condor || !options.requirements.empty();
+    if (options.job.empty()) {
+        if (split)
+            return std::string("--shard, --runs, --condor och --requirements hör till --job");
+        if (options.newRun || options.check)
+            return std::string("--new och --check hör till --job");
+        return std::nullopt;
+    }
+    if (modes == 0) {
+        options.mode = Mode::Job;
+    } else if ((options.mode != Mode::Status && options.mode != Mode::Retry) || !options.journal.empty()) {
+        return std::string("--job går med --status och --retry utan journal; --resume behövs inte: --job tar själv "
+                           "upp en körning som inte blev klar");
+    }
+    if (!options.positional.empty())
+        return std::string("--job tar varken TEMPLATE, FOLDER eller ritningar: de står i jobbfilen");
+    if (options.mode != Mode::Job && (options.newRun || options.check || options.condor))
+        return std::string("--new, --check och --condor hör inte till --status och --retry");
+    if (options.mode != Mode::Job && (runOptions || (policyOptions && options.mode == Mode::Status)))
+        return std::string("--status --job tar bara --shard och --runs; --retry --job även --batch, --timeout, "
+                           "--sessions, --marks och --form");
+    if (!options.requirements.empty() && !options.condor)
+        return std::string("--requirements hör till --condor");
+    if (options.condor) {
+        if (options.newRun || options.check || runOptions || policyOptions)
+            return std::string("--condor tar bara --shard, --runs och --requirements: delarna läser resten i "
+                               "jobbfilen");
+        if (options.shard && options.shard->count != *options.condor)
+            return "--shard " + std::to_string(options.shard->index) + "/" + std::to_string(options.shard->count) +
+                   " och --condor " + std::to_string(*options.condor) + " delar jobbet olika";
+    }
+    if (options.shard && !options.journal.empty())
+        return std::string("--shard skriver delens journal i journalmappen; --journal går inte med den");
+    return std::nullopt;
+}
+
 std::optional<std::string> parseArguments(int argc, char** argv, Options& options)
 {
     int modes = 0;
@@ -322,13 +425,14 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
             return std::nullopt;
         }
         if (name == "--job") {
-            ++modes;
-            options.mode = Mode::Job;
+            // A mode of its own, or what --status and --retry speak for.
             if (value.empty())
                 return std::string("--job saknar jobbfil");
             options.job = std::string(value);
             return std::nullopt;
         }
+        if (auto split = takeSplitOption(name, value, options))
+            return split == "" ? std::nullopt : split;
         if (name == "--batch" || name == "--timeout" || name == "--sessions" || name == "--marks" || name == "--form") {
             policyOptions = true;
             return takePolicyOption(name, value, options.policy);
@@ -336,9 +440,7 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         if (name == "--resume" || name == "--retry" || name == "--status") {
             ++modes;
             options.mode = name == "--resume" ? Mode::Resume : name == "--retry" ? Mode::Retry : Mode::Status;
-            if (value.empty())
-                return std::string(name) + " saknar journal";
-            options.journal = std::string(value);
+            options.journal = std::string(value); // none: the job's (--job FILE)
             return std::nullopt;
         }
         runOptions = true;
@@ -360,20 +462,22 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
     if (auto error = cli::readArguments(argc, argv, {"--probe", "--new", "--check"},
                                         {"--cad", "--params", "--start-drawing", "--batch", "--timeout", "--project",
                                          "--journal", "--resume", "--retry", "--status", "--sessions", "--marks",
-                                         "--form", "--job"},
+                                         "--form", "--job", "--shard", "--runs", "--condor", "--requirements"},
                                         options, take))
         return error;
     if (options.help)
         return std::nullopt;
     if (modes > 1)
         return std::string("bara en av --job, --resume, --retry, --status och --probe åt gången");
-    if ((options.newRun || options.check) && options.mode != Mode::Job)
-        return std::string("--new och --check hör till --job");
-    if (options.mode == Mode::Job) {
-        if (!options.positional.empty())
-            return std::string("--job tar varken TEMPLATE, FOLDER eller ritningar: de står i jobbfilen");
+    if (auto error = checkJobOptions(options, modes, runOptions, policyOptions))
+        return error;
+    if (options.mode == Mode::Job)
         return std::nullopt;
-    }
+    if ((options.mode == Mode::Resume || options.mode == Mode::Retry || options.mode == Mode::Status) &&
+        options.journal.empty() && options.job.empty())
+        return options.mode == Mode::Resume   ? std::string("--resume saknar journal")
+               : options.mode == Mode::Retry ? std::string("--retry saknar journal")
+                                              : std::string("--status saknar journal");
     if (options.mode == Mode::Probe) {
         if (!options.cad)
             return std::string("--probe kräver --cad");
@@ -760,22 +864,245 @@ int reviewJob(script::RunRequest request, const supervise::RunPolicy& policy)
                               policy.marks == supervise::MarksChoice::On && form == supervise::CommandForm::Standard);
 }
 
-// A run of a job file: its last run taken up when that left drawings, or a new one over the drawings there are
-// now. One run of a job at a time.
-int runJob(const Options& options, const StopOnSignal& stop)
+// A job file read, with the folder of its runs' journals.
+struct LoadedJob
 {
-    const std::string jobPath = absolutePath(options.job);
-    const std::string where = "jobbfilen " + pathText(jobPath);
-    const auto text = job::readJobText(jobPath);
-    const auto read = text ? job::parseJob(*text) : Result<job::Job, job::JobProblem>::failure(text.error());
+    std::string path; // whole
+    std::string text;
+    job::Job job;
+    std::string runs;
+};
+
+// The job the options name, and its runs folder: --runs, the job's [run] runs, or the user's own. A folder that is
+// named must be there already: made here, a share that is not mounted at night would become a local folder of
+// the same name, and the parts of a split job would each keep their journals to themselves. The failure is the
+// exit status, its message told.
+Result<LoadedJob, int> loadJob(const Options& options)
+{
+    using Answer = Result<LoadedJob, int>;
+    LoadedJob loaded;
+    loaded.path = absolutePath(options.job);
+    const std::string where = "jobbfilen " + pathText(loaded.path);
+    auto text = job::readJobText(loaded.path);
+    auto read = text ? job::parseJob(*text) : Result<job::Job, job::JobProblem>::failure(text.error());
     if (!read) {
         writeError(job::problemText(read.error(), where));
-        return exitUsage;
+        return Answer::failure(exitUsage);
+    }
+    loaded.text = std::move(*text);
+    loaded.job = std::move(*read);
+    if (!options.runs.empty() || !loaded.job.runsFolder.empty()) {
+        const bool given = !options.runs.empty();
+        auto resolved = given ? Result<std::string>(absolutePath(options.runs))
+                              : job::resolvedPath(loaded.path, loaded.job.runsFolder);
+        if (!resolved) {
+            writeError(job::problemText({resolved.error(), job::keyLine(loaded.text, "run.runs"), 0}, where));
+            return Answer::failure(exitUsage);
+        }
+        const std::string origin =
+            given ? std::string() : " (" + where + ", rad " + std::to_string(job::keyLine(loaded.text, "run.runs")) + ")";
+        if (!folderIdentity(*resolved)) {
+            writeError("journalmappen " + pathText(*resolved) + origin + " finns inte eller kan inte nås");
+            return Answer::failure(exitUnreachable);
+        }
+        loaded.runs = std::move(*resolved);
+        return loaded;
     }
     std::string error;
-    const std::string runs = supervise::runsFolder(error);
-    if (runs.empty())
-        return failure("ingen mapp för journalen: " + pathText(error));
+    loaded.runs = supervise::runsFolder(error);
+    if (loaded.runs.empty()) {
+        writeError("ingen mapp för journalen: " + pathText(error));
+        return Answer::failure(exitNotDone);
+    }
+    return loaded;
+}
+
+std::string partText(std::size_t index, std::size_t count)
+{
+    return "del " + std::to_string(index) + " av " + std::to_string(count);
+}
+
+// A part of a split job taken up on another machine than the one it ran on last: its journal says so from here
+// on, so that its later batches are put down to this machine.
+supervise::StartResult onThisMachine(supervise::StartResult started)
+{
+    if (!started || !started->content.shard)
+        return started;
+    supervise::ShardRecord& shard = *started->content.shard;
+    const std::string host = supervise::hostName();
+    if (shard.host == host)
+        return started;
+    shard.host = host;
+    if (auto written = started->journal->shardMoved(shard); !written)
+        return supervise::StartResult::failure({supervise::StartProblem::Cause::JournalUnwritable,
+                                                started->journal->path(), written.error(), {}, std::nullopt});
+    return started;
+}
+
+// The job's lock, or the part's; the failure is the exit status, its message told.
+Result<std::unique_ptr<job::JobLock>, int> lockJob(const LoadedJob& loaded, std::optional<std::size_t> part)
+{
+    using Answer = Result<std::unique_ptr<job::JobLock>, int>;
+    auto lock = job::JobLock::take(loaded.path, loaded.runs, part);
+    if (lock)
+        return std::move(*lock);
+    if (lock.error().busy) {
+        writeError((part ? "del " + std::to_string(*part) + " av jobbet " : std::string("jobbet ")) +
+                   pathText(loaded.path) + " körs redan; den här körningen startas inte");
+        return Answer::failure(exitJobBusy);
+    }
+    writeError("jobbets lås i journalmappen " + pathText(loaded.runs) +
+               " kan inte tas: " + pathText(lock.error().detail));
+    return Answer::failure(exitNotDone);
+}
+
+// The submit description for HTCondor on standard output, with a warning for each path another machine of the
+// pool cannot reach. Only an installed vendrel-run will do: the execute machines need it at the same path.
+int writeCondor(const Options& options, const LoadedJob& loaded)
+{
+    const std::string own = supervise::ownProgramFolder();
+    const char separator = script::nativeSeparator();
+    if (supervise::stampOf(script::joinPath(own, "CMakeCache.txt", separator)).exists)
+        return failure("vendrel-run körs från byggmappen " + pathText(own) +
+                       "; poolens datorer behöver ett installerat vendrel-run på samma sökväg (Vendrels paket eller "
+                       "installationsprogram, eller cmake --install)");
+    job::CondorRequest request;
+    request.program = script::joinPath(own, separator == '\\' ? "vendrel-run.exe" : "vendrel-run", separator);
+    request.jobPath = loaded.path;
+    request.runsFolder = loaded.runs;
+    request.shards = *options.condor;
+    if (options.shard)
+        request.only = options.shard->index;
+    request.requirements = options.requirements;
+    auto description = job::condorDescription(request);
+    if (!description)
+        return failure(description.error());
+
+    std::vector<job::NeededPath> needed = {{"jobbfilen", loaded.path}, {"journalmappen", loaded.runs}};
+    const auto need = [&](std::string what, const std::string& path) {
+        if (auto resolved = job::resolvedPath(loaded.path, path))
+            needed.push_back({std::move(what), std::move(*resolved)});
+    };
+    need("mallen", loaded.job.templatePath);
+    need("ritningsmappen", loaded.job.drawings.folder);
+    if (!loaded.job.cad.startDrawing.empty())
+        need("startritningen", loaded.job.cad.startDrawing);
+    for (const std::string& warning : job::unreachableWarnings(needed, readSystemDrives()))
+        writeError("varning: " + warning);
+    if (options.runs.empty() && loaded.job.runsFolder.empty())
+        writeError("varning: jobbet har ingen journalmapp (nyckeln run.runs eller --runs); varje dator skriver då "
+                   "sina journaler i sin egen mapp, och --status här ser inte delarnas");
+    if (loaded.job.policy.marks == supervise::MarksChoice::Auto)
+        writeError("varning: run.marks = \"auto\" låter varje dator gå efter sitt eget svar från --probe; sätt on "
+                   "eller off i jobbet");
+    if (!console::write(console::Stream::Output, *description))
+        return failure("standard ut kan inte skrivas");
+    return 0;
+}
+
+// One table and one count for a job: its parts' latest journals, or its latest run's journal when it was not
+// split. A part without a journal leaves the job not done.
+int jobStatus(const Options& options)
+{
+    const auto loaded = loadJob(options);
+    if (!loaded)
+        return loaded.error();
+    const job::JobAccount account = job::jobAccount(loaded->path, loaded->runs, options.shard);
+    if (account.journals.empty() && account.missing.empty())
+        return failure("jobbet " + pathText(loaded->path) + " har ingen journal i " + pathText(loaded->runs));
+    std::string out;
+    std::array<std::size_t, 7> counts{};
+    std::size_t total = 0;
+    bool whole = account.missing.empty();
+    for (std::size_t i = 0; i < account.journals.size(); ++i) {
+        const std::string& path = account.journals[i];
+        const auto read = supervise::readJournal(path);
+        if (!read) {
+            writeError("journalen " + pathText(path) + " kan inte läsas: " + pathText(read.error()));
+            whole = false;
+            continue;
+        }
+        for (const std::string& problem : read->problems)
+            writeError("journalen " + pathText(path) + ": " + problem);
+        whole = whole && read->usable && !read->damaged;
+        if (account.shards > 0)
+            writeError(partText(account.parts[i], account.shards) + " (" +
+                       pathText(read->shard ? read->shard->host : std::string("?")) + "): journal " + pathText(path));
+        for (const supervise::DrawingEntry& entry : read->drawings) {
+            out.append(supervise::stateName(entry.state)).append("\t").append(console::escapedName(entry.name));
+            out.push_back('\n');
+            ++counts[static_cast<std::size_t>(entry.state)];
+            ++total;
+        }
+    }
+    for (const std::size_t part : account.missing)
+        writeError(partText(part, account.shards) + " har ingen journal i " + pathText(loaded->runs));
+    if (!console::write(console::Stream::Output, out))
+        return failure("standard ut kan inte skrivas");
+    std::string count = std::to_string(total) + " ritningar";
+    if (account.shards > 0)
+        count += " i " + std::to_string(account.shards) + " delar";
+    const char* separator = ": ";
+    for (std::size_t state = 0; state < counts.size(); ++state) {
+        if (counts[state] == 0)
+            continue;
+        count.append(separator).append(supervise::stateName(State(state))).append(" ").append(
+            std::to_string(counts[state]));
+        separator = ", ";
+    }
+    writeError(count);
+    return whole && counts[static_cast<std::size_t>(State::Done)] == total ? 0 : exitNotDone;
+}
+
+// --retry of a job: the failed drawings of each part run again in that part's journal, one part after another.
+int jobRetry(const Options& options, const StopOnSignal& stop)
+{
+    const auto loaded = loadJob(options);
+    if (!loaded)
+        return loaded.error();
+    const job::JobAccount account = job::jobAccount(loaded->path, loaded->runs, options.shard);
+    if (account.journals.empty() && account.missing.empty())
+        return failure("jobbet " + pathText(loaded->path) + " har ingen journal i " + pathText(loaded->runs));
+    int status = 0;
+    for (const std::size_t part : account.missing) {
+        writeError(partText(part, account.shards) + " har ingen journal i " + pathText(loaded->runs));
+        status = exitNotDone;
+    }
+    supervise::PolicyChange change;
+    if (options.policy.any()) {
+        change = [&given = options.policy](const supervise::RunPolicy& kept, const std::string& program) {
+            return supervise::resolvedPolicy(given.over(kept), program);
+        };
+    }
+    for (std::size_t i = 0; i < account.journals.size() && !stop.interrupt().raised(); ++i) {
+        const std::optional<std::size_t> part =
+            account.shards > 0 ? std::optional<std::size_t>(account.parts[i]) : std::nullopt;
+        const auto lock = lockJob(*loaded, part);
+        if (!lock) {
+            status = exitNotDone;
+            continue;
+        }
+        if (part)
+            writeError(partText(*part, account.shards) + ": journal " + pathText(account.journals[i]));
+        if (runDrawings(onThisMachine(supervise::openRun(account.journals[i], supervise::TakeUp::Retry, change)),
+                        stop) != 0)
+            status = exitNotDone;
+    }
+    return status;
+}
+
+// A run of a job file, or of a part of it: its last run taken up when that left drawings, or a new one over the
+// drawings there are now. One run of a job, or of a part, at a time.
+int runJob(const Options& options, const StopOnSignal& stop)
+{
+    const auto loaded = loadJob(options);
+    if (!loaded)
+        return loaded.error();
+    const std::string& jobPath = loaded->path;
+    const job::Job& read = loaded->job;
+    const std::string& runs = loaded->runs;
+    if (options.condor)
+        return writeCondor(options, *loaded);
 
     job::RunInputs inputs;
     if (options.cad)
@@ -787,8 +1114,9 @@ int runJob(const Options& options, const StopOnSignal& stop)
         script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName, script::nativeSeparator());
     inputs.projectName = options.project.value_or(std::string());
     inputs.runsFolder = runs;
+    inputs.part = options.shard;
     const auto prepare = [&]() -> Result<job::PreparedRun, int> {
-        auto prepared = job::prepareRun(jobPath, *text, *read, inputs);
+        auto prepared = job::prepareRun(jobPath, loaded->text, read, inputs);
         if (!prepared) {
             writeError(prepared.error().message);
             using Cause = job::PrepareProblem::Cause;
@@ -802,7 +1130,7 @@ int runJob(const Options& options, const StopOnSignal& stop)
         return std::move(*prepared);
     };
     const auto policyFor = [&](const std::string& program) {
-        return supervise::resolvedPolicy(options.policy.over(read->policy), program);
+        return supervise::resolvedPolicy(options.policy.over(read.policy), program);
     };
     if (options.check) {
         auto prepared = prepare();
@@ -811,29 +1139,40 @@ int runJob(const Options& options, const StopOnSignal& stop)
         return reviewJob(std::move(prepared->request), policyFor(prepared->request.cad.path));
     }
 
-    const auto busy = [&] {
-        writeError("jobbet " + pathText(jobPath) + " körs redan; den här körningen startas inte");
-        return exitJobBusy;
-    };
-    const auto lock = job::JobLock::take(jobPath, runs);
-    if (!lock && lock.error().busy)
-        return busy();
+    const auto lock = lockJob(*loaded, options.shard ? std::optional(options.shard->index) : std::nullopt);
     if (!lock)
-        return failure("jobbets lås i " + pathText(runs) + " kan inte tas: " + pathText(lock.error().detail));
+        return lock.error();
 
     if (!options.newRun) {
-        if (const auto unfinished = job::unfinishedRun(jobPath, job::journalsNamedFor(jobPath, runs))) {
-            writeError("tar upp jobbets senaste körning, som inte blev klar: journal " + pathText(*unfinished) +
-                       " (--new börjar en ny)");
+        // Run beside the job's latest run split otherwise, the same drawings would be run twice at once.
+        if (const auto other = job::otherSplitUnfinished(jobPath, runs, options.shard)) {
+            writeError("jobbets senaste körning är " +
+                       (other->shards > 0 ? "delad i " + std::to_string(other->shards) + " delar"
+                                          : std::string("inte delad")) +
+                       " och har ritningar kvar (journal " + pathText(other->journal) + "): kör klart den " +
+                       (other->shards > 0 ? "med --shard K/" + std::to_string(other->shards)
+                                          : std::string("utan --shard")) +
+                       ", eller börja en ny med --new; inget har körts");
+            return exitJobBusy;
+        }
+        const auto unfinished = options.shard ? job::unfinishedPart(jobPath, runs, *options.shard)
+                                              : job::unfinishedRun(jobPath, job::journalsNamedFor(jobPath, runs));
+        if (unfinished) {
+            writeError("tar upp " +
+                       (options.shard ? partText(options.shard->index, options.shard->count) + " av jobbet"
+                                      : std::string("jobbets senaste körning")) +
+                       ", som inte blev klar: journal " + pathText(*unfinished) + " (--new börjar en ny)");
             supervise::PolicyChange change;
             if (options.policy.any()) {
                 change = [&given = options.policy](const supervise::RunPolicy& kept, const std::string& program) {
                     return supervise::resolvedPolicy(given.over(kept), program);
                 };
             }
-            auto started = supervise::openRun(*unfinished, supervise::TakeUp::Resume, change);
-            if (!started && started.error().cause == supervise::StartProblem::Cause::JournalBusy)
-                return busy();
+            auto started = onThisMachine(supervise::openRun(*unfinished, supervise::TakeUp::Resume, change));
+            if (!started && started.error().cause == supervise::StartProblem::Cause::JournalBusy) {
+                writeError("journalen " + pathText(*unfinished) + " används av en annan körning");
+                return exitJobBusy;
+            }
             return runDrawings(std::move(started), stop);
         }
     }
@@ -842,22 +1181,32 @@ int runJob(const Options& options, const StopOnSignal& stop)
     if (!prepared)
         return prepared.error();
     script::RunRequest& request = prepared->request;
-    if (request.drawings.empty()) {
-        if (prepared->unchanged == 0)
-            return failure("inga ritningar att köra: mönstret " + read->drawings.pattern + " tar inga filer i " +
-                           pathText(request.listingFolder));
-        writeError("ingen av jobbets " + std::to_string(prepared->unchanged) +
-                   " ritningar har ändrats sedan de senast blev done; inget att köra");
+    if (request.drawings.empty() && prepared->unchanged > 0) {
+        writeError("ingen av " + std::string(options.shard ? "delens " : "jobbets ") +
+                   std::to_string(prepared->unchanged) + " ritningar har ändrats sedan de senast blev done; inget att köra");
         return 0;
     }
+    if (prepared->inJob == 0)
+        return failure("inga ritningar att köra: mönstret " + read.drawings.pattern + " tar inga filer i " +
+                       pathText(request.listingFolder));
     if (prepared->unchanged > 0)
         writeError(std::to_string(prepared->unchanged) +
                    " ritningar har inte ändrats sedan de blev done och körs inte");
+    // A part that none of the job's drawings fall to is done at once; its journal says that it ran.
+    if (request.drawings.empty())
+        writeError(partText(options.shard->index, options.shard->count) + " har ingen av jobbets " +
+                   std::to_string(prepared->inJob) + " ritningar; den är klar");
     const supervise::RunPolicy policy = policyFor(request.cad.path);
-    const std::string journal = options.journal.empty()
-                                    ? script::joinPath(runs, job::journalName(jobPath), script::nativeSeparator())
-                                    : options.journal;
-    auto started = supervise::createRun(std::move(request), policy, journal, jobPath);
+    const char separator = script::nativeSeparator();
+    std::string journal = options.journal;
+    std::optional<supervise::ShardRecord> shard;
+    if (options.shard) {
+        journal = script::joinPath(runs, job::shardJournalName(jobPath, *options.shard), separator);
+        shard = supervise::ShardRecord{options.shard->index, options.shard->count, supervise::hostName()};
+    } else if (journal.empty()) {
+        journal = script::joinPath(runs, job::journalName(jobPath), separator);
+    }
+    auto started = supervise::createRun(std::move(request), policy, journal, jobPath, shard);
     if (started)
         writeError("journal: " + pathText(started->journal->path()));
     return runDrawings(std::move(started), stop);
@@ -880,7 +1229,7 @@ int main(int argc, char** argv)
     if (options.help)
         return cli::writeHelp(usageLines, helpText()) ? 0 : exitNotDone;
     if (options.mode == Mode::Status)
-        return status(options.journal);
+        return options.job.empty() ? status(options.journal) : jobStatus(options);
     const StopOnSignal stop;
     if (options.mode == Mode::Probe)
         return probe(options, stop);
@@ -888,6 +1237,8 @@ int main(int argc, char** argv)
         return newRun(options, stop);
     if (options.mode == Mode::Job)
         return runJob(options, stop);
+    if (options.mode == Mode::Retry && !options.job.empty())
+        return jobRetry(options, stop);
     const auto how = options.mode == Mode::Resume ? supervise::TakeUp::Resume : supervise::TakeUp::Retry;
     supervise::PolicyChange change;
     if (options.policy.any()) {

@@ -29,6 +29,7 @@ job::Job everyKeySet()
     job.policy.sessions = 4;
     job.policy.marks = supervise::MarksChoice::Off;
     job.policy.form = supervise::CommandForm::Console;
+    job.runsFolder = "\\\\server\\vendrel\\natt";
     return job;
 }
 
