@@ -956,14 +956,27 @@ Result<std::unique_ptr<job::JobLock>, int> lockJob(const LoadedJob& loaded, std:
     return Answer::failure(exitNotDone);
 }
 
+// The build folder that folder lies in (the one holding CMakeCache.txt), if any.
+std::optional<std::string> buildFolderAbove(std::string folder)
+{
+    const char separator = script::nativeSeparator();
+    while (!folder.empty()) {
+        if (supervise::stampOf(script::joinPath(folder, "CMakeCache.txt", separator)).exists)
+            return folder;
+        const auto up = folder.find_last_of(separator == '\\' ? "/\\" : "/");
+        folder = up == std::string::npos || up + 1 == folder.size() ? std::string() : folder.substr(0, up);
+    }
+    return std::nullopt;
+}
+
 // The submit description for HTCondor on standard output, with a warning for each path another machine of the
 // pool cannot reach. Only an installed vendrel-run will do: the execute machines need it at the same path.
 int writeCondor(const Options& options, const LoadedJob& loaded)
 {
     const std::string own = supervise::ownProgramFolder();
     const char separator = script::nativeSeparator();
-    if (supervise::stampOf(script::joinPath(own, "CMakeCache.txt", separator)).exists)
-        return failure("vendrel-run körs från byggmappen " + pathText(own) +
+    if (const auto build = buildFolderAbove(own))
+        return failure("vendrel-run körs från byggmappen " + pathText(*build) +
                        "; poolens datorer behöver ett installerat vendrel-run på samma sökväg (Vendrels paket eller "
                        "installationsprogram, eller cmake --install)");
     job::CondorRequest request;
