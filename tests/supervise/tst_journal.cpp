@@ -332,6 +332,41 @@ TEST_F(Journal, ThePolicyOfTheLastRunOverItHolds)
     EXPECT_EQ(content.policy.sessions, supervise::RunPolicy::maxSessions);
 }
 
+// A part of a split job keeps its part, and names the machine it went on on last; a journal of the fourth format,
+// which had no such record, still reads.
+TEST_F(Journal, APartKeepsItsPartAndTheMachineItRanOnLast)
+{
+    using supervise::ShardRecord;
+    JournalWriter::Opened how{};
+    std::string error;
+    {
+        auto journal = JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error,
+                                             "/jobb/natt.vjob", ShardRecord{1, 3, "ws1"});
+        ASSERT_TRUE(journal) << error;
+        ASSERT_TRUE(journal->shardMoved({1, 3, "ws2"}));
+    }
+    JournalContent content = supervise::parseJournal(readFile(m_path));
+    ASSERT_FALSE(content.damaged) << content.problems.front();
+    EXPECT_EQ(content.shard, (ShardRecord{1, 3, "ws2"}));
+    {
+        auto journal = JournalWriter::open(m_path, content, how, error);
+        ASSERT_TRUE(journal) << error;
+        ASSERT_TRUE(journal->shardMoved({2, 3, "ws3"}));
+    }
+    content = supervise::parseJournal(readFile(m_path));
+    EXPECT_TRUE(content.damaged); // another part is no move
+    EXPECT_EQ(content.shard, (ShardRecord{1, 3, "ws2"}));
+
+    std::remove(m_path.c_str());
+    std::string bytes = writeSample();
+    const std::string header = "a26725b4 vendrel-journal\t5\n";
+    ASSERT_EQ(bytes.rfind(header, 0), 0u);
+    content = supervise::parseJournal("d5601522 vendrel-journal\t4\n" + bytes.substr(header.size()));
+    EXPECT_TRUE(content.usable && !content.damaged);
+    EXPECT_FALSE(content.shard);
+    EXPECT_EQ(content.drawings.size(), 4u);
+}
+
 TEST(JournalSecondFormat, KeepsItsSessionOpenUntilAResult)
 {
     const JournalContent content = supervise::parseJournal(
