@@ -1013,6 +1013,9 @@ int writeCondor(const Options& options, const LoadedJob& loaded)
     return 0;
 }
 
+// TODO(report over a job): --report --job FILE [--shard K/N], one report with a lane per machine and session
+// over the journals job::jobAccount gives, as --status and --retry take them here.
+
 // One table and one count for a job: its parts' latest journals, or its latest run's journal when it was not
 // split. A part without a journal leaves the job not done.
 int jobStatus(const Options& options)
