@@ -4,8 +4,8 @@
 #include "cli/cliformat.h"
 #include "cli/names.h"
 #include "cli/review.h"
-#include "job/job.h"
 #include "job/condor.h"
+#include "job/job.h"
 #include "job/jobrun.h"
 #include "job/shard.h"
 #include "os/console.h"
@@ -475,9 +475,9 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         return std::nullopt;
     if ((options.mode == Mode::Resume || options.mode == Mode::Retry || options.mode == Mode::Status) &&
         options.journal.empty() && options.job.empty())
-        return options.mode == Mode::Resume   ? std::string("--resume saknar journal")
+        return options.mode == Mode::Resume  ? std::string("--resume saknar journal")
                : options.mode == Mode::Retry ? std::string("--retry saknar journal")
-                                              : std::string("--status saknar journal");
+                                             : std::string("--status saknar journal");
     if (options.mode == Mode::Probe) {
         if (!options.cad)
             return std::string("--probe kräver --cad");
@@ -900,7 +900,8 @@ Result<LoadedJob, int> loadJob(const Options& options)
             return Answer::failure(exitUsage);
         }
         const std::string origin =
-            given ? std::string() : " (" + where + ", rad " + std::to_string(job::keyLine(loaded.text, "run.runs")) + ")";
+            given ? std::string()
+                  : " (" + where + ", rad " + std::to_string(job::keyLine(loaded.text, "run.runs")) + ")";
         if (!folderIdentity(*resolved)) {
             writeError("journalmappen " + pathText(*resolved) + origin + " finns inte eller kan inte nås");
             return Answer::failure(exitUnreachable);
@@ -933,9 +934,12 @@ supervise::StartResult onThisMachine(supervise::StartResult started)
     if (shard.host == host)
         return started;
     shard.host = host;
-    if (auto written = started->journal->shardMoved(shard); !written)
-        return supervise::StartResult::failure({supervise::StartProblem::Cause::JournalUnwritable,
-                                                started->journal->path(), written.error(), {}, std::nullopt});
+    if (auto written = started->journal->shardMoved(shard); !written) {
+        supervise::StartProblem problem{supervise::StartProblem::Cause::JournalUnwritable, {}, {}, {}, std::nullopt};
+        problem.path = started->journal->path();
+        problem.detail = written.error();
+        return supervise::StartResult::failure(std::move(problem));
+    }
     return started;
 }
 
@@ -1062,8 +1066,10 @@ int jobStatus(const Options& options)
     for (std::size_t state = 0; state < counts.size(); ++state) {
         if (counts[state] == 0)
             continue;
-        count.append(separator).append(supervise::stateName(State(state))).append(" ").append(
-            std::to_string(counts[state]));
+        count.append(separator)
+            .append(supervise::stateName(State(state)))
+            .append(" ")
+            .append(std::to_string(counts[state]));
         separator = ", ";
     }
     writeError(count);
@@ -1162,13 +1168,13 @@ int runJob(const Options& options, const StopOnSignal& stop)
     if (!options.newRun) {
         // Run beside the job's latest run split otherwise, the same drawings would be run twice at once.
         if (const auto other = job::otherSplitUnfinished(jobPath, runs, options.shard)) {
-            writeError("jobbets senaste körning är " +
-                       (other->shards > 0 ? "delad i " + std::to_string(other->shards) + " delar"
-                                          : std::string("inte delad")) +
-                       " och har ritningar kvar (journal " + pathText(other->journal) + "): kör klart den " +
-                       (other->shards > 0 ? "med --shard K/" + std::to_string(other->shards)
-                                          : std::string("utan --shard")) +
-                       ", eller börja en ny med --new; inget har körts");
+            writeError(
+                "jobbets senaste körning är " +
+                (other->shards > 0 ? "delad i " + std::to_string(other->shards) + " delar"
+                                   : std::string("inte delad")) +
+                " och har ritningar kvar (journal " + pathText(other->journal) + "): kör klart den " +
+                (other->shards > 0 ? "med --shard K/" + std::to_string(other->shards) : std::string("utan --shard")) +
+                ", eller börja en ny med --new; inget har körts");
             return exitJobBusy;
         }
         const auto unfinished = options.shard ? job::unfinishedPart(jobPath, runs, *options.shard)
@@ -1199,7 +1205,8 @@ int runJob(const Options& options, const StopOnSignal& stop)
     script::RunRequest& request = prepared->request;
     if (request.drawings.empty() && prepared->unchanged > 0) {
         writeError("ingen av " + std::string(options.shard ? "delens " : "jobbets ") +
-                   std::to_string(prepared->unchanged) + " ritningar har ändrats sedan de senast blev done; inget att köra");
+                   std::to_string(prepared->unchanged) +
+                   " ritningar har ändrats sedan de senast blev done; inget att köra");
         return 0;
     }
     if (prepared->inJob == 0)

@@ -103,8 +103,9 @@ Result<std::string> condorDescription(const CondorRequest& request)
     line("when_to_transfer_output", "ON_EXIT");
     text += "# Windows: delen körs som användaren som skickar in den, med hans profil och CAD-licens.\n";
     line("run_as_owner", "true");
-    text += "# När HTCondor tar tillbaka datorn får delen SIGTERM (Windows: stäng) och två minuter att avsluta\n"
-            "# sina CAD-sessioner och skriva klart journalen; sedan tar delen upp journalen där den startas nästa gång.\n";
+    text +=
+        "# När HTCondor tar tillbaka datorn får delen SIGTERM (Windows: stäng) och två minuter att avsluta\n"
+        "# sina CAD-sessioner och skriva klart journalen; sedan tar delen upp journalen där den startas nästa gång.\n";
     line("kill_sig", "SIGTERM");
     line("job_max_vacate_time", "120");
     text += "# Slutstatus 5: ritningsmappen eller journalmappen kunde inte nås; delen väntar (condor_release).\n";

@@ -254,9 +254,7 @@ const std::vector<Key>& keys()
          },
          [](const Job& job) { return tomlString(supervise::commandFormWord(job.policy.form)); }},
         {"run", "runs", false, "journalernas mapp, från jobbfilens mapp eller hel; tom: användarens",
-         [](const toml::node& node, const std::string& key, Job& job) {
-             return readText(node, key, job.runsFolder);
-         },
+         [](const toml::node& node, const std::string& key, Job& job) { return readText(node, key, job.runsFolder); },
          [](const Job& job) { return tomlString(job.runsFolder); }},
     };
     return table;

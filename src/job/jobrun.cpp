@@ -212,9 +212,8 @@ JobLock::JobLock(std::unique_ptr<supervise::JournalFile> file) : m_file(std::mov
 
 JobLock::~JobLock() = default;
 
-Result<std::unique_ptr<JobLock>, JobLock::Problem> JobLock::take(const std::string& jobPath,
-                                                                 const std::string& runsFolder,
-                                                                 std::optional<std::size_t> part)
+Result<std::unique_ptr<JobLock>, JobLock::Problem>
+JobLock::take(const std::string& jobPath, const std::string& runsFolder, std::optional<std::size_t> part)
 {
     using Answer = Result<std::unique_ptr<JobLock>, Problem>;
     using Opened = supervise::JournalFile::Opened;

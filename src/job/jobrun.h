@@ -54,8 +54,8 @@ std::string journalName(const std::string& jobPath);
 std::vector<std::string> journalsNamedFor(const std::string& jobPath, const std::string& runsFolder);
 
 // The job's last run when it left drawings it never ran (pending, interrupted, not run): a run cut short, by a
-// crash or a stop. Runs of parts of a split job are not among them. Nothing when the last run came to its end, or there is none. jobPath is the whole path the
-// journals keep.
+// crash or a stop. Nothing when the last run came to its end, or there is none; runs of parts of a split job
+// are not among them. jobPath is the whole path the journals keep.
 std::optional<std::string> unfinishedRun(const std::string& jobPath, const std::vector<std::string>& journals);
 
 // The names (relative to folder) whose drawing was written after its last done result in a run of the job, or
@@ -119,7 +119,8 @@ struct PreparedRun
 };
 
 // A new run of the job: its paths resolved, its request checked, its drawings listed now, narrowed to those of
-// the part when it runs one, and with changed to those changed since done. jobPath is the job file's whole path, text its bytes as read.
+// the part when it runs one, and with changed to those changed since done. jobPath is the job file's whole path, text
+// its bytes as read.
 Result<PreparedRun, PrepareProblem> prepareRun(const std::string& jobPath, std::string_view text, const Job& job,
                                                const RunInputs& inputs);
 

@@ -166,8 +166,7 @@ Result<Shard> parseShard(std::string_view text)
     if (*count > maxShards)
         return Result<Shard>::failure("högst " + std::to_string(maxShards) + " delar");
     if (*index >= *count)
-        return Result<Shard>::failure("en del från 0 till " + std::to_string(*count - 1) +
-                                      " (delarna räknas från 0)");
+        return Result<Shard>::failure("en del från 0 till " + std::to_string(*count - 1) + " (delarna räknas från 0)");
     return Shard{*index, *count};
 }
 
@@ -229,8 +228,7 @@ std::vector<NamedJournal> namedJournals(const std::string& jobPath, const std::s
 
 } // namespace
 
-std::optional<std::string> unfinishedPart(const std::string& jobPath, const std::string& runsFolder,
-                                          const Shard& part)
+std::optional<std::string> unfinishedPart(const std::string& jobPath, const std::string& runsFolder, const Shard& part)
 {
     Reader reader(jobPath);
     auto latest = reader.latest(namedJournals(jobPath, runsFolder), part);

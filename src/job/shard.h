@@ -44,8 +44,7 @@ std::string shardJournalName(const std::string& jobPath, const Shard& part);
 
 // The latest journal of part when it has drawings left to run (pending, interrupted, not run): a part cut
 // short, by a crash, a stop or HTCondor taking its machine back. It is taken up, not begun again.
-std::optional<std::string> unfinishedPart(const std::string& jobPath, const std::string& runsFolder,
-                                          const Shard& part);
+std::optional<std::string> unfinishedPart(const std::string& jobPath, const std::string& runsFolder, const Shard& part);
 
 // The journals that speak for the job: with part, the latest journal of that part; without, those of the job's
 // latest run: when it was split in N, the latest journal of each of the N parts, in their order, and otherwise
@@ -65,7 +64,7 @@ JobAccount jobAccount(const std::string& jobPath, const std::string& runsFolder,
 // them a second time beside it.
 struct OtherSplit
 {
-    std::string journal; // one with drawings left
+    std::string journal;    // one with drawings left
     std::size_t shards = 0; // how that run was split; 0: not at all
 };
 std::optional<OtherSplit> otherSplitUnfinished(const std::string& jobPath, const std::string& runsFolder,

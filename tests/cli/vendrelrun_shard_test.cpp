@@ -56,8 +56,8 @@ protected:
     void writeJob(const std::string& path, const std::string& folder, const std::string& runs = "")
     {
         writeFile(path, "version = 1\ntemplate = \"" + m_dir / "Jobb/rensa.scr" + "\"\n[drawings]\nfolder = \"" +
-                            folder + "\"\n[cad]\nprogram = \"" + m_dir / "cad/acad" + "\"\n[run]\nbatch = 1\nruns = \"" +
-                            (runs.empty() ? m_runs : runs) + "\"\n");
+                            folder + "\"\n[cad]\nprogram = \"" + m_dir / "cad/acad" +
+                            "\"\n[run]\nbatch = 1\nruns = \"" + (runs.empty() ? m_runs : runs) + "\"\n");
     }
 
     pid_t start(std::vector<std::string> words)
@@ -319,9 +319,8 @@ TEST_F(ShardRun, TheSubmitDescriptionNeedsAnInstalledProgram)
     fs::create_directories(m_dir / "bin");
     fs::copy_file(VENDREL_RUN_PROGRAM, installed);
     writeFile(m_dir / "Jobb/utan.vjob", readFile(m_job).substr(0, readFile(m_job).find("runs =")));
-    const Outcome written =
-        finish(startProgram({installed, "--job", m_dir / "Jobb/utan.vjob", "--condor", "3", "--requirements",
-                             "OpSys == \"WINDOWS\""}));
+    const Outcome written = finish(startProgram(
+        {installed, "--job", m_dir / "Jobb/utan.vjob", "--condor", "3", "--requirements", "OpSys == \"WINDOWS\""}));
     EXPECT_EQ(written.exitCode, 0) << written.err;
     EXPECT_NE(written.out.find("\nexecutable              = " + installed + "\n"), std::string::npos) << written.out;
     EXPECT_NE(written.out.find("--shard $(Process)/3"), std::string::npos) << written.out;

@@ -157,9 +157,9 @@ TEST(Condor, TheDescriptionRunsEveryPartOnce)
     EXPECT_EQ(queue, "queue 3");
     EXPECT_EQ(keys["executable"], request.program);
     EXPECT_EQ(keys["transfer_executable"], "false");
-    EXPECT_EQ(argumentWords(keys["arguments"]),
-              (std::vector<std::string>{"--job", request.jobPath, "--shard", "$(Process)/3", "--runs",
-                                        request.runsFolder}));
+    EXPECT_EQ(
+        argumentWords(keys["arguments"]),
+        (std::vector<std::string>{"--job", request.jobPath, "--shard", "$(Process)/3", "--runs", request.runsFolder}));
     const std::string stem = request.runsFolder + char(std::filesystem::path::preferred_separator) +
                              "natt's \"$(DOLLAR)(x)\"-del$(Process)av3.";
     for (const char* file : {"output", "error", "log"})
@@ -214,10 +214,10 @@ protected:
     std::string journal(const std::string& stamp, std::optional<job::Shard> part, const std::string& jobPath,
                         bool leftOpen = false, std::size_t drawings = 2)
     {
-        const std::string name = "natt-" +
-                                 (part ? "del" + std::to_string(part->index) + "av" + std::to_string(part->count) + "-"
-                                       : std::string()) +
-                                 "20261208-" + stamp + "-000-1.journal";
+        const std::string name =
+            "natt-" +
+            (part ? "del" + std::to_string(part->index) + "av" + std::to_string(part->count) + "-" : std::string()) +
+            "20261208-" + stamp + "-000-1.journal";
         script::RunRequest request;
         request.templatePath = "/m.scr";
         request.cad.path = "/cad";
@@ -262,11 +262,11 @@ protected:
 
 TEST_F(ShardJournals, TheJobIsItsLatestRunsPartsAndNoOtherJobs)
 {
-    journal("100000", std::nullopt, m_job);         // a run before the job was split
-    journal("110000", job::Shard{0, 2}, m_job);     // an earlier split in two
+    journal("100000", std::nullopt, m_job);     // a run before the job was split
+    journal("110000", job::Shard{0, 2}, m_job); // an earlier split in two
     journal("120000", job::Shard{0, 3}, m_job);
     journal("120001", job::Shard{2, 3}, m_job, true);
-    journal("130000", job::Shard{0, 3}, m_job);     // part 0 ran again: its latest journal speaks for it
+    journal("130000", job::Shard{0, 3}, m_job);              // part 0 ran again: its latest journal speaks for it
     journal("140000", job::Shard{1, 3}, "/annat/natt.vjob"); // another job of the same name
     journal("150000", std::nullopt, "/annat/natt.vjob");
     std::size_t shards = 0;
