@@ -147,16 +147,17 @@ inga ges, från standard in, ett per rad.
   --shard K/N            med --job: kör bara del K av N (K från 0, som
                          HTCondors $(Process) och Slurms array-index). En
                          ritnings del avgörs av dess namn, så delar som listar
-                         mappen vid olika tider är ändå eniga. Varje del har sin
-                         journal, JOBB-delKavN-TID.journal i journalmappen, och
-                         tar upp den när den startas igen efter ett avbrott
+                         mappen vid olika tider är ändå eniga. Varje del har
+                         sin journal, JOBB-delKavN-TID.journal i journalmappen,
+                         och tar upp den när den startas igen efter ett avbrott
   --runs DIR             med --job: journalmappen (standard: jobbets run.runs,
                          annars Brannoc/Vendrel/runs); den måste finnas, för en
                          delad körning på en nätverksresurs som alla når
   --condor N             med --job: skriv en beskrivning för condor_submit på
                          standard ut, som kör jobbet i N delar, en per
                          HTCondor-jobb (med --shard K/N: bara del K, för att
-                         skicka in den igen); kräver ett installerat vendrel-run
+                         skicka in den igen); kräver ett installerat
+                         vendrel-run
   --requirements EXPR    med --condor: HTCondors villkor för datorerna
   --status --job FILE    och --retry --job FILE: jobbets senaste journaler, en
                          per del (med --shard bara den delens): en tabell, en
@@ -337,8 +338,7 @@ std::optional<std::string> takePolicyOption(std::string_view name, std::string_v
     return std::nullopt;
 }
 
-// Takes an option of a job split over machines: nothing when name is none of them, "" when taken, else the
-// message when its value is not one.
+// Takes an option of a job split over machines; the message when its value is not one.
 std::optional<std::string> takeSplitOption(std::string_view name, std::string_view value, Options& options)
 {
     const auto expected = [&](const std::string& what) {
@@ -359,14 +359,12 @@ std::optional<std::string> takeSplitOption(std::string_view name, std::string_vi
         if (!count || value.empty() || value.front() == '0' || value.find('/') != std::string_view::npos)
             return expected("antalet delar, 1 till " + std::to_string(job::maxShards));
         options.condor = count->count;
-    } else if (name == "--requirements") {
+    } else {
         if (value.empty())
             return std::string("--requirements saknar uttryck");
         options.requirements = std::string(value);
-    } else {
-        return std::nullopt;
     }
-    return std::string();
+    return std::nullopt;
 }
 
 // --job as a mode of its own, or with --status or --retry; the options of a job split over machines only with it.
@@ -431,8 +429,8 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
             options.job = std::string(value);
             return std::nullopt;
         }
-        if (auto split = takeSplitOption(name, value, options))
-            return split == "" ? std::nullopt : split;
+        if (name == "--shard" || name == "--runs" || name == "--condor" || name == "--requirements")
+            return takeSplitOption(name, value, options);
         if (name == "--batch" || name == "--timeout" || name == "--sessions" || name == "--marks" || name == "--form") {
             policyOptions = true;
             return takePolicyOption(name, value, options.policy);
