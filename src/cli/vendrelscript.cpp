@@ -237,8 +237,12 @@ Result<script::RunRequest, int> requestOfJob(const Options& options)
     inputs.projectName = options.project.value_or(std::string());
     inputs.withProgram = false;
     std::string error;
-    if (read->drawings.changed)
-        inputs.runsFolder = supervise::runsFolder(error);
+    if (read->drawings.changed) {
+        // The job's runs folder when it names one (a split job's share), as vendrel-run goes by it.
+        const auto named = read->runsFolder.empty() ? Result<std::string>(std::string())
+                                                    : job::resolvedPath(jobPath, read->runsFolder);
+        inputs.runsFolder = named && !named->empty() ? *named : supervise::runsFolder(error);
+    }
     auto prepared = job::prepareRun(jobPath, *text, *read, inputs);
     if (!prepared) {
         failure(prepared.error().message);
