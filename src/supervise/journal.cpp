@@ -236,7 +236,12 @@ bool applyBatch(JournalContent& content, const std::vector<std::string>& fields)
     }
     for (const std::size_t index : batch.indices) {
         closeDrawing(content, index); // a batch whose session died unnoticed gives its drawings up
-        content.drawings[index].state = State::Interrupted;
+        DrawingEntry& drawing = content.drawings[index];
+        drawing.state = State::Interrupted;
+        // Until a result says more, the drawing began with its batch and has no end.
+        drawing.session = batch.info.session;
+        drawing.startedMs = when;
+        drawing.endedMs = 0;
     }
     content.sessionsUsed = std::max(content.sessionsUsed, batch.info.session);
     content.openBatches.push_back(std::move(batch));
@@ -334,6 +339,9 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
             if (!toNumber(fields[i], index) || index >= content.drawings.size())
                 return false;
             content.drawings[index].state = State::Interrupted;
+            content.drawings[index].session = 1;
+            content.drawings[index].startedMs = when;
+            content.drawings[index].endedMs = 0;
         }
         content.sessionsUsed = 1;
         content.finished = false;
@@ -363,6 +371,7 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
         if (fields.size() != 3)
             return false;
         content.finished = true;
+        (void)toNumber(fields[1], content.finishedMs);
         content.openSessions.clear();
         // A batch still open here lost its results with the journal's writes (a full disk): what its marks file
         // says is done is taken up by the next run, not run again.
