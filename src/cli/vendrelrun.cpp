@@ -10,6 +10,7 @@
 #include "os/folders.h"
 #include "os/pathtext.h"
 #include "os/processtree.h"
+#include "report/report.h"
 #include "runs/cadlookup.h"
 #include "script/expandtemplate.h"
 #include "script/paths.h"
@@ -56,6 +57,7 @@ constexpr std::string_view usageLines =
     "vendrel-run --resume JOURNAL | --retry JOURNAL [--batch N] [--timeout SECONDS]\n"
     "            [--sessions N] [--marks on|off|auto] [--form standard|console|auto]\n"
     "vendrel-run --status JOURNAL\n"
+    "vendrel-run --report JOURNAL [JOURNAL...] [--output BASE]\n"
     "vendrel-run --probe --cad PROGRAM [--params TEXT] [--start-drawing FILE]\n"
     "            [--timeout SECONDS]";
 
@@ -137,6 +139,13 @@ inga ges, från standard in, ett per rad.
   --check                med --job: granska scriptet som en ny körning skulle
                          skriva, som vendrel-script --check, utan att köra
                          något
+  --report JOURNAL...    skriv rapporten igen: NAMN.html, en sida med en
+                         tidslinje över sessionerna, och NAMN.csv, en rad per
+                         ritning, bredvid journalen NAMN.journal; med flera
+                         journaler en rapport över dem alla, bredvid den
+                         första (varje körning skriver sin rapport när den
+                         slutar)
+  --output BASE          med --report: skriv BASE.html och BASE.csv
   --help                 visa denna text
 
 Jobbfilen är TOML i UTF-8 (vendrel-run(1) beskriver nycklarna):
@@ -196,6 +205,7 @@ enum class Mode
     Status,
     Probe,
     Job,
+    Report,
 };
 
 // The options that set the run policy, each only when given: they win over the policy a run would otherwise go
@@ -230,6 +240,7 @@ struct Options : cli::CommonArguments
     std::optional<std::string> project;
     PolicyOptions policy;
     std::string job;
+    std::string output; // --report: the files' base, without .html and .csv
     bool newRun = false;
     bool check = false;
 };
@@ -333,6 +344,18 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
             policyOptions = true;
             return takePolicyOption(name, value, options.policy);
         }
+        if (name == "--report" || name == "--output") {
+            if (value.empty())
+                return std::string(name) + (name == "--report" ? " saknar journal" : " saknar filnamn");
+            if (name == "--output") {
+                options.output = std::string(value);
+                return std::nullopt;
+            }
+            ++modes;
+            options.mode = Mode::Report;
+            options.journal = std::string(value);
+            return std::nullopt;
+        }
         if (name == "--resume" || name == "--retry" || name == "--status") {
             ++modes;
             options.mode = name == "--resume" ? Mode::Resume : name == "--retry" ? Mode::Retry : Mode::Status;
@@ -360,13 +383,20 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
     if (auto error = cli::readArguments(argc, argv, {"--probe", "--new", "--check"},
                                         {"--cad", "--params", "--start-drawing", "--batch", "--timeout", "--project",
                                          "--journal", "--resume", "--retry", "--status", "--sessions", "--marks",
-                                         "--form", "--job"},
+                                         "--form", "--job", "--report", "--output"},
                                         options, take))
         return error;
     if (options.help)
         return std::nullopt;
     if (modes > 1)
-        return std::string("bara en av --job, --resume, --retry, --status och --probe åt gången");
+        return std::string("bara en av --job, --resume, --retry, --status, --report och --probe åt gången");
+    if (!options.output.empty() && options.mode != Mode::Report)
+        return std::string("--output hör till --report");
+    if (options.mode == Mode::Report) {
+        if (runOptions || policyOptions)
+            return std::string("--report tar bara journaler och --output");
+        return std::nullopt;
+    }
     if ((options.newRun || options.check) && options.mode != Mode::Job)
         return std::string("--new och --check hör till --job");
     if (options.mode == Mode::Job) {
@@ -633,6 +663,32 @@ private:
     process::Interrupt m_interrupt;
 };
 
+// The morning report beside the journal. It never changes the run's exit status: a folder that will not take it
+// is said once.
+void writeRunReport(const std::string& journalPath)
+{
+    const report::ReportPaths paths = report::reportPathsFor(journalPath);
+    const std::string journals[] = {journalPath};
+    if (const auto written = report::writeReportOf(journals, paths); !written)
+        writeError(written.error());
+    else
+        writeError("rapport: " + pathText(paths.html));
+}
+
+// --report: the report of one journal or several made again, beside the first unless --output says where.
+int makeReport(const Options& options)
+{
+    std::vector<std::string> journals{options.journal};
+    for (const std::string& journal : options.positional)
+        journals.push_back(absolutePath(journal));
+    const report::ReportPaths paths = options.output.empty() ? report::reportPathsFor(journals.front())
+                                                             : report::reportPathsAt(absolutePath(options.output));
+    if (const auto written = report::writeReportOf(journals, paths); !written)
+        return failure(written.error());
+    console::write(console::Stream::Output, pathText(paths.html) + "\n" + pathText(paths.csv) + "\n");
+    return 0;
+}
+
 int runDrawings(supervise::StartResult started, const StopOnSignal& stop)
 {
     if (!started)
@@ -665,6 +721,7 @@ int runDrawings(supervise::StartResult started, const StopOnSignal& stop)
         outcome = engine.run(run.indices);
         engine.recordEnd(outcome);
     }
+    writeRunReport(run.journal->path());
     if (!marks && supervise::batchSizeFor(setup.policy, form) > 1 && outcome.end != supervise::RunOutcome::End::Broken)
         writeError("utan ritningsmärken: ritningarna i en grupp har gruppens gemensamma utfall");
     if (outcome.end == supervise::RunOutcome::End::Broken)
@@ -881,6 +938,8 @@ int main(int argc, char** argv)
         return cli::writeHelp(usageLines, helpText()) ? 0 : exitNotDone;
     if (options.mode == Mode::Status)
         return status(options.journal);
+    if (options.mode == Mode::Report)
+        return makeReport(options);
     const StopOnSignal stop;
     if (options.mode == Mode::Probe)
         return probe(options, stop);
