@@ -26,6 +26,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 namespace {
 
@@ -66,6 +67,15 @@ QString sessionLine(QWidget* window, int number)
 {
     auto* label = window->findChild<QLabel*>(QStringLiteral("session%1").arg(number));
     return label ? label->text().section(QStringLiteral(", "), 0, 0) : QStringLiteral("?");
+}
+
+QPushButton* accessibleButton(QWidget* window, const QString& name)
+{
+    for (QPushButton* candidate : window->findChildren<QPushButton*>()) {
+        if (candidate->accessibleName() == name)
+            return candidate;
+    }
+    return nullptr;
 }
 
 QString countLine(QWidget* window)
@@ -164,6 +174,36 @@ private slots:
         QFile record(m_dir.filePath(QStringLiteral("record")));
         QVERIFY(record.open(QIODevice::ReadOnly));
         QCOMPARE(record.readAll().count("_.OPEN"), 1);
+    }
+
+    // "Visa rapport" hands the page written beside the run's journal to the opener, the browser outside tests.
+    void showReportOpensThePageBesideTheJournal()
+    {
+        standIn(QStringLiteral("*K02*) exit 3;;"));
+        QWidget owner;
+        Supervisor supervisor(&owner, [] { return oneAtATime(20000); });
+        supervisor.start(request({"K01.dwg", "K02.dwg"}));
+        ProgressWindow* window = supervisor.progressWindow();
+        QPushButton* show = accessibleButton(window, QStringLiteral("Visa rapport"));
+        QVERIFY(show && !show->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!supervisor.busy(), 10000);
+        QVERIFY(show->isVisible());
+        QList<QUrl> opened;
+        window->setReportOpener([&opened](const QUrl& url) {
+            opened << url;
+            return true;
+        });
+        show->click();
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(opened.front().isLocalFile());
+        const QString page = opened.front().toLocalFile();
+        QVERIFY2(page.endsWith(QStringLiteral(".html")), qPrintable(page));
+        const QString stem = page.chopped(5);
+        QVERIFY(QFileInfo(stem + QStringLiteral(".journal")).isFile());
+        QVERIFY(QFileInfo(stem + QStringLiteral(".csv")).isFile());
+        QFile html(page);
+        QVERIFY(html.open(QIODevice::ReadOnly));
+        QVERIFY(html.readAll().contains("K02.dwg"));
     }
 
     // A run of no drawing is refused before it has a journal or a window.

@@ -149,6 +149,14 @@ inline QString showLog()
 {
     return QStringLiteral("Visa logg");
 }
+inline QString showReport()
+{
+    return QStringLiteral("Visa rapport");
+}
+inline QString reportFailed(const QString& error)
+{
+    return QStringLiteral("Rapporten kunde inte skrivas: %1").arg(error);
+}
 inline QString logTitle(const QString& drawing)
 {
     return QStringLiteral("Logg: %1").arg(drawing);
@@ -171,7 +179,8 @@ inline QString resumeQuestion(const QString& folder, qsizetype left, qsizetype t
 }
 inline QString templateChanged(const QString& path)
 {
-    return QStringLiteral("Mallen %1 har ändrats sedan körningen började.\n\nVill du fortsätta med mallen som den är nu?")
+    return QStringLiteral(
+               "Mallen %1 har ändrats sedan körningen började.\n\nVill du fortsätta med mallen som den är nu?")
         .arg(path);
 }
 inline QString errorTitle()
