@@ -31,7 +31,7 @@ constexpr std::string_view style = R"(
 body{font:14px/1.45 system-ui,"Segoe UI","DejaVu Sans",sans-serif;margin:24px;color:#1d1d1d;background:#fff}
 h1{font-size:22px;margin:0 0 12px}h2{font-size:17px;margin:28px 0 8px}
 table{border-collapse:collapse}th,td{padding:3px 10px;text-align:left;vertical-align:top;border-bottom:1px solid #e2e2e2}
-thead th{background:#f2f2f2;position:sticky;top:0}td.n{text-align:right;font-variant-numeric:tabular-nums}
+thead th{background:#f2f2f2;position:sticky;top:0}td:nth-child(2),td:nth-child(4),td:nth-child(5){white-space:nowrap}td.n{text-align:right;font-variant-numeric:tabular-nums}
 table.facts th{background:none;font-weight:600;padding-left:0}
 p.note{color:#555;max-width:60em}
 ul.counts{list-style:none;padding:0;display:flex;flex-wrap:wrap;gap:6px 22px}
