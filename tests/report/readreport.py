@@ -37,8 +37,10 @@ class Page(html.parser.HTMLParser):
             self.kind = ("drawing" if "drawing" in classes else "band") + "\t" + classes[1]
         elif tag == "title" and self.kind and self.kind != "lane":
             self.text = ""
-        elif tag == "td":
-            self.kind, self.text = "cell", ""
+        elif tag in ("td", "tr"):
+            self.end_cell()
+            if tag == "td":
+                self.kind, self.text = "cell", ""
         elif tag == "a" and self.kind == "cell":
             print("link\t" + attrs.get("href", ""))
 
@@ -51,7 +53,12 @@ class Page(html.parser.HTMLParser):
             self.text = None
         elif tag == "rect":
             self.kind = None
-        elif tag == "td" and self.kind == "cell":
+        elif tag in ("td", "tr", "tbody", "table"):
+            self.end_cell()
+
+    # A cell ends at its end tag, or where the next cell or row begins or its table ends (HTML's optional tags).
+    def end_cell(self):
+        if self.kind == "cell":
             print("cell\t" + escaped(self.text))
             self.kind, self.text = None, None
 
