@@ -64,12 +64,12 @@ bool writeJournal(const std::string& path, std::size_t drawings, std::size_t ses
             now += 5000 + std::int64_t(random() % 20000);
             entry.endedMs = now;
             const auto roll = random() % 200;
-            entry.state = roll == 0 ? supervise::State::TimedOut : roll < 4 ? supervise::State::Failed
-                                                                            : supervise::State::Done;
-            entry.exitStatus = entry.state == supervise::State::Done ? "slutmärke"
-                               : entry.state == supervise::State::Failed
-                                   ? "signal 11: stannade i den här ritningen"
-                                   : "signal 9: hängde i den här ritningen";
+            entry.state = roll == 0  ? supervise::State::TimedOut
+                          : roll < 4 ? supervise::State::Failed
+                                     : supervise::State::Done;
+            entry.exitStatus = entry.state == supervise::State::Done     ? "slutmärke"
+                               : entry.state == supervise::State::Failed ? "signal 11: stannade i den här ritningen"
+                                                                         : "signal 9: hängde i den här ritningen";
             entries.push_back(std::move(entry));
         }
         if (!journal->settled(indices, entries, false))
