@@ -402,8 +402,7 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
             return std::string("--probe kräver --cad");
         const PolicyOptions& policy = options.policy;
         if (policy.batch || policy.sessions || policy.marks || policy.form || policy.sessionStart ||
-            policy.sessionEnd || options.project ||
-            !options.journal.empty() || !options.positional.empty())
+            policy.sessionEnd || options.project || !options.journal.empty() || !options.positional.empty())
             return std::string("--probe tar bara --cad, --params, --start-drawing och --timeout");
         return std::nullopt;
     }

@@ -29,9 +29,9 @@
 namespace {
 
 constexpr std::string_view usageLine = "vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS]\n"
-                                       "                   [--output FILE] [--marks FILE] [--check]\n"
-                                       "                   [--session-start FILE] [--session-end FILE]\n"
-                                       "                   TEMPLATE FOLDER [DRAWING...]\n"
+                                       "                   [--output FILE] [--marks FILE] [--session-start FILE]\n"
+                                       "                   [--session-end FILE] [--check] TEMPLATE FOLDER\n"
+                                       "                   [DRAWING...]\n"
                                        "            vendrel-script --job FILE [--project NAME] [--now ...]\n"
                                        "                   [--output FILE] [--marks FILE] [--check]\n"
                                        "                   [--session-start FILE] [--session-end FILE]";

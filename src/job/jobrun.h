@@ -115,7 +115,8 @@ struct PreparedRun
 };
 
 // A new run of the job: its paths resolved, its request checked with its session scripts read, its drawings
-// listed now and, with changed, narrowed to those changed since done. jobPath is the job file's whole path, text its bytes as read.
+// listed now and, with changed, narrowed to those changed since done. jobPath is the job file's whole path, text its
+// bytes as read.
 Result<PreparedRun, PrepareProblem> prepareRun(const std::string& jobPath, std::string_view text, const Job& job,
                                                const RunInputs& inputs);
 

@@ -112,9 +112,9 @@ struct ScriptLayout
 
 // Repeats the template's body lines for every drawing, in order, filling in the placeholders, and ends with
 // the line ".EXIT". With session scripts, the start script's lines come before the first drawing's and the end
-// script's before ".EXIT", as they are. Inserted values are never searched for placeholders again. The clock is read once for
-// each line that holds %date or %time. Names are bytes and are never decoded. separator is the joint
-// between the folder and a name; %lfullname and %lpath use '/' in its place.
+// script's before ".EXIT", as they are. Inserted values are never searched for placeholders again. The clock is read
+// once for each line that holds %date or %time. Names are bytes and are never decoded. separator is the joint between
+// the folder and a name; %lfullname and %lpath use '/' in its place.
 //
 // The script goes to output as it is made, so it never has to lie whole in memory. When an input holds a
 // line break, that is the answer and nothing reaches output. With marks, each drawing's lines stand between

@@ -23,10 +23,10 @@ namespace script {
 
 namespace {
 
-constexpr std::string_view codeNames[] = {
-    "missing", "read-only",        "locked",      "unquoted-blank", "empty-line",     "unencodable", "no-drawings",
-    "no-body", "no-start-drawing", "comment-cut", "blanks-removed", "quote-in-value", "no-project",  "same-drawing",
-    "session-exit"};
+constexpr std::string_view codeNames[] = {"missing",          "read-only",    "locked",         "unquoted-blank",
+                                          "empty-line",       "unencodable",  "no-drawings",    "no-body",
+                                          "no-start-drawing", "comment-cut",  "blanks-removed", "quote-in-value",
+                                          "no-project",       "same-drawing", "session-exit"};
 
 bool carriesName(int placeholder)
 {
@@ -536,7 +536,8 @@ std::vector<Finding> checkScript(const RunRequest& input, bool marked)
     // The start script's lines come before every drawing's, the end script's after them; the findings about
     // the whole script stay first.
     std::vector<Finding> start, end;
-    sessionFindings(session.start, FindingVariant::sessionStart, [](std::size_t k) { return k + 1; }, start);
+    sessionFindings(
+        session.start, FindingVariant::sessionStart, [](std::size_t k) { return k + 1; }, start);
     const std::size_t drawings = input.drawings.size();
     sessionFindings(
         session.end, FindingVariant::sessionEnd, [&](std::size_t k) { return layout.endLine(drawings, k); }, end);

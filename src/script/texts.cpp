@@ -217,9 +217,10 @@ std::string unencodableSessionLine(bool end, std::uint32_t line, std::string_vie
 
 std::string sessionExit(bool end, std::uint32_t line, std::string_view path)
 {
-    return join({sessionLineSubject(end, line, path),
-                 end ? " avslutar CAD-sessionen, och det som står efter den körs inte: Vendrel skriver själv .EXIT sist."
-                     : " avslutar CAD-sessionen innan någon ritning har öppnats: ingen ritning körs."});
+    return join(
+        {sessionLineSubject(end, line, path),
+         end ? " avslutar CAD-sessionen, och det som står efter den körs inte: Vendrel skriver själv .EXIT sist."
+             : " avslutar CAD-sessionen innan någon ritning har öppnats: ingen ritning körs."});
 }
 
 std::string commentCut(std::uint32_t templateLine, std::string_view cut, bool openQuote)

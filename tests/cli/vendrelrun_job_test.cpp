@@ -320,9 +320,11 @@ TEST_F(JobRun, SessionScriptsComeFromTheJobsFolderAndTheOptionsWin)
 {
     writeFile(m_dir / "Jobb/start.scr", "FILEDIA 0\r\n");
     writeFile(m_dir / "Jobb/slut.scr", "FILEDIA 1\n");
-    writeJob("names = [\"K01.dwg\", \"K02.dwg\"]\n", "batch = 2\nsession_start = \"start.scr\"\nsession_end = \"slut.scr\"\n");
+    writeJob("names = [\"K01.dwg\", \"K02.dwg\"]\n",
+             "batch = 2\nsession_start = \"start.scr\"\nsession_end = \"slut.scr\"\n");
     const std::string folder = m_dir / "Jobb/Ritningar/";
-    const std::string drawings = "_.OPEN " + folder + "K01.dwg\r\n_.QSAVE\r\n_.OPEN " + folder + "K02.dwg\r\n_.QSAVE\r\n";
+    const std::string drawings =
+        "_.OPEN " + folder + "K01.dwg\r\n_.QSAVE\r\n_.OPEN " + folder + "K02.dwg\r\n_.QSAVE\r\n";
     const Outcome outcome = runJob();
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
     EXPECT_EQ(readFile(m_dir / "record"), "FILEDIA 0\r\n" + drawings + "FILEDIA 1\r\n.EXIT\r\n");

@@ -333,8 +333,9 @@ TEST(ScriptCheckLines, ChecksSessionScriptsInPlace)
         const std::vector<script::Finding> findings = script::checkScript(request, marked);
         for (const auto& finding : findings)
             found.push_back(std::string(script::codeName(finding.code)) + ":" + std::to_string(finding.line));
-        EXPECT_EQ(found, marked ? Summary({"unencodable:1", "session-exit:2", "missing:4", "missing:8", "session-exit:12"})
-                                : Summary({"unencodable:1", "session-exit:2", "missing:3", "missing:5", "session-exit:8"}));
+        EXPECT_EQ(found,
+                  marked ? Summary({"unencodable:1", "session-exit:2", "missing:4", "missing:8", "session-exit:12"})
+                         : Summary({"unencodable:1", "session-exit:2", "missing:3", "missing:5", "session-exit:8"}));
         script::Script script;
         EXPECT_FALSE(script::expandTemplate(request, request.drawings, {}, script, marked ? &marks : nullptr));
         const auto lines = script.lines();

@@ -410,10 +410,11 @@ private slots:
             StandInUser user;
             user.chooseFile = [&](const StandInUser::FileQuestion& question) {
                 return question.title == QStringLiteral("Välj startscript") ? nativeText(path(QStringLiteral("s.scr")))
-                                                                             : QString();
+                                                                            : QString();
             };
             dialog.findChild<QToolButton*>(QStringLiteral("sessionStartBrowse"))->click();
-            dialog.findChild<QLineEdit*>(QStringLiteral("sessionEnd"))->setText(nativeText(path(QStringLiteral("e.scr"))));
+            dialog.findChild<QLineEdit*>(QStringLiteral("sessionEnd"))
+                ->setText(nativeText(path(QStringLiteral("e.scr"))));
             supervisedsettings::apply(settings, dialog);
         }
         const supervise::RunPolicy stored = supervisedsettings::policy(settings);

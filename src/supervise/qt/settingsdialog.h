@@ -57,8 +57,8 @@ private:
     void takeProbe(std::size_t program, supervise::ProbeAnswer answer);
     supervise::CommandForm programForm() const;
     // A file field with its browse button, as a row of the form.
-    QLineEdit* addScriptField(QFormLayout* form, const QString& label, const QString& browse,
-                              const std::string& path, const QString& name);
+    QLineEdit* addScriptField(QFormLayout* form, const QString& label, const QString& browse, const std::string& path,
+                              const QString& name);
 
     std::vector<script::CadProgram> m_programs;
     std::vector<std::optional<bool>> m_marks; // per program
