@@ -49,13 +49,16 @@ constexpr std::string_view usageLines =
     "vendrel-run --cad PROGRAM [--params TEXT] [--start-drawing FILE]\n"
     "            [--batch N] [--timeout SECONDS] [--project NAME] [--journal FILE]\n"
     "            [--sessions N] [--marks on|off|auto] [--form standard|console]\n"
+    "            [--session-start FILE] [--session-end FILE]\n"
     "            TEMPLATE FOLDER [DRAWING...]\n"
     "vendrel-run --job FILE [--new] [--check] [--cad PROGRAM] [--params TEXT]\n"
     "            [--start-drawing FILE] [--project NAME] [--journal FILE]\n"
     "            [--batch N] [--timeout SECONDS] [--sessions N]\n"
     "            [--marks on|off|auto] [--form standard|console|auto]\n"
+    "            [--session-start FILE] [--session-end FILE]\n"
     "vendrel-run --resume JOURNAL | --retry JOURNAL [--batch N] [--timeout SECONDS]\n"
     "            [--sessions N] [--marks on|off|auto] [--form standard|console|auto]\n"
+    "            [--session-start FILE] [--session-end FILE]\n"
     "vendrel-run --status JOURNAL\n"
     "vendrel-run --report JOURNAL [JOURNAL...] [--output BASE]\n"
     "vendrel-run --probe --cad PROGRAM [--params TEXT] [--start-drawing FILE]\n"
@@ -65,7 +68,7 @@ constexpr std::string_view usageLines =
 std::string helpText()
 {
     using supervise::RunPolicy;
-    constexpr RunPolicy defaults{};
+    const RunPolicy defaults{};
     const std::string batch =
         "1 till " + std::to_string(RunPolicy::maxBatchSize) + " (standard " + std::to_string(defaults.batchSize) + ")";
     const std::string timeout = supervise::timeoutText(RunPolicy::minTimeout) + " till " +
@@ -112,6 +115,12 @@ inga ges, från standard in, ett per rad.
                          med programmets utdata i JOURNAL.logs (standard:
                          console när programfilen heter accoreconsole.exe, som
                          med auto)
+  --session-start FILE   scriptet som varje CAD-session kör en gång före sin
+                         första ritning, som det är (utan platshållare); en
+                         tom FILE: inget
+  --session-end FILE     scriptet som varje session kör efter sin sista
+                         ritning, före .EXIT; med konsolformen kör varje
+                         process båda
   --probe                prova om CAD-programmet utför ritningsmärken och spara
                          svaret för programmet; slutstatus 0 när de fungerar, 1
                          när de inte gör det
@@ -119,9 +128,9 @@ inga ges, från standard in, ett per rad.
                          not-run
   --retry JOURNAL        kör om ritningarna som är failed, timed-out eller
                          interrupted (båda går vidare med körningens --batch,
-                         --timeout, --sessions, --marks och --form som
-                         journalen har dem; de som ges ändrar dem för den här
-                         och senare körningar)
+                         --timeout, --sessions, --marks, --form och
+                         sessionsscript som journalen har dem; de som ges
+                         ändrar dem för den här och senare körningar)
   --status JOURNAL       skriv en rad per ritning: TILLSTÅND<TAB>NAMN, med
                          namnet som journalen har det: \t, \n och \r för tabb
                          och radbrytningar, \xNN för en byte som inte är text
@@ -167,6 +176,8 @@ Jobbfilen är TOML i UTF-8 (vendrel-run(1) beskriver nycklarna):
   sessions = 4
   marks = "auto"                  # on, off, auto
   form = "auto"                   # standard, console, auto
+  session_start = "obevakad-start.scr"  # från jobbfilens mapp; tom: inget
+  session_end = "obevakad-slut.scr"
 
 Tillstånd: done (med märken: ritningens slutmärke kom; utan: CAD-programmet
 avslutades normalt efter scriptet), failed (annan slutstatus, krasch eller
@@ -217,8 +228,10 @@ struct PolicyOptions
     std::optional<std::size_t> sessions;
     std::optional<supervise::MarksChoice> marks;
     std::optional<std::optional<supervise::CommandForm>> form;
+    std::optional<std::string> sessionStart; // whole paths; empty: none
+    std::optional<std::string> sessionEnd;
 
-    bool any() const { return batch || timeout || sessions || marks || form; }
+    bool any() const { return batch || timeout || sessions || marks || form || sessionStart || sessionEnd; }
     supervise::RunPolicy over(supervise::RunPolicy policy) const
     {
         policy.batchSize = batch.value_or(policy.batchSize);
@@ -226,6 +239,8 @@ struct PolicyOptions
         policy.sessions = sessions.value_or(policy.sessions);
         policy.marks = marks.value_or(policy.marks);
         policy.form = form.value_or(policy.form);
+        policy.sessionStart = sessionStart.value_or(policy.sessionStart);
+        policy.sessionEnd = sessionEnd.value_or(policy.sessionEnd);
         return policy;
     }
 };
@@ -307,11 +322,18 @@ std::optional<std::string> takePolicyOption(std::string_view name, std::string_v
         if (!marks)
             return expected(marks.error());
         options.marks = *marks;
-    } else {
+    } else if (name == "--form") {
         const auto form = supervise::parseCommandForm(value);
         if (!form)
             return expected(form.error());
         options.form = *form;
+    } else {
+        // Named by its whole path in the journal, like the template, so a resume finds it from any folder.
+        const auto path = supervise::parseSessionScript(value);
+        if (!path)
+            return expected(path.error());
+        (name == "--session-start" ? options.sessionStart : options.sessionEnd) =
+            path->empty() ? std::string() : absolutePath(*path);
     }
     return std::nullopt;
 }
@@ -340,7 +362,8 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
             options.job = std::string(value);
             return std::nullopt;
         }
-        if (name == "--batch" || name == "--timeout" || name == "--sessions" || name == "--marks" || name == "--form") {
+        if (name == "--batch" || name == "--timeout" || name == "--sessions" || name == "--marks" || name == "--form" ||
+            name == "--session-start" || name == "--session-end") {
             policyOptions = true;
             return takePolicyOption(name, value, options.policy);
         }
@@ -383,7 +406,8 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
     if (auto error = cli::readArguments(argc, argv, {"--probe", "--new", "--check"},
                                         {"--cad", "--params", "--start-drawing", "--batch", "--timeout", "--project",
                                          "--journal", "--resume", "--retry", "--status", "--sessions", "--marks",
-                                         "--form", "--job", "--report", "--output"},
+                                         "--form", "--job", "--report", "--output", "--session-start",
+                                         "--session-end"},
                                         options, take))
         return error;
     if (options.help)
@@ -408,15 +432,15 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         if (!options.cad)
             return std::string("--probe kräver --cad");
         const PolicyOptions& policy = options.policy;
-        if (policy.batch || policy.sessions || policy.marks || policy.form || options.project ||
-            !options.journal.empty() || !options.positional.empty())
+        if (policy.batch || policy.sessions || policy.marks || policy.form || policy.sessionStart ||
+            policy.sessionEnd || options.project || !options.journal.empty() || !options.positional.empty())
             return std::string("--probe tar bara --cad, --params, --start-drawing och --timeout");
         return std::nullopt;
     }
     if (modes == 1) {
         if (runOptions || !options.positional.empty() || (policyOptions && options.mode == Mode::Status))
             return std::string("--resume och --retry tar journalen och --batch, --timeout, --sessions, --marks, "
-                               "--form; --status bara journalen");
+                               "--form, --session-start, --session-end; --status bara journalen");
         return std::nullopt;
     }
     if (!options.cad)
@@ -776,6 +800,8 @@ int newRun(Options& options, const StopOnSignal& stop)
     request.cad = takeProgram(options);
     request.listingFolder = absolutePath(options.positional[1]);
     request.projectName = options.project.value_or(std::string());
+    const supervise::RunPolicy policy = supervise::resolvedPolicy(options.policy.over({}), request.cad.path);
+    supervise::useSessionScripts(policy, request);
     // The run start checks again with the names; here the check comes before they are read, which may wait on
     // a terminal.
     if (auto checked = script::checkRequest(request); !checked)
@@ -794,7 +820,6 @@ int newRun(Options& options, const StopOnSignal& stop)
     if (stop.interrupt().raised())
         return failure("körningen avbröts innan den började; inget har körts");
 
-    const supervise::RunPolicy policy = supervise::resolvedPolicy(options.policy.over({}), request.cad.path);
     auto started = supervise::createRun(std::move(request), policy, options.journal);
     if (started)
         writeError("journal: " + pathText(started->journal->path()));
@@ -843,6 +868,8 @@ int runJob(const Options& options, const StopOnSignal& stop)
     inputs.defaultStartDrawing =
         script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName, script::nativeSeparator());
     inputs.projectName = options.project.value_or(std::string());
+    inputs.sessionStart = options.policy.sessionStart;
+    inputs.sessionEnd = options.policy.sessionEnd;
     inputs.runsFolder = runs;
     const auto prepare = [&]() -> Result<job::PreparedRun, int> {
         auto prepared = job::prepareRun(jobPath, *text, *read, inputs);
@@ -858,14 +885,16 @@ int runJob(const Options& options, const StopOnSignal& stop)
             writeError("mappen " + pathText(folder) + " kan inte läsas; ritningarna i den är inte med");
         return std::move(*prepared);
     };
-    const auto policyFor = [&](const std::string& program) {
-        return supervise::resolvedPolicy(options.policy.over(read->policy), program);
+    // The job's policy with its session scripts as whole paths, the options laid over it.
+    const auto policyFor = [&](const job::PreparedRun& prepared) {
+        return supervise::resolvedPolicy(options.policy.over(prepared.policy), prepared.request.cad.path);
     };
     if (options.check) {
         auto prepared = prepare();
         if (!prepared)
             return prepared.error();
-        return reviewJob(std::move(prepared->request), policyFor(prepared->request.cad.path));
+        const supervise::RunPolicy policy = policyFor(*prepared);
+        return reviewJob(std::move(prepared->request), policy);
     }
 
     const auto busy = [&] {
@@ -910,7 +939,7 @@ int runJob(const Options& options, const StopOnSignal& stop)
     if (prepared->unchanged > 0)
         writeError(std::to_string(prepared->unchanged) +
                    " ritningar har inte ändrats sedan de blev done och körs inte");
-    const supervise::RunPolicy policy = policyFor(request.cad.path);
+    const supervise::RunPolicy policy = policyFor(*prepared);
     const std::string journal = options.journal.empty()
                                     ? script::joinPath(runs, job::journalName(jobPath), script::nativeSeparator())
                                     : options.journal;

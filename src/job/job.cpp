@@ -253,6 +253,16 @@ const std::vector<Key>& keys()
              return readPolicyValue(node, key, job.policy.form, &supervise::parseCommandForm, true);
          },
          [](const Job& job) { return tomlString(supervise::commandFormWord(job.policy.form)); }},
+        {"run", "session_start", false, "script som varje CAD-session kör före sin första ritning; tom: inget",
+         [](const toml::node& node, const std::string& key, Job& job) {
+             return readText(node, key, job.policy.sessionStart);
+         },
+         [](const Job& job) { return tomlString(job.policy.sessionStart); }},
+        {"run", "session_end", false, "script som varje CAD-session kör efter sin sista ritning; tom: inget",
+         [](const toml::node& node, const std::string& key, Job& job) {
+             return readText(node, key, job.policy.sessionEnd);
+         },
+         [](const Job& job) { return tomlString(job.policy.sessionEnd); }},
     };
     return table;
 }

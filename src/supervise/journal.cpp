@@ -14,9 +14,11 @@ namespace {
 // TABs, LF. A line that does not add up is never taken for a record.
 
 constexpr std::string_view magic = "vendrel-journal";
+// 5: the policy record names the session scripts.
+constexpr std::string_view version = "5";
 // 4: the run policy is a record of its own (the inputs lost the batch size and time-out), and a run of a job
 // names its job file.
-constexpr std::string_view version = "4";
+constexpr std::string_view fourthVersion = "4";
 // 3: a batch is one record naming its session, its processes and whether it has drawing marks.
 constexpr std::string_view thirdVersion = "3";
 // 2: the drawing list ends in a record with its count and CRC; sessions are recorded.
@@ -177,24 +179,35 @@ struct Reading
     bool firstFormat = false;
     bool batchRecords = false; // the third format: results close batches one drawing at a time
     bool policyRecords = false; // the fourth: the policy and the job have records of their own
+    bool sessionScripts = false; // the fifth: the policy names the session scripts
     bool policySeen = false;
 };
 
 std::vector<std::string> policyFields(const RunPolicy& policy)
 {
-    return {std::to_string(policy.batchSize), std::to_string(policy.timeout.count()), std::to_string(policy.sessions),
-            std::string(marksChoiceWord(policy.marks)), std::string(commandFormWord(policy.form))};
+    return {std::to_string(policy.batchSize),
+            std::to_string(policy.timeout.count()),
+            std::to_string(policy.sessions),
+            std::string(marksChoiceWord(policy.marks)),
+            std::string(commandFormWord(policy.form)),
+            policy.sessionStart,
+            policy.sessionEnd};
 }
 
-// A policy record's fields after its kind. Values out of bounds are not damage: a journal written by hand or
-// by another version may have them, and the run goes on inside the bounds.
-std::optional<RunPolicy> policyFromFields(std::span<const std::string> fields)
+// A policy record's fields after its kind; the session scripts only in the fifth format (before it, a run had
+// none). Values out of bounds are not damage: a journal written by hand or by another version may have them,
+// and the run goes on inside the bounds.
+std::optional<RunPolicy> policyFromFields(std::span<const std::string> fields, bool sessionScripts)
 {
     RunPolicy policy;
     std::int64_t timeout = 0;
-    if (fields.size() != 5 || !toNumber(fields[0], policy.batchSize) || !toNumber(fields[1], timeout) ||
-        !toNumber(fields[2], policy.sessions))
+    if (fields.size() != (sessionScripts ? 7 : 5) || !toNumber(fields[0], policy.batchSize) ||
+        !toNumber(fields[1], timeout) || !toNumber(fields[2], policy.sessions))
         return std::nullopt;
+    if (sessionScripts) {
+        policy.sessionStart = fields[5];
+        policy.sessionEnd = fields[6];
+    }
     policy.timeout = std::chrono::milliseconds(timeout);
     const auto marks = parseMarksChoice(fields[3]);
     const auto form = parseCommandForm(fields[4]);
@@ -256,7 +269,9 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
     const std::string& kind = fields[0];
     if (!reading.headerSeen) {
         reading.firstFormat = kind == magic && fields.size() == 2 && fields[1] == firstVersion;
-        reading.policyRecords = kind == magic && fields.size() == 2 && fields[1] == version;
+        reading.sessionScripts = kind == magic && fields.size() == 2 && fields[1] == version;
+        reading.policyRecords =
+            reading.sessionScripts || (kind == magic && fields.size() == 2 && fields[1] == fourthVersion);
         reading.batchRecords =
             reading.policyRecords || (kind == magic && fields.size() == 2 && fields[1] == thirdVersion);
         return reading.headerSeen = kind == magic && fields.size() == 2 &&
@@ -273,7 +288,7 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
             if (inputs.size() < 2)
                 return false;
             const std::string oldPolicy[] = {inputs[inputs.size() - 2], inputs.back(), "1", "auto", "auto"};
-            auto policy = policyFromFields(oldPolicy);
+            auto policy = policyFromFields(oldPolicy, false);
             if (!policy)
                 return false;
             content.policy = *policy;
@@ -290,7 +305,7 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
         return false;
     if (kind == "policy") {
         // The first follows the inputs; a later one is the policy a resumed or retried run went on with.
-        auto policy = policyFromFields(std::span(fields).subspan(1));
+        auto policy = policyFromFields(std::span(fields).subspan(1), reading.sessionScripts);
         if (!reading.policyRecords || !policy || (!reading.policySeen && !content.drawings.empty()))
             return false;
         content.policy = *policy;

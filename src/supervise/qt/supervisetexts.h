@@ -71,6 +71,34 @@ inline QString formLabel()
 {
     return QStringLiteral("&Kommandoform:");
 }
+inline QString sessionStartLabel()
+{
+    return QStringLiteral("St&artscript för varje session:");
+}
+inline QString sessionEndLabel()
+{
+    return QStringLiteral("S&lutscript för varje session:");
+}
+inline QString sessionScriptPlaceholder()
+{
+    return QStringLiteral("inget");
+}
+inline QString browse()
+{
+    return QStringLiteral("...");
+}
+inline QString sessionStartBrowse()
+{
+    return QStringLiteral("Välj startscript");
+}
+inline QString sessionEndBrowse()
+{
+    return QStringLiteral("Välj slutscript");
+}
+inline QString sessionScriptFilter()
+{
+    return QStringLiteral("Script (*.scr);;Alla filer (*)");
+}
 // The command forms in the order of supervise::CommandForm.
 inline QString formName(int form)
 {
