@@ -24,7 +24,7 @@ timeout 120 wine "$setup" /S
 for file in vendrel.exe vendrel-script.exe Uninstall.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6Svg.dll \
             libstdc++-6.dll plugins/platforms/qwindows.dll plugins/styles/qwindowsvistastyle.dll \
             plugins/iconengines/qsvgicon.dll plugins/imageformats/qsvg.dll translations/qt_sv.qm \
-            examples/Init.reg "Rensa och spara.scr"; do
+            examples/Init.reg "Rensa och spara.scr" obevakad-start.scr obevakad-slut.scr; do
     [[ -f "$folder/$file" ]] || fail "not installed: $file"
 done
 for file in Init.reg Qt6Test.dll plugins/platforms/qoffscreen.dll; do

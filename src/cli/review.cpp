@@ -12,22 +12,15 @@ namespace cli {
 
 int printFindings(const script::RunRequest& input, bool marked)
 {
-    std::vector<script::Finding> findings = script::checkScript(input);
-    // With marks each drawing's block of lines has a mark line before and after it; a finding given once for
-    // all drawings stands at its line among the first drawing's.
-    const std::size_t bodyLines = input.scriptTemplate.bodyLines.size();
-    if (marked && bodyLines > 0) {
-        for (script::Finding& finding : findings) {
-            if (finding.line > 0)
-                finding.line += 2 * ((finding.line - 1) / bodyLines) + 1;
-        }
-    }
+    const std::vector<script::Finding> findings = script::checkScript(input, marked);
     // The texts show names, folder and project as text, whatever the file system's bytes.
     script::RunRequest shown = input;
     for (std::string& name : shown.drawings)
         name = pathText(name);
     shown.listingFolder = pathText(input.listingFolder);
     shown.projectName = pathText(input.projectName);
+    for (script::SessionScript* session : {&shown.sessionScripts.start, &shown.sessionScripts.end})
+        session->path = pathText(session->path);
     bool error = false;
     std::string text;
     for (const script::Finding& finding : findings) {

@@ -13,8 +13,8 @@ inline constexpr int reviewWarnings = 3;
 
 // Writes what the review of the request's script finds to standard output, one finding a line
 // (LEVEL:LINE:CODE:DRAWING: text), and gives reviewClean, reviewWarnings when there are only warnings, or
-// reviewErrors. With marked, the lines are those of the script with drawing marks: each drawing's lines have a
-// mark line before and after them.
+// reviewErrors. The lines are those of the script with the request's session scripts and, with marked, with
+// drawing marks: each drawing's lines have a mark line before and after them.
 int printFindings(const script::RunRequest& request, bool marked);
 
 } // namespace cli

@@ -13,6 +13,7 @@
 #include "os/folders.h"
 #include "os/pathtext.h"
 #include "os/processtree.h"
+#include "report/report.h"
 #include "runs/cadlookup.h"
 #include "script/expandtemplate.h"
 #include "script/paths.h"
@@ -51,18 +52,22 @@ constexpr std::string_view usageLines =
     "vendrel-run --cad PROGRAM [--params TEXT] [--start-drawing FILE]\n"
     "            [--batch N] [--timeout SECONDS] [--project NAME] [--journal FILE]\n"
     "            [--sessions N] [--marks on|off|auto] [--form standard|console]\n"
+    "            [--session-start FILE] [--session-end FILE]\n"
     "            TEMPLATE FOLDER [DRAWING...]\n"
     "vendrel-run --job FILE [--new] [--check] [--cad PROGRAM] [--params TEXT]\n"
     "            [--start-drawing FILE] [--project NAME] [--journal FILE]\n"
     "            [--batch N] [--timeout SECONDS] [--sessions N]\n"
     "            [--marks on|off|auto] [--form standard|console|auto]\n"
-    "            [--shard K/N] [--runs DIR]\n"
+    "            [--session-start FILE] [--session-end FILE] [--shard K/N] [--runs DIR]\n"
     "vendrel-run --job FILE --condor N [--shard K/N] [--runs DIR]\n"
     "            [--requirements EXPR]\n"
     "vendrel-run --resume JOURNAL | --retry JOURNAL [--batch N] [--timeout SECONDS]\n"
     "            [--sessions N] [--marks on|off|auto] [--form standard|console|auto]\n"
+    "            [--session-start FILE] [--session-end FILE]\n"
     "vendrel-run --retry --job FILE [--shard K/N] [--runs DIR] [--batch N] ...\n"
     "vendrel-run --status JOURNAL | --status --job FILE [--shard K/N] [--runs DIR]\n"
+    "vendrel-run --report JOURNAL [JOURNAL...] [--output BASE]\n"
+    "vendrel-run --report --job FILE [--shard K/N] [--runs DIR] [--output BASE]\n"
     "vendrel-run --probe --cad PROGRAM [--params TEXT] [--start-drawing FILE]\n"
     "            [--timeout SECONDS]";
 
@@ -70,7 +75,7 @@ constexpr std::string_view usageLines =
 std::string helpText()
 {
     using supervise::RunPolicy;
-    constexpr RunPolicy defaults{};
+    const RunPolicy defaults{};
     const std::string batch =
         "1 till " + std::to_string(RunPolicy::maxBatchSize) + " (standard " + std::to_string(defaults.batchSize) + ")";
     const std::string timeout = supervise::timeoutText(RunPolicy::minTimeout) + " till " +
@@ -117,6 +122,12 @@ inga ges, från standard in, ett per rad.
                          med programmets utdata i JOURNAL.logs (standard:
                          console när programfilen heter accoreconsole.exe, som
                          med auto)
+  --session-start FILE   scriptet som varje CAD-session kör en gång före sin
+                         första ritning, som det är (utan platshållare); en
+                         tom FILE: inget
+  --session-end FILE     scriptet som varje session kör efter sin sista
+                         ritning, före .EXIT; med konsolformen kör varje
+                         process båda
   --probe                prova om CAD-programmet utför ritningsmärken och spara
                          svaret för programmet; slutstatus 0 när de fungerar, 1
                          när de inte gör det
@@ -124,9 +135,9 @@ inga ges, från standard in, ett per rad.
                          not-run
   --retry JOURNAL        kör om ritningarna som är failed, timed-out eller
                          interrupted (båda går vidare med körningens --batch,
-                         --timeout, --sessions, --marks och --form som
-                         journalen har dem; de som ges ändrar dem för den här
-                         och senare körningar)
+                         --timeout, --sessions, --marks, --form och
+                         sessionsscript som journalen har dem; de som ges
+                         ändrar dem för den här och senare körningar)
   --status JOURNAL       skriv en rad per ritning: TILLSTÅND<TAB>NAMN, med
                          namnet som journalen har det: \t, \n och \r för tabb
                          och radbrytningar, \xNN för en byte som inte är text
@@ -162,7 +173,15 @@ inga ges, från standard in, ett per rad.
   --status --job FILE    och --retry --job FILE: jobbets senaste journaler, en
                          per del (med --shard bara den delens): en tabell, en
                          summa; --retry kör om de misslyckade i varje del, i
-                         delens egen journal
+                         delens egen journal; --report --job FILE: en rapport
+                         över dem
+  --report JOURNAL...    skriv rapporten igen: NAMN.html, en sida med en
+                         tidslinje över sessionerna, och NAMN.csv, en rad per
+                         ritning, bredvid journalen NAMN.journal; med flera
+                         journaler en rapport över dem alla, bredvid den
+                         första (varje körning skriver sin rapport när den
+                         slutar)
+  --output BASE          med --report: skriv BASE.html och BASE.csv
   --help                 visa denna text
 
 Jobbfilen är TOML i UTF-8 (vendrel-run(1) beskriver nycklarna):
@@ -185,6 +204,8 @@ Jobbfilen är TOML i UTF-8 (vendrel-run(1) beskriver nycklarna):
   marks = "auto"                  # on, off, auto
   form = "auto"                   # standard, console, auto
   runs = ""                       # journalmappen; tom: användarens
+  session_start = "obevakad-start.scr"  # från jobbfilens mapp; tom: inget
+  session_end = "obevakad-slut.scr"
 
 Tillstånd: done (med märken: ritningens slutmärke kom; utan: CAD-programmet
 avslutades normalt efter scriptet), failed (annan slutstatus, krasch eller
@@ -224,6 +245,7 @@ enum class Mode
     Status,
     Probe,
     Job,
+    Report,
 };
 
 // The options that set the run policy, each only when given: they win over the policy a run would otherwise go
@@ -235,8 +257,10 @@ struct PolicyOptions
     std::optional<std::size_t> sessions;
     std::optional<supervise::MarksChoice> marks;
     std::optional<std::optional<supervise::CommandForm>> form;
+    std::optional<std::string> sessionStart; // whole paths; empty: none
+    std::optional<std::string> sessionEnd;
 
-    bool any() const { return batch || timeout || sessions || marks || form; }
+    bool any() const { return batch || timeout || sessions || marks || form || sessionStart || sessionEnd; }
     supervise::RunPolicy over(supervise::RunPolicy policy) const
     {
         policy.batchSize = batch.value_or(policy.batchSize);
@@ -244,6 +268,8 @@ struct PolicyOptions
         policy.sessions = sessions.value_or(policy.sessions);
         policy.marks = marks.value_or(policy.marks);
         policy.form = form.value_or(policy.form);
+        policy.sessionStart = sessionStart.value_or(policy.sessionStart);
+        policy.sessionEnd = sessionEnd.value_or(policy.sessionEnd);
         return policy;
     }
 };
@@ -258,6 +284,7 @@ struct Options : cli::CommonArguments
     std::optional<std::string> project;
     PolicyOptions policy;
     std::string job;
+    std::string output; // --report: the files' base, without .html and .csv
     bool newRun = false;
     bool check = false;
     // A job split over machines.
@@ -329,11 +356,18 @@ std::optional<std::string> takePolicyOption(std::string_view name, std::string_v
         if (!marks)
             return expected(marks.error());
         options.marks = *marks;
-    } else {
+    } else if (name == "--form") {
         const auto form = supervise::parseCommandForm(value);
         if (!form)
             return expected(form.error());
         options.form = *form;
+    } else {
+        // Named by its whole path in the journal, like the template, so a resume finds it from any folder.
+        const auto path = supervise::parseSessionScript(value);
+        if (!path)
+            return expected(path.error());
+        (name == "--session-start" ? options.sessionStart : options.sessionEnd) =
+            path->empty() ? std::string() : absolutePath(*path);
     }
     return std::nullopt;
 }
@@ -380,15 +414,16 @@ std::optional<std::string> checkJobOptions(Options& options, int modes, bool run
     }
     if (modes == 0) {
         options.mode = Mode::Job;
-    } else if ((options.mode != Mode::Status && options.mode != Mode::Retry) || !options.journal.empty()) {
-        return std::string("--job går med --status och --retry utan journal; --resume behövs inte: --job tar själv "
+    } else if ((options.mode != Mode::Status && options.mode != Mode::Retry && options.mode != Mode::Report) ||
+               !options.journal.empty()) {
+        return std::string("--job går med --status, --retry och --report utan journal; --resume behövs inte: --job tar själv "
                            "upp en körning som inte blev klar");
     }
     if (!options.positional.empty())
         return std::string("--job tar varken TEMPLATE, FOLDER eller ritningar: de står i jobbfilen");
     if (options.mode != Mode::Job && (options.newRun || options.check || options.condor))
-        return std::string("--new, --check och --condor hör inte till --status och --retry");
-    if (options.mode != Mode::Job && (runOptions || (policyOptions && options.mode == Mode::Status)))
+        return std::string("--new, --check och --condor hör inte till --status, --retry och --report");
+    if (options.mode != Mode::Job && (runOptions || (policyOptions && options.mode != Mode::Retry)))
         return std::string("--status --job tar bara --shard och --runs; --retry --job även --batch, --timeout, "
                            "--sessions, --marks och --form");
     if (!options.requirements.empty() && !options.condor)
@@ -431,9 +466,22 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         }
         if (name == "--shard" || name == "--runs" || name == "--condor" || name == "--requirements")
             return takeSplitOption(name, value, options);
-        if (name == "--batch" || name == "--timeout" || name == "--sessions" || name == "--marks" || name == "--form") {
+        if (name == "--batch" || name == "--timeout" || name == "--sessions" || name == "--marks" || name == "--form" ||
+            name == "--session-start" || name == "--session-end") {
             policyOptions = true;
             return takePolicyOption(name, value, options.policy);
+        }
+        if (name == "--report" || name == "--output") {
+            if (value.empty() && name == "--output")
+                return std::string("--output saknar filnamn");
+            if (name == "--output") {
+                options.output = std::string(value);
+                return std::nullopt;
+            }
+            ++modes;
+            options.mode = Mode::Report;
+            options.journal = std::string(value);
+            return std::nullopt;
         }
         if (name == "--resume" || name == "--retry" || name == "--status") {
             ++modes;
@@ -460,16 +508,23 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
     if (auto error = cli::readArguments(argc, argv, {"--probe", "--new", "--check"},
                                         {"--cad", "--params", "--start-drawing", "--batch", "--timeout", "--project",
                                          "--journal", "--resume", "--retry", "--status", "--sessions", "--marks",
-                                         "--form", "--job", "--shard", "--runs", "--condor", "--requirements"},
+                                         "--form", "--job", "--shard", "--runs", "--condor", "--requirements",
+                                         "--report", "--output", "--session-start", "--session-end"},
                                         options, take))
         return error;
     if (options.help)
         return std::nullopt;
     if (modes > 1)
-        return std::string("bara en av --job, --resume, --retry, --status och --probe åt gången");
+        return std::string("bara en av --job, --resume, --retry, --status, --report och --probe åt gången");
+    if (!options.output.empty() && options.mode != Mode::Report)
+        return std::string("--output hör till --report");
+    if (options.mode == Mode::Report && (runOptions || policyOptions))
+        return std::string("--report tar bara journaler, --job, --shard, --runs och --output");
+    if (options.mode == Mode::Report && options.journal.empty() && options.job.empty())
+        return std::string("--report saknar journal");
     if (auto error = checkJobOptions(options, modes, runOptions, policyOptions))
         return error;
-    if (options.mode == Mode::Job)
+    if (options.mode == Mode::Job || options.mode == Mode::Report)
         return std::nullopt;
     if ((options.mode == Mode::Resume || options.mode == Mode::Retry || options.mode == Mode::Status) &&
         options.journal.empty() && options.job.empty())
@@ -480,15 +535,15 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         if (!options.cad)
             return std::string("--probe kräver --cad");
         const PolicyOptions& policy = options.policy;
-        if (policy.batch || policy.sessions || policy.marks || policy.form || options.project ||
-            !options.journal.empty() || !options.positional.empty())
+        if (policy.batch || policy.sessions || policy.marks || policy.form || policy.sessionStart ||
+            policy.sessionEnd || options.project || !options.journal.empty() || !options.positional.empty())
             return std::string("--probe tar bara --cad, --params, --start-drawing och --timeout");
         return std::nullopt;
     }
     if (modes == 1) {
         if (runOptions || !options.positional.empty() || (policyOptions && options.mode == Mode::Status))
             return std::string("--resume och --retry tar journalen och --batch, --timeout, --sessions, --marks, "
-                               "--form; --status bara journalen");
+                               "--form, --session-start, --session-end; --status bara journalen");
         return std::nullopt;
     }
     if (!options.cad)
@@ -735,6 +790,32 @@ private:
     process::Interrupt m_interrupt;
 };
 
+// The morning report beside the journal. It never changes the run's exit status: a folder that will not take it
+// is said once.
+void writeRunReport(const std::string& journalPath)
+{
+    const report::ReportPaths paths = report::reportPathsFor(journalPath);
+    const std::string journals[] = {journalPath};
+    if (const auto written = report::writeReportOf(journals, paths); !written)
+        writeError(written.error());
+    else
+        writeError("rapport: " + pathText(paths.html));
+}
+
+// --report: the report of one journal or several made again, beside the first unless --output says where.
+int makeReport(const Options& options)
+{
+    std::vector<std::string> journals{options.journal};
+    for (const std::string& journal : options.positional)
+        journals.push_back(absolutePath(journal));
+    const report::ReportPaths paths = options.output.empty() ? report::reportPathsFor(journals.front())
+                                                             : report::reportPathsAt(absolutePath(options.output));
+    if (const auto written = report::writeReportOf(journals, paths); !written)
+        return failure(written.error());
+    console::write(console::Stream::Output, pathText(paths.html) + "\n" + pathText(paths.csv) + "\n");
+    return 0;
+}
+
 int runDrawings(supervise::StartResult started, const StopOnSignal& stop)
 {
     if (!started)
@@ -767,6 +848,7 @@ int runDrawings(supervise::StartResult started, const StopOnSignal& stop)
         outcome = engine.run(run.indices);
         engine.recordEnd(outcome);
     }
+    writeRunReport(run.journal->path());
     if (!marks && supervise::batchSizeFor(setup.policy, form) > 1 && outcome.end != supervise::RunOutcome::End::Broken)
         writeError("utan ritningsmärken: ritningarna i en grupp har gruppens gemensamma utfall");
     if (outcome.end == supervise::RunOutcome::End::Broken)
@@ -821,6 +903,8 @@ int newRun(Options& options, const StopOnSignal& stop)
     request.cad = takeProgram(options);
     request.listingFolder = absolutePath(options.positional[1]);
     request.projectName = options.project.value_or(std::string());
+    const supervise::RunPolicy policy = supervise::resolvedPolicy(options.policy.over({}), request.cad.path);
+    supervise::useSessionScripts(policy, request);
     // The run start checks again with the names; here the check comes before they are read, which may wait on
     // a terminal.
     if (auto checked = script::checkRequest(request); !checked)
@@ -839,7 +923,6 @@ int newRun(Options& options, const StopOnSignal& stop)
     if (stop.interrupt().raised())
         return failure("körningen avbröts innan den började; inget har körts");
 
-    const supervise::RunPolicy policy = supervise::resolvedPolicy(options.policy.over({}), request.cad.path);
     auto started = supervise::createRun(std::move(request), policy, options.journal);
     if (started)
         writeError("journal: " + pathText(started->journal->path()));
@@ -1015,8 +1098,28 @@ int writeCondor(const Options& options, const LoadedJob& loaded)
     return 0;
 }
 
-// TODO(report over a job): --report --job FILE [--shard K/N], one report with a lane per machine and session
-// over the journals job::jobAccount gives, as --status and --retry take them here.
+// One report over a job's latest journals (its parts', or its latest run's), written in its runs folder as
+// JOBB.html and JOBB.csv unless --output says otherwise. A part without a journal is said, and the report is made
+// of the others.
+int jobReport(const Options& options)
+{
+    const auto loaded = loadJob(options);
+    if (!loaded)
+        return loaded.error();
+    const job::JobAccount account = job::jobAccount(loaded->path, loaded->runs, options.shard);
+    if (account.journals.empty())
+        return failure("jobbet " + pathText(loaded->path) + " har ingen journal i " + pathText(loaded->runs));
+    for (const std::size_t part : account.missing)
+        writeError(partText(part, account.shards) + " har ingen journal i " + pathText(loaded->runs));
+    const std::string base = options.output.empty() ? script::joinPath(loaded->runs, job::jobName(loaded->path),
+                                                                       script::nativeSeparator())
+                                                    : absolutePath(options.output);
+    const report::ReportPaths paths = report::reportPathsAt(base);
+    if (const auto written = report::writeReportOf(account.journals, paths); !written)
+        return failure(written.error());
+    console::write(console::Stream::Output, pathText(paths.html) + "\n" + pathText(paths.csv) + "\n");
+    return account.missing.empty() ? 0 : exitNotDone;
+}
 
 // One table and one count for a job: its parts' latest journals, or its latest run's journal when it was not
 // split. A part without a journal leaves the job not done.
@@ -1133,6 +1236,8 @@ int runJob(const Options& options, const StopOnSignal& stop)
     inputs.defaultStartDrawing =
         script::joinPath(supervise::ownProgramFolder(), cad::startDrawingName, script::nativeSeparator());
     inputs.projectName = options.project.value_or(std::string());
+    inputs.sessionStart = options.policy.sessionStart;
+    inputs.sessionEnd = options.policy.sessionEnd;
     inputs.runsFolder = runs;
     inputs.part = options.shard;
     const auto prepare = [&]() -> Result<job::PreparedRun, int> {
@@ -1149,14 +1254,16 @@ int runJob(const Options& options, const StopOnSignal& stop)
             writeError("mappen " + pathText(folder) + " kan inte läsas; ritningarna i den är inte med");
         return std::move(*prepared);
     };
-    const auto policyFor = [&](const std::string& program) {
-        return supervise::resolvedPolicy(options.policy.over(read.policy), program);
+    // The job's policy with its session scripts as whole paths, the options laid over it.
+    const auto policyFor = [&](const job::PreparedRun& prepared) {
+        return supervise::resolvedPolicy(options.policy.over(prepared.policy), prepared.request.cad.path);
     };
     if (options.check) {
         auto prepared = prepare();
         if (!prepared)
             return prepared.error();
-        return reviewJob(std::move(prepared->request), policyFor(prepared->request.cad.path));
+        const supervise::RunPolicy policy = policyFor(*prepared);
+        return reviewJob(std::move(prepared->request), policy);
     }
 
     const auto lock = lockJob(*loaded, options.shard ? std::optional(options.shard->index) : std::nullopt);
@@ -1217,7 +1324,7 @@ int runJob(const Options& options, const StopOnSignal& stop)
     if (request.drawings.empty())
         writeError(partText(options.shard->index, options.shard->count) + " har ingen av jobbets " +
                    std::to_string(prepared->inJob) + " ritningar; den är klar");
-    const supervise::RunPolicy policy = policyFor(request.cad.path);
+    const supervise::RunPolicy policy = policyFor(*prepared);
     const char separator = script::nativeSeparator();
     std::string journal = options.journal;
     std::optional<supervise::ShardRecord> shard;
@@ -1251,6 +1358,8 @@ int main(int argc, char** argv)
         return cli::writeHelp(usageLines, helpText()) ? 0 : exitNotDone;
     if (options.mode == Mode::Status)
         return options.job.empty() ? status(options.journal) : jobStatus(options);
+    if (options.mode == Mode::Report)
+        return options.job.empty() ? makeReport(options) : jobReport(options);
     const StopOnSignal stop;
     if (options.mode == Mode::Probe)
         return probe(options, stop);

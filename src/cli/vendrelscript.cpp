@@ -29,10 +29,12 @@
 namespace {
 
 constexpr std::string_view usageLine = "vendrel-script [--project NAME] [--now YYYY-MM-DDTHH:MM:SS]\n"
-                                       "                   [--output FILE] [--marks FILE] [--check] TEMPLATE FOLDER\n"
+                                       "                   [--output FILE] [--marks FILE] [--session-start FILE]\n"
+                                       "                   [--session-end FILE] [--check] TEMPLATE FOLDER\n"
                                        "                   [DRAWING...]\n"
                                        "            vendrel-script --job FILE [--project NAME] [--now ...]\n"
-                                       "                   [--output FILE] [--marks FILE] [--check]";
+                                       "                   [--output FILE] [--marks FILE] [--check]\n"
+                                       "                   [--session-start FILE] [--session-end FILE]";
 
 // Every line at most 79 characters: a console 80 wide breaks longer ones in the middle of words.
 constexpr std::string_view helpText = R"(
@@ -63,6 +65,14 @@ inga ges, från standard in, ett namn per rad.
                    plats i listan, från 0) till FILE; med --check räknas
                    märkesraderna i RAD, och en FILE som inte kan skrivas i ett
                    script är ett fel
+  --session-start FILE
+                   scriptet som en CAD-session i en övervakad körning kör före
+                   sin första ritning: dess rader före den första ritningens,
+                   som de är (med --job: jobbets session_start när den inte
+                   ges; en tom FILE: inget)
+  --session-end FILE
+                   scriptet som sessionen kör efter sin sista ritning: dess
+                   rader före .EXIT (med --job: jobbets session_end)
   --help           visa denna text
 
 Platshållare i mallen:
@@ -84,8 +94,8 @@ Koder vid --check:
   unquoted-blank   ett värde med blanksteg står utanför citattecken
   quote-in-value   ett värde innehåller citattecken
   empty-line       raden blir tom, eller slutar med blanksteg från ett värde
-  unencodable      namnet eller mallens text går inte att skriva i scriptets
-                   teckentabell
+  unencodable      namnet, mallens eller ett sessionsscripts text går inte att
+                   skriva i scriptets teckentabell
   comment-cut      det sista ; på en rad tar bort slutet på en sträng eller
                    parenteser
   blanks-removed   blanksteg sist på en rad togs bort, och med dem deras Enter
@@ -95,6 +105,7 @@ Koder vid --check:
   no-drawings      inga ritningar (error)
   no-body          mallen har inga kommandorader (error)
   no-start-drawing startritningen finns inte (error)
+  session-exit     en rad i ett sessionsscript avslutar CAD-sessionen (error)
 
 Fynd om en rad som blir likadan för varje ritning ges en gång, på radens plats
 vid den första ritningen, utan ritning och med mallens radnummer i texten.
@@ -118,6 +129,8 @@ struct Options : cli::CommonArguments
     std::optional<std::string> output;
     std::optional<std::string> marks;
     std::optional<std::string> job;
+    std::optional<std::string> sessionStart; // empty: none
+    std::optional<std::string> sessionEnd;
     bool check = false;
 };
 
@@ -189,6 +202,9 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
             if (value.empty())
                 return "--marks saknar filnamn";
             options.marks = std::string(value);
+        } else if (name == "--session-start" || name == "--session-end") {
+            (name == "--session-start" ? options.sessionStart : options.sessionEnd) =
+                value.empty() ? std::string() : absolutePath(std::string(value));
         } else if (name == "--job") {
             if (value.empty())
                 return "--job saknar filnamn";
@@ -201,7 +217,8 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         return std::nullopt;
     };
     if (auto error = cli::readArguments(argc, argv, {"--check"},
-                                        {"--project", "--now", "--output", "--start-drawing", "--marks", "--job"},
+                                        {"--project", "--now", "--output", "--start-drawing", "--marks", "--job",
+                                         "--session-start", "--session-end"},
                                         options, take))
         return error;
     if (options.help)
@@ -235,6 +252,8 @@ Result<script::RunRequest, int> requestOfJob(const Options& options)
     if (options.startDrawing)
         inputs.startDrawing = absolutePath(*options.startDrawing);
     inputs.projectName = options.project.value_or(std::string());
+    inputs.sessionStart = options.sessionStart;
+    inputs.sessionEnd = options.sessionEnd;
     inputs.withProgram = false;
     std::string error;
     if (read->drawings.changed) {
@@ -291,6 +310,8 @@ int main(int argc, char** argv)
         request.listingFolder = options.positional[1];
         request.projectName = options.project.value_or(std::string());
         request.cad.startDrawing = options.startDrawing.value_or(std::string());
+        script::nameSessionScripts(request.sessionScripts, options.sessionStart.value_or(std::string()),
+                                   options.sessionEnd.value_or(std::string()));
         // Checked again with the names when the script is made; here before they are read, which may wait on a
         // terminal. A script names no program.
         if (auto checked = script::checkRequest(request, false); !checked)

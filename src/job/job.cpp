@@ -256,6 +256,16 @@ const std::vector<Key>& keys()
         {"run", "runs", false, "journalernas mapp, från jobbfilens mapp eller hel; tom: användarens",
          [](const toml::node& node, const std::string& key, Job& job) { return readText(node, key, job.runsFolder); },
          [](const Job& job) { return tomlString(job.runsFolder); }},
+        {"run", "session_start", false, "script som varje CAD-session kör före sin första ritning; tom: inget",
+         [](const toml::node& node, const std::string& key, Job& job) {
+             return readText(node, key, job.policy.sessionStart);
+         },
+         [](const Job& job) { return tomlString(job.policy.sessionStart); }},
+        {"run", "session_end", false, "script som varje CAD-session kör efter sin sista ritning; tom: inget",
+         [](const toml::node& node, const std::string& key, Job& job) {
+             return readText(node, key, job.policy.sessionEnd);
+         },
+         [](const Job& job) { return tomlString(job.policy.sessionEnd); }},
     };
     return table;
 }

@@ -33,6 +33,7 @@ struct Job
     std::string templatePath; // as in the file: relative to the job file's folder, or absolute
     Drawings drawings;
     script::CadProgram cad; // kind stays empty
+    // Its session scripts as in the file: relative to the job file's folder, or absolute.
     supervise::RunPolicy policy;
     // The folder of the runs' journals, as in the file (relative to the job file's folder, or absolute, a share
     // when the job is split over machines); empty: the user's runs folder.

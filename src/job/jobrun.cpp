@@ -269,6 +269,14 @@ Result<PreparedRun, PrepareProblem> prepareRun(const std::string& jobPath, std::
                                : !job.cad.startDrawing.empty() ? resolve("cad.start_drawing", job.cad.startDrawing)
                                                                : inputs.defaultStartDrawing;
     request.projectName = inputs.projectName;
+    run.policy = job.policy;
+    const auto sessionScript = [&](std::string_view key, const std::optional<std::string>& given,
+                                   const std::string& path) {
+        return given ? *given : path.empty() ? std::string() : resolve(key, path);
+    };
+    run.policy.sessionStart = sessionScript("run.session_start", inputs.sessionStart, job.policy.sessionStart);
+    run.policy.sessionEnd = sessionScript("run.session_end", inputs.sessionEnd, job.policy.sessionEnd);
+    supervise::useSessionScripts(run.policy, request);
     if (unresolved)
         return Answer::failure(std::move(*unresolved));
 
@@ -284,6 +292,13 @@ Result<PreparedRun, PrepareProblem> prepareRun(const std::string& jobPath, std::
             return fail(Cause::Request, "template", message);
         case RequestCause::ProgramMissing:
             return fail(Cause::Request, inputs.program ? "" : "cad.program", message);
+        case RequestCause::SessionScriptMissing:
+        case RequestCause::SessionScriptUnreadable:
+        case RequestCause::SessionScriptTooLarge: {
+            const bool start = problem.path == request.sessionScripts.start.path;
+            const bool given = start ? inputs.sessionStart.has_value() : inputs.sessionEnd.has_value();
+            return fail(Cause::Request, given ? "" : start ? "run.session_start" : "run.session_end", message);
+        }
         case RequestCause::LineBreak:
         case RequestCause::ProjectNameMissing:
             break;

@@ -4,6 +4,7 @@
 #include "job/shard.h"
 #include "os/result.h"
 #include "script/runrequest.h"
+#include "supervise/runpolicy.h"
 
 #include <cstdint>
 #include <memory>
@@ -92,6 +93,8 @@ struct RunInputs
     std::optional<std::string> parameters;
     std::optional<std::string> startDrawing;
     std::string defaultStartDrawing; // when neither names one
+    std::optional<std::string> sessionStart; // empty: none
+    std::optional<std::string> sessionEnd;
     std::string projectName;
     bool withProgram = true; // a script alone needs no program
     std::string runsFolder;  // where the job's journals are, for changed
@@ -113,14 +116,15 @@ struct PrepareProblem
 struct PreparedRun
 {
     script::RunRequest request;          // checked (script::checkRequest), with its drawings
+    supervise::RunPolicy policy;         // the job's, its session scripts as whole paths (read into request)
     std::vector<std::string> unreadable; // folders below whose drawings are not in it
     std::size_t unchanged = 0;           // drawings changed leaves out
     std::size_t inJob = 0;               // the job's drawings, of every part
 };
 
-// A new run of the job: its paths resolved, its request checked, its drawings listed now, narrowed to those of
-// the part when it runs one, and with changed to those changed since done. jobPath is the job file's whole path, text
-// its bytes as read.
+// A new run of the job: its paths resolved, its request checked with its session scripts read, its drawings listed
+// now, narrowed to those of the part when it runs one, and with changed to those changed since done. jobPath is the
+// job file's whole path, text its bytes as read.
 Result<PreparedRun, PrepareProblem> prepareRun(const std::string& jobPath, std::string_view text, const Job& job,
                                                const RunInputs& inputs);
 

@@ -42,6 +42,17 @@ std::vector<std::string_view> Script::lines() const
     return result;
 }
 
+std::uint64_t ScriptLayout::drawingLine(std::uint64_t drawing, std::uint64_t bodyLine) const
+{
+    const std::uint64_t block = bodyLines + (marked ? 2 : 0);
+    return startLines + drawing * block + (marked ? 1 : 0) + bodyLine + 1;
+}
+
+std::uint64_t ScriptLayout::endLine(std::uint64_t drawings, std::uint64_t line) const
+{
+    return startLines + drawings * (bodyLines + (marked ? 2 : 0)) + line + 1;
+}
+
 namespace {
 
 bool holdsLineBreak(std::string_view text)
@@ -134,7 +145,8 @@ std::optional<LineBreakFault> findLineBreak(std::string_view listingFolder, std:
 std::optional<LineBreakFault> expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view listingFolder,
                                              std::span<const std::string> names, std::string_view projectName,
                                              const Clock& clock, const DateTimeFormat& format, char separator,
-                                             ScriptOutput& output, const DrawingMarks* marks)
+                                             ScriptOutput& output, const DrawingMarks* marks,
+                                             const SessionScripts* session)
 {
     if (auto fault = findLineBreak(listingFolder, names, projectName))
         return fault;
@@ -148,6 +160,12 @@ std::optional<LineBreakFault> expandTemplate(const ScriptTemplate& scriptTemplat
         if (marks && position < marks->indices.size())
             piece.append(markLine(marks->pathText, kind, marks->indices[position])).append("\r\n", 2);
     };
+    const auto copy = [&](const SessionScript& script) {
+        for (const std::string& line : script.lines)
+            piece.append(line).append("\r\n", 2);
+    };
+    if (session)
+        copy(session->start);
     for (std::size_t position = 0; position < names.size(); ++position) {
         const std::string& name = names[position];
         expander.setDrawing(name);
@@ -163,6 +181,8 @@ std::optional<LineBreakFault> expandTemplate(const ScriptTemplate& scriptTemplat
         }
         mark(MarkKind::End, position);
     }
+    if (session)
+        copy(session->end);
     piece.append(".EXIT\r\n");
     output.write(piece);
     return std::nullopt;
@@ -191,14 +211,14 @@ std::optional<LineBreakFault> expandTemplate(const RunRequest& request, std::spa
 {
     if (!request.clockReading)
         return expandTemplate(request.scriptTemplate, request.listingFolder, drawings, request.projectName, localNow,
-                              format, request.separator, output, marks);
+                              format, request.separator, output, marks, &request.sessionScripts);
     const ClockReading& reading = *request.clockReading;
     const DateTimeFormat fixed{[&reading](const LocalDateTime&) { return reading.date; },
                                [&reading](const LocalDateTime&) { return reading.time; }};
     // The texts are fixed, so the clock need not be read: one constant moment formats them once.
     const Clock constant = [] { return LocalDateTime{}; };
     return expandTemplate(request.scriptTemplate, request.listingFolder, drawings, request.projectName, constant, fixed,
-                          request.separator, output, marks);
+                          request.separator, output, marks, &request.sessionScripts);
 }
 
 Expansion expandRequest(const RunRequest& request, const DateTimeFormat& format)

@@ -2,8 +2,10 @@
 
 #include "script/drawingmarks.h"
 #include "script/placeholders.h"
+#include "script/sessionscript.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
@@ -93,10 +95,26 @@ struct Expansion
     std::optional<LineBreakFault> lineBreak;
 };
 
+// Where the lines of a script stand, counted from 1: the session's start script, then each drawing's block (its
+// template lines, with marks between a begin and an end mark line), then the session's end script and ".EXIT".
+struct ScriptLayout
+{
+    std::uint64_t startLines = 0;
+    std::uint64_t bodyLines = 0;
+    std::uint64_t endLines = 0;
+    bool marked = false;
+
+    // The script line of a drawing's template line (both from 0).
+    std::uint64_t drawingLine(std::uint64_t drawing, std::uint64_t bodyLine) const;
+    // The script line of a line of the end script (from 0), after drawings drawings.
+    std::uint64_t endLine(std::uint64_t drawings, std::uint64_t line) const;
+};
+
 // Repeats the template's body lines for every drawing, in order, filling in the placeholders, and ends with
-// the line ".EXIT". Inserted values are never searched for placeholders again. The clock is read once for
-// each line that holds %date or %time. Names are bytes and are never decoded. separator is the joint
-// between the folder and a name; %lfullname and %lpath use '/' in its place.
+// the line ".EXIT". With session scripts, the start script's lines come before the first drawing's and the end
+// script's before ".EXIT", as they are. Inserted values are never searched for placeholders again. The clock is read
+// once for each line that holds %date or %time. Names are bytes and are never decoded. separator is the joint between
+// the folder and a name; %lfullname and %lpath use '/' in its place.
 //
 // The script goes to output as it is made, so it never has to lie whole in memory. When an input holds a
 // line break, that is the answer and nothing reaches output. With marks, each drawing's lines stand between
@@ -104,7 +122,8 @@ struct Expansion
 std::optional<LineBreakFault> expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view listingFolder,
                                              std::span<const std::string> names, std::string_view projectName,
                                              const Clock& clock, const DateTimeFormat& format, char separator,
-                                             ScriptOutput& output, const DrawingMarks* marks = nullptr);
+                                             ScriptOutput& output, const DrawingMarks* marks = nullptr,
+                                             const SessionScripts* session = nullptr);
 
 // The same, into memory.
 Expansion expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view listingFolder,
@@ -114,9 +133,9 @@ Expansion expandTemplate(const ScriptTemplate& scriptTemplate, std::string_view 
                          std::span<const std::string> names, std::string_view projectName, const Clock& clock,
                          const DateTimeFormat& format);
 
-// The request's template over drawings (the request's own, or a batch of them), as a run writes it: the
-// clock is the request's reading when it has one; otherwise each line that needs it reads the clock, and
-// format writes the date and time.
+// The request's template over drawings (the request's own, or a batch of them), as a run writes it, with the
+// request's session scripts: the clock is the request's reading when it has one; otherwise each line that needs
+// it reads the clock, and format writes the date and time.
 std::optional<LineBreakFault> expandTemplate(const RunRequest& request, std::span<const std::string> drawings,
                                              const DateTimeFormat& format, ScriptOutput& output,
                                              const DrawingMarks* marks = nullptr);

@@ -87,6 +87,21 @@ Result<void, RequestProblem> checkRequest(RunRequest& request, bool withProgram)
         if (const auto cause = templateCause(loaded.status))
             return fail(*cause, request.templatePath, loaded.error);
     }
+    for (SessionScript* session : {&request.sessionScripts.start, &request.sessionScripts.end}) {
+        if (!session->named() || session->read)
+            continue;
+        std::string error;
+        switch (readSessionScript(*session, error)) {
+        case SessionScriptStatus::Ok:
+            break;
+        case SessionScriptStatus::Missing:
+            return fail(Cause::SessionScriptMissing, session->path);
+        case SessionScriptStatus::Unreadable:
+            return fail(Cause::SessionScriptUnreadable, session->path, error);
+        case SessionScriptStatus::TooLarge:
+            return fail(Cause::SessionScriptTooLarge, session->path);
+        }
+    }
     // A line break would let a name inject commands into the CAD program.
     if (auto fault = findLineBreak(request.listingFolder, request.drawings, request.projectName))
         return Result<void, RequestProblem>::failure({Cause::LineBreak, {}, {}, std::move(fault)});
@@ -113,6 +128,12 @@ std::string requestProblemText(const RequestProblem& problem, const std::functio
         return texts::projectNameMissing(path);
     case Cause::ProgramMissing:
         return "Hittar ej programmet " + path + ".";
+    case Cause::SessionScriptMissing:
+        return texts::sessionScriptNotFound(path);
+    case Cause::SessionScriptUnreadable:
+        return texts::sessionScriptUnreadable(path, detail);
+    case Cause::SessionScriptTooLarge:
+        return texts::sessionScriptTooLarge(path);
     case Cause::LineBreak:
         if (problem.lineBreak) {
             LineBreakFault fault = *problem.lineBreak;

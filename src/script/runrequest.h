@@ -4,6 +4,7 @@
 #include "script/expandtemplate.h"
 #include "script/paths.h"
 #include "script/scripttemplate.h"
+#include "script/sessionscript.h"
 
 #include <chrono>
 #include <cstddef>
@@ -58,6 +59,9 @@ struct RunRequest
     // %date or %time reads the clock.
     std::optional<ClockReading> clockReading;
     char separator = nativeSeparator();
+    // A supervised run's scripts for the start and end of each CAD session, named by its policy
+    // (nameSessionScripts) and read by the check; none for a plain run.
+    SessionScripts sessionScripts;
 };
 
 // Why a request cannot run. The front ends tell it in their own way (script::texts has the words).
@@ -71,6 +75,9 @@ struct RequestProblem
         ProjectNameMissing, // the template needs a project name and the request has none
         ProgramMissing,
         LineBreak, // a name, the folder or the project name holds a line break
+        SessionScriptMissing,
+        SessionScriptUnreadable,
+        SessionScriptTooLarge,
     };
     Cause cause;
     std::string path;   // the file it concerns
@@ -79,7 +86,8 @@ struct RequestProblem
 };
 
 // What a run needs before anything is written or started, in this order: its template read
-// (loadRequestTemplate, done here when it has not been), no line break in a value that lands in the script, a
+// (loadRequestTemplate, done here when it has not been), its session scripts read (those named and not read
+// yet), no line break in a value that lands in the script, a
 // project name where the template asks for one, and, when withProgram, the program's file. The one check of the window
 // and both command-line programs.
 Result<void, RequestProblem> checkRequest(RunRequest& request, bool withProgram = true);

@@ -8,6 +8,7 @@
 #include "script/scriptcheckfs.h"
 #include "script/scriptfs.h"
 #include "script/scripttemplate.h"
+#include "script/sessionscript.h"
 #include "script/texts.h"
 
 #include <algorithm>
@@ -22,9 +23,10 @@ namespace script {
 
 namespace {
 
-constexpr std::string_view codeNames[] = {
-    "missing", "read-only",        "locked",      "unquoted-blank", "empty-line",     "unencodable", "no-drawings",
-    "no-body", "no-start-drawing", "comment-cut", "blanks-removed", "quote-in-value", "no-project",  "same-drawing"};
+constexpr std::string_view codeNames[] = {"missing",          "read-only",    "locked",         "unquoted-blank",
+                                          "empty-line",       "unencodable",  "no-drawings",    "no-body",
+                                          "no-start-drawing", "comment-cut",  "blanks-removed", "quote-in-value",
+                                          "no-project",       "same-drawing", "session-exit"};
 
 bool carriesName(int placeholder)
 {
@@ -335,6 +337,25 @@ std::vector<Finding> findingsOnce(const RunRequest& input, const std::vector<Bod
     return once;
 }
 
+// The findings about the lines of a session script, each at its line in the script (line(k) for its line k from 0).
+template <typename Line>
+void sessionFindings(const SessionScript& script, std::uint8_t variant, Line line, std::vector<Finding>& findings)
+{
+    std::size_t unencodable = 0;
+    for (std::size_t k = 0; k < script.lines.size(); ++k) {
+        const auto number = static_cast<std::uint32_t>(k + 1);
+        const auto add = [&](CheckCode code) {
+            findings.push_back({code, line(k), noDrawing, -1, variant, {}, number});
+        };
+        if (unencodable < script.unencodable.size() && script.unencodable[unencodable] == number) {
+            ++unencodable;
+            add(CheckCode::Unencodable);
+        }
+        if (endsSession(script.lines[k]))
+            add(CheckCode::SessionExit);
+    }
+}
+
 std::size_t pieceCount(std::size_t drawings)
 {
     // Below a few thousand drawings a thread costs more than it saves.
@@ -358,6 +379,7 @@ CheckLevel levelOf(CheckCode code)
     case CheckCode::NoBody:
     case CheckCode::NoStartDrawing:
     case CheckCode::SameDrawing:
+    case CheckCode::SessionExit:
         return CheckLevel::Error;
     default:
         return CheckLevel::Warning;
@@ -418,7 +440,11 @@ std::string lockHolder(std::string_view head)
     return holder;
 }
 
-std::vector<Finding> checkScript(const RunRequest& input)
+namespace {
+
+// The findings of the template's lines and the drawings, their lines counted as in a script of the template's
+// lines alone.
+std::vector<Finding> checkTemplateLines(const RunRequest& input)
 {
     std::vector<Finding> findings;
     const std::vector<std::string>& bodyText = input.scriptTemplate.bodyLines;
@@ -494,10 +520,49 @@ std::vector<Finding> checkScript(const RunRequest& input)
     return findings;
 }
 
+} // namespace
+
+std::vector<Finding> checkScript(const RunRequest& input, bool marked)
+{
+    std::vector<Finding> findings = checkTemplateLines(input);
+    const SessionScripts& session = input.sessionScripts;
+    const ScriptLayout layout{session.startLines(), input.scriptTemplate.bodyLines.size(), session.endLines(), marked};
+    if (const std::uint64_t body = layout.bodyLines; body > 0) {
+        for (Finding& finding : findings) {
+            if (finding.line > 0)
+                finding.line = layout.drawingLine((finding.line - 1) / body, (finding.line - 1) % body);
+        }
+    }
+    // The start script's lines come before every drawing's, the end script's after them; the findings about
+    // the whole script stay first.
+    std::vector<Finding> start, end;
+    sessionFindings(
+        session.start, FindingVariant::sessionStart, [](std::size_t k) { return k + 1; }, start);
+    const std::size_t drawings = input.drawings.size();
+    sessionFindings(
+        session.end, FindingVariant::sessionEnd, [&](std::size_t k) { return layout.endLine(drawings, k); }, end);
+    if (!start.empty()) {
+        const auto first = std::find_if(findings.begin(), findings.end(), [](const Finding& f) { return f.line > 0; });
+        findings.insert(first, std::make_move_iterator(start.begin()), std::make_move_iterator(start.end()));
+    }
+    findings.insert(findings.end(), std::make_move_iterator(end.begin()), std::make_move_iterator(end.end()));
+    return findings;
+}
+
 std::string_view findingDrawing(const Finding& finding, const RunRequest& input)
 {
     return finding.drawing < input.drawings.size() ? std::string_view(input.drawings[finding.drawing]) : std::string_view();
 }
+
+namespace {
+
+std::string_view sessionScriptPath(const Finding& finding, const RunRequest& input)
+{
+    const SessionScripts& session = input.sessionScripts;
+    return finding.variant == FindingVariant::sessionEnd ? session.end.path : session.start.path;
+}
+
+} // namespace
 
 std::string findingText(const Finding& finding, const RunRequest& input)
 {
@@ -530,6 +595,9 @@ std::string findingText(const Finding& finding, const RunRequest& input)
             return check::trailingBlank(placeholder, finding.templateLine);
         return check::emptyLine(finding.templateLine, finding.variant == FindingVariant::emptyAsWritten);
     case CheckCode::Unencodable:
+        if (finding.variant == FindingVariant::sessionStart || finding.variant == FindingVariant::sessionEnd)
+            return check::unencodableSessionLine(finding.variant == FindingVariant::sessionEnd, finding.templateLine,
+                                                 sessionScriptPath(finding, input));
         if (finding.variant == FindingVariant::templateText)
             return check::unencodableTemplateLine(finding.templateLine);
         return finding.drawing == noDrawing ? check::unencodableFolder(input.listingFolder)
@@ -548,6 +616,9 @@ std::string findingText(const Finding& finding, const RunRequest& input)
         return check::noBody();
     case CheckCode::NoStartDrawing:
         return check::noStartDrawing(input.cad.startDrawing);
+    case CheckCode::SessionExit:
+        return check::sessionExit(finding.variant == FindingVariant::sessionEnd, finding.templateLine,
+                                  sessionScriptPath(finding, input));
     }
     return {};
 }

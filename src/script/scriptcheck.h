@@ -32,6 +32,7 @@ enum class CheckCode : std::uint8_t
     QuoteInValue,  // a value with a double quote stands inside double quotes
     NoProject,     // %m with no project name: it vanishes from the line
     SameDrawing,   // the drawing names a file an earlier drawing of the list names (detail: that one)
+    SessionExit,   // a line of a session script ends the CAD session
 };
 
 enum class CheckLevel : std::uint8_t
@@ -57,6 +58,9 @@ inline constexpr std::uint8_t templateText = 4;  // unencodable: a letter of the
 inline constexpr std::uint8_t openQuote = 5;     // comment-cut: a string's closing quote was cut away
 inline constexpr std::uint8_t openParentheses = 6; // comment-cut: closing parentheses were cut away
 inline constexpr std::uint8_t emptyAsWritten = 7;  // empty-line: the template line itself is empty
+// unencodable, session-exit: a line of the start or the end script (templateLine: its line in that file)
+inline constexpr std::uint8_t sessionStart = 8;
+inline constexpr std::uint8_t sessionEnd = 9;
 } // namespace FindingVariant
 
 // One thing found. Kept small: a drawing name with a blank and 100 000 drawings gives a finding for every
@@ -86,8 +90,10 @@ struct Finding
 
 // Everything the check finds in the script the request gives, with the clock read once (its reading; none:
 // %date and %time stand for nothing), in the order of the script lines (the findings about the whole script
-// first). Asks the file system about every drawing; a drawing that vanishes meanwhile is simply missing.
-std::vector<Finding> checkScript(const RunRequest& request);
+// first). Asks the file system about every drawing; a drawing that vanishes meanwhile is simply missing. The
+// lines are those of the script with the request's session scripts and, when marked, with a mark line before
+// and after each drawing's lines.
+std::vector<Finding> checkScript(const RunRequest& request, bool marked = false);
 
 // The marked drawing a finding concerns; empty for none.
 std::string_view findingDrawing(const Finding& finding, const RunRequest& request);

@@ -1,6 +1,7 @@
 #include "script/texts.h"
 
 #include "script/scripttemplate.h"
+#include "script/sessionscript.h"
 
 namespace script::texts {
 
@@ -63,6 +64,22 @@ std::string templateProblem(TemplateStatus status, std::string_view path, std::s
 std::string projectNameMissing(std::string_view path)
 {
     return join({"Scriptmallen ", path, " behöver ett projektnamn (\"%m\"): ange --project."});
+}
+
+std::string sessionScriptNotFound(std::string_view path)
+{
+    return join({"Sessionsscriptet ", path, " finns inte."});
+}
+
+std::string sessionScriptUnreadable(std::string_view path, std::string_view reason)
+{
+    return join({"Sessionsscriptet ", path, " kan inte läsas: ", reason, "."});
+}
+
+std::string sessionScriptTooLarge(std::string_view path)
+{
+    return join({"Sessionsscriptet ", path, " är större än ", std::to_string(maxSessionScriptBytes / 1024 / 1024),
+                 " MB: det är inget script."});
 }
 
 std::string lineBreak(const LineBreakFault& fault)
@@ -181,6 +198,29 @@ std::string unencodableTemplateLine(std::uint32_t templateLine)
 {
     return join({lineSubject(templateLine),
                  " innehåller tecken som scriptets teckentabell inte kan återge: de blir ? i scriptet."});
+}
+
+namespace {
+
+std::string sessionLineSubject(bool end, std::uint32_t line, std::string_view path)
+{
+    return join({"Rad ", std::to_string(line), " i ", end ? "slutscriptet " : "startscriptet ", path});
+}
+
+} // namespace
+
+std::string unencodableSessionLine(bool end, std::uint32_t line, std::string_view path)
+{
+    return join({sessionLineSubject(end, line, path),
+                 " innehåller tecken som scriptets teckentabell inte kan återge: de blir ? i scriptet."});
+}
+
+std::string sessionExit(bool end, std::uint32_t line, std::string_view path)
+{
+    return join(
+        {sessionLineSubject(end, line, path),
+         end ? " avslutar CAD-sessionen, och det som står efter den körs inte: Vendrel skriver själv .EXIT sist."
+             : " avslutar CAD-sessionen innan någon ritning har öppnats: ingen ritning körs."});
 }
 
 std::string commentCut(std::uint32_t templateLine, std::string_view cut, bool openQuote)

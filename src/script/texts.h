@@ -21,6 +21,9 @@ std::string templateTooLong(std::string_view path);
 // The text for a template that could not be read (status other than Ok), by its cause.
 std::string templateProblem(TemplateStatus status, std::string_view path, std::string_view reason);
 std::string projectNameMissing(std::string_view path);
+std::string sessionScriptNotFound(std::string_view path);
+std::string sessionScriptUnreadable(std::string_view path, std::string_view reason);
+std::string sessionScriptTooLarge(std::string_view path);
 // Names the value that holds a line break, with the break shown as \r or \n.
 std::string lineBreak(const LineBreakFault& fault);
 std::string scriptNotWritten(std::string_view path, std::string_view reason);
@@ -46,6 +49,9 @@ std::string emptyLine(std::uint32_t templateLine = 0, bool asWritten = false);
 std::string trailingBlank(std::string_view placeholder, std::uint32_t templateLine = 0);
 std::string unencodableName(std::string_view name);
 std::string unencodableTemplateLine(std::uint32_t templateLine);
+// A line of a session script (line from 1; end: the end script, else the start script).
+std::string unencodableSessionLine(bool end, std::uint32_t line, std::string_view path);
+std::string sessionExit(bool end, std::uint32_t line, std::string_view path);
 // cut: what the comment took away, ';' first; openQuote: it took a string's end, else closing parentheses.
 std::string commentCut(std::uint32_t templateLine, std::string_view cut, bool openQuote);
 // count: the number of blanks, in digits.

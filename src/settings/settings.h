@@ -82,13 +82,16 @@ inline constexpr FlagSetting ReviewBeforeRun{"ReviewBeforeRun", "Review", Defaul
 inline constexpr NumberSetting ReviewHeight{"Height", "Review", DefaultFrom::Caller, ""};
 inline constexpr NumberSetting ReviewWidth{"Width", "Review", DefaultFrom::Caller, ""};
 // Supervised runs: on or off, drawings per CAD session, time-out per drawing in seconds (to a tenth), CAD
-// sessions at once, and the command form ("standard" or "konsol"; empty: the form the program's name calls for).
-// The run policy has the defaults of the numbers.
+// sessions at once, the command form ("standard" or "konsol"; empty: the form the program's name calls for), and
+// the scripts each CAD session runs at its start and end (paths; empty: none). The run policy has the defaults of
+// the numbers.
 inline constexpr FlagSetting SupervisedRun{"SupervisedRun", mainSection, DefaultFrom::Text, "0"};
 inline constexpr NumberSetting SupervisedBatchSize{"SupervisedBatchSize", mainSection, DefaultFrom::Caller, ""};
 inline constexpr NumberSetting SupervisedTimeout{"SupervisedTimeout", mainSection, DefaultFrom::Caller, "", 1};
 inline constexpr NumberSetting SupervisedSessions{"SupervisedSessions", mainSection, DefaultFrom::Caller, ""};
 inline constexpr TextSetting SupervisedForm{"SupervisedForm", mainSection, DefaultFrom::Text, ""};
+inline constexpr TextSetting SupervisedSessionStart{"SupervisedSessionStart", mainSection, DefaultFrom::Text, ""};
+inline constexpr TextSetting SupervisedSessionEnd{"SupervisedSessionEnd", mainSection, DefaultFrom::Text, ""};
 
 // The four settings of a window's place and size, in twips.
 struct Placement

@@ -14,7 +14,8 @@ namespace {
 // TABs, LF. A line that does not add up is never taken for a record.
 
 constexpr std::string_view magic = "vendrel-journal";
-// 5: a run of a part of a job split over machines names the part and the machine it runs on.
+// 5: the policy record names the session scripts, and a run of a part of a job split over machines names the part
+// and the machine it runs on.
 constexpr std::string_view version = "5";
 // 4: the run policy is a record of its own (the inputs lost the batch size and time-out), and a run of a job
 // names its job file.
@@ -179,25 +180,36 @@ struct Reading
     bool firstFormat = false;
     bool batchRecords = false; // the third format: results close batches one drawing at a time
     bool policyRecords = false; // the fourth: the policy and the job have records of their own
+    bool sessionScripts = false; // the fifth: the policy names the session scripts
     bool policySeen = false;
     bool shardRecords = false; // the fifth: a part of a split job has a record of its own
 };
 
 std::vector<std::string> policyFields(const RunPolicy& policy)
 {
-    return {std::to_string(policy.batchSize), std::to_string(policy.timeout.count()), std::to_string(policy.sessions),
-            std::string(marksChoiceWord(policy.marks)), std::string(commandFormWord(policy.form))};
+    return {std::to_string(policy.batchSize),
+            std::to_string(policy.timeout.count()),
+            std::to_string(policy.sessions),
+            std::string(marksChoiceWord(policy.marks)),
+            std::string(commandFormWord(policy.form)),
+            policy.sessionStart,
+            policy.sessionEnd};
 }
 
-// A policy record's fields after its kind. Values out of bounds are not damage: a journal written by hand or
-// by another version may have them, and the run goes on inside the bounds.
-std::optional<RunPolicy> policyFromFields(std::span<const std::string> fields)
+// A policy record's fields after its kind; the session scripts only in the fifth format (before it, a run had
+// none). Values out of bounds are not damage: a journal written by hand or by another version may have them,
+// and the run goes on inside the bounds.
+std::optional<RunPolicy> policyFromFields(std::span<const std::string> fields, bool sessionScripts)
 {
     RunPolicy policy;
     std::int64_t timeout = 0;
-    if (fields.size() != 5 || !toNumber(fields[0], policy.batchSize) || !toNumber(fields[1], timeout) ||
-        !toNumber(fields[2], policy.sessions))
+    if (fields.size() != (sessionScripts ? 7 : 5) || !toNumber(fields[0], policy.batchSize) ||
+        !toNumber(fields[1], timeout) || !toNumber(fields[2], policy.sessions))
         return std::nullopt;
+    if (sessionScripts) {
+        policy.sessionStart = fields[5];
+        policy.sessionEnd = fields[6];
+    }
     policy.timeout = std::chrono::milliseconds(timeout);
     const auto marks = parseMarksChoice(fields[3]);
     const auto form = parseCommandForm(fields[4]);
@@ -239,7 +251,12 @@ bool applyBatch(JournalContent& content, const std::vector<std::string>& fields)
     }
     for (const std::size_t index : batch.indices) {
         closeDrawing(content, index); // a batch whose session died unnoticed gives its drawings up
-        content.drawings[index].state = State::Interrupted;
+        DrawingEntry& drawing = content.drawings[index];
+        drawing.state = State::Interrupted;
+        // Until a result says more, the drawing began with its batch and has no end.
+        drawing.session = batch.info.session;
+        drawing.startedMs = when;
+        drawing.endedMs = 0;
     }
     content.sessionsUsed = std::max(content.sessionsUsed, batch.info.session);
     content.openBatches.push_back(std::move(batch));
@@ -275,9 +292,10 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
     const std::string& kind = fields[0];
     if (!reading.headerSeen) {
         reading.firstFormat = kind == magic && fields.size() == 2 && fields[1] == firstVersion;
-        reading.shardRecords = kind == magic && fields.size() == 2 && fields[1] == version;
+        reading.sessionScripts = kind == magic && fields.size() == 2 && fields[1] == version;
+        reading.shardRecords = reading.sessionScripts;
         reading.policyRecords =
-            reading.shardRecords || (kind == magic && fields.size() == 2 && fields[1] == fourthVersion);
+            reading.sessionScripts || (kind == magic && fields.size() == 2 && fields[1] == fourthVersion);
         reading.batchRecords =
             reading.policyRecords || (kind == magic && fields.size() == 2 && fields[1] == thirdVersion);
         return reading.headerSeen = kind == magic && fields.size() == 2 &&
@@ -294,7 +312,7 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
             if (inputs.size() < 2)
                 return false;
             const std::string oldPolicy[] = {inputs[inputs.size() - 2], inputs.back(), "1", "auto", "auto"};
-            auto policy = policyFromFields(oldPolicy);
+            auto policy = policyFromFields(oldPolicy, false);
             if (!policy)
                 return false;
             content.policy = *policy;
@@ -311,7 +329,7 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
         return false;
     if (kind == "policy") {
         // The first follows the inputs; a later one is the policy a resumed or retried run went on with.
-        auto policy = policyFromFields(std::span(fields).subspan(1));
+        auto policy = policyFromFields(std::span(fields).subspan(1), reading.sessionScripts);
         if (!reading.policyRecords || !policy || (!reading.policySeen && !content.drawings.empty()))
             return false;
         content.policy = *policy;
@@ -362,6 +380,9 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
             if (!toNumber(fields[i], index) || index >= content.drawings.size())
                 return false;
             content.drawings[index].state = State::Interrupted;
+            content.drawings[index].session = 1;
+            content.drawings[index].startedMs = when;
+            content.drawings[index].endedMs = 0;
         }
         content.sessionsUsed = 1;
         content.finished = false;
@@ -391,6 +412,7 @@ bool apply(JournalContent& content, const std::vector<std::string>& fields, std:
         if (fields.size() != 3)
             return false;
         content.finished = true;
+        (void)toNumber(fields[1], content.finishedMs);
         content.openSessions.clear();
         // A batch still open here lost its results with the journal's writes (a full disk): what its marks file
         // says is done is taken up by the next run, not run again.

@@ -38,8 +38,10 @@ struct DrawingEntry
     State state = State::Pending;
     bool changed = false;       // the file's modification time moved during its batch
     std::int64_t startedMs = 0; // wall clock of its batch, 0 when it never ran
-    std::int64_t endedMs = 0;
-    std::string exitStatus; // "0", "1", "signal 9", ... or why the program could not start
+    std::int64_t endedMs = 0;   // 0 while its batch has no result (a run that died in it)
+    std::string exitStatus;     // "0", "1", "signal 9", ... or why the program could not start
+    // Read back only: the session of the last batch that had it (from 1), 0 when none did.
+    std::size_t session = 0;
 };
 
 // What a batch was begun with: its session (from 1), the mark on its processes (process::newSessionMark), and
@@ -95,6 +97,7 @@ struct JournalContent
     // The highest session number any batch of the run was given (0: none began): the files of those sessions
     // are the run's own.
     std::size_t sessionsUsed = 0;
+    std::int64_t finishedMs = 0; // when the last run over it came to an end; 0 when none did
 };
 
 // The script file of a run: beside its journal, so runs never write each other's script.
@@ -117,11 +120,11 @@ public:
     enum class Opened
     {
         Ok,
-        Busy,    // another process holds the journal
-        Exists,  // create: there is a file at the path already
-        Damaged, // open: the journal is not sound
+        Busy,       // another process holds the journal
+        Exists,     // create: there is a file at the path already
+        Damaged,    // open: the journal is not sound
         Unfinished, // open: its creation never finished (see JournalContent::unfinished)
-        Failed,  // the file could not be made, read or written
+        Failed,     // the file could not be made, read or written
     };
     // A new journal with the run's request, policy and drawings (and the job it comes from, when given), on the
     // disk when this returns. It appears whole or not at all; an unfinished one at the path (a run killed while

@@ -80,6 +80,18 @@ Result<std::optional<CommandForm>> parseCommandForm(std::string_view text)
     return Result<std::optional<CommandForm>>::failure("standard, console eller auto");
 }
 
+Result<std::string> parseSessionScript(std::string_view text)
+{
+    if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+        return Result<std::string>::failure("en sökväg utan radbrytningar och andra styrtecken");
+    return std::string(text);
+}
+
+void useSessionScripts(const RunPolicy& policy, script::RunRequest& request)
+{
+    script::nameSessionScripts(request.sessionScripts, policy.sessionStart, policy.sessionEnd);
+}
+
 std::string_view marksChoiceWord(MarksChoice choice)
 {
     for (const auto& [word, known] : marksWords) {

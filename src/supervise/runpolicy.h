@@ -1,6 +1,7 @@
 #pragma once
 
 #include "os/result.h"
+#include "script/runrequest.h"
 
 #include <chrono>
 #include <cstddef>
@@ -39,6 +40,10 @@ struct RunPolicy
     std::size_t sessions = 1;                           // CAD sessions at once, 1 to maxSessions
     MarksChoice marks = MarksChoice::Auto;
     std::optional<CommandForm> form; // nothing: the program's name decides (formByName)
+    // The scripts each CAD session runs once before its first drawing and once after its last (before .EXIT),
+    // whole paths as the file system takes them; empty: none.
+    std::string sessionStart;
+    std::string sessionEnd;
 
     friend bool operator==(const RunPolicy&, const RunPolicy&) = default;
 };
@@ -57,10 +62,16 @@ Result<std::chrono::milliseconds> timeoutFromSeconds(double seconds);
 Result<MarksChoice> parseMarksChoice(std::string_view text); // on, off, auto
 // standard, console, auto (nothing: the program's name decides)
 Result<std::optional<CommandForm>> parseCommandForm(std::string_view text);
+// A session script's path: empty for none; a line break or another control character is refused.
+Result<std::string> parseSessionScript(std::string_view text);
 std::string_view marksChoiceWord(MarksChoice choice);
 std::string_view commandFormWord(std::optional<CommandForm> form);
 // Seconds with up to three decimals ("600", "0.25").
 std::string timeoutText(std::chrono::milliseconds timeout);
+
+// Names the policy's session scripts in the request. Its check (script::checkRequest) reads them, so that a
+// missing or unreadable one is refused before anything runs.
+void useSessionScripts(const RunPolicy& policy, script::RunRequest& request);
 
 // The console form for a program whose file name is "accoreconsole.exe" (compared without case).
 CommandForm formByName(std::string_view program);

@@ -102,6 +102,7 @@ StartResult requestFailure(script::RequestProblem problem)
 StartResult createRun(script::RunRequest request, const RunPolicy& policy, const std::string& journalPath,
                       const std::string& jobPath, const std::optional<ShardRecord>& shard)
 {
+    useSessionScripts(policy, request);
     if (auto checked = script::checkRequest(request); !checked)
         return requestFailure(checked.error());
     // A journal of nothing would report every one of no drawings done; but a part of a job that none of the
@@ -184,12 +185,14 @@ StartResult takeUp(std::unique_ptr<JournalWriter> journal, JournalContent conten
     script::RunRequest& request = content.request;
     const std::string recordedHash = request.templateHash;
     request.templateHash.clear(); // read again: the run goes by the template as it is now
+    const RunPolicy policy = change ? bounded(change(content.policy, request.cad.path)) : content.policy;
+    // The session scripts too, as they are now, and refused before anything runs when they are gone.
+    useSessionScripts(policy, request);
     if (auto checked = script::checkRequest(request); !checked)
         return requestFailure(checked.error());
     if (sameFile(scriptPathFor(journal->path()), request.templatePath))
         return fail(Cause::ScriptInTheWay, scriptPathFor(journal->path()));
-    if (const RunPolicy policy = change ? bounded(change(content.policy, request.cad.path)) : content.policy;
-        policy != content.policy) {
+    if (policy != content.policy) {
         if (auto written = journal->policyChanged(policy); !written)
             return fail(Cause::JournalUnwritable, journal->path(), written.error());
         content.policy = policy;

@@ -458,6 +458,12 @@ private slots:
         const QString program = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("cad/cad.exe")));
         write("LastPath", nativeBytes(QDir::toNativeSeparators(folder)).c_str(), "Main");
         write("SupervisedSessions", "3", "Main");
+        // The start script beside the job, the end script elsewhere (and gone by the time the job is opened).
+        const QString start = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("Natt/Mallar/start.scr")));
+        const QString end = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("slut.scr")));
+        touch(start);
+        write("SupervisedSessionStart", nativeBytes(start).c_str(), "Main");
+        write("SupervisedSessionEnd", nativeBytes(end).c_str(), "Main");
         const QString jobFile = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("Natt/natt.vjob")));
         m_user.chooseFile = [&](const StandInUser::FileQuestion&) { return jobFile; };
         {
@@ -481,10 +487,13 @@ private slots:
         QCOMPARE(QDir::toNativeSeparators(QString::fromStdString(saved->cad.path)), program);
         QCOMPARE(saved->cad.parameters, std::string("/p Std"));
         QCOMPARE(saved->policy.sessions, std::size_t(3));
+        QCOMPARE(saved->policy.sessionStart, std::string("Mallar/start.scr"));
+        QCOMPARE(QDir::toNativeSeparators(QString::fromUtf8(saved->policy.sessionEnd.c_str())), end);
 
         // Another day, elsewhere: a drawing has gone since.
         write("LastPath", m_dir.path().toUtf8().constData(), "Main");
         write("SupervisedSessions", "1", "Main");
+        write("SupervisedSessionStart", "", "Main");
         QVERIFY(QFile::remove(folder + QStringLiteral("/c.dwg")));
         auto window = loaded();
         QAction* open = menuEntry(*window, QStringLiteral("Ver&ktyg"), QStringLiteral("Öppna jobb..."));
@@ -495,8 +504,10 @@ private slots:
         QCOMPARE(window->cboScr()->currentText(), QStringLiteral("rensa.scr"));
         QCOMPARE(window->txtAcad()->text(), program);
         QCOMPARE(m_settings->number(settings::SupervisedSessions), 3.0);
+        QCOMPARE(nativeText(m_settings->read(settings::SupervisedSessionStart)), start);
         QCOMPARE(m_shown.size(), 1);
         QVERIFY2(m_shown.front().text.contains(QStringLiteral("c.dwg")), qPrintable(m_shown.front().text));
+        QVERIFY2(m_shown.front().text.contains(end), qPrintable(m_shown.front().text));
     }
 
     // A job saved by the window runs from vendrel-run as the window runs it: the same drawings with the same

@@ -222,6 +222,8 @@ TEST_F(JobRun, BadJobsRunNothingAndWriteNothing)
         {"version = 1\ntemplate = \"Mallar/borta.scr\"\n[drawings]\nfolder = \"Ritningar\"\n" + cad, 1,
          "rad 2: Ingen scriptmall " + m_dir / "Jobb/Mallar/borta.scr"},
         {head + "[cad]\nprogram = \"borta.exe\"\n", 1, "rad 6: Hittar ej programmet " + m_dir / "Jobb/borta.exe"},
+        {head + cad + "[run]\nsession_end = \"borta.scr\"\n", 1,
+         "rad 8: Sessionsscriptet " + m_dir / "Jobb/borta.scr finns inte"},
         {"version = 1\ntemplate = \"Mallar/rensa.scr\"\n[drawings]\nfolder = \"/natt/share\"\n" + cad, 5,
          "rad 4: mappen /natt/share kan inte nås"},
     };
@@ -310,6 +312,35 @@ TEST_F(JobRun, VendrelScriptWritesAndReviewsTheJobsScript)
     EXPECT_FALSE(fs::exists(m_dir / "record"));
     writeFile(m_job, "version = 1\n");
     EXPECT_EQ(scriptOf({}).exitCode, 2);
+}
+
+// The job's session scripts lie beside it; each session runs them around its drawings, the journal names them by
+// their whole paths, and the options win over the job's (an empty one drops it).
+TEST_F(JobRun, SessionScriptsComeFromTheJobsFolderAndTheOptionsWin)
+{
+    writeFile(m_dir / "Jobb/start.scr", "FILEDIA 0\r\n");
+    writeFile(m_dir / "Jobb/slut.scr", "FILEDIA 1\n");
+    writeJob("names = [\"K01.dwg\", \"K02.dwg\"]\n",
+             "batch = 2\nsession_start = \"start.scr\"\nsession_end = \"slut.scr\"\n");
+    const std::string folder = m_dir / "Jobb/Ritningar/";
+    const std::string drawings =
+        "_.OPEN " + folder + "K01.dwg\r\n_.QSAVE\r\n_.OPEN " + folder + "K02.dwg\r\n_.QSAVE\r\n";
+    const Outcome outcome = runJob();
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(readFile(m_dir / "record"), "FILEDIA 0\r\n" + drawings + "FILEDIA 1\r\n.EXIT\r\n");
+    const supervise::JournalContent content = contentOf(journals().back());
+    EXPECT_EQ(content.policy.sessionStart, m_dir / "Jobb/start.scr");
+    EXPECT_EQ(content.policy.sessionEnd, m_dir / "Jobb/slut.scr");
+
+    fs::remove(m_dir / "record");
+    EXPECT_EQ(runJob({"--session-end", "", "--session-start", m_dir / "Jobb/slut.scr"}).exitCode, 0);
+    EXPECT_EQ(readFile(m_dir / "record"), "FILEDIA 1\r\n" + drawings + ".EXIT\r\n");
+
+    // A session script that would end the session is an error of the review.
+    const auto check = [&] { return finish(start({VENDREL_SCRIPT_PROGRAM, "--job", m_job, "--check"})).exitCode; };
+    EXPECT_EQ(check(), 0);
+    writeFile(m_dir / "Jobb/start.scr", "FILEDIA 0\r\n_.QUIT\r\n");
+    EXPECT_EQ(check(), 1);
 }
 
 } // namespace

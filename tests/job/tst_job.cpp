@@ -30,6 +30,8 @@ job::Job everyKeySet()
     job.policy.marks = supervise::MarksChoice::Off;
     job.policy.form = supervise::CommandForm::Console;
     job.runsFolder = "\\\\server\\vendrel\\natt";
+    job.policy.sessionStart = "Mallar/obevakad start å.scr";
+    job.policy.sessionEnd = "C:\\Mallar\\slut.scr";
     return job;
 }
 
@@ -85,6 +87,8 @@ timeout = 600
 sessions = 4
 marks = "auto"
 form = "auto"
+session_start = "obevakad-start.scr" # run by each CAD session before its first drawing; empty: none
+session_end = "obevakad-slut.scr"
 )");
     ASSERT_TRUE(read) << read.error().message;
     EXPECT_EQ(read->templatePath, "Mallar/rensa.scr");
@@ -92,6 +96,8 @@ form = "auto"
     EXPECT_EQ(read->policy.timeout, 600s);
     EXPECT_EQ(read->policy.sessions, 4u);
     EXPECT_FALSE(read->policy.form);
+    EXPECT_EQ(read->policy.sessionStart, "obevakad-start.scr");
+    EXPECT_EQ(read->policy.sessionEnd, "obevakad-slut.scr");
 }
 
 TEST(JobFile, BadFilesAreRefusedAtTheirLine)
@@ -118,6 +124,8 @@ TEST(JobFile, BadFilesAreRefusedAtTheirLine)
         {valid + "[run]\ntimeout = \"600\"\n", "8:nyckeln run.timeout väntar sig ett antal sekunder"},
         {valid + "[run]\nmarks = \"ja\"\n", "8:nyckeln run.marks väntar sig on, off eller auto, inte \"ja\""},
         {valid + "[run]\nform = true\n", "8:nyckeln run.form väntar sig standard, console eller auto, inte true"},
+        {valid + "[run]\nsession_start = 1\n", "8:nyckeln run.session_start väntar sig en text inom citattecken"},
+        {valid + "[run]\nsession_end = \"a\\nb\"\n", "8:nyckeln run.session_end innehåller en radbrytning"},
         {head + "[drawings]\nfolder = \"R\"\nsubfolders = \"ja\"\n" + cad,
          "5:nyckeln drawings.subfolders väntar sig true"},
         {head + "drawings = 3\n" + cad, "3:nyckeln drawings väntar sig en tabell, inte 3"},

@@ -101,6 +101,7 @@ private:
     std::unique_ptr<CadLauncher> m_launcher;
     std::unique_ptr<Supervisor> m_supervisor;
     bool m_supervised = false;
+    supervise::RunPolicy m_policy; // what the settings say of supervised runs
     QList<script::RunRequest> m_handedOver;
     std::size_t m_handedOverLines = 0;
 
@@ -237,11 +238,9 @@ private slots:
         m_supervised = false;
         m_handedOver.clear();
         // Batches as large as any list here: a run writes one script.
-        m_supervisor = std::make_unique<Supervisor>(m_window.get(), [] {
-            supervise::RunPolicy policy;
-            policy.batchSize = 100;
-            return policy;
-        });
+        m_policy = {};
+        m_policy.batchSize = 100;
+        m_supervisor = std::make_unique<Supervisor>(m_window.get(), [this] { return m_policy; });
         m_recorder = std::make_unique<Recorder>(*this);
         runs.supervised = m_recorder.get();
         m_launcher = std::make_unique<CadLauncher>(std::move(runs));
@@ -491,17 +490,26 @@ private slots:
         m_cboScr->setEditText(QStringLiteral("a.scr"));
         writeFile(in(drawings(), QStringLiteral("K 04.dwg")), "AC1027");
         m_marked = {"K01.dwg", "K 04.dwg"};
+        // A session script gone is refused before anything is shown; there, it is shown in place.
+        m_policy.sessionStart = bytes(path(QStringLiteral("start.scr")));
+        m_launcher->reviewScript(CadKind::Acad);
+        QVERIFY(!m_launcher->reviewDialog());
+        QCOMPARE(m_shown.size(), 1);
+        m_shown.clear();
+        writeFile(path(QStringLiteral("start.scr")), "FILEDIA 0\r\n");
         m_launcher->reviewScript(CadKind::Acad);
         ScriptReviewDialog* dialog = m_launcher->reviewDialog();
         QVERIFY(dialog && dialog->isVisible());
         const QByteArray shown = QByteArray::fromStdString(dialog->script().bytes());
         const QList<QByteArray> lines = shown.split('\n');
-        QCOMPARE(lines.size(), 10); // two drawings of two lines, each between two marks; .EXIT; the last line end
+        // The start script; two drawings of two lines, each between two marks; .EXIT; the last line end.
+        QCOMPARE(lines.size(), 11);
+        QCOMPARE(lines[0], QByteArray("FILEDIA 0\r"));
         // The unquoted blank of the second drawing's name, on its line.
         const QAbstractItemModel* findings = dialog->findingsView()->model();
         QCOMPARE(findings->rowCount(), 1);
-        QCOMPARE(findings->index(0, 0).data().toString(), QStringLiteral("6"));
-        QVERIFY(lines[5].startsWith("_.OPEN "));
+        QCOMPARE(findings->index(0, 0).data().toString(), QStringLiteral("7"));
+        QVERIFY(lines[6].startsWith("_.OPEN "));
 
         dialog->runButton(CadKind::Acad)->click();
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cadRecord()) && !m_supervisor->busy(), 20000);
@@ -511,8 +519,8 @@ private slots:
         const std::vector<std::string> journals = supervise::journalsIn(supervise::runsFolder(error));
         QCOMPARE(journals.size(), std::size_t(1));
         const std::string marks = script::markPathText(supervise::sessionMarksPath(journals.front(), 1));
-        QCOMPARE(lines[0], QByteArray::fromStdString(script::markLine(marks, script::MarkKind::Begin, 0)) + '\r');
-        QCOMPARE(lines[7], QByteArray::fromStdString(script::markLine(marks, script::MarkKind::End, 1)) + '\r');
+        QCOMPARE(lines[1], QByteArray::fromStdString(script::markLine(marks, script::MarkKind::Begin, 0)) + '\r');
+        QCOMPARE(lines[8], QByteArray::fromStdString(script::markLine(marks, script::MarkKind::End, 1)) + '\r');
 #endif
     }
 

@@ -210,3 +210,33 @@ TEST(ExpandTemplate, StopsWhenItsOutputFails)
                                         isoFormat, '/', refusing));
     EXPECT_EQ(refusing.calls, 1);
 }
+
+// Each session runs its start script once before its first drawing's block (marks included) and its end script
+// once before .EXIT; the layout tells the review where every line stands.
+TEST(ExpandTemplate, PutsSessionScriptsOnceAroundTheDrawings)
+{
+    script::SessionScripts session;
+    script::takeSessionScriptBytes(session.start, "FILEDIA 0\r\n%f stays\r\n");
+    script::takeSessionScriptBytes(session.end, "FILEDIA 1");
+    const script::ScriptTemplate body{{"_.OPEN %f", "_.QSAVE"}};
+    const Lines names{"a.dwg", "b.dwg"};
+    const std::size_t indices[] = {4, 7};
+    const script::DrawingMarks marks{"m", indices};
+    for (const bool marked : {false, true}) {
+        script::Script script;
+        EXPECT_FALSE(script::expandTemplate(body, "/p", names, {}, fixedClock(), isoFormat, '/', script,
+                                            marked ? &marks : nullptr, &session));
+        const Views lines = script.lines();
+        const script::ScriptLayout layout{2, 2, 1, marked};
+        ASSERT_EQ(lines.size(), layout.endLine(names.size(), 0) + 1) << marked;
+        EXPECT_EQ(lines[0], "FILEDIA 0");
+        EXPECT_EQ(lines[1], "%f stays"); // copied as it is, no placeholder filled in
+        EXPECT_EQ(lines[layout.drawingLine(1, 0) - 1], "_.OPEN /p/b.dwg");
+        if (marked) {
+            EXPECT_EQ(lines[2], script::markLine("m", script::MarkKind::Begin, 4));
+            EXPECT_EQ(lines[layout.endLine(2, 0) - 2], script::markLine("m", script::MarkKind::End, 7));
+        }
+        EXPECT_EQ(lines[layout.endLine(2, 0) - 1], "FILEDIA 1");
+        EXPECT_EQ(lines.back(), ".EXIT");
+    }
+}

@@ -315,3 +315,35 @@ TEST(ScriptCheckLines, ManyDrawingsAreCheckedInPiecesAndComeBackInScriptOrder)
         ASSERT_EQ(finding.code, k % 2 ? CheckCode::UnquotedBlank : CheckCode::Missing);
     }
 }
+
+// Findings name the lines of the script as a session writes it: the start script first, each drawing's block
+// with its marks, the end script before .EXIT. A session script's own lines are named by their line in its file.
+TEST(ScriptCheckLines, ChecksSessionScriptsInPlace)
+{
+    script::RunRequest request = Checked{{{"_.OPEN \"%f\"", "_.QSAVE"}, false}, "/d", {"a", "b"}, {}, {}}.input();
+    script::SessionScripts& session = request.sessionScripts;
+    script::nameSessionScripts(session, "/s.scr", "/e.scr");
+    script::takeSessionScriptBytes(session.start, "FILEDIA 0\r\n.EXIT\r\n");
+    session.start.unencodable = {1}; // as a UTF-8 script with a letter the ANSI code page lacks reads on Windows
+    script::takeSessionScriptBytes(session.end, "FILEDIA 1\r\n_.QUIT");
+    const std::size_t indices[] = {0, 1};
+    const script::DrawingMarks marks{"/m", indices};
+    for (const bool marked : {false, true}) {
+        std::vector<std::string> found;
+        const std::vector<script::Finding> findings = script::checkScript(request, marked);
+        for (const auto& finding : findings)
+            found.push_back(std::string(script::codeName(finding.code)) + ":" + std::to_string(finding.line));
+        EXPECT_EQ(found,
+                  marked ? Summary({"unencodable:1", "session-exit:2", "missing:4", "missing:8", "session-exit:12"})
+                         : Summary({"unencodable:1", "session-exit:2", "missing:3", "missing:5", "session-exit:8"}));
+        script::Script script;
+        EXPECT_FALSE(script::expandTemplate(request, request.drawings, {}, script, marked ? &marks : nullptr));
+        const auto lines = script.lines();
+        EXPECT_EQ(lines[findings[3].line - 1], "_.OPEN \"/d/b\"");
+        EXPECT_EQ(lines[findings[4].line - 1], "_.QUIT");
+        EXPECT_EQ(script::findingText(findings[1], request),
+                  "Rad 2 i startscriptet /s.scr avslutar CAD-sessionen innan någon ritning har öppnats: ingen ritning "
+                  "körs.");
+        EXPECT_EQ(findings[4].templateLine, 2u);
+    }
+}

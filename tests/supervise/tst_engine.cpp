@@ -216,6 +216,7 @@ protected:
         setup.start = [&](const supervise::SessionStart& start) -> Result<std::unique_ptr<supervise::Session>> {
             const std::lock_guard lock(mutex);
             m_starts.push_back(start);
+            m_scripts.push_back(readFile(supervise::sessionScriptPath(m_journalPath, start.session)));
             if (left.empty())
                 return Result<std::unique_ptr<supervise::Session>>::failure("fler sessioner än testet väntade sig");
             Part part = std::move(left.front());
@@ -259,6 +260,7 @@ protected:
     std::unique_ptr<supervise::JournalWriter> m_journal;
     supervise::JournalContent m_content;
     std::vector<supervise::SessionStart> m_starts;
+    std::vector<std::string> m_scripts; // each session's script as it started
 };
 
 TEST_F(Engine, WithoutMarksABatchThatEndsNormallyIsDoneWhole)
@@ -274,6 +276,36 @@ TEST_F(Engine, WithoutMarksABatchThatEndsNormallyIsDoneWhole)
     ASSERT_FALSE(m_starts[0].command.empty());
     EXPECT_EQ(m_starts[0].command.back().text, scriptPath);
     EXPECT_NE(readFile(scriptPath).find("K2.dwg"), std::string::npos);
+}
+
+// A session runs the start script before its first drawing and the end script before .EXIT, once: a session of a
+// batch in the standard form, every process of one drawing in the console form.
+TEST_F(Engine, EverySessionRunsTheSessionScriptsOnce)
+{
+    for (const auto form : {supervise::CommandForm::Standard, supervise::CommandForm::Console}) {
+        m_journal.reset();
+        m_content = {};
+        m_starts.clear();
+        m_scripts.clear();
+        std::remove(m_journalPath.c_str());
+        m_policy.form = form;
+        prepare(2, 2);
+        script::takeSessionScriptBytes(m_content.request.sessionScripts.start, "FILEDIA 0\n");
+        script::takeSessionScriptBytes(m_content.request.sessionScripts.end, "FILEDIA 1\n");
+        const bool console = form == supervise::CommandForm::Console;
+        std::vector<Part> parts{endsAt(10, exitedWith0)};
+        if (console)
+            parts.push_back(endsAt(10, exitedWith0));
+        const RunOutcome outcome = run(1, false, parts);
+        EXPECT_EQ(outcome.end, RunOutcome::End::Completed) << outcome.error;
+        const std::string open0 = "_.OPEN \"" + m_content.request.listingFolder + "/K0.dwg\"\r\n_.QSAVE\r\n";
+        const std::string open1 = "_.OPEN \"" + m_content.request.listingFolder + "/K1.dwg\"\r\n_.QSAVE\r\n";
+        const std::string start = "FILEDIA 0\r\n", end = "FILEDIA 1\r\n.EXIT\r\n";
+        const std::vector<std::string> expected =
+            console ? std::vector<std::string>{start + open0 + end, start + open1 + end}
+                    : std::vector<std::string>{start + open0 + open1 + end};
+        EXPECT_EQ(m_scripts, expected);
+    }
 }
 
 TEST_F(Engine, WithMarksACrashCostsOnlyItsDrawingAndTheNextSessionRunsTheRest)

@@ -39,6 +39,7 @@ supervise::RunPolicy samplePolicy()
     policy.sessions = 2;
     policy.marks = supervise::MarksChoice::On;
     policy.form = supervise::CommandForm::Console;
+    policy.sessionStart = "/mallar/obevakad\tstart.scr";
     return policy;
 }
 
@@ -305,6 +306,8 @@ TEST_F(Journal, ThePolicyOfTheLastRunOverItHolds)
         other.sessions = 5;
         other.marks = supervise::MarksChoice::Off;
         other.form.reset();
+        other.sessionStart.clear();
+        other.sessionEnd = "/mallar/slut.scr";
         ASSERT_TRUE(journal->policyChanged(other));
     }
     JournalContent content = supervise::parseJournal(readFile(m_path));
@@ -314,6 +317,8 @@ TEST_F(Journal, ThePolicyOfTheLastRunOverItHolds)
     EXPECT_EQ(content.policy.marks, supervise::MarksChoice::Off);
     EXPECT_FALSE(content.policy.form);
     EXPECT_EQ(content.policy.batchSize, 3u);
+    EXPECT_EQ(content.policy.sessionStart, "");
+    EXPECT_EQ(content.policy.sessionEnd, "/mallar/slut.scr");
 
     // Out of bounds (a journal written by hand, or by another version) is brought inside them, not damage.
     {
@@ -332,8 +337,7 @@ TEST_F(Journal, ThePolicyOfTheLastRunOverItHolds)
     EXPECT_EQ(content.policy.sessions, supervise::RunPolicy::maxSessions);
 }
 
-// A part of a split job keeps its part, and names the machine it went on on last; a journal of the fourth format,
-// which had no such record, still reads.
+// A part of a split job keeps its part, and names the machine it went on on last.
 TEST_F(Journal, APartKeepsItsPartAndTheMachineItRanOnLast)
 {
     using supervise::ShardRecord;
@@ -357,14 +361,27 @@ TEST_F(Journal, APartKeepsItsPartAndTheMachineItRanOnLast)
     EXPECT_TRUE(content.damaged); // another part is no move
     EXPECT_EQ(content.shard, (ShardRecord{1, 3, "ws2"}));
 
-    std::remove(m_path.c_str());
-    std::string bytes = writeSample();
-    const std::string header = "a26725b4 vendrel-journal\t5\n";
-    ASSERT_EQ(bytes.rfind(header, 0), 0u);
-    content = supervise::parseJournal("d5601522 vendrel-journal\t4\n" + bytes.substr(header.size()));
-    EXPECT_TRUE(content.usable && !content.damaged);
-    EXPECT_FALSE(content.shard);
-    EXPECT_EQ(content.drawings.size(), 4u);
+}
+
+// The journal before session scripts: its policy record has no paths for them, and the run has none; a record
+// with them is damage there.
+TEST(JournalFourthFormat, IsReadAsARunWithoutSessionScripts)
+{
+    const std::string head = "d5601522 vendrel-journal\t4\n"
+                             "5c92da0f inputs\t/mallar/Rita om.scr\tfnv1a64:0000000000000000\tAcad\t/opt/cad/acad\t\t"
+                             "/opt/vendrel/helvscr.dwg\t/projekt/A1\t\n";
+    const std::string rest = "36714334 drawing\tK01.dwg\n"
+                             "71d139e4 drawing\tK02.dwg\n"
+                             "5eaef549 drawings\t2\t96a41999\n"
+                             "773ef98a result\t0\tdone\t0\t1000\t2000\t0\n";
+    const JournalContent content = supervise::parseJournal(head + "71adcfdb policy\t3\t1500\t2\ton\tconsole\n" + rest);
+    ASSERT_TRUE(content.usable && !content.damaged) << (content.problems.empty() ? "" : content.problems[0]);
+    EXPECT_EQ(content.drawings[0].state, State::Done);
+    supervise::RunPolicy expected = samplePolicy();
+    expected.sessionStart.clear();
+    EXPECT_TRUE(content.policy == expected);
+    EXPECT_FALSE(content.shard); // the fourth format had no parts
+    EXPECT_TRUE(supervise::parseJournal(head + "e703f481 policy\t3\t1500\t2\ton\tconsole\t/s.scr\t\n" + rest).damaged);
 }
 
 TEST(JournalSecondFormat, KeepsItsSessionOpenUntilAResult)

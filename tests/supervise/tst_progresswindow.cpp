@@ -1,6 +1,7 @@
 // Supervised runs in the window on the offscreen platform, with a stand-in CAD program: the progress window
 // follows the run while the window stays live, shows the summary, re-runs what failed, stops on "Avbryt",
 // and an unfinished run is offered once at start.
+#include "os/nativetext.h"
 #include "os/registry.h"
 #include "script/scripttemplate.h"
 #include "settings/settings.h"
@@ -20,12 +21,15 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
+#include <QUrl>
 
 namespace {
 
@@ -66,6 +70,15 @@ QString sessionLine(QWidget* window, int number)
 {
     auto* label = window->findChild<QLabel*>(QStringLiteral("session%1").arg(number));
     return label ? label->text().section(QStringLiteral(", "), 0, 0) : QStringLiteral("?");
+}
+
+QPushButton* accessibleButton(QWidget* window, const QString& name)
+{
+    for (QPushButton* candidate : window->findChildren<QPushButton*>()) {
+        if (candidate->accessibleName() == name)
+            return candidate;
+    }
+    return nullptr;
 }
 
 QString countLine(QWidget* window)
@@ -164,6 +177,36 @@ private slots:
         QFile record(m_dir.filePath(QStringLiteral("record")));
         QVERIFY(record.open(QIODevice::ReadOnly));
         QCOMPARE(record.readAll().count("_.OPEN"), 1);
+    }
+
+    // "Visa rapport" hands the page written beside the run's journal to the opener, the browser outside tests.
+    void showReportOpensThePageBesideTheJournal()
+    {
+        standIn(QStringLiteral("*K02*) exit 3;;"));
+        QWidget owner;
+        Supervisor supervisor(&owner, [] { return oneAtATime(20000); });
+        supervisor.start(request({"K01.dwg", "K02.dwg"}));
+        ProgressWindow* window = supervisor.progressWindow();
+        QPushButton* show = accessibleButton(window, QStringLiteral("Visa rapport"));
+        QVERIFY(show && !show->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!supervisor.busy(), 10000);
+        QVERIFY(show->isVisible());
+        QList<QUrl> opened;
+        window->setReportOpener([&opened](const QUrl& url) {
+            opened << url;
+            return true;
+        });
+        show->click();
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(opened.front().isLocalFile());
+        const QString page = opened.front().toLocalFile();
+        QVERIFY2(page.endsWith(QStringLiteral(".html")), qPrintable(page));
+        const QString stem = page.chopped(5);
+        QVERIFY(QFileInfo(stem + QStringLiteral(".journal")).isFile());
+        QVERIFY(QFileInfo(stem + QStringLiteral(".csv")).isFile());
+        QFile html(page);
+        QVERIFY(html.open(QIODevice::ReadOnly));
+        QVERIFY(html.readAll().contains("K02.dwg"));
     }
 
     // A run of no drawing is refused before it has a journal or a window.
@@ -403,6 +446,15 @@ private slots:
             dialog.findChild<QCheckBox*>(QStringLiteral("marks"))->click();
             form->setCurrentIndex(1);
             emit form->activated(1);
+            // The start script chosen in the file dialog, the end script typed.
+            StandInUser user;
+            user.chooseFile = [&](const StandInUser::FileQuestion& question) {
+                return question.title == QStringLiteral("Välj startscript") ? nativeText(path(QStringLiteral("s.scr")))
+                                                                            : QString();
+            };
+            dialog.findChild<QToolButton*>(QStringLiteral("sessionStartBrowse"))->click();
+            dialog.findChild<QLineEdit*>(QStringLiteral("sessionEnd"))
+                ->setText(nativeText(path(QStringLiteral("e.scr"))));
             supervisedsettings::apply(settings, dialog);
         }
         const supervise::RunPolicy stored = supervisedsettings::policy(settings);
@@ -411,6 +463,8 @@ private slots:
         QVERIFY(stored.form == supervise::CommandForm::Console);
         QCOMPARE(supervise::storedMarks(markStandIn), std::optional<bool>(true));
         QCOMPARE(supervise::storedMarks(console), std::nullopt);
+        QCOMPARE(stored.sessionStart, path(QStringLiteral("s.scr")));
+        QCOMPARE(stored.sessionEnd, path(QStringLiteral("e.scr")));
 
         SupervisedSettingsDialog again(stored, programs, nullptr);
         QCOMPARE(again.findChild<QSpinBox*>(QStringLiteral("sessions"))->value(), 2);
@@ -419,8 +473,13 @@ private slots:
         QCOMPARE(form->currentText(), QStringLiteral("konsol"));
         // The console's own form for the console program: the setting follows the program again.
         again.findChild<QComboBox*>(QStringLiteral("program"))->setCurrentIndex(1);
+        // An emptied field names no script.
+        QCOMPARE(again.findChild<QLineEdit*>(QStringLiteral("sessionStart"))->text(),
+                 nativeText(path(QStringLiteral("s.scr"))));
+        again.findChild<QLineEdit*>(QStringLiteral("sessionStart"))->clear();
         supervisedsettings::apply(settings, again);
         QCOMPARE(settings.read(settings::SupervisedForm), std::string());
+        QCOMPARE(supervisedsettings::policy(settings).sessionStart, std::string());
     }
 
     // "Prova CAD-programmet" tries the program on a thread of its own, then keeps and shows the answer.

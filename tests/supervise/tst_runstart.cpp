@@ -80,3 +80,44 @@ TEST(OpenRun, GoesOnWithThePolicyItBeganWith)
 }
 
 } // namespace
+
+// A session script that is gone stops a run before anything is written, new or taken up; one that is there is
+// read into the request, as it is now when a run is taken up.
+TEST(RunStart, ReadsTheSessionScriptsAndRefusesOneThatIsGone)
+{
+    TempFolder dir;
+    ASSERT_TRUE(dir.valid());
+    script::RunRequest request = requestIn(dir);
+    request.drawings = {"K1.dwg"};
+    supervise::RunPolicy policy;
+    policy.sessionStart = dir / "start.scr";
+    const std::string journal = dir / "run.journal";
+    auto refused = supervise::createRun(request, policy, journal);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(supervise::problemText(refused.error()), "Sessionsscriptet " + policy.sessionStart + " finns inte.");
+    EXPECT_FALSE(std::filesystem::exists(journal));
+
+    writeFile(policy.sessionStart, "FILEDIA 0\r\n");
+    auto started = supervise::createRun(request, policy, journal);
+    ASSERT_TRUE(started) << supervise::problemText(started.error());
+    EXPECT_EQ(started->content.request.sessionScripts.start.lines, std::vector<std::string>{"FILEDIA 0"});
+    started = supervise::StartResult::failure({});
+
+    writeFile(policy.sessionStart, "FILEDIA 1\r\n");
+    {
+        const auto taken = supervise::openRun(journal, supervise::TakeUp::Resume);
+        ASSERT_TRUE(taken);
+        EXPECT_EQ(taken->content.request.sessionScripts.start.lines, std::vector<std::string>{"FILEDIA 1"});
+    }
+
+    const auto before = readFile(journal);
+    const auto withEnd = [&](const supervise::RunPolicy& kept, const std::string&) {
+        supervise::RunPolicy changed = kept;
+        changed.sessionEnd = dir / "slut.scr";
+        return changed;
+    };
+    const auto gone = supervise::openRun(journal, supervise::TakeUp::Resume, withEnd);
+    ASSERT_FALSE(gone);
+    EXPECT_EQ(gone.error().cause, supervise::StartProblem::Cause::Request);
+    EXPECT_EQ(readFile(journal), before) << "a refused change is not kept";
+}

@@ -106,3 +106,25 @@ TEST(ScriptCheckWindows, NamesOutsideTheAnsiCodePageAreUnencodable)
     ASSERT_FALSE(inFolder.empty());
     EXPECT_EQ(inFolder.front().substr(0, 15), "unencodable:1::");
 }
+
+// A session script in UTF-8 with its mark goes into the script in the ANSI code page, as a template does: a
+// letter the page lacks becomes '?' and its line is a finding.
+TEST(ScriptCheckWindows, ASessionScriptLineOutsideTheAnsiCodePageIsUnencodable)
+{
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the test's text is chosen for code page 1252, this system uses " << GetACP();
+    script::RunRequest request;
+    request.scriptTemplate = script::ScriptTemplate({"_.QSAVE"});
+    script::SessionScript& start = request.sessionScripts.start;
+    start.path = "C:\\s.scr";
+    script::takeSessionScriptBytes(start, "\xEF\xBB\xBF"
+                                          "(princ \"\xC3\x85sa\")\r\n(princ \"\xE5\x9B\xB3\")\r\n");
+    EXPECT_EQ(start.lines, (std::vector<std::string>{"(princ \"\xC5sa\")", "(princ \"?\")"}));
+    EXPECT_EQ(start.unencodable, std::vector<std::uint32_t>{2});
+    const std::vector<script::Finding> findings = script::checkScript(request);
+    ASSERT_FALSE(findings.empty());
+    const script::Finding& last = findings.back();
+    EXPECT_EQ(last.code, script::CheckCode::Unencodable);
+    EXPECT_EQ(last.line, 2u);
+    EXPECT_EQ(script::findingText(last, request).substr(0, 34), "Rad 2 i startscriptet C:\\s.scr inn");
+}

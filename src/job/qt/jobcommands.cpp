@@ -123,6 +123,17 @@ std::optional<job::Job> JobCommands::windowJob(const std::string& jobPath, CadKi
     job.cad.parameters = utf8(QString::fromLocal8Bit(program.parameters.data(), qsizetype(program.parameters.size())));
     // Empty: the start drawing of the program folder, which the window's runs take too.
     job.policy = supervisedsettings::policy(*m_wiring.settings);
+    // The session scripts as the template: relative to the job's folder when they lie in it.
+    for (std::string* script : {&job.policy.sessionStart, &job.policy.sessionEnd}) {
+        if (script->empty())
+            continue;
+        const auto text = jobText(*script);
+        if (!text) {
+            error(jobtexts::notUtf8(nativeText(*script)));
+            return std::nullopt;
+        }
+        *script = utf8(pathInJob(jobFolder, fromUtf8(*text)));
+    }
     return job;
 }
 
@@ -194,7 +205,23 @@ QStringList JobCommands::applyJob(const std::string& jobPath, const job::Job& jo
     const CadKind kind = m_wiring.icad.program->text() == program ? CadKind::Icad : CadKind::Acad;
     boxes(kind).program->setText(program);
     boxes(kind).parameters->setText(fromUtf8(job.cad.parameters));
-    supervisedsettings::setPolicy(*m_wiring.settings, job.policy);
+    // The session scripts as whole paths, as the settings keep them; one that is not there is named, and set all
+    // the same: the run refuses it until it is.
+    supervise::RunPolicy policy = job.policy;
+    for (std::string* script : {&policy.sessionStart, &policy.sessionEnd}) {
+        if (script->empty())
+            continue;
+        const auto path = job::resolvedPath(jobPath, *script);
+        if (!path) {
+            unset << fromUtf8(path.error());
+            script->clear();
+            continue;
+        }
+        *script = *path;
+        if (!QFileInfo(nativeText(*path)).isFile())
+            unset << jobtexts::sessionScriptGone(QDir::toNativeSeparators(nativeText(*path)));
+    }
+    supervisedsettings::setPolicy(*m_wiring.settings, policy);
     return unset;
 }
 

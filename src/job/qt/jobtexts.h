@@ -56,6 +56,10 @@ inline QString templateGone(const QString& path)
 {
     return QStringLiteral("Scriptmallen %1 finns inte.").arg(path);
 }
+inline QString sessionScriptGone(const QString& path)
+{
+    return QStringLiteral("Sessionsscriptet %1 finns inte.").arg(path);
+}
 inline QString drawingsGone(const QStringList& names)
 {
     return QStringLiteral("Ritningar som inte längre finns i listan: %1.").arg(names.join(QStringLiteral(", ")));

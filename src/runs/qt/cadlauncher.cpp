@@ -48,20 +48,6 @@ script::LineBreakFault shownFault(script::LineBreakFault fault)
     return fault;
 }
 
-// The check counts the lines of a script without marks; with them every drawing's lines have a mark line before
-// and after them.
-void shiftForMarks(std::vector<script::Finding>& findings, std::size_t bodyLines)
-{
-    if (bodyLines == 0)
-        return;
-    for (script::Finding& finding : findings) {
-        if (finding.line == 0)
-            continue;
-        const std::uint64_t drawing = (finding.line - 1) / bodyLines;
-        finding.line += 2 * drawing + 1;
-    }
-}
-
 } // namespace
 
 CadLauncher::CadLauncher(Wiring wiring) : m_wiring(std::move(wiring)) {}
@@ -213,14 +199,20 @@ void CadLauncher::reviewScript(std::optional<CadKind> kind)
     if (!request)
         return;
     std::optional<SupervisedPlan> plan;
-    if (supervised())
+    if (supervised()) {
         plan = m_wiring.supervised->plan(*request);
+        // Shown in place, as every session of the run will have them.
+        script::nameSessionScripts(request->sessionScripts, plan->sessionStart, plan->sessionEnd);
+        if (auto checked = script::checkRequest(*request, false); !checked) {
+            messagebox::show(m_wiring.window, engineText(script::requestProblemText(checked.error(), shown)),
+                             engineText(std::string(script::texts::errorTitle)), messagebox::Icon::Critical);
+            return;
+        }
+    }
     std::optional<script::Script> script = expandScript(*request, plan ? &*plan : nullptr);
     if (!script)
         return;
-    std::vector<script::Finding> findings = script::checkScript(*request);
-    if (plan && plan->marks)
-        shiftForMarks(findings, request->scriptTemplate.bodyLines.size());
+    std::vector<script::Finding> findings = script::checkScript(*request, plan && plan->marks);
     showReview(std::move(*request), std::move(*script), std::move(findings), kind, std::move(plan));
 }
 
@@ -241,6 +233,8 @@ void CadLauncher::showReview(script::RunRequest request, script::Script script, 
     if (plan) {
         if (plan->marks && plan->sessions > 1)
             dialog->addNote(runtexts::sessionMarksNote(qsizetype(plan->sessions)));
+        if (!plan->sessionStart.empty() || !plan->sessionEnd.empty())
+            dialog->addNote(runtexts::sessionScriptsNote());
         dialog->setRunner([this, plan = std::move(*plan), dialog](CadKind runKind, const script::Script&) {
             return superviseReviewed(runKind, dialog->request(), plan);
         });

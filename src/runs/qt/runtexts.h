@@ -61,6 +61,12 @@ inline QString sessionMarksNote(qsizetype sessions)
         .arg(sessions);
 }
 
+inline QString sessionScriptsNote()
+{
+    return QStringLiteral("Varje CAD-session kör startscriptet före sin första ritning och slutscriptet före .EXIT; "
+                          "här visas en session med alla ritningar.");
+}
+
 inline QString saveAs()
 {
     return QStringLiteral("Spara som...");

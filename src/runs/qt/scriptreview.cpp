@@ -197,6 +197,8 @@ public:
         m_shown.listingFolder = pathText(request.listingFolder);
         m_shown.projectName = pathText(request.projectName);
         m_shown.cad.startDrawing = pathText(request.cad.startDrawing);
+        for (script::SessionScript* session : {&m_shown.sessionScripts.start, &m_shown.sessionScripts.end})
+            session->path = pathText(session->path);
     }
 
     int rowCount(const QModelIndex& parent = {}) const override

@@ -15,6 +15,9 @@ struct SupervisedPlan
     // With marks: the marks file of the first session as its mark lines name it (script::markPathText).
     std::string marksPathText;
     std::size_t sessions = 1; // CAD sessions at once; each after the first marks to a file of its own
+    // The scripts each session runs before its first drawing and after its last (empty: none).
+    std::string sessionStart;
+    std::string sessionEnd;
 };
 
 // Where the window's runs go when they are supervised; the supervisor is one.

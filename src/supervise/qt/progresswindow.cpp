@@ -7,6 +7,7 @@
 #include "supervise/qt/supervisetexts.h"
 
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QStringListModel>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -108,6 +110,9 @@ ProgressWindow::ProgressWindow(SupervisedRun* run, QWidget* parent)
     auto* buttons = new QDialogButtonBox(this);
     m_cancel = buttons->addButton(supervisetexts::cancel(), QDialogButtonBox::RejectRole);
     m_log = buttons->addButton(supervisetexts::showLog(), QDialogButtonBox::ActionRole);
+    m_report = buttons->addButton(supervisetexts::showReport(), QDialogButtonBox::ActionRole);
+    m_report->setAccessibleName(supervisetexts::showReport());
+    m_openReport = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     m_retry = buttons->addButton(supervisetexts::retryFailed(), QDialogButtonBox::ActionRole);
     m_close = buttons->addButton(supervisetexts::close(), QDialogButtonBox::AcceptRole);
     layout->addWidget(buttons);
@@ -117,6 +122,10 @@ ProgressWindow::ProgressWindow(SupervisedRun* run, QWidget* parent)
         m_cancel->setEnabled(false);
     });
     connect(m_log, &QPushButton::clicked, this, &ProgressWindow::showLog);
+    connect(m_report, &QPushButton::clicked, this, [this] {
+        if (m_run && !m_run->reportPath().empty())
+            m_openReport(QUrl::fromLocalFile(nativeText(m_run->reportPath())));
+    });
     connect(m_retry, &QPushButton::clicked, this, &ProgressWindow::retryRequested);
     connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -156,6 +165,7 @@ void ProgressWindow::follow(SupervisedRun* run)
     m_cancel->show();
     m_cancel->setEnabled(true);
     m_log->hide();
+    m_report->hide();
     m_retry->hide();
     m_close->hide();
     m_clock.start();
@@ -271,6 +281,9 @@ void ProgressWindow::showEnd()
     // Only a batch of several drawings has an outcome that is not each drawing's own.
     if (!m_run->marks() && m_run->batchSize() > 1)
         summary += u'\n' + supervisetexts::withoutMarks();
+    if (!m_run->reportError().empty())
+        summary += u'\n' + supervisetexts::reportFailed(QString::fromStdString(m_run->reportError()));
+    m_report->setVisible(!m_run->reportPath().empty());
     m_summary->setText(summary);
     m_summary->show();
     m_problemNames->setStringList(problems);

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <array>
+#include <functional>
 #include <vector>
 
 class QLabel;
@@ -14,13 +15,14 @@ class QProgressBar;
 class QPushButton;
 class QStringListModel;
 class QTimer;
+class QUrl;
 class QVBoxLayout;
 class SupervisedRun;
 
 // The progress of one supervised run: a bar over its drawings, a line per CAD session with its drawing in
 // progress, the time so far and an estimate of the rest, the count of each state, and "Avbryt". At the end it
 // lists the drawings that failed or hit the time-out, offers "Kör om misslyckade" and, for the headless
-// console, "Visa logg" for the chosen drawing.
+// console, "Visa logg" for the chosen drawing, and "Visa rapport", the run's report in the user's browser.
 class ProgressWindow final : public QDialog
 {
     Q_OBJECT
@@ -31,6 +33,10 @@ public:
 
     // Follows another run (a re-run of what failed) in the same window.
     void follow(SupervisedRun* run);
+
+    // What opens the report ("Visa rapport"): the desktop's browser unless replaced.
+    using Opener = std::function<bool(const QUrl&)>;
+    void setReportOpener(Opener opener) { m_openReport = std::move(opener); }
 
 signals:
     void retryRequested();
@@ -63,6 +69,8 @@ private:
     std::vector<std::size_t> m_problemDrawings; // the drawing of each row of the list
     QPushButton* m_cancel;
     QPushButton* m_log;
+    QPushButton* m_report;
+    Opener m_openReport;
     QPushButton* m_retry;
     QPushButton* m_close;
     qsizetype m_settled = 0;

@@ -3,17 +3,22 @@
 #include "os/nativetext.h"
 #include "os/processtree.h"
 #include "supervise/qt/supervisetexts.h"
+#include "widgets/dialogs.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QThread>
+#include <QToolButton>
 #include <algorithm>
 
 namespace {
@@ -87,6 +92,10 @@ SupervisedSettingsDialog::SupervisedSettingsDialog(const supervise::RunPolicy& p
     if (policy.form)
         m_form->setCurrentIndex(m_form->findData(int(*policy.form)));
     form->addRow(supervisetexts::formLabel(), m_form);
+    m_sessionStart = addScriptField(form, supervisetexts::sessionStartLabel(), supervisetexts::sessionStartBrowse(),
+                                    policy.sessionStart, QStringLiteral("sessionStart"));
+    m_sessionEnd = addScriptField(form, supervisetexts::sessionEndLabel(), supervisetexts::sessionEndBrowse(),
+                                  policy.sessionEnd, QStringLiteral("sessionEnd"));
 
     setMinimumWidth(480);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -110,6 +119,33 @@ SupervisedSettingsDialog::~SupervisedSettingsDialog()
         m_interrupt->raise();
         m_probe.join();
     }
+}
+
+QLineEdit* SupervisedSettingsDialog::addScriptField(QFormLayout* form, const QString& label, const QString& browse,
+                                                    const std::string& path, const QString& name)
+{
+    auto* field = new QLineEdit(nativeText(path), this);
+    field->setObjectName(name);
+    field->setPlaceholderText(supervisetexts::sessionScriptPlaceholder());
+    field->setClearButtonEnabled(true);
+    auto* button = new QToolButton(this);
+    button->setObjectName(name + QStringLiteral("Browse"));
+    button->setText(supervisetexts::browse());
+    button->setToolTip(browse);
+    button->setAccessibleName(browse);
+    auto* row = new QHBoxLayout;
+    row->addWidget(field, 1);
+    row->addWidget(button);
+    form->addRow(label, row);
+    // The label's access key goes to the field, not to the row.
+    if (auto* labelWidget = qobject_cast<QLabel*>(form->labelForField(row)))
+        labelWidget->setBuddy(field);
+    connect(button, &QToolButton::clicked, this, [this, field, browse] {
+        const QString chosen = dialogs::openFile(this, browse, supervisetexts::sessionScriptFilter(), field->text());
+        if (!chosen.isEmpty())
+            field->setText(chosen);
+    });
+    return field;
 }
 
 CommandForm SupervisedSettingsDialog::programForm() const
@@ -181,6 +217,15 @@ supervise::RunPolicy SupervisedSettingsDialog::policy() const
     const auto form = CommandForm(m_form->currentData().toInt());
     if (form != programForm())
         policy.form = form;
+    // Whole paths, as a run keeps them in its journal; a field of blanks names none.
+    const auto script = [](const QLineEdit* field) {
+        const QString text = field->text();
+        if (text.trimmed().isEmpty())
+            return std::string();
+        return nativeBytes(QDir::toNativeSeparators(QFileInfo(text).absoluteFilePath()));
+    };
+    policy.sessionStart = script(m_sessionStart);
+    policy.sessionEnd = script(m_sessionEnd);
     return supervise::bounded(policy);
 }
 

@@ -14,8 +14,10 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
 class QDoubleSpinBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSpinBox;
 
@@ -24,8 +26,8 @@ class Interrupt;
 }
 
 // "Inställningar för övervakad körning...": drawings per CAD session, the time-out per drawing, CAD sessions at
-// once, whether the chosen CAD program carries out drawing marks (with a probe that tries it), and the command
-// form.
+// once, whether the chosen CAD program carries out drawing marks (with a probe that tries it), the command
+// form, and the scripts each session runs at its start and end.
 class SupervisedSettingsDialog final : public QDialog
 {
     Q_OBJECT
@@ -33,8 +35,8 @@ class SupervisedSettingsDialog final : public QDialog
 
 public:
     // programs: the CAD programs a run may start, each with its parameters and start drawing; those without a
-    // program are left out. The policy's batch size, time-out, sessions and form are shown; its marks choice is
-    // the kept answer of each program.
+    // program are left out. The policy's batch size, time-out, sessions, form and session scripts are shown; its
+    // marks choice is the kept answer of each program.
     SupervisedSettingsDialog(const supervise::RunPolicy& policy, std::vector<script::CadProgram> programs,
                              QWidget* parent);
     // A probe in progress is stopped (its CAD program killed) and waited for.
@@ -54,6 +56,9 @@ private:
     void startProbe();
     void takeProbe(std::size_t program, supervise::ProbeAnswer answer);
     supervise::CommandForm programForm() const;
+    // A file field with its browse button, as a row of the form.
+    QLineEdit* addScriptField(QFormLayout* form, const QString& label, const QString& browse, const std::string& path,
+                              const QString& name);
 
     std::vector<script::CadProgram> m_programs;
     std::vector<std::optional<bool>> m_marks; // per program
@@ -66,6 +71,8 @@ private:
     QPushButton* m_probeButton;
     QLabel* m_probeAnswer;
     QComboBox* m_form;
+    QLineEdit* m_sessionStart = nullptr;
+    QLineEdit* m_sessionEnd = nullptr;
     std::unique_ptr<process::Interrupt> m_interrupt;
     std::thread m_probe;
 };

@@ -1,6 +1,7 @@
 #include "supervise/qt/supervisedrun.h"
 
 #include "os/processtree.h"
+#include "report/report.h"
 #include "supervise/runstart.h"
 
 #include <QDateTime>
@@ -107,8 +108,17 @@ void SupervisedRun::start()
             engine.recordEnd(outcome);
         // The lock goes before the window hears of the end, so "Kör om misslyckade" can take the journal.
         m_journal.reset();
+        // Written here, off the window's thread; whether it could be never changes the run's outcome.
+        const report::ReportPaths paths = report::reportPathsFor(m_journalPath);
+        const std::string journals[] = {m_journalPath};
+        const auto written = report::writeReportOf(journals, paths);
+        Result<std::string> report =
+            written ? Result<std::string>(paths.html) : Result<std::string>::failure(written.error());
         QMetaObject::invokeMethod(
-            this, [this, outcome = std::move(outcome)]() mutable { takeEnd(std::move(outcome)); },
+            this,
+            [this, outcome = std::move(outcome), report = std::move(report)]() mutable {
+                takeEnd(std::move(outcome), std::move(report));
+            },
             Qt::QueuedConnection);
     });
 }
@@ -194,11 +204,13 @@ void SupervisedRun::takeSessionEnd(std::size_t number)
     emit sessionsChanged();
 }
 
-void SupervisedRun::takeEnd(supervise::RunOutcome outcome)
+void SupervisedRun::takeEnd(supervise::RunOutcome outcome, Result<std::string> report)
 {
     if (m_thread.joinable())
         m_thread.join();
     m_outcome = std::move(outcome);
+    m_reportPath = report ? *report : std::string();
+    m_reportError = report ? std::string() : report.error();
     m_running = false;
     emit finished();
 }

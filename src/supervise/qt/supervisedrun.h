@@ -49,6 +49,9 @@ public:
     const std::vector<std::size_t>& indices() const { return m_indices; }
     const std::string& journalPath() const { return m_journalPath; }
     const supervise::RunOutcome& outcome() const { return m_outcome; }
+    // The run's report once it has ended: the page written beside the journal, or why it could not be.
+    const std::string& reportPath() const { return m_reportPath; }
+    const std::string& reportError() const { return m_reportError; }
     // Whether its scripts carry drawing marks, and how its sessions are started.
     bool marks() const { return m_content.policy.marks == supervise::MarksChoice::On; }
     supervise::CommandForm form() const;
@@ -77,7 +80,7 @@ private:
     void takeSettled(std::vector<std::size_t> indices, std::vector<supervise::DrawingEntry> entries);
     void takeBegun(std::size_t session, std::size_t index);
     void takeSessionEnd(std::size_t session);
-    void takeEnd(supervise::RunOutcome outcome);
+    void takeEnd(supervise::RunOutcome outcome, Result<std::string> report);
     Session* session(std::size_t number);
 
     std::unique_ptr<supervise::JournalWriter> m_journal;
@@ -95,6 +98,8 @@ private:
     std::unique_ptr<Relay> m_relay;
     std::thread m_thread;
     supervise::RunOutcome m_outcome;
+    std::string m_reportPath;
+    std::string m_reportError;
     bool m_running = false;
     // Vendrel goes away in the middle of the run: it stays unfinished, to be offered at the next start.
     std::atomic<bool> m_closing = false;

@@ -59,6 +59,13 @@ supervise::RunPolicy policy(const Settings& settings)
     if (const auto sessions = settings.number(settings::SupervisedSessions, double(policy.sessions)))
         policy.sessions = static_cast<std::size_t>(std::clamp(std::trunc(*sessions), 1.0, 1e9));
     policy.form = parseForm(settings.read(settings::SupervisedForm));
+    // A path with a line break is no path anyone chose: the run goes without that script rather than break on it.
+    const auto script = [&settings](const settings::TextSetting& setting) {
+        auto path = supervise::parseSessionScript(settings.read(setting));
+        return path ? *path : std::string();
+    };
+    policy.sessionStart = script(settings::SupervisedSessionStart);
+    policy.sessionEnd = script(settings::SupervisedSessionEnd);
     return supervise::bounded(policy);
 }
 
@@ -70,6 +77,8 @@ void setPolicy(Settings& settings, const supervise::RunPolicy& policy)
     settings.setNumber(settings::SupervisedTimeout, double(tenths) / 10);
     settings.setNumber(settings::SupervisedSessions, double(policy.sessions));
     settings.write(settings::SupervisedForm, formWord(policy.form));
+    settings.write(settings::SupervisedSessionStart, policy.sessionStart);
+    settings.write(settings::SupervisedSessionEnd, policy.sessionEnd);
 }
 
 void edit(QWidget* parent, Settings& settings, std::vector<script::CadProgram> programs)

@@ -10,7 +10,7 @@ class Settings;
 class SupervisedSettingsDialog;
 
 // The settings of supervised runs: on or off, drawings per CAD session, time-out per drawing, CAD sessions at
-// once, the command form; and, kept per CAD program, whether its scripts carry drawing marks.
+// once, the command form, the session scripts; and, kept per CAD program, whether its scripts carry drawing marks.
 namespace supervisedsettings {
 
 bool enabled(const Settings& settings);

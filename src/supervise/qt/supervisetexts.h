@@ -71,6 +71,34 @@ inline QString formLabel()
 {
     return QStringLiteral("&Kommandoform:");
 }
+inline QString sessionStartLabel()
+{
+    return QStringLiteral("St&artscript för varje session:");
+}
+inline QString sessionEndLabel()
+{
+    return QStringLiteral("S&lutscript för varje session:");
+}
+inline QString sessionScriptPlaceholder()
+{
+    return QStringLiteral("inget");
+}
+inline QString browse()
+{
+    return QStringLiteral("...");
+}
+inline QString sessionStartBrowse()
+{
+    return QStringLiteral("Välj startscript");
+}
+inline QString sessionEndBrowse()
+{
+    return QStringLiteral("Välj slutscript");
+}
+inline QString sessionScriptFilter()
+{
+    return QStringLiteral("Script (*.scr);;Alla filer (*)");
+}
 // The command forms in the order of supervise::CommandForm.
 inline QString formName(int form)
 {
@@ -149,6 +177,14 @@ inline QString showLog()
 {
     return QStringLiteral("Visa logg");
 }
+inline QString showReport()
+{
+    return QStringLiteral("Visa rapport");
+}
+inline QString reportFailed(const QString& error)
+{
+    return QStringLiteral("Rapporten kunde inte skrivas: %1").arg(error);
+}
 inline QString logTitle(const QString& drawing)
 {
     return QStringLiteral("Logg: %1").arg(drawing);
@@ -171,7 +207,8 @@ inline QString resumeQuestion(const QString& folder, qsizetype left, qsizetype t
 }
 inline QString templateChanged(const QString& path)
 {
-    return QStringLiteral("Mallen %1 har ändrats sedan körningen började.\n\nVill du fortsätta med mallen som den är nu?")
+    return QStringLiteral(
+               "Mallen %1 har ändrats sedan körningen började.\n\nVill du fortsätta med mallen som den är nu?")
         .arg(path);
 }
 inline QString errorTitle()

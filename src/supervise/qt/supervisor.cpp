@@ -113,6 +113,8 @@ SupervisedPlan Supervisor::plan(const script::RunRequest& request) const
     if (plan.marks)
         plan.marksPathText = script::markPathText(marksPath);
     plan.sessions = supervise::sessionsFor(policy, *policy.form, request.drawings.size());
+    plan.sessionStart = policy.sessionStart;
+    plan.sessionEnd = policy.sessionEnd;
     return plan;
 }
 

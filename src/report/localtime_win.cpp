@@ -1,0 +1,16 @@
+#include "report/times.h"
+
+#include <ctime>
+
+namespace report {
+
+script::LocalDateTime localTime(std::int64_t ms)
+{
+    const __time64_t seconds = static_cast<__time64_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
+    std::tm local{};
+    if (_localtime64_s(&local, &seconds) != 0)
+        return {};
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+}
+
+} // namespace report
