@@ -293,6 +293,15 @@ void BarControl::applyToolButtonStyle()
 CommandBar::CommandBar(CommandBars& owner, Type type, BarPosition position, const QString& title, QWidget* widget)
     : m_owner(owner), m_type(type), m_position(position), m_title(title), m_widget(widget)
 {
+    // A menu takes its looks when it first opens: most are never opened in a session, and each costs Qt a
+    // sheet of its own.
+    if (auto* menu = qobject_cast<QMenu*>(widget)) {
+        QObject::connect(menu, &QMenu::aboutToShow, menu, [&owner = m_owner, menu] {
+            if (menu->styleSheet().isEmpty())
+                owner.applyThemeTo(menu);
+        });
+        return;
+    }
     m_owner.applyThemeTo(widget);
 }
 

@@ -69,6 +69,7 @@ private slots:
     void themesHaveDistinctStableFaceColours();
     void changingTheThemeRepaintsAtOnce();
     void eachBarLooksAsWithTheWholeSheet();
+    void aMenuOpensInTheTheme();
     void buttonsShowIconsAndCaptionsByStyle();
     void tooltipsBreakAtCarriageReturns();
     void descriptionsShowInTheMessagePane();
@@ -469,6 +470,21 @@ void TestCommandBars::changingTheThemeRepaintsAtOnce()
     // Menus are windows of their own, and follow too.
     QVERIFY(menu->styleSheet() != classicMenuSheet);
     QVERIFY(m_window->statusBar()->styleSheet() != classicStatusSheet);
+}
+
+// Menus made after the theme was chosen take it when they open.
+void TestCommandBars::aMenuOpensInTheTheme()
+{
+    m_bars->setTheme(3);
+    build(*m_window, *m_bars);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    auto* menu = qobject_cast<QMenu*>(m_bars->findControl(100)->bar()->widget());
+    QVERIFY(menu);
+    menu->popup(m_window->mapToGlobal(QPoint(10, 10)));
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    QCOMPARE(menu->styleSheet(), commandbarthemes::styleSheet(3, commandbarthemes::Surface::Menu));
+    menu->close();
 }
 
 // A bar gets only the rules of the sheet that can reach it; with the whole sheet it would look the same.
