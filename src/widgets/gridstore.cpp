@@ -257,31 +257,31 @@ bool GridStore::insertRows(int row, std::span<GridRow> block, std::span<const QI
     std::vector<QStringView> cells;
     cells.reserve(static_cast<size_t>(m_cols));
     for (size_t i = 0; i < block.size(); ++i) {
-        GridRow& spec = block[i];
+        GridRow& given = block[i];
         Row& r = m_rows[static_cast<size_t>(row) + i];
         r = Row();
-        if (m_cols > 0 && !spec.text.contains(u'\t')) {
+        if (m_cols > 0 && !given.text.contains(u'\t')) {
             // A single cell, as tree rows are, is kept as it came.
-            spec.text.truncate(maxRowText);
-            r.cells = std::move(spec.text);
+            given.text.truncate(maxRowText);
+            r.cells = std::move(given.text);
             r.flags = PlainText;
         } else {
             cells.clear();
-            for (const QStringView part : QStringView(spec.text).tokenize(u'\t')) {
+            for (const QStringView part : QStringView(given.text).tokenize(u'\t')) {
                 if (static_cast<int>(cells.size()) == m_cols)
                     break;
                 cells.push_back(part);
             }
             r.cells = packCells(cells);
         }
-        r.data = std::move(spec.data);
-        r.level = static_cast<quint16>(std::clamp(spec.level, 0, maxLevel));
-        if (spec.node)
-            r.flags |= spec.collapsed ? Node | Collapsed : Node | CollapseChanged;
-        else if (spec.collapsed)
+        r.data = std::move(given.data);
+        r.level = static_cast<quint16>(std::clamp(given.level, 0, maxLevel));
+        if (given.node)
+            r.flags |= given.collapsed ? Node | Collapsed : Node | CollapseChanged;
+        else if (given.collapsed)
             r.flags |= Collapsed;
-        const auto picture = static_cast<size_t>(spec.picture);
-        if (spec.picture >= 0 && picture < pictureIds.size() && m_cols > 0)
+        const auto picture = static_cast<size_t>(given.picture);
+        if (given.picture >= 0 && picture < pictureIds.size() && m_cols > 0)
             r.firstLook = pictureIds[picture];
     }
     rowsShifted(row, count);
