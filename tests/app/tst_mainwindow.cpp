@@ -118,6 +118,17 @@ private slots:
         };
     }
 
+    // The first start stores its theme; the file gets it once the window has been painted, and reads
+    // see it at once.
+    void firstStartStoresItsThemeOnceTheWindowShows()
+    {
+        auto window = loaded();
+        QCOMPARE(read("Theme"), "2");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTRY_VERIFY(storedBytesWithoutArrangement().contains("Theme=2"));
+    }
+
     void firstStartUsesEveryDefault()
     {
         auto window = loaded();
