@@ -147,9 +147,9 @@ inga ges, från standard in, ett per rad.
                          inloggad. WHEN är "once 2026-12-24 02:00" (en gång),
                          "daily 02:00" (varje dag) eller "weekdays 02:00"
                          (måndag till fredag). Windows: Schemaläggaren, mappen
-                         Vendrel; Linux: en systemd-timer för användaren, eller,
-                         där ingen systemd körs för användaren, en rad att
-                         lägga till i crontab (skrivs till standard ut)
+                         Vendrel; Linux: en systemd-timer för användaren,
+                         eller, där ingen systemd körs för användaren, en rad
+                         att lägga till i crontab (skrivs till standard ut)
   --name NAME            med --schedule: uppgiftens namn, A-Z, a-z, 0-9, - och
                          _ (standard: jobbfilens namn)
   --replace              med --schedule: ersätt uppgiften med samma namn
@@ -414,10 +414,10 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         const bool jobAlone = options.mode == Mode::Job && modes == 1;
         const bool others = runOptions || policyOptions || options.newRun || options.check ||
                             !options.positional.empty() || (modes > 0 && !jobAlone);
-        if (int(bool(schedule.when)) + int(schedule.list) + int(bool(schedule.remove)) != 1)
-            return std::string("en av --schedule, --schedules och --unschedule åt gången");
         if ((schedule.name || schedule.replace) && !schedule.when)
             return std::string("--name och --replace hör till --schedule");
+        if (int(bool(schedule.when)) + int(schedule.list) + int(bool(schedule.remove)) != 1)
+            return std::string("en av --schedule, --schedules och --unschedule åt gången");
         if (schedule.when && (!jobAlone || others))
             return std::string("--schedule tar --job FILE och bara --name och --replace");
         if (!schedule.when && (others || modes > 0))
