@@ -353,8 +353,9 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
             }
             if (value.empty())
                 return std::string(name) + " saknar " + (name == "--schedule" ? "tidpunkt" : "namn");
-            (name == "--schedule" ? schedule.when : name == "--name" ? schedule.name : schedule.remove) =
-                std::string(value);
+            (name == "--schedule" ? schedule.when
+             : name == "--name"   ? schedule.name
+                                  : schedule.remove) = std::string(value);
             return std::nullopt;
         }
         if (name == "--probe") {
