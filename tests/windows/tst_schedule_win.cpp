@@ -1,0 +1,96 @@
+// vendrel-run.exe --schedule against the system's own schtasks.exe (Wine's in CI): the task registered in the
+// folder Vendrel with the job's path (blanks, å ä ö) quoted for CommandLineToArgvW, listed, refused a second
+// time, removed. Wine's schtasks /query lists nothing; Wine keeps the task as a file, which the test reads.
+#include "schedule/schedule.h"
+#include "winsupport.h"
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+
+namespace {
+
+std::string ansi(const wchar_t* text)
+{
+    char bytes[MAX_PATH] = {};
+    const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, bytes, sizeof bytes, nullptr, nullptr);
+    return std::string(bytes, std::size_t(std::max(length - 1, 0)));
+}
+
+std::wstring taskFile(const std::wstring& name)
+{
+    wchar_t root[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"SystemRoot", root, MAX_PATH);
+    return std::wstring(root) + L"\\System32\\Tasks\\Vendrel\\" + name;
+}
+
+// The task's XML as the Task Scheduler keeps it, as UTF-16; empty when there is none to read.
+std::wstring taskXml(const std::wstring& name)
+{
+    const HANDLE file = CreateFileW(taskFile(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                    nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string bytes(1 << 16, '\0');
+    DWORD got = 0;
+    ReadFile(file, bytes.data(), DWORD(bytes.size()), &got, nullptr);
+    CloseHandle(file);
+    bytes.resize(got);
+    std::size_t skip = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE' ? 2 : 0;
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + skip), (bytes.size() - skip) / 2);
+}
+
+std::wstring between(const std::wstring& text, const std::wstring& open, const std::wstring& close)
+{
+    const std::size_t begin = text.find(open);
+    if (begin == std::wstring::npos)
+        return {};
+    const std::size_t end = text.find(close, begin + open.size());
+    return text.substr(begin + open.size(), end - begin - open.size());
+}
+
+TEST(ScheduleTool, AJobIsRegisteredWithSchtasksListedAndRemoved)
+{
+    wintest::TemporaryFolder folder;
+    const std::string jobs = folder.path() + "\\" + ansi(L"Jobb \u00e5\u00e4\u00f6");
+    ASSERT_TRUE(CreateDirectoryA(jobs.c_str(), nullptr));
+    const std::string job = jobs + "\\" + ansi(L"Natt k\u00f6rning.vjob");
+    wintest::writeFile(job, "version = 1\ntemplate = \"m.scr\"\n[drawings]\nfolder = \".\"\n[cad]\nprogram = \"C:/cad.exe\"\n");
+    const std::string out = folder.file("out.txt");
+    const std::string run = VENDREL_RUN_TOOL;
+    const auto vendrelRun = [&](const std::string& arguments) {
+        return wintest::runProgram(run, arguments, out, true);
+    };
+    (void)vendrelRun("--unschedule Natt-korning"); // one left by an earlier run that was killed
+
+    ASSERT_EQ(vendrelRun("--schedule \"weekdays 02:30\" --job \"" + job + "\""), 0u) << wintest::readFile(out);
+    const std::wstring xml = taskXml(L"Natt-korning");
+    if (xml.empty() && !wintest::runsUnderWine())
+        GTEST_SKIP() << "the Task Scheduler's files are readable by administrators only";
+    ASSERT_FALSE(xml.empty()) << wintest::readFile(out);
+    EXPECT_NE(xml.find(L"<LogonType>InteractiveToken</LogonType>"), std::wstring::npos);
+    EXPECT_NE(xml.find(L"<Monday"), std::wstring::npos);
+    // The arguments as the task starts the program with them: split by CommandLineToArgvW.
+    const std::wstring arguments = between(xml, L"<Arguments>", L"</Arguments>");
+    int count = 0;
+    wchar_t** words = CommandLineToArgvW((L"vendrel-run.exe " + arguments).c_str(), &count);
+    ASSERT_EQ(count, 3) << std::string(arguments.begin(), arguments.end());
+    wchar_t wideJob[MAX_PATH] = {};
+    MultiByteToWideChar(CP_ACP, 0, job.c_str(), -1, wideJob, MAX_PATH);
+    EXPECT_EQ(std::wstring(words[1]), L"--job");
+    EXPECT_EQ(std::wstring(words[2]), std::wstring(wideJob));
+    LocalFree(words);
+
+    ASSERT_EQ(vendrelRun("--schedules"), 0u);
+    EXPECT_NE(wintest::readFile(out).find("Natt-korning\tVendrel: weekdays 02:30 "), std::string::npos)
+        << wintest::readFile(out);
+    EXPECT_EQ(vendrelRun("--schedule \"daily 03:00\" --job \"" + job + "\""), 1u);
+    EXPECT_NE(wintest::readFile(out).find("finns redan"), std::string::npos) << wintest::readFile(out);
+    ASSERT_EQ(vendrelRun("--schedule \"daily 03:00\" --job \"" + job + "\" --replace"), 0u) << wintest::readFile(out);
+    EXPECT_NE(taskXml(L"Natt-korning").find(L"<DaysInterval>1</DaysInterval>"), std::wstring::npos);
+
+    ASSERT_EQ(vendrelRun("--unschedule Natt-korning"), 0u) << wintest::readFile(out);
+    EXPECT_EQ(taskXml(L"Natt-korning"), L"");
+    EXPECT_EQ(vendrelRun("--unschedule Natt-korning"), 1u);
+}
+
+} // namespace
