@@ -950,6 +950,10 @@ int scheduling(const Options& options)
     const auto when = schedule::parseSchedule(*given.when);
     if (!when)
         return usageError("--schedule: " + when.error());
+    if (!schedule::stillAhead(*when, schedule::localNow())) {
+        writeError(schedule::texts::past(schedule::scheduleText(*when).substr(5)));
+        return exitUsage;
+    }
     const std::string jobPath = absolutePath(options.job);
     const auto text = job::readJobText(jobPath);
     const auto read = text ? job::parseJob(*text) : Result<job::Job, job::JobProblem>::failure(text.error());

@@ -188,7 +188,7 @@ TEST_F(Scheduling, BadInputIsRefusedBeforeAnythingIsScheduled)
     };
     for (const auto& [words, message] : cases) {
         const Outcome outcome = run(words);
-        EXPECT_NE(outcome.exitCode, 0) << words[0];
+        EXPECT_EQ(outcome.exitCode, 2) << words[0];
         EXPECT_NE(outcome.err.find(message), std::string::npos) << outcome.err;
     }
     EXPECT_EQ(units(), std::vector<std::string>{});
