@@ -48,7 +48,7 @@ Result<void> systemctlDoes(std::vector<std::string> words)
     if (!ran)
         return Result<void>::failure(ran.error());
     if (!ran->success())
-        return Result<void>::failure(texts::refused("systemctl", trimmed(ran->output)));
+        return Result<void>::failure(texts::refused("systemctl", ran->exited ? ran->code : -1, trimmed(ran->output)));
     return {};
 }
 

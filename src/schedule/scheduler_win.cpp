@@ -103,7 +103,8 @@ Result<std::vector<Listed>> list()
     if (!ran)
         return Result<std::vector<Listed>>::failure(ran.error());
     if (!ran->success())
-        return Result<std::vector<Listed>>::failure(texts::refused("schtasks", trimmed(ran->output)));
+        return Result<std::vector<Listed>>::failure(
+            texts::refused("schtasks", ran->exited ? ran->code : -1, trimmed(ran->output)));
     const std::string prefix = "\\" + std::string(taskFolder) + "\\";
     std::istringstream lines(ran->output);
     for (std::string line; std::getline(lines, line);) {
@@ -160,7 +161,7 @@ Result<void> add(const Task& task, bool replacing, const Moment& now)
     if (!ran)
         return Result<void>::failure(ran.error());
     if (!ran->success())
-        return Result<void>::failure(texts::refused("schtasks", trimmed(ran->output)));
+        return Result<void>::failure(texts::refused("schtasks", ran->exited ? ran->code : -1, trimmed(ran->output)));
     return {};
 }
 
@@ -170,7 +171,7 @@ Result<void> remove(std::string_view name)
     if (!ran)
         return Result<void>::failure(ran.error());
     if (!ran->success())
-        return Result<void>::failure(texts::refused("schtasks", trimmed(ran->output)));
+        return Result<void>::failure(texts::refused("schtasks", ran->exited ? ran->code : -1, trimmed(ran->output)));
     return {};
 }
 

@@ -69,12 +69,15 @@ inline std::string noTask(std::string_view name)
 {
     return "ingen av Vendrels schemalagda uppgifter heter " + quoted(name);
 }
-inline std::string refused(std::string_view program, std::string_view detail)
+// A scheduler's refusal: what it said, or its exit status (-1: it crashed or hung) when it said nothing.
+inline std::string refused(std::string_view program, int status, std::string_view detail)
 {
     std::string text = std::string(program) + " vägrade";
-    if (!detail.empty())
-        text += ": " + std::string(detail);
-    return text;
+    if (detail.empty() && status < 0)
+        return text + " (avslutades inte normalt)";
+    if (detail.empty())
+        return text + " (slutstatus " + std::to_string(status) + ")";
+    return text + ": " + std::string(detail);
 }
 inline std::string notStarted(std::string_view program, std::string_view detail)
 {
