@@ -1,6 +1,7 @@
 #include "os/capture.h"
 #include "os/process.h"
 
+#include <vector>
 #include <windows.h>
 
 namespace process {
@@ -54,17 +55,32 @@ Result<Captured> capture(const std::vector<std::string>& arguments, std::chrono:
     HANDLE nothing =
         CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
 
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdInput = nothing;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
+    // Only the pipe and the null device are inherited: a helper that outlives its moment (Wine starts console
+    // hosts beside it) must not hold the caller's own output files open.
+    STARTUPINFOEXA startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.StartupInfo.wShowWindow = SW_HIDE;
+    startup.StartupInfo.hStdInput = nothing;
+    startup.StartupInfo.hStdOutput = writeEnd;
+    startup.StartupInfo.hStdError = writeEnd;
+    HANDLE inherited[2] = {writeEnd, nothing};
+    const DWORD inheritedCount = nothing != INVALID_HANDLE_VALUE ? 2 : 1;
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<char> attributes(size);
+    startup.lpAttributeList = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
+    const bool listed = InitializeProcThreadAttributeList(startup.lpAttributeList, 1, 0, &size);
+    BOOL ok = listed && UpdateProcThreadAttribute(startup.lpAttributeList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                                                  inherited, inheritedCount * sizeof(HANDLE), nullptr, nullptr);
     PROCESS_INFORMATION started{};
-    const BOOL ok = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                                   &startup, &started);
+    if (ok)
+        ok = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
+                            CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo,
+                            &started);
     const DWORD startError = GetLastError();
+    if (listed)
+        DeleteProcThreadAttributeList(startup.lpAttributeList);
     CloseHandle(writeEnd);
     if (nothing != INVALID_HANDLE_VALUE)
         CloseHandle(nothing);
