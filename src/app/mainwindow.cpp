@@ -14,6 +14,7 @@
 #include "os/registry.h"
 #include "runs/qt/cadlauncher.h"
 #include "runs/qt/templates.h"
+#include "schedule/qt/scheduledialog.h"
 #include "settings/initreg.h"
 #include "settings/settings.h"
 #include "supervise/qt/supervisedsettings.h"
@@ -250,6 +251,11 @@ void MainWindow::connectCommands()
     handlers.supervisedRunSettings = [this] { editSupervisedSettings(); };
     handlers.saveJob = [this] { m_jobCommands->saveAsJob(); };
     handlers.openJob = [this] { m_jobCommands->openJob(); };
+    handlers.scheduleJob = [this] {
+        ScheduleDialog dialog(this, {m_jobCommands->currentJob(), ScheduleDialog::runProgram(),
+                                     [this] { return m_jobCommands->saveAsJob(); }});
+        dialog.exec();
+    };
 }
 
 // The settings dialog tries the CAD programs as a run starts them: with their parameters and start drawing.

@@ -489,6 +489,20 @@ private slots:
             QVERIFY(save);
             save->trigger();
             QVERIFY2(m_shown.isEmpty(), qPrintable(m_shown.isEmpty() ? QString() : m_shown.front().text));
+
+            // "Schemalägg jobb..." offers the job just saved.
+            QString offered;
+            QTimer::singleShot(0, window.get(), [&] {
+                QWidget* dialog = QApplication::activeModalWidget();
+                QVERIFY(dialog);
+                for (const QLineEdit* edit : dialog->findChildren<QLineEdit*>()) {
+                    if (edit->accessibleName() == QStringLiteral("Jobbfil"))
+                        offered = edit->text();
+                }
+                dialog->close();
+            });
+            menuEntry(*window, QStringLiteral("Ver&ktyg"), QStringLiteral("Schemalägg jobb..."))->trigger();
+            QCOMPARE(offered, jobFile);
         }
         const auto saved = job::readJob(nativeBytes(jobFile));
         QVERIFY2(saved, saved ? "" : saved.error().message.c_str());
