@@ -3,10 +3,13 @@
 // ("running" when unset), refuses the verb named in $STANDIN_REFUSE as systemctl does (a message, status 1), and
 // on "enable --now vendrel-NAME.timer" fires the timer at once: it reads the timer's Unit= and that service's
 // ExecStart= from $XDG_CONFIG_HOME/systemd/user by systemd's rules and starts the command, detached, its output
-// in $STANDIN_RECORD.fired.
+// in $STANDIN_RECORD.fired. With STANDIN_AT_TIME=1 it fires when the timer would, at the next elapse of its
+// OnCalendar= as systemd-analyze reckons it, once.
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
@@ -81,6 +84,22 @@ bool words(const std::string& line, std::vector<std::string>& out)
     return true;
 }
 
+// Sleeps until the next elapse of an OnCalendar= expression (a whole second), as systemd-analyze gives it.
+void waitForElapse(const std::string& calendar)
+{
+    const std::string command = "date -d \"$(systemd-analyze calendar --iterations=1 '" + calendar +
+                                "' | sed -n 's/^ *Next elapse: //p')\" +%s";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    long long at = 0;
+    if (!pipe || std::fscanf(pipe, "%lld", &at) != 1)
+        at = 0;
+    if (pipe)
+        ::pclose(pipe);
+    const auto when = std::chrono::system_clock::time_point(std::chrono::seconds(at));
+    if (at > 0)
+        std::this_thread::sleep_until(when);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -118,12 +137,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "Failed to enable unit: bad unit file %s\n", rest[1].c_str());
         return 1;
     }
+    const std::string calendar = value(timer, "OnCalendar");
     if (::fork() == 0) {
         ::setsid();
         const int log = ::open((record + ".fired").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(log, 1);
         ::dup2(log, 2);
         ::close(0);
+        if (env("STANDIN_AT_TIME") == "1") // its caller's pipes are let go first
+            waitForElapse(calendar);
         std::vector<char*> exec;
         for (std::string& word : command)
             exec.push_back(word.data());
