@@ -94,7 +94,10 @@ ScheduleDialog::ScheduleDialog(QWidget* parent, Setup setup)
     m_time->setDisplayFormat(QStringLiteral("HH:mm"));
 
     auto* form = new QFormLayout;
-    form->addRow(scheduletexts::jobLabel(), jobRow);
+    // A row of a layout gets no buddy from the form: its mnemonic goes to the job's field.
+    auto* jobLabel = new QLabel(scheduletexts::jobLabel());
+    jobLabel->setBuddy(m_job);
+    form->addRow(jobLabel, jobRow);
     form->addRow(scheduletexts::nameLabel(), m_name);
     form->addRow(QString(), repeatRow);
     form->addRow(scheduletexts::dateLabel(), m_date);
