@@ -576,11 +576,9 @@ JournalProblem fromFile(const JournalFile::Problem& problem)
 
 } // namespace
 
-Result<std::unique_ptr<JournalWriter>, JournalProblem> JournalWriter::create(const std::string& path,
-                                                                             const script::RunRequest& request,
-                                                                             const RunPolicy& policy,
-                                                                             const std::string& jobPath,
-                                                                             const std::optional<ShardRecord>& shard)
+Result<std::unique_ptr<JournalWriter>, JournalProblem>
+JournalWriter::create(const std::string& path, const script::RunRequest& request, const RunPolicy& policy,
+                      const std::string& jobPath, const std::optional<ShardRecord>& shard)
 {
     using Answer = Result<std::unique_ptr<JournalWriter>, JournalProblem>;
     std::string bytes = headerLine();
@@ -655,8 +653,7 @@ Result<OpenedJournal, JournalProblem> JournalWriter::open(const std::string& pat
     const JournalContent& content = opened.content;
     if (content.damaged || content.unfinished) {
         return Answer::failure({content.damaged ? JournalProblem::Kind::Damaged : JournalProblem::Kind::Unfinished,
-                                content.problems.empty() ? std::string() : content.problems.front(),
-                                content.problems});
+                                content.problems.empty() ? std::string() : content.problems.front(), content.problems});
     }
     // Records added after a torn one would be read as part of it; a whole last record that lost its line
     // feed gets it back.

@@ -144,11 +144,9 @@ public:
     // A new journal with the run's request, policy and drawings (and the job it comes from, when given), on the
     // disk when this returns. It appears whole or not at all; an unfinished one at the path (a run killed while
     // making it) is replaced.
-    static Result<std::unique_ptr<JournalWriter>, JournalProblem> create(const std::string& path,
-                                                                         const script::RunRequest& request,
-                                                                         const RunPolicy& policy,
-                                                                         const std::string& jobPath = {},
-                                                                         const std::optional<ShardRecord>& shard = {});
+    static Result<std::unique_ptr<JournalWriter>, JournalProblem>
+    create(const std::string& path, const script::RunRequest& request, const RunPolicy& policy,
+           const std::string& jobPath = {}, const std::optional<ShardRecord>& shard = {});
     // An existing journal and what it holds; a record torn by a crash is cut off before anything is added.
     static Result<OpenedJournal, JournalProblem> open(const std::string& path);
     ~JournalWriter();

@@ -106,8 +106,8 @@ Result<ProbeAnswer> probeMarks(const ProbeRequest& request, const process::Inter
         program.kill();
         if (!answer->marksWork)
             answer->detail = program.ending().killed ? systemText("inget märke inom tidsgränsen")
-                                                  : systemText("CAD-programmet avslutades utan märke (") +
-                                                        process::describe(program.ending()) + ")";
+                                                     : systemText("CAD-programmet avslutades utan märke (") +
+                                                           process::describe(program.ending()) + ")";
     }
     std::remove(scriptPath.c_str());
     std::remove(marksPath.c_str());
