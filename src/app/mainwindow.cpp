@@ -11,8 +11,10 @@
 #include "os/drives.h"
 #include "os/folders.h"
 #include "os/nativetext.h"
+#include "os/registry.h"
 #include "runs/qt/cadlauncher.h"
 #include "runs/qt/templates.h"
+#include "schedule/qt/scheduledialog.h"
 #include "settings/initreg.h"
 #include "settings/settings.h"
 #include "supervise/qt/supervisedsettings.h"
@@ -34,6 +36,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
@@ -56,7 +59,10 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent)
     connectCommands();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    releaseSettings();
+}
 
 const std::string& MainWindow::listingFolder() const
 {
@@ -245,6 +251,11 @@ void MainWindow::connectCommands()
     handlers.supervisedRunSettings = [this] { editSupervisedSettings(); };
     handlers.saveJob = [this] { m_jobCommands->saveAsJob(); };
     handlers.openJob = [this] { m_jobCommands->openJob(); };
+    handlers.scheduleJob = [this] {
+        ScheduleDialog dialog(this, {m_jobCommands->currentJob(), ScheduleDialog::runProgram(),
+                                     [this] { return m_jobCommands->saveAsJob(); }});
+        dialog.exec();
+    };
 }
 
 // The settings dialog tries the CAD programs as a run starts them: with their parameters and start drawing.
@@ -264,6 +275,7 @@ void MainWindow::offerUnfinishedRun()
 void MainWindow::load()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    holdSettings();
 
     importInitReg(m_settings);
     m_commands->startCommandBars();
@@ -362,8 +374,36 @@ void MainWindow::setUpFileListGrid()
     m_fgFiles->setColAlignment(4, Grid::Alignment::RightCenter);
 }
 
+void MainWindow::holdSettings()
+{
+    if (m_settingsHeld)
+        return;
+    m_settings.registry().beginBatch();
+    m_settingsHeld = true;
+    // A window that starts minimised is not painted: its settings are written all the same.
+    QTimer::singleShot(1000, this, &MainWindow::releaseSettings);
+}
+
+void MainWindow::releaseSettings()
+{
+    if (!m_settingsHeld)
+        return;
+    m_settingsHeld = false;
+    m_settings.registry().endBatch();
+}
+
+bool MainWindow::event(QEvent* event)
+{
+    const bool handled = QMainWindow::event(event);
+    // After the first painting, once what was painted is on the screen.
+    if (event->type() == QEvent::Paint && m_settingsHeld)
+        QTimer::singleShot(0, this, &MainWindow::releaseSettings);
+    return handled;
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    releaseSettings();
     if (!m_closed) {
         m_closed = true;
         closeSequence();

@@ -87,6 +87,7 @@ public:
     void setTreeWidth(double twips);
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -108,6 +109,10 @@ private:
     void fitDefaultColumnWidths();
     void restoreLastFolder(std::string& lastFolder);
     void closeSequence();
+    // The settings the load wrote are held in memory until the window has been painted once: their file is
+    // written (and synced to disk) while the user already sees the window.
+    void holdSettings();
+    void releaseSettings();
     void applyLayout();
     FreeRect freeClientRect() const;
     void onSplitterDropped(QWidget* target, QWidget* source, double x);
@@ -121,6 +126,7 @@ private:
     MainWindowLayout m_layout;
     std::function<bool(const std::string&)> m_deviceCheck;
     bool m_closed = false;
+    bool m_settingsHeld = false;
     std::unique_ptr<ScriptTemplates> m_scriptTemplates;
     std::unique_ptr<CadLauncher> m_cadLauncher;
     std::unique_ptr<JobCommands> m_jobCommands;

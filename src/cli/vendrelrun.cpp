@@ -15,6 +15,8 @@
 #include "os/processtree.h"
 #include "report/report.h"
 #include "runs/cadlookup.h"
+#include "schedule/scheduler.h"
+#include "schedule/texts.h"
 #include "script/expandtemplate.h"
 #include "script/paths.h"
 #include "script/scriptfs.h"
@@ -58,7 +60,8 @@ constexpr std::string_view usageLines =
     "            [--start-drawing FILE] [--project NAME] [--journal FILE]\n"
     "            [--batch N] [--timeout SECONDS] [--sessions N]\n"
     "            [--marks on|off|auto] [--form standard|console|auto]\n"
-    "            [--session-start FILE] [--session-end FILE] [--shard K/N] [--runs DIR]\n"
+    "            [--session-start FILE] [--session-end FILE]\n"
+    "            [--shard K/N] [--runs DIR]\n"
     "vendrel-run --job FILE --condor N [--shard K/N] [--runs DIR]\n"
     "            [--requirements EXPR]\n"
     "vendrel-run --resume JOURNAL | --retry JOURNAL [--batch N] [--timeout SECONDS]\n"
@@ -68,6 +71,8 @@ constexpr std::string_view usageLines =
     "vendrel-run --status JOURNAL | --status --job FILE [--shard K/N] [--runs DIR]\n"
     "vendrel-run --report JOURNAL [JOURNAL...] [--output BASE]\n"
     "vendrel-run --report --job FILE [--shard K/N] [--runs DIR] [--output BASE]\n"
+    "vendrel-run --schedule WHEN --job FILE [--name NAME] [--replace]\n"
+    "vendrel-run --schedules | --unschedule NAME\n"
     "vendrel-run --probe --cad PROGRAM [--params TEXT] [--start-drawing FILE]\n"
     "            [--timeout SECONDS]";
 
@@ -182,6 +187,21 @@ inga ges, från standard in, ett per rad.
                          första (varje körning skriver sin rapport när den
                          slutar)
   --output BASE          med --report: skriv BASE.html och BASE.csv
+  --schedule WHEN        schemalägg jobbfilen i --job FILE: systemets
+                         schemaläggare kör vendrel-run --job FILE som
+                         användaren, i Windows bara medan användaren är
+                         inloggad. WHEN är "once 2026-12-24 02:00" (en gång),
+                         "daily 02:00" (varje dag) eller "weekdays 02:00"
+                         (måndag till fredag). Windows: Schemaläggaren, mappen
+                         Vendrel; Linux: en systemd-timer för användaren,
+                         eller, där ingen systemd körs för användaren, en rad
+                         att lägga till i crontab (skrivs till standard ut)
+  --name NAME            med --schedule: uppgiftens namn, A-Z, a-z, 0-9, - och
+                         _ (standard: jobbfilens namn)
+  --replace              med --schedule: ersätt uppgiften med samma namn
+  --schedules            lista Vendrels schemalagda uppgifter, en per rad:
+                         NAMN<TAB>vad och när den kör
+  --unschedule NAME      ta bort Vendrels schemalagda uppgift NAME
   --help                 visa denna text
 
 Jobbfilen är TOML i UTF-8 (vendrel-run(1) beskriver nycklarna):
@@ -224,7 +244,9 @@ Slutstatus: 0 alla ritningar done, 1 någon ritning inte done eller ett fel, 2
 felaktiga argument, inga ritningar eller en felaktig jobbfil, 3 med --check:
 bara varningar, 4 jobbet eller delen körs redan, eller jobbets senaste körning
 är delad på annat sätt och inte klar (inget har körts), 5 ritningsmappen eller
-journalmappen kan inte nås (inget har körts).
+journalmappen kan inte nås (inget har körts). Med --schedule, --schedules och
+--unschedule: 0 gjort, 1 schemaläggaren vägrade eller ett fel, 2 felaktiga
+argument.
 
 Meddelanden och ritningsnamn visas med alla tecken i ett konsolfönster och
 skrivs i UTF-8, med LF som radslut, till en fil eller ett rör. Journalen har
@@ -274,6 +296,17 @@ struct PolicyOptions
     }
 };
 
+// --schedule, --schedules and --unschedule: the job's task in the system's scheduler.
+struct ScheduleOptions
+{
+    std::optional<std::string> when;
+    std::optional<std::string> name;
+    bool replace = false;
+    bool list = false;
+    std::optional<std::string> remove;
+    bool any() const { return when || name || replace || list || remove; }
+};
+
 struct Options : cli::CommonArguments
 {
     Mode mode = Mode::Run;
@@ -292,6 +325,7 @@ struct Options : cli::CommonArguments
     std::string runs;
     std::optional<std::size_t> condor;
     std::string requirements;
+    ScheduleOptions schedule;
 };
 
 // The stop of the run in progress, raised by a request to stop and by a reader that has gone; null outside one.
@@ -448,6 +482,20 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
     bool policyOptions = false; // those a resumed run may change
     const auto take = [&](const cli::Argument& argument) -> std::optional<std::string> {
         const std::string_view name = argument.name, value = argument.value;
+        if (name == "--schedule" || name == "--name" || name == "--replace" || name == "--schedules" ||
+            name == "--unschedule") {
+            ScheduleOptions& schedule = options.schedule;
+            if (name == "--replace" || name == "--schedules") {
+                (name == "--replace" ? schedule.replace : schedule.list) = true;
+                return std::nullopt;
+            }
+            if (value.empty())
+                return std::string(name) + " saknar " + (name == "--schedule" ? "tidpunkt" : "namn");
+            (name == "--schedule" ? schedule.when
+             : name == "--name"   ? schedule.name
+                                  : schedule.remove) = std::string(value);
+            return std::nullopt;
+        }
         if (name == "--probe") {
             ++modes;
             options.mode = Mode::Probe;
@@ -505,15 +553,30 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         }
         return std::nullopt;
     };
-    if (auto error = cli::readArguments(argc, argv, {"--probe", "--new", "--check"},
+    if (auto error = cli::readArguments(argc, argv, {"--probe", "--new", "--check", "--replace", "--schedules"},
                                         {"--cad", "--params", "--start-drawing", "--batch", "--timeout", "--project",
                                          "--journal", "--resume", "--retry", "--status", "--sessions", "--marks",
                                          "--form", "--job", "--shard", "--runs", "--condor", "--requirements",
-                                         "--report", "--output", "--session-start", "--session-end"},
+                                         "--report", "--output", "--session-start", "--session-end", "--schedule",
+                                         "--name", "--unschedule"},
                                         options, take))
         return error;
     if (options.help)
         return std::nullopt;
+    if (const ScheduleOptions& schedule = options.schedule; schedule.any()) {
+        const bool split = options.shard || !options.runs.empty() || options.condor || !options.requirements.empty();
+        const bool others = runOptions || policyOptions || options.newRun || options.check || split ||
+                            !options.positional.empty() || !options.output.empty() || modes > 0;
+        if ((schedule.name || schedule.replace) && !schedule.when)
+            return std::string("--name och --replace hör till --schedule");
+        if (int(bool(schedule.when)) + int(schedule.list) + int(bool(schedule.remove)) != 1)
+            return std::string("en av --schedule, --schedules och --unschedule åt gången");
+        if (schedule.when && (options.job.empty() || others))
+            return std::string("--schedule tar --job FILE och bara --name och --replace");
+        if (!schedule.when && (others || !options.job.empty()))
+            return std::string("--schedules och --unschedule tar inga andra flaggor");
+        return std::nullopt;
+    }
     if (modes > 1)
         return std::string("bara en av --job, --resume, --retry, --status, --report och --probe åt gången");
     if (!options.output.empty() && options.mode != Mode::Report)
@@ -1340,6 +1403,71 @@ int runJob(const Options& options, const StopOnSignal& stop)
     return runDrawings(std::move(started), stop);
 }
 
+// --schedule, --schedules and --unschedule: the job's task in the system's scheduler, which runs it by
+// vendrel-run --job with whole paths.
+int scheduling(const Options& options)
+{
+    const ScheduleOptions& given = options.schedule;
+    if (given.list) {
+        if (schedule::systemHere() == schedule::System::Crontab) {
+            writeError(schedule::texts::noUserSystemd());
+            return 0;
+        }
+        const auto tasks = schedule::listTasks();
+        if (!tasks)
+            return failure(tasks.error());
+        std::string out;
+        for (const schedule::Listed& task : *tasks)
+            out.append(task.name).append("\t").append(task.description).append("\n");
+        return console::write(console::Stream::Output, out) ? 0 : exitNotDone;
+    }
+    if (given.remove) {
+        if (auto removed = schedule::removeTask(*given.remove); !removed)
+            return failure(removed.error());
+        writeError("tog bort den schemalagda uppgiften " + *given.remove);
+        return 0;
+    }
+    const auto when = schedule::parseSchedule(*given.when);
+    if (!when)
+        return usageError("--schedule: " + when.error());
+    if (!schedule::stillAhead(*when, schedule::localNow())) {
+        writeError(schedule::texts::past(schedule::scheduleText(*when).substr(5)));
+        return exitUsage;
+    }
+    const std::string jobPath = absolutePath(options.job);
+    const auto text = job::readJobText(jobPath);
+    const auto read = text ? job::parseJob(*text) : Result<job::Job, job::JobProblem>::failure(text.error());
+    if (!read) {
+        writeError(job::problemText(read.error(), "jobbfilen " + pathText(jobPath)));
+        return exitUsage;
+    }
+    const std::string program = script::joinPath(supervise::ownProgramFolder(),
+                                                 script::nativeSeparator() == '\\' ? "vendrel-run.exe" : "vendrel-run",
+                                                 script::nativeSeparator());
+    // The task names the files by text; a path that does not read back the same would name another file.
+    for (const std::string& path : {jobPath, program}) {
+        const auto exact = exactSystemText(pathText(path));
+        if (!exact || *exact != path)
+            return failure("sökvägen " + pathText(path) + " kan inte skrivas som text i en schemalagd uppgift");
+    }
+    schedule::Task task;
+    task.name = given.name.value_or(schedule::nameForJob(pathText(jobPath)));
+    if (auto named = schedule::checkName(task.name); !named)
+        return usageError("--name: " + named.error());
+    task.schedule = *when;
+    task.program = pathText(program);
+    task.jobPath = pathText(jobPath);
+    const auto added = schedule::addTask(task, given.replace);
+    if (!added)
+        return failure(added.error());
+    if (added->system == schedule::System::Crontab) {
+        writeError(schedule::texts::crontabHint());
+        return console::write(console::Stream::Output, added->crontabLine + "\n") ? 0 : exitNotDone;
+    }
+    writeError("schemalade " + task.name + ": " + schedule::description(task));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -1356,6 +1484,8 @@ int main(int argc, char** argv)
         options.journal = absolutePath(options.journal);
     if (options.help)
         return cli::writeHelp(usageLines, helpText()) ? 0 : exitNotDone;
+    if (options.schedule.any())
+        return scheduling(options);
     if (options.mode == Mode::Status)
         return options.job.empty() ? status(options.journal) : jobStatus(options);
     if (options.mode == Mode::Report)

@@ -64,6 +64,7 @@ const std::pair<int, Operation> routes[] = {
     {ID_SUPERVISED_SETTINGS, [](CommandController& c, int) { run(c.handlers().supervisedRunSettings); }},
     {ID_SAVE_JOB, [](CommandController& c, int) { run(c.handlers().saveJob); }},
     {ID_OPEN_JOB, [](CommandController& c, int) { run(c.handlers().openJob); }},
+    {ID_SCHEDULE_JOB, [](CommandController& c, int) { run(c.handlers().scheduleJob); }},
 };
 
 QString registryKey()

@@ -33,6 +33,7 @@ struct CommandHandlers
     std::function<void()> supervisedRunSettings;   // 961
     std::function<void()> saveJob;                 // 962
     std::function<void()> openJob;                 // 963
+    std::function<void()> scheduleJob;             // 964
     // Not a command: the bars changed, and with them the room left for the window's contents.
     std::function<void()> arrangeMainWindow;
 };

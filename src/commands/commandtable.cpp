@@ -43,6 +43,7 @@ const Command table[] = {
     {ID_SUPERVISED_SETTINGS, "ID_SUPERVISED_SETTINGS", u"Inställningar för övervakad körning...", u"",                                  u"",                                        none,           u"",                        -1,    u"",             0},
     {ID_SAVE_JOB,          "ID_SAVE_JOB",          u"Spara som jobb...",           u"Sparar mappen, filtret, de markerade ritningarna, mallen och CAD-programmet som ett jobb", u"", none, u"", -1, u"", 0},
     {ID_OPEN_JOB,          "ID_OPEN_JOB",          u"Öppna jobb...",               u"Ställer in fönstret efter ett sparat jobb",       u"",                                        none,           u"",                        -1,    u"",             0},
+    {ID_SCHEDULE_JOB,      "ID_SCHEDULE_JOB",      u"Schemalägg jobb...",          u"Låter systemets schemaläggare köra ett sparat jobb vid en tid", u"", none, u"", -1, u"", 0},
     {ID_TOOLBAR_LIST,      "ID_TOOLBAR_LIST",      u"&Standard",                   u"",                                                u"",                                        none,           u"",                        -1,    u"",             0},
 };
 
@@ -73,6 +74,7 @@ constexpr MenuEntry toolsMenu[] = {
     {ControlKind::Button, ID_SUPERVISED_SETTINGS, {}, false, {}},
     {ControlKind::Button, ID_SAVE_JOB, {}, true, {}},
     {ControlKind::Button, ID_OPEN_JOB, {}, false, {}},
+    {ControlKind::Button, ID_SCHEDULE_JOB, {}, false, {}},
 };
 constexpr MenuEntry helpMenu[] = {
     {ControlKind::Button, ID_ABOUT, {}, false, {}},

@@ -47,6 +47,7 @@ enum CommandId : int
     ID_SUPERVISED_SETTINGS = 961,
     ID_SAVE_JOB = 962,
     ID_OPEN_JOB = 963,
+    ID_SCHEDULE_JOB = 964,
     ID_TOOLBAR_LIST = CommandBars::toolbarListId,
 };
 

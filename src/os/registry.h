@@ -56,7 +56,8 @@ public:
     // Deletes the key with all its subkeys and values.
     void deleteKey(Hive hive, std::string_view keyPath);
 
-    // Many writes in a row (an imported file): they reach the store together at endBatch().
+    // Many writes in a row (an imported file, the start of the window): they reach the store together at
+    // endBatch(); reads in between see them.
     void beginBatch();
     void endBatch();
 

@@ -1,5 +1,6 @@
 #include "os/registry.h"
 
+#include <QEvent>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
@@ -174,11 +175,27 @@ QString encode(const Value& value)
     return QStringLiteral("hex(%1):").arg(value.type, 0, 16) + fromBytes(hexList(value.data));
 }
 
+// QSettings writes its file on its own at the next turn of the event loop after a change; the registry
+// decides when the file is written (at once, or at the end of a batch), so that turn is passed over.
+class IniFile final : public QSettings
+{
+public:
+    explicit IniFile(const QString& path) : QSettings(path, QSettings::IniFormat) {}
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::UpdateRequest)
+            return true;
+        return QSettings::event(event);
+    }
+};
+
 } // namespace
 
 struct Registry::Impl
 {
-    explicit Impl(const std::string& path) : settings(QString::fromStdString(path), QSettings::IniFormat) {}
+    explicit Impl(const std::string& path) : settings(QString::fromStdString(path)) {}
 
     // The group of a subkey as it is spelled in the file (subkeys compare without regard to case).
     QString groupOf(const std::string& subkey)
@@ -238,7 +255,7 @@ struct Registry::Impl
             settings.sync();
     }
 
-    QSettings settings;
+    IniFile settings;
     int batch = 0;
 };
 

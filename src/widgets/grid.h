@@ -1,9 +1,12 @@
 #pragma once
 
+#include "widgets/gridstore.h"
+
 #include <QByteArray>
 #include <QRect>
 #include <QString>
 #include <QWidget>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -15,17 +18,6 @@ class QTreeView;
 class GridModel;
 class GridView;
 
-// One row of a block a grid takes in one step (Grid::insertRows).
-struct GridRow
-{
-    QString text; // the cells, TAB-separated from column 0 on, as addItem takes them
-    QByteArray data;
-    int level = 0;
-    bool node = false;
-    bool collapsed = false;
-    int picture = -1; // column 0's picture: an index into the block's pictures, -1 for none
-};
-
 // The grid both the folder tree (fgTree) and the drawing list (fgFiles) are made of.
 //
 // Rows and columns count from 0. With one fixed row, row 0 is the header: its texts are the column
@@ -33,8 +25,8 @@ struct GridRow
 // collapsed state, so a grid can show a tree; a row's children are the rows after it with a deeper level.
 // Widths, positions and the coordinates of notifications are in twips.
 //
-// Row store: a flat array of rows, cheap to append to by the hundred thousand. While redraw is off the
-// view is not told of changes and no notification is raised; turning redraw on shows the new state at once.
+// The rows live in a GridStore, which a GridModel presents to a GridView. While redraw is off the view is
+// not told of changes and no notification is raised; turning redraw on shows the new state at once.
 class Grid final : public QWidget
 {
     Q_OBJECT
@@ -144,7 +136,7 @@ public:
 
     // Cells are read-only unless the grid is editable; then an edit starts on double click or F2 and
     // beforeEdit may cancel it. Off by default.
-    bool isEditable() const { return m_editable; }
+    bool isEditable() const;
     void setEditable(bool on);
 
     // The drag data a widget carries to be dropped on a grid (dragDrop): start a QDrag with the widget as
@@ -170,7 +162,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    friend class GridView;
+    // What the view asks of the grid and tells it.
+    class ViewHost;
 
     // Nothing reaches the view until sync(): changes pile up and are shown together, at the latest when
     // control returns to the event loop or the view is about to paint or take input.
@@ -183,15 +176,15 @@ private:
     bool validRow(int row) const;
     void writeBackSelection(const QItemSelection& selected, const QItemSelection& deselected);
 
-    GridModel* m_model;
+    GridStore m_store;
+    std::unique_ptr<ViewHost> m_host;
+    std::unique_ptr<GridModel> m_model; // goes before the store it observes
     GridView* m_view;
     QTimer* m_syncTimer;
     SelectionMode m_mode = SelectionMode::Single;
     bool m_redraw = true;
-    bool m_editable = false;
     bool m_syncing = false;
     bool m_applyingColumns = false;
-    bool m_fitTree = false; // one column as wide as its rows
     bool m_minimumSectionKnown = false;
     QFont m_headerFont;
     // Changes of view state waiting for sync().
@@ -199,7 +192,7 @@ private:
     bool m_currentDirty = false;
     bool m_expansionDirty = false;
     bool m_columnsDirty = false;
-    // Grid rows, kept in step with inserted and removed rows by the model.
+    // Grid rows, kept in step with inserted and removed rows by the store.
     int m_current = -1;
     int m_currentCol = 0;
     int m_scrollTo = -1;

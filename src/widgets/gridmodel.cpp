@@ -1,19 +1,9 @@
 #include "widgets/gridmodel.h"
 
-#include "widgets/grid.h"
-
 #include <algorithm>
 #include <iterator>
 
 namespace {
-
-constexpr quint32 pictureMask = 0xffffu;
-constexpr int alignShift = 16;
-constexpr quint32 alignMask = 0xfu << alignShift;
-constexpr quint32 boldMask = 1u << 20;
-// The packed cell string stores offsets as single UTF-16 units.
-constexpr qsizetype maxRowText = 0xffff;
-constexpr int maxCols = 4096;
 
 bool isTrueText(QStringView text)
 {
@@ -22,286 +12,20 @@ bool isTrueText(QStringView text)
 
 } // namespace
 
-GridModel::GridModel(QObject* parent) : QAbstractItemModel(parent), m_columns(1)
+GridModel::GridModel(GridStore& store, QObject* parent) : QAbstractItemModel(parent), m_store(store)
 {
     m_boldFont.setBold(true);
+    m_store.setObserver(this);
 }
 
-GridModel::~GridModel() = default;
-
-// ---------------------------------------------------------------- cells
-
-int GridModel::cellCount(const Row& row)
+GridModel::~GridModel()
 {
-    if (row.cells.isEmpty())
-        return 0;
-    return (row.flags & PlainText) ? 1 : row.cells.at(0).unicode();
+    m_store.setObserver(nullptr);
 }
 
-QStringView GridModel::cellOf(const Row& row, int col)
-{
-    const QString& cells = row.cells;
-    if (row.flags & PlainText)
-        return col == 0 ? QStringView(cells) : QStringView();
-    if (cells.isEmpty())
-        return {};
-    const int count = cells.at(0).unicode();
-    if (col >= count)
-        return {};
-    const int start = col == 0 ? 0 : cells.at(col).unicode();
-    const int end = cells.at(col + 1).unicode();
-    return QStringView(cells).mid(1 + count + start, end - start);
-}
+// ---------------------------------------------------------------- what the store tells
 
-QString GridModel::packCells(const std::vector<QStringView>& cells)
-{
-    qsizetype count = static_cast<qsizetype>(cells.size());
-    while (count > 0 && cells[static_cast<size_t>(count - 1)].isEmpty())
-        --count;
-    if (count == 0)
-        return {};
-    qsizetype total = 0;
-    for (qsizetype i = 0; i < count; ++i)
-        total += cells[static_cast<size_t>(i)].size();
-    total = std::min(total, maxRowText);
-
-    QString packed(1 + count + total, Qt::Uninitialized);
-    QChar* out = packed.data();
-    out[0] = QChar(static_cast<char16_t>(count));
-    qsizetype end = 0;
-    QChar* text = out + 1 + count;
-    for (qsizetype i = 0; i < count; ++i) {
-        // A row holds at most 65535 characters of text; a cell that would pass that is cut.
-        const QStringView cell = cells[static_cast<size_t>(i)].first(std::min(cells[static_cast<size_t>(i)].size(),
-                                                                              total - end));
-        std::copy(cell.begin(), cell.end(), text + end);
-        end += cell.size();
-        out[1 + i] = QChar(static_cast<char16_t>(end));
-    }
-    return packed;
-}
-
-void GridModel::appendTabbed(QStringView tabSeparated)
-{
-    std::vector<QStringView> cells;
-    cells.reserve(static_cast<size_t>(m_cols));
-    for (const QStringView part : tabSeparated.tokenize(u'\t')) {
-        if (static_cast<int>(cells.size()) == m_cols)
-            break;
-        cells.push_back(part);
-    }
-    Row row;
-    row.cells = packCells(cells);
-    m_rows.push_back(std::move(row));
-    rowsCame(rows() - 1, 1);
-}
-
-QString GridModel::text(int row, int col) const
-{
-    return textView(row, col).toString();
-}
-
-QStringView GridModel::textView(int row, int col) const
-{
-    if (!validCell(row, col))
-        return {};
-    return cellOf(m_rows[static_cast<size_t>(row)], col);
-}
-
-void GridModel::setText(int row, int col, QStringView text)
-{
-    if (!validCell(row, col))
-        return;
-    Row& r = m_rows[static_cast<size_t>(row)];
-    const int count = cellCount(r);
-    std::vector<QStringView> cells(static_cast<size_t>(std::max(count, col + 1)));
-    for (int c = 0; c < count; ++c)
-        cells[static_cast<size_t>(c)] = cellOf(r, c);
-    cells[static_cast<size_t>(col)] = text;
-    r.cells = packCells(cells); // the views point into the old string, which lives until here
-    r.flags &= ~PlainText;
-    if (col == 0) {
-        r.measured = 0;
-        ++m_firstCellGeneration;
-    }
-    cellsChanged(row, col, row, col);
-}
-
-QByteArray GridModel::rowData(int row) const
-{
-    return validRow(row) ? m_rows[static_cast<size_t>(row)].data : QByteArray();
-}
-
-void GridModel::setRowData(int row, const QByteArray& data)
-{
-    if (validRow(row))
-        m_rows[static_cast<size_t>(row)].data = data;
-}
-
-// ---------------------------------------------------------------- rows and columns
-
-void GridModel::setRows(int n)
-{
-    n = std::max(n, m_fixedRows);
-    const int old = rows();
-    if (n == old)
-        return;
-    if (n < old) {
-        rowsDropped(n, old - n);
-        rowsLeaving(n, old - n);
-        m_rows.erase(m_rows.begin() + n, m_rows.end());
-    } else {
-        m_rows.resize(static_cast<size_t>(n));
-        rowsCame(old, n - old);
-    }
-}
-
-void GridModel::setFixedRows(int n)
-{
-    n = std::clamp(n, 0, 1);
-    if (n == m_fixedRows)
-        return;
-    m_fixedRows = n;
-    if (rows() < n)
-        m_rows.resize(static_cast<size_t>(n));
-    for (int r = 0; r < n; ++r)
-        m_rows[static_cast<size_t>(r)].flags &= ~Selected;
-    m_selectedDirty = true;
-    needReset();
-    ++m_outlineGeneration;
-}
-
-void GridModel::setCols(int n)
-{
-    n = std::clamp(n, 0, maxCols);
-    if (n == m_cols)
-        return;
-    if (n < m_cols) {
-        for (Row& r : m_rows) {
-            if (cellCount(r) > n) {
-                std::vector<QStringView> cells;
-                for (int c = 0; c < n; ++c)
-                    cells.push_back(cellOf(r, c));
-                r.cells = packCells(cells);
-                r.flags &= ~PlainText;
-            }
-            r.lookCount = static_cast<quint16>(std::clamp(n - 1, 0, int(r.lookCount)));
-        }
-    }
-    m_cols = n;
-    m_columns.resize(static_cast<size_t>(n));
-    needReset();
-}
-
-bool GridModel::isBooleanColumn(int col) const
-{
-    return col >= 0 && col < m_cols && m_columns[static_cast<size_t>(col)].boolean;
-}
-
-void GridModel::setBooleanColumn(int col, bool on)
-{
-    if (col < 0 || col >= m_cols)
-        return;
-    m_columns[static_cast<size_t>(col)].boolean = on;
-    cellsChanged(m_fixedRows, col, rows() - 1, col);
-}
-
-int GridModel::columnAlignment(int col) const
-{
-    return col >= 0 && col < m_cols ? m_columns[static_cast<size_t>(col)].alignment : 0;
-}
-
-void GridModel::setColumnAlignment(int col, int code)
-{
-    if (col < 0 || col >= m_cols)
-        return;
-    m_columns[static_cast<size_t>(col)].alignment = std::clamp(code, 0, 15);
-    cellsChanged(0, col, rows() - 1, col);
-}
-
-void GridModel::setOutline(bool on)
-{
-    if (on == m_outline)
-        return;
-    m_outline = on;
-    needReset();
-    ++m_outlineGeneration;
-}
-
-void GridModel::insertRowAt(int row)
-{
-    if (row < m_fixedRows || row > rows())
-        return;
-    rowsShifted(row, 1);
-    m_rows.insert(m_rows.begin() + row, Row());
-    rowsCame(row, 1);
-}
-
-bool GridModel::insertRows(int row, std::span<GridRow> block, std::span<const QIcon> pictures)
-{
-    if (row < m_fixedRows || row > rows() || block.empty() || block.size() > static_cast<size_t>(INT_MAX - rows()))
-        return false;
-    std::vector<quint32> pictureIds;
-    pictureIds.reserve(pictures.size());
-    for (const QIcon& picture : pictures)
-        pictureIds.push_back(static_cast<quint32>(pictureIndex(picture)));
-
-    // The new rows are built in place: the rows below move once, to the end, and the gap is filled.
-    const int count = static_cast<int>(block.size());
-    const size_t oldSize = m_rows.size();
-    m_rows.resize(oldSize + block.size());
-    std::move_backward(m_rows.begin() + row, m_rows.begin() + static_cast<std::ptrdiff_t>(oldSize), m_rows.end());
-    std::vector<QStringView> cells;
-    cells.reserve(static_cast<size_t>(m_cols));
-    for (size_t i = 0; i < block.size(); ++i) {
-        GridRow& spec = block[i];
-        Row& r = m_rows[static_cast<size_t>(row) + i];
-        r = Row();
-        if (m_cols > 0 && !spec.text.contains(u'\t')) {
-            // A single cell, as tree rows are, is kept as it came.
-            spec.text.truncate(maxRowText);
-            r.cells = std::move(spec.text);
-            r.flags = PlainText;
-        } else {
-            cells.clear();
-            for (const QStringView part : QStringView(spec.text).tokenize(u'\t')) {
-                if (static_cast<int>(cells.size()) == m_cols)
-                    break;
-                cells.push_back(part);
-            }
-            r.cells = packCells(cells);
-        }
-        r.data = std::move(spec.data);
-        r.level = static_cast<quint16>(std::clamp(spec.level, 0, maxLevel));
-        if (spec.node)
-            r.flags |= spec.collapsed ? Node | Collapsed : Node | CollapseChanged;
-        else if (spec.collapsed)
-            r.flags |= Collapsed;
-        const auto picture = static_cast<size_t>(spec.picture);
-        if (spec.picture >= 0 && picture < pictureIds.size() && m_cols > 0)
-            r.firstLook = pictureIds[picture];
-    }
-    rowsShifted(row, count);
-    rowsCame(row, count);
-    return true;
-}
-
-void GridModel::removeRowAt(int row)
-{
-    if (row < m_fixedRows || row >= rows())
-        return;
-    rowsDropped(row, 1);
-    rowsLeaving(row, 1);
-    m_rows.erase(m_rows.begin() + row);
-}
-
-void GridModel::noteStructure()
-{
-    ++m_outlineGeneration;
-    m_selectedDirty = true;
-}
-
-void GridModel::needReset()
+void GridModel::reshaped()
 {
     m_resetPending = true;
     m_edits.clear();
@@ -309,268 +33,38 @@ void GridModel::needReset()
 
 bool GridModel::editable() const
 {
-    return m_outline && m_shownOutline && !m_resetPending && m_shownFixed == m_fixedRows && m_edits.size() < maxEdits;
+    return m_store.outline() && m_shownOutline && !m_resetPending && m_shownFixed == m_store.fixedRows() &&
+           m_edits.size() < maxEdits;
 }
 
-bool GridModel::wholeSubtrees(int row, int count) const
+void GridModel::rowsInserted(int row, int count)
 {
-    // The rows are whole subtrees of neighbouring siblings when none is shallower than the first and the
-    // row after them is no deeper: no row outside them changes its parent.
-    const int top = m_rows[static_cast<size_t>(row)].level;
-    for (int r = row + 1; r < row + count; ++r) {
-        if (m_rows[static_cast<size_t>(r)].level < top)
-            return false;
-    }
-    return row + count >= rows() || m_rows[static_cast<size_t>(row + count)].level <= top;
+    rowsChanged(row, count, true);
 }
 
-void GridModel::rowsCame(int row, int count)
+void GridModel::rowsRemoving(int row, int count)
 {
-    noteStructure();
-    if (!m_outline && !m_shownOutline) {
-        m_tailFrom = std::min(m_tailFrom, std::max(0, row - m_fixedRows));
+    rowsChanged(row, count, false);
+}
+
+void GridModel::rowsChanged(int row, int count, bool insert)
+{
+    const int fixed = m_store.fixedRows();
+    if (!m_store.outline() && !m_shownOutline) {
+        m_tailFrom = std::min(m_tailFrom, std::max(0, row - fixed));
         return;
     }
-    if (!editable() || !wholeSubtrees(row, count)) {
-        needReset();
+    if (!editable() || !m_store.wholeSubtrees(row, count)) {
+        reshaped();
         return;
     }
-    Edit edit{row - m_fixedRows, count, true, {}};
-    edit.levels.reserve(static_cast<size_t>(count));
-    for (int r = row; r < row + count; ++r)
-        edit.levels.push_back(m_rows[static_cast<size_t>(r)].level);
+    Edit edit{row - fixed, count, insert, {}};
+    if (insert) {
+        edit.levels.reserve(static_cast<size_t>(count));
+        for (int r = row; r < row + count; ++r)
+            edit.levels.push_back(static_cast<quint16>(m_store.level(r)));
+    }
     m_edits.push_back(std::move(edit));
-}
-
-void GridModel::rowsLeaving(int row, int count)
-{
-    noteStructure();
-    if (!m_outline && !m_shownOutline) {
-        m_tailFrom = std::min(m_tailFrom, std::max(0, row - m_fixedRows));
-        return;
-    }
-    if (!editable() || !wholeSubtrees(row, count)) {
-        needReset();
-        return;
-    }
-    m_edits.push_back(Edit{row - m_fixedRows, count, false, {}});
-}
-
-void GridModel::trackRow(int* row)
-{
-    m_tracked.push_back(row);
-}
-
-void GridModel::untrackRow(int* row)
-{
-    m_tracked.erase(std::remove(m_tracked.begin(), m_tracked.end(), row), m_tracked.end());
-}
-
-void GridModel::rowsShifted(int from, int delta)
-{
-    for (int* t : m_tracked) {
-        if (*t >= from)
-            *t += delta;
-    }
-}
-
-void GridModel::rowsDropped(int from, int count)
-{
-    for (int* t : m_tracked) {
-        if (*t >= from + count)
-            *t -= count;
-        else if (*t >= from)
-            *t = -1;
-    }
-}
-
-// ---------------------------------------------------------------- outline and selection flags
-
-int GridModel::level(int row) const
-{
-    return validRow(row) ? m_rows[static_cast<size_t>(row)].level : 0;
-}
-
-void GridModel::setLevel(int row, int level)
-{
-    if (!validRow(row))
-        return;
-    const auto value = static_cast<quint16>(std::clamp(level, 0, maxLevel));
-    Row& r = m_rows[static_cast<size_t>(row)];
-    if (r.level == value)
-        return;
-    r.level = value;
-    ++m_outlineGeneration;
-    if (m_outline)
-        needReset();
-}
-
-bool GridModel::isNode(int row) const
-{
-    return validRow(row) && (m_rows[static_cast<size_t>(row)].flags & Node);
-}
-
-void GridModel::setNode(int row, bool node)
-{
-    if (!validRow(row))
-        return;
-    quint8& f = m_rows[static_cast<size_t>(row)].flags;
-    f = node ? (f | Node) : (f & ~Node);
-}
-
-bool GridModel::isCollapsed(int row) const
-{
-    return validRow(row) && (m_rows[static_cast<size_t>(row)].flags & Collapsed);
-}
-
-void GridModel::setCollapsed(int row, bool collapsed)
-{
-    if (!validRow(row) || isCollapsed(row) == collapsed)
-        return;
-    quint8& f = m_rows[static_cast<size_t>(row)].flags;
-    f = (collapsed ? (f | Collapsed) : (f & ~Collapsed)) | CollapseChanged;
-    ++m_outlineGeneration;
-}
-
-void GridModel::clearCollapseChanges()
-{
-    for (Row& r : m_rows)
-        r.flags &= ~CollapseChanged;
-}
-
-bool GridModel::isSelected(int row) const
-{
-    return validRow(row) && (m_rows[static_cast<size_t>(row)].flags & Selected);
-}
-
-void GridModel::setSelected(int row, bool selected)
-{
-    if (row < m_fixedRows || row >= rows() || isSelected(row) == selected)
-        return;
-    quint8& f = m_rows[static_cast<size_t>(row)].flags;
-    f = selected ? (f | Selected) : (f & ~Selected);
-    m_selectedDirty = true;
-}
-
-void GridModel::clearSelected()
-{
-    for (Row& r : m_rows)
-        r.flags &= ~Selected;
-    m_selectedDirty = true;
-}
-
-const std::vector<int>& GridModel::selectedRows() const
-{
-    if (m_selectedDirty) {
-        m_selectedCache.clear();
-        for (int r = m_fixedRows; r < rows(); ++r) {
-            if (m_rows[static_cast<size_t>(r)].flags & Selected)
-                m_selectedCache.push_back(r);
-        }
-        m_selectedDirty = false;
-    }
-    return m_selectedCache;
-}
-
-// ---------------------------------------------------------------- cell looks
-
-quint32 GridModel::look(int row, int col) const
-{
-    if (!validCell(row, col))
-        return 0;
-    const Row& r = m_rows[static_cast<size_t>(row)];
-    if (col == 0)
-        return r.firstLook;
-    return col <= r.lookCount ? r.looks[static_cast<size_t>(col - 1)] : 0;
-}
-
-void GridModel::setLook(int row, int col, quint32 mask, quint32 value)
-{
-    if (!validCell(row, col))
-        return;
-    Row& r = m_rows[static_cast<size_t>(row)];
-    if (col > r.lookCount) {
-        if (value == 0)
-            return;
-        auto grown = std::make_unique<quint32[]>(static_cast<size_t>(col));
-        std::copy(r.looks.get(), r.looks.get() + r.lookCount, grown.get());
-        r.looks = std::move(grown);
-        r.lookCount = static_cast<quint16>(col);
-    }
-    quint32& l = col == 0 ? r.firstLook : r.looks[static_cast<size_t>(col - 1)];
-    l = (l & ~mask) | (value & mask);
-    if (col == 0) {
-        r.measured = 0;
-        ++m_firstCellGeneration;
-    }
-}
-
-bool GridModel::isBold(int row, int col) const
-{
-    return look(row, col) & boldMask;
-}
-
-void GridModel::setBold(int row, int col, bool bold)
-{
-    setLook(row, col, boldMask, bold ? boldMask : 0);
-}
-
-int GridModel::alignment(int row, int col) const
-{
-    const int own = static_cast<int>((look(row, col) & alignMask) >> alignShift);
-    return own ? own : columnAlignment(col);
-}
-
-void GridModel::setAlignment(int row, int col, int code)
-{
-    setLook(row, col, alignMask, static_cast<quint32>(std::clamp(code, 0, 15)) << alignShift);
-}
-
-int GridModel::pictureIndex(const QIcon& picture)
-{
-    if (picture.isNull())
-        return 0;
-    const auto found = m_pictureIndex.constFind(picture.cacheKey());
-    if (found != m_pictureIndex.constEnd())
-        return *found;
-    if (m_pictures.size() > pictureMask)
-        return 0; // the table is full: the cell shows no picture
-    const int index = static_cast<int>(m_pictures.size());
-    m_pictures.push_back(picture);
-    m_pictureIndex.insert(picture.cacheKey(), index);
-    return index;
-}
-
-void GridModel::setPicture(int row, int col, const QIcon& picture)
-{
-    if (!validCell(row, col))
-        return;
-    setLook(row, col, pictureMask, static_cast<quint32>(pictureIndex(picture)));
-    cellsChanged(row, col, row, col);
-}
-
-int GridModel::pictureIndexAt(int row, int col) const
-{
-    return static_cast<int>(look(row, col) & pictureMask);
-}
-
-void GridModel::setMeasuredWidth(int row, int width)
-{
-    if (validRow(row))
-        m_rows[static_cast<size_t>(row)].measured = static_cast<quint16>(std::clamp(width, 0, 0xffff));
-}
-
-void GridModel::forgetMeasuredWidths()
-{
-    for (Row& r : m_rows)
-        r.measured = 0;
-    ++m_firstCellGeneration;
-}
-
-QIcon GridModel::picture(int row, int col) const
-{
-    const quint32 index = look(row, col) & pictureMask;
-    return index < m_pictures.size() ? m_pictures[index] : QIcon();
 }
 
 // ---------------------------------------------------------------- presentation
@@ -578,7 +72,7 @@ QIcon GridModel::picture(int row, int col) const
 void GridModel::cellsChanged(int row1, int col1, int row2, int col2)
 {
     row1 = std::max(row1, 0);
-    row2 = std::min(row2, rows() - 1);
+    row2 = std::min(row2, m_store.rows() - 1);
     col1 = std::max(col1, 0);
     col2 = std::min(col2, m_shownCols - 1);
     if (row1 > row2 || col1 > col2)
@@ -628,7 +122,8 @@ GridModel::Announced GridModel::announce()
 {
     if (!hasPending())
         return Announced::Nothing;
-    if (m_resetPending || m_shownFixed != m_fixedRows || m_shownCols != m_cols || m_shownOutline != m_outline) {
+    if (m_resetPending || m_shownFixed != m_store.fixedRows() || m_shownCols != m_store.cols() ||
+        m_shownOutline != m_store.outline()) {
         beginResetModel();
         takeSnapshot();
         m_resetPending = false;
@@ -655,7 +150,7 @@ GridModel::Announced GridModel::announce()
             m_shownRows = from;
             endRemoveRows();
         }
-        const int n = rows() - m_fixedRows;
+        const int n = m_store.rows() - m_store.fixedRows();
         if (n > m_shownRows) {
             beginInsertRows({}, m_shownRows, n - 1);
             m_shownRows = n;
@@ -684,7 +179,7 @@ void GridModel::presentEdit(const Edit& edit)
         const int position = sibling < 0 ? 0 : m_childPos[static_cast<size_t>(sibling)] + 1;
         // A parent that had no children before is opened in views now if it is open in the store.
         if (const int store = storeRowOf(parent); store >= 0)
-            m_rows[static_cast<size_t>(store + m_shownFixed)].flags |= CollapseChanged;
+            m_store.markCollapseChanged(store + m_shownFixed);
         const auto tops = static_cast<int>(std::count(edit.levels.begin(), edit.levels.end(), top));
         beginInsertRows(shownIndex(parent), position, position + tops - 1);
         m_shownLevels.insert(m_shownLevels.begin() + edit.first, edit.levels.begin(), edit.levels.end());
@@ -773,15 +268,15 @@ QModelIndex GridModel::shownIndex(int shownRow) const
 
 void GridModel::takeSnapshot()
 {
-    m_shownFixed = m_fixedRows;
-    m_shownRows = rows() - m_fixedRows;
-    m_shownCols = m_cols;
-    m_shownOutline = m_outline;
+    m_shownFixed = m_store.fixedRows();
+    m_shownRows = m_store.rows() - m_shownFixed;
+    m_shownCols = m_store.cols();
+    m_shownOutline = m_store.outline();
     m_shownLevels.clear();
-    if (m_outline) {
+    if (m_shownOutline) {
         m_shownLevels.reserve(static_cast<size_t>(m_shownRows));
-        for (int r = m_fixedRows; r < rows(); ++r)
-            m_shownLevels.push_back(m_rows[static_cast<size_t>(r)].level);
+        for (int r = m_shownFixed; r < m_store.rows(); ++r)
+            m_shownLevels.push_back(static_cast<quint16>(m_store.level(r)));
     } else {
         m_shownLevels.shrink_to_fit();
     }
@@ -937,30 +432,30 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
     const int mr = storeRowOf(presentedRow(index));
     const int row = mr + m_shownFixed;
     const int col = index.column();
-    if (mr < 0 || !validCell(row, col))
+    if (mr < 0 || !m_store.validCell(row, col))
         return {}; // a dated presentation may name rows that are gone
     switch (role) {
     case Qt::DisplayRole:
-        if (m_columns[static_cast<size_t>(col)].boolean)
+        if (m_store.isBooleanColumn(col))
             return {};
-        return text(row, col);
+        return m_store.text(row, col);
     case Qt::EditRole:
-        return text(row, col);
+        return m_store.text(row, col);
     case Qt::CheckStateRole:
-        if (!m_columns[static_cast<size_t>(col)].boolean)
+        if (!m_store.isBooleanColumn(col))
             return {};
-        return isTrueText(cellOf(m_rows[static_cast<size_t>(row)], col)) ? Qt::Checked : Qt::Unchecked;
+        return isTrueText(m_store.textView(row, col)) ? Qt::Checked : Qt::Unchecked;
     case Qt::DecorationRole: {
-        const QIcon icon = picture(row, col);
+        const QIcon icon = m_store.picture(row, col);
         return icon.isNull() ? QVariant() : QVariant(icon);
     }
     case Qt::FontRole:
-        return isBold(row, col) ? QVariant(m_boldFont) : QVariant();
+        return m_store.isBold(row, col) ? QVariant(m_boldFont) : QVariant();
     case Qt::TextAlignmentRole:
-        switch (alignment(row, col)) {
-        case alignLeftCenter:
+        switch (m_store.alignment(row, col)) {
+        case GridStore::alignLeftCenter:
             return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
-        case alignRightCenter:
+        case GridStore::alignRightCenter:
             return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
         default:
             return {};
@@ -975,7 +470,7 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
     const int row = rowOfIndex(index);
     if (row < 0 || role != Qt::EditRole || hasPendingStructure())
         return false;
-    setText(row, index.column(), value.toString());
+    m_store.setText(row, index.column(), value.toString());
     return true;
 }
 
@@ -984,8 +479,8 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     if (orientation != Qt::Horizontal || m_shownFixed == 0 || section < 0 || section >= m_shownCols)
         return {};
     if (role == Qt::DisplayRole)
-        return text(0, section);
-    if (role == Qt::TextAlignmentRole && columnAlignment(section) == alignRightCenter)
+        return m_store.text(0, section);
+    if (role == Qt::TextAlignmentRole && m_store.columnAlignment(section) == GridStore::alignRightCenter)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
     return {};
 }

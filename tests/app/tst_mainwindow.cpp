@@ -118,6 +118,17 @@ private slots:
         };
     }
 
+    // The first start stores its theme; the file gets it once the window has been painted, and reads
+    // see it at once.
+    void firstStartStoresItsThemeOnceTheWindowShows()
+    {
+        auto window = loaded();
+        QCOMPARE(read("Theme"), "2");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTRY_VERIFY(storedBytesWithoutArrangement().contains("Theme=2"));
+    }
+
     void firstStartUsesEveryDefault()
     {
         auto window = loaded();
@@ -478,6 +489,20 @@ private slots:
             QVERIFY(save);
             save->trigger();
             QVERIFY2(m_shown.isEmpty(), qPrintable(m_shown.isEmpty() ? QString() : m_shown.front().text));
+
+            // "Schemalägg jobb..." offers the job just saved.
+            QString offered;
+            QTimer::singleShot(0, window.get(), [&] {
+                QWidget* dialog = QApplication::activeModalWidget();
+                QVERIFY(dialog);
+                for (const QLineEdit* edit : dialog->findChildren<QLineEdit*>()) {
+                    if (edit->accessibleName() == QStringLiteral("Jobbfil"))
+                        offered = edit->text();
+                }
+                dialog->close();
+            });
+            menuEntry(*window, QStringLiteral("Ver&ktyg"), QStringLiteral("Schemalägg jobb..."))->trigger();
+            QCOMPARE(offered, jobFile);
         }
         const auto saved = job::readJob(nativeBytes(jobFile));
         QVERIFY2(saved, saved ? "" : saved.error().message.c_str());

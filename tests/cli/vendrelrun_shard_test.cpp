@@ -190,6 +190,15 @@ TEST_F(ShardRun, ThreePartsSideBySideOneKilledAndStartedAgain)
     EXPECT_EQ(states.size(), 90u);
     EXPECT_TRUE(std::all_of(states.begin(), states.end(), [](const auto& entry) { return entry.second == "done"; }));
     EXPECT_NE(status.err.find("90 ritningar i 3 delar: done 90"), std::string::npos) << status.err;
+
+    // One report of all the parts: a row per drawing, and each part's lanes named by its part.
+    const Outcome report = run({"--report", "--job", m_job});
+    ASSERT_EQ(report.exitCode, 0) << report.err;
+    const std::string csv = readFile(m_runs + "/natt.csv");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 91); // and the heading
+    const std::string html = readFile(m_runs + "/natt.html");
+    for (const char* part : {"del 0 av 3", "del 1 av 3", "del 2 av 3"})
+        EXPECT_NE(html.find(part), std::string::npos) << part;
 }
 
 // --status and --retry of a job speak for its parts' latest journals, and never for another job's.

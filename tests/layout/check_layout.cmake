@@ -5,8 +5,8 @@ cmake_policy(VERSION 3.25)
 #   cmake -DSOURCE_DIR=<src> [-DWIDGETS_HEADERS=<folder of QtWidgets' headers>] -P check_layout.cmake
 
 # Levels, lowest first: a folder may include folders of its own level and of those below it.
-set(no_qt script runs supervise report job)
-set(no_widgets os script script/qt runs supervise report job)
+set(no_qt script runs supervise report job schedule)
+set(no_widgets os script script/qt runs supervise report job schedule)
 
 set(level_os 0)
 set(level_widgets 0)
@@ -14,8 +14,9 @@ set(level_widgets/commandbars 0)
 foreach(f settings tree filelist script script/qt runs runs/qt)
     set(level_${f} 1)
 endforeach()
-# Supervised runs build on the runs, jobs and the report on supervised runs; the command-line tools on the engines.
-foreach(f supervise supervise/qt report job job/qt cli)
+# Supervised runs build on the runs, jobs and the report on supervised runs, schedules on jobs; the command-line
+# tools on the engines.
+foreach(f supervise supervise/qt report job job/qt schedule schedule/qt cli)
     set(level_${f} 2)
 endforeach()
 foreach(f commands about)

@@ -137,23 +137,27 @@ std::optional<job::Job> JobCommands::windowJob(const std::string& jobPath, CadKi
     return job;
 }
 
-void JobCommands::saveAsJob()
+QString JobCommands::saveAsJob()
 {
     const std::optional<CadKind> kind = chooseKind();
     if (!kind)
-        return;
+        return {};
     const QString chosen = dialogs::saveFile(m_wiring.window, jobtexts::saveTitle(), jobtexts::filter(), QString());
     if (chosen.isEmpty())
-        return;
+        return {};
     QString path = chosen;
     if (!path.endsWith(QStringLiteral(".vjob"), Qt::CaseInsensitive))
         path += QStringLiteral(".vjob");
     const std::string jobPath = nativeBytes(path);
     const std::optional<job::Job> job = windowJob(jobPath, *kind);
     if (!job)
-        return;
-    if (const auto written = job::writeJob(jobPath, *job); !written)
+        return {};
+    if (const auto written = job::writeJob(jobPath, *job); !written) {
         error(jobtexts::notSaved(path, fromUtf8(written.error())));
+        return {};
+    }
+    m_currentJob = path;
+    return path;
 }
 
 QStringList JobCommands::applyJob(const std::string& jobPath, const job::Job& job)
@@ -237,6 +241,7 @@ void JobCommands::openJob()
                          jobtexts::openTitle(), messagebox::Icon::Critical);
         return;
     }
+    m_currentJob = chosen;
     const QStringList unset = applyJob(jobPath, *read);
     if (!unset.isEmpty())
         messagebox::show(m_wiring.window, jobtexts::notAllSet(unset), jobtexts::openTitle(), messagebox::Icon::Warning);

@@ -38,10 +38,13 @@ public:
     JobCommands(const JobCommands&) = delete;
     JobCommands& operator=(const JobCommands&) = delete;
 
-    // Asks for the file, and which CAD program when both boxes name one, and writes the job.
-    void saveAsJob();
+    // Asks for the file, and which CAD program when both boxes name one, and writes the job. Gives the job's
+    // path, or empty text when nothing was saved.
+    QString saveAsJob();
     // Asks for a job file and sets the window to it; says what it could not set.
     void openJob();
+    // The job file last saved or opened in this window; empty when none.
+    QString currentJob() const { return m_currentJob; }
 
     // The job of the window as it is, to be written at jobPath (native bytes): the template and the folder
     // relative to the job's folder when they lie in it. Nothing when the window holds no run (the user is told).
@@ -58,4 +61,5 @@ private:
     void error(const QString& text) const;
 
     Wiring m_wiring;
+    QString m_currentJob;
 };

@@ -293,6 +293,15 @@ void BarControl::applyToolButtonStyle()
 CommandBar::CommandBar(CommandBars& owner, Type type, BarPosition position, const QString& title, QWidget* widget)
     : m_owner(owner), m_type(type), m_position(position), m_title(title), m_widget(widget)
 {
+    // A menu takes its looks when it first opens: most are never opened in a session, and each costs Qt a
+    // sheet of its own.
+    if (auto* menu = qobject_cast<QMenu*>(widget)) {
+        QObject::connect(menu, &QMenu::aboutToShow, menu, [&owner = m_owner, menu] {
+            if (menu->styleSheet().isEmpty())
+                owner.applyThemeTo(menu);
+        });
+        return;
+    }
     m_owner.applyThemeTo(widget);
 }
 
@@ -453,8 +462,7 @@ struct CommandBars::Shortcut
 CommandBars::CommandBars(QMainWindow& window, Registry& registry)
     : QObject(&window), m_window(window), m_registry(registry)
 {
-    m_sheet = commandbarthemes::styleSheet(m_theme);
-    m_palette = commandbarthemes::palette(m_theme);
+    takeTheme();
     m_menuBar.reset(new CommandBar(*this, CommandBar::Type::MenuBar, BarPosition::Top, QString(), window.menuBar()));
     m_statusBar = window.statusBar();
     applyThemeTo(m_statusBar);
@@ -742,8 +750,7 @@ void CommandBars::refreshLockPanes()
 void CommandBars::setTheme(int theme)
 {
     m_theme = theme;
-    m_sheet = commandbarthemes::styleSheet(theme);
-    m_palette = commandbarthemes::palette(theme);
+    takeTheme();
     applyThemeTo(m_statusBar);
     for (CommandBar* bar : bars()) {
         applyThemeTo(bar->widget());
@@ -754,15 +761,35 @@ void CommandBars::setTheme(int theme)
     }
 }
 
+void CommandBars::takeTheme()
+{
+    using commandbarthemes::Surface;
+    m_sheet = commandbarthemes::styleSheet(m_theme);
+    for (const Surface surface : {Surface::MenuBar, Surface::ToolBar, Surface::Menu, Surface::StatusBar})
+        m_surfaceSheets[static_cast<std::size_t>(surface)] = commandbarthemes::styleSheet(m_theme, surface);
+    m_palette = commandbarthemes::palette(m_theme);
+}
+
 void CommandBars::applyThemeTo(QWidget* widget) const
 {
     if (!widget)
         return;
+    using commandbarthemes::Surface;
+    // Each bar reads only the rules that can reach it: Qt reads a sheet anew for every widget it is set on.
+    const QString* sheet = &m_sheet;
+    if (qobject_cast<QMenuBar*>(widget))
+        sheet = &m_surfaceSheets[static_cast<std::size_t>(Surface::MenuBar)];
+    else if (qobject_cast<QToolBar*>(widget))
+        sheet = &m_surfaceSheets[static_cast<std::size_t>(Surface::ToolBar)];
+    else if (qobject_cast<QMenu*>(widget))
+        sheet = &m_surfaceSheets[static_cast<std::size_t>(Surface::Menu)];
+    else if (qobject_cast<QStatusBar*>(widget))
+        sheet = &m_surfaceSheets[static_cast<std::size_t>(Surface::StatusBar)];
     // A style sheet given to a widget that is not yet polished is read twice: once now and again when the
     // widget is polished. Polished first, the widget reads it once.
     widget->ensurePolished();
     widget->setPalette(m_palette);
-    widget->setStyleSheet(m_sheet);
+    widget->setStyleSheet(*sheet);
 }
 
 QColor CommandBars::specialColor(int number) const

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -336,6 +337,8 @@ private:
     void issue(BarControl* control);
     void setupMenu(CommandBar* bar, QMenu* menu);
     void updateToolbars();
+    // The theme's sheets and palette, as applyThemeTo gives them.
+    void takeTheme();
     void applyThemeTo(QWidget* widget) const;
     void watchCentralWidget();
     void checkFreeClientRect();
@@ -354,7 +357,8 @@ private:
     QHash<int, QIcon> m_icons;
     QString m_idleText;
     int m_theme = 0;
-    QString m_sheet;
+    QString m_sheet;                        // the whole sheet, for a widget that is no bar
+    std::array<QString, 4> m_surfaceSheets; // by commandbarthemes::Surface
     QPalette m_palette;
     int m_tooltipStyle = 0;
     int m_tooltipMaxWidth = 0;

@@ -1,5 +1,6 @@
 #include "widgets/commandbars/commandbarthemes.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -215,6 +216,38 @@ QString styleSheet(int theme)
     for (const auto& [token, value] : tokens)
         sheet.replace(QLatin1String(token), value);
     return sheet + QString::fromLatin1(row.extra);
+}
+
+QString styleSheet(int theme, Surface surface)
+{
+    // Each rule names its bar first. Menus may open from inside any bar (a box's own menu in a toolbar),
+    // so their rules go everywhere.
+    const auto reaches = [surface](QStringView rule) {
+        const QStringView selector = rule.trimmed();
+        const auto letters = std::find_if(selector.begin(), selector.end(), [](QChar c) { return !c.isLetter(); });
+        const QStringView type = selector.first(letters - selector.begin());
+        if (type == u"QMenu")
+            return true;
+        switch (surface) {
+        case Surface::MenuBar:
+            return type == u"QMenuBar";
+        case Surface::ToolBar:
+            return type == u"QToolBar";
+        case Surface::StatusBar:
+            return type == u"QStatusBar";
+        case Surface::Menu:
+            return false;
+        }
+        return false;
+    };
+    const QString sheet = styleSheet(theme);
+    QString kept;
+    for (qsizetype start = 0, end; (end = sheet.indexOf(u'}', start)) >= 0; start = end + 1) {
+        const QStringView rule = QStringView(sheet).sliced(start, end + 1 - start);
+        if (reaches(rule))
+            kept += rule;
+    }
+    return kept;
 }
 
 } // namespace commandbarthemes

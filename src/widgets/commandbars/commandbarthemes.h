@@ -24,4 +24,17 @@ QPalette palette(int theme);
 // The style sheet of the theme's menu bar, toolbars, menus and status bar.
 QString styleSheet(int theme);
 
+// The kinds of bar a sheet is set on.
+enum class Surface
+{
+    MenuBar,
+    ToolBar,
+    Menu,
+    StatusBar,
+};
+
+// The rules of a theme's sheet that can reach a bar of the kind or anything inside it, in the sheet's order:
+// set on that bar, it looks as with the whole sheet, and Qt reads a third of the text.
+QString styleSheet(int theme, Surface surface);
+
 } // namespace commandbarthemes

@@ -68,6 +68,8 @@ private slots:
     void freeClientRectIsWhatTheBarsLeave();
     void themesHaveDistinctStableFaceColours();
     void changingTheThemeRepaintsAtOnce();
+    void eachBarLooksAsWithTheWholeSheet();
+    void aMenuOpensInTheTheme();
     void buttonsShowIconsAndCaptionsByStyle();
     void tooltipsBreakAtCarriageReturns();
     void descriptionsShowInTheMessagePane();
@@ -462,11 +464,48 @@ void TestCommandBars::changingTheThemeRepaintsAtOnce()
     m_bars->setTheme(0);
     const QImage classic = toolbar->grab().toImage();
     const QString classicMenuSheet = menu->styleSheet();
+    const QString classicStatusSheet = m_window->statusBar()->styleSheet();
     m_bars->setTheme(2);
     QVERIFY(toolbar->grab().toImage() != classic);
     // Menus are windows of their own, and follow too.
     QVERIFY(menu->styleSheet() != classicMenuSheet);
-    QCOMPARE(m_window->statusBar()->styleSheet(), toolbar->styleSheet());
+    QVERIFY(m_window->statusBar()->styleSheet() != classicStatusSheet);
+}
+
+// Menus made after the theme was chosen take it when they open.
+void TestCommandBars::aMenuOpensInTheTheme()
+{
+    m_bars->setTheme(3);
+    build(*m_window, *m_bars);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    auto* menu = qobject_cast<QMenu*>(m_bars->findControl(100)->bar()->widget());
+    QVERIFY(menu);
+    menu->popup(m_window->mapToGlobal(QPoint(10, 10)));
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    QCOMPARE(menu->styleSheet(), commandbarthemes::styleSheet(3, commandbarthemes::Surface::Menu));
+    menu->close();
+}
+
+// A bar gets only the rules of the sheet that can reach it; with the whole sheet it would look the same.
+void TestCommandBars::eachBarLooksAsWithTheWholeSheet()
+{
+    build(*m_window, *m_bars);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QWidget* menu = m_bars->findControl(100)->bar()->widget();
+    const QList<QWidget*> bars{m_window->menuBar(), m_bars->bars().at(1)->widget(), m_window->statusBar(), menu};
+    for (int theme = 0; theme < commandbarthemes::count; ++theme) {
+        m_bars->setTheme(theme);
+        for (QWidget* bar : bars) {
+            const QImage own = bar->grab().toImage();
+            const QString sheet = bar->styleSheet();
+            bar->setStyleSheet(commandbarthemes::styleSheet(theme));
+            QVERIFY2(bar->grab().toImage() == own,
+                     qPrintable(u"theme %1, %2"_s.arg(theme).arg(QLatin1String(bar->metaObject()->className()))));
+            bar->setStyleSheet(sheet);
+        }
+    }
 }
 
 void TestCommandBars::buttonsShowIconsAndCaptionsByStyle()
