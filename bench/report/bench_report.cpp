@@ -39,13 +39,12 @@ bool writeJournal(const std::string& path, std::size_t drawings, std::size_t ses
     policy.batchSize = 10;
     policy.sessions = sessions;
     policy.marks = supervise::MarksChoice::On;
-    supervise::JournalWriter::Opened how{};
-    std::string error;
-    auto journal = supervise::JournalWriter::create(path, request, policy, how, error);
-    if (!journal) {
-        std::fprintf(stderr, "bench_report: %s\n", error.c_str());
+    auto created = supervise::JournalWriter::create(path, request, policy);
+    if (!created) {
+        std::fprintf(stderr, "bench_report: %s\n", created.error().message.c_str());
         return false;
     }
+    auto& journal = *created;
     std::mt19937 random(29);
     std::vector<std::int64_t> freeAt(sessions, 1'796'000'000'000);
     for (std::size_t first = 0; first < drawings; first += policy.batchSize) {

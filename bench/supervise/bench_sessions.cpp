@@ -46,11 +46,10 @@ Measured runOnce(const std::filesystem::path& folder, const std::vector<std::str
     policy.sessions = sessions;
     policy.marks = marks ? supervise::MarksChoice::On : supervise::MarksChoice::Off;
     const std::string journalPath = (folder / "run.journal").string();
-    supervise::JournalWriter::Opened how{};
-    std::string error;
-    auto journal = supervise::JournalWriter::create(journalPath, request, policy, how, error);
-    if (!journal)
+    auto created = supervise::JournalWriter::create(journalPath, request, policy);
+    if (!created)
         return {};
+    auto& journal = *created;
     supervise::JournalContent content;
     request.drawings.clear();
     content.request = request;

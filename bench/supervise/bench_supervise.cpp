@@ -66,9 +66,9 @@ int main(int argc, char** argv)
     const std::string commandLine = supervise::RunEngine::commandLine(treeInputs, scriptPath);
     const auto treeStart = Clock::now();
     for (int i = 0; i < batches; ++i) {
-        std::string error;
-        auto tree = process::ProcessTree::start(commandLine, process::Show::Minimized, error);
-        if (!tree || tree->wait(Clock::now() + std::chrono::seconds(60), nullptr) != process::ProcessTree::Wait::Ended)
+        auto tree = process::ProcessTree::start(commandLine, process::Show::Minimized);
+        if (!tree ||
+            (*tree)->wait(Clock::now() + std::chrono::seconds(60), nullptr) != process::ProcessTree::Wait::Ended)
             return 1;
     }
     const auto treeTime = Clock::now() - treeStart;
@@ -83,13 +83,12 @@ int main(int argc, char** argv)
     inputs.drawings = names;
     const std::string journalPath = (folder / "run.journal").string();
     std::filesystem::remove(journalPath);
-    supervise::JournalWriter::Opened how{};
-    std::string error;
-    auto journal = supervise::JournalWriter::create(journalPath, inputs, {}, how, error);
-    if (!journal) {
-        std::fprintf(stderr, "journal: %s\n", error.c_str());
+    auto created = supervise::JournalWriter::create(journalPath, inputs, {});
+    if (!created) {
+        std::fprintf(stderr, "journal: %s\n", created.error().message.c_str());
         return 1;
     }
+    auto& journal = *created;
     supervise::JournalContent content;
     inputs.drawings.clear();
     content.request = inputs;

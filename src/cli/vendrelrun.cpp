@@ -943,19 +943,19 @@ int probe(const Options& options, const StopOnSignal& stop)
         return failure("Hittar ej programmet " + pathText(*options.cad) + ".");
     request.timeout = options.policy.timeout.value_or(supervise::RunPolicy::defaultTimeout);
     request.form = supervise::formByName(program);
-    const supervise::ProbeAnswer answer = supervise::probeMarks(request, &stop.interrupt());
+    const auto answer = supervise::probeMarks(request, &stop.interrupt());
     if (stop.interrupt().raised())
         return failure("provet avbröts");
     // Only the program's own answer is kept: one that could not be tried may do marks all the same.
-    if (!answer.tried)
-        return failure("provet kunde inte göras och inget svar sparas: " + pathText(answer.detail));
-    if (!supervise::storeMarks(program, answer.marksWork))
+    if (!answer)
+        return failure("provet kunde inte göras och inget svar sparas: " + pathText(answer.error()));
+    if (!supervise::storeMarks(program, answer->marksWork))
         writeError("svaret kan inte sparas");
-    const std::string text = answer.marksWork ? "ritningsmärken fungerar med " + pathText(program) + "\n"
-                                              : "ritningsmärken fungerar inte med " + pathText(program) + ": " +
-                                                    pathText(answer.detail) + "\n";
+    const std::string text = answer->marksWork ? "ritningsmärken fungerar med " + pathText(program) + "\n"
+                                               : "ritningsmärken fungerar inte med " + pathText(program) + ": " +
+                                                     pathText(answer->detail) + "\n";
     console::write(console::Stream::Output, text);
-    return answer.marksWork ? 0 : exitNotDone;
+    return answer->marksWork ? 0 : exitNotDone;
 }
 
 int newRun(Options& options, const StopOnSignal& stop)
@@ -1053,12 +1053,12 @@ Result<LoadedJob, int> loadJob(const Options& options)
         loaded.runs = std::move(*resolved);
         return loaded;
     }
-    std::string error;
-    loaded.runs = supervise::runsFolder(error);
-    if (loaded.runs.empty()) {
-        writeError("ingen mapp för journalen: " + pathText(error));
+    auto folder = supervise::runsFolder();
+    if (!folder) {
+        writeError("ingen mapp för journalen: " + pathText(folder.error()));
         return Answer::failure(exitNotDone);
     }
+    loaded.runs = std::move(*folder);
     return loaded;
 }
 

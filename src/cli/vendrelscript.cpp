@@ -255,12 +255,12 @@ Result<script::RunRequest, int> requestOfJob(const Options& options)
     inputs.sessionStart = options.sessionStart;
     inputs.sessionEnd = options.sessionEnd;
     inputs.withProgram = false;
-    std::string error;
     if (read->drawings.changed) {
         // The job's runs folder when it names one (a split job's share), as vendrel-run goes by it.
         const auto named = read->runsFolder.empty() ? Result<std::string>(std::string())
                                                     : job::resolvedPath(jobPath, read->runsFolder);
-        inputs.runsFolder = named && !named->empty() ? *named : supervise::runsFolder(error);
+        const auto own = named && !named->empty() ? named : supervise::runsFolder();
+        inputs.runsFolder = own ? *own : std::string();
     }
     auto prepared = job::prepareRun(jobPath, *text, *read, inputs);
     if (!prepared) {

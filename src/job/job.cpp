@@ -403,11 +403,10 @@ Result<Job, JobProblem> parseJob(std::string_view text)
 
 Result<std::string, JobProblem> readJobText(const std::string& path)
 {
-    std::string bytes;
-    std::string error;
-    if (!supervise::readWholeFile(path, bytes, error))
-        return Result<std::string, JobProblem>::failure({"jobbfilen kan inte läsas: " + pathText(error), 0, 0});
-    return bytes;
+    auto bytes = supervise::readWholeFile(path);
+    if (!bytes)
+        return Result<std::string, JobProblem>::failure({"jobbfilen kan inte läsas: " + pathText(bytes.error()), 0, 0});
+    return std::move(*bytes);
 }
 
 Result<Job, JobProblem> readJob(const std::string& path)

@@ -216,7 +216,7 @@ Result<std::unique_ptr<JobLock>, JobLock::Problem>
 JobLock::take(const std::string& jobPath, const std::string& runsFolder, std::optional<std::size_t> part)
 {
     using Answer = Result<std::unique_ptr<JobLock>, Problem>;
-    using Opened = supervise::JournalFile::Opened;
+    using Kind = supervise::JournalFile::Problem::Kind;
     // Named after the job and its whole path: jobs of one name in two folders are two jobs.
     std::uint64_t hash = 0xcbf29ce484222325u;
     for (const char c : jobPath)
@@ -227,15 +227,15 @@ JobLock::take(const std::string& jobPath, const std::string& runsFolder, std::op
                                               script::nativeSeparator());
     std::string error;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        Opened how{};
-        auto file = supervise::JournalFile::open(path, how, error);
-        if (!file && how != Opened::Busy)
-            file = supervise::JournalFile::create(path, {}, how, error);
+        auto file = supervise::JournalFile::open(path);
+        if (!file && file.error().kind != Kind::Busy)
+            file = supervise::JournalFile::create(path, {});
         if (file)
-            return std::unique_ptr<JobLock>(new JobLock(std::move(file)));
-        if (how == Opened::Busy)
+            return std::unique_ptr<JobLock>(new JobLock(std::move(*file)));
+        if (file.error().kind == Kind::Busy)
             return Answer::failure({true, {}});
-        if (how != Opened::Exists)
+        error = file.error().message;
+        if (file.error().kind != Kind::Exists)
             break;
         // Made by another start between the two tries: the next open finds it held or free.
     }

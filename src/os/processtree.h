@@ -1,6 +1,7 @@
 #pragma once
 
 #include "os/process.h"
+#include "os/result.h"
 
 #include <chrono>
 #include <cstdint>
@@ -58,14 +59,14 @@ class ProcessTree final
 {
 public:
     // Starts the program named by a complete command line, as startCommandLine does, as the head of a new
-    // tree. Nothing, with the reason in error, when it cannot be started.
-    static std::unique_ptr<ProcessTree> start(const std::string& commandLine, Show show, std::string& error);
+    // tree; why not when it cannot be started.
+    static Result<std::unique_ptr<ProcessTree>> start(const std::string& commandLine, Show show);
     // Starts a command (see argumentsOf, windowsCommandLine) as the head of a new tree whose processes carry
     // mark (newSessionMark), so that endSessions finds them should we die before we can end them.
     // With an output path, the program's standard output and error go to that file (made anew), standard
     // input reads nothing.
-    static std::unique_ptr<ProcessTree> start(const Command& command, Show show, const std::string& mark,
-                                              std::string& error, const std::string& outputPath = {});
+    static Result<std::unique_ptr<ProcessTree>> start(const Command& command, Show show, const std::string& mark,
+                                                      const std::string& outputPath = {});
     // Kills what is left of the tree.
     ~ProcessTree();
     ProcessTree(const ProcessTree&) = delete;

@@ -384,14 +384,15 @@ ProcessTree::~ProcessTree()
     ::close(m_native->control);
 }
 
-std::unique_ptr<ProcessTree> ProcessTree::start(const std::string& commandLine, Show show, std::string& error)
+Result<std::unique_ptr<ProcessTree>> ProcessTree::start(const std::string& commandLine, Show show)
 {
-    return start(Command{{commandLine, true}}, show, std::string(), error);
+    return start(Command{{commandLine, true}}, show, std::string());
 }
 
-std::unique_ptr<ProcessTree> ProcessTree::start(const Command& command, Show, const std::string& mark,
-                                                std::string& error, const std::string& outputPath)
+Result<std::unique_ptr<ProcessTree>> ProcessTree::start(const Command& command, Show, const std::string& mark,
+                                                        const std::string& outputPath)
 {
+    using Started = Result<std::unique_ptr<ProcessTree>>;
     // Opened here, where a failure can be told; the head takes them over.
     struct Descriptor
     {
@@ -405,16 +406,12 @@ std::unique_ptr<ProcessTree> ProcessTree::start(const Command& command, Show, co
     if (!outputPath.empty()) {
         output.fd = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         input.fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        if (output.fd < 0 || input.fd < 0) {
-            error = outputPath + ": " + std::strerror(errno);
-            return nullptr;
-        }
+        if (output.fd < 0 || input.fd < 0)
+            return Started::failure(outputPath + ": " + std::strerror(errno));
     }
     const auto words = argumentsOf(command);
-    if (!words || words->empty()) {
-        error = "kommandoraden kan inte delas i ord";
-        return nullptr;
-    }
+    if (!words || words->empty())
+        return Started::failure("kommandoraden kan inte delas i ord");
     // Everything the keeper and the head need is prepared before the fork.
     std::vector<char*> argv;
     for (const std::string& word : *words)
@@ -429,15 +426,13 @@ std::unique_ptr<ProcessTree> ProcessTree::start(const Command& command, Show, co
 
     int news[2];
     int control[2];
-    if (::pipe2(news, O_CLOEXEC) != 0) {
-        error = std::strerror(errno);
-        return nullptr;
-    }
+    if (::pipe2(news, O_CLOEXEC) != 0)
+        return Started::failure(std::strerror(errno));
     if (::pipe2(control, O_CLOEXEC) != 0) {
-        error = std::strerror(errno);
+        const int failure = errno;
         ::close(news[0]);
         ::close(news[1]);
-        return nullptr;
+        return Started::failure(std::strerror(failure));
     }
     const pid_t keeper = ::fork();
     if (keeper == 0) {
@@ -452,20 +447,18 @@ std::unique_ptr<ProcessTree> ProcessTree::start(const Command& command, Show, co
     native->news = news[0];
     native->control = control[1];
     if (keeper < 0) {
-        error = std::strerror(failure);
         ::close(native->news);
         ::close(native->control);
-        return nullptr;
+        return Started::failure(std::strerror(failure));
     }
     native->keeper = keeper;
     native->mark = mark;
     News first{};
     if (!readNews(native->news, first) || first.kind != News::Started) {
-        error = std::strerror(first.kind == News::NotStarted ? first.value : EIO);
         reap(keeper);
         ::close(native->news);
         ::close(native->control);
-        return nullptr;
+        return Started::failure(std::strerror(first.kind == News::NotStarted ? first.value : EIO));
     }
     auto tree = std::unique_ptr<ProcessTree>(new ProcessTree(std::move(native)));
     tree->m_id = first.value;

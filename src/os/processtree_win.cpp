@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <optional>
 #include <string_view>
 #include <vector>
 #include <windows.h>
@@ -134,24 +133,20 @@ struct Redirection
     }
 
     // Inheritable, as standard handles must be; the head is the one child that gets them (see createSuspended).
-    bool open(const std::string& outputPath, std::string& error)
+    Result<void> open(const std::string& outputPath)
     {
         SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
         // Both streams share this one handle, and with it one file position: what the program writes to
         // either stays in the order it wrote it.
         output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherited,
                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (output == INVALID_HANDLE_VALUE) {
-            error = outputPath + ": " + systemMessage(GetLastError());
-            return false;
-        }
+        if (output == INVALID_HANDLE_VALUE)
+            return Result<void>::failure(outputPath + ": " + systemMessage(GetLastError()));
         input = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (input == INVALID_HANDLE_VALUE) {
-            error = "NUL: " + systemMessage(GetLastError());
-            return false;
-        }
-        return true;
+        if (input == INVALID_HANDLE_VALUE)
+            return Result<void>::failure("NUL: " + systemMessage(GetLastError()));
+        return {};
     }
 };
 
@@ -159,9 +154,9 @@ struct Redirection
 // handles are inherited, named in the start's attribute list: the sessions running beside this one start
 // their programs at the same time, and a session's program that inherited another's output file would hold
 // it open, and that file's end with it, as long as it runs.
-bool createSuspended(std::string commandLine, Show show, const Redirection* redirection, PROCESS_INFORMATION& started,
-                     std::string& error)
+Result<PROCESS_INFORMATION> createSuspended(std::string commandLine, Show show, const Redirection* redirection)
 {
+    using Created = Result<PROCESS_INFORMATION>;
     STARTUPINFOEXA startup{};
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
@@ -180,27 +175,26 @@ bool createSuspended(std::string commandLine, Show show, const Redirection* redi
         InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
         attributes.resize(size);
         startup.lpAttributeList = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
-        if (!InitializeProcThreadAttributeList(startup.lpAttributeList, 1, 0, &size)) {
-            error = systemMessage(GetLastError());
-            return false;
-        }
+        if (!InitializeProcThreadAttributeList(startup.lpAttributeList, 1, 0, &size))
+            return Created::failure(systemMessage(GetLastError()));
         if (!UpdateProcThreadAttribute(startup.lpAttributeList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
                                        sizeof inherited, nullptr, nullptr)) {
-            error = systemMessage(GetLastError());
+            const DWORD failure = GetLastError();
             DeleteProcThreadAttributeList(startup.lpAttributeList);
-            return false;
+            return Created::failure(systemMessage(failure));
         }
         // The output goes to the file: a console program needs no window of its own for it.
         flags |= EXTENDED_STARTUPINFO_PRESENT | CREATE_NO_WINDOW;
     }
+    PROCESS_INFORMATION started{};
     const BOOL created = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, redirection ? TRUE : FALSE,
                                         flags, nullptr, nullptr, &startup.StartupInfo, &started);
     const DWORD failure = created ? 0 : GetLastError();
     if (redirection)
         DeleteProcThreadAttributeList(startup.lpAttributeList);
     if (!created)
-        error = systemMessage(failure);
-    return created;
+        return Created::failure(systemMessage(failure));
+    return started;
 }
 
 // The head, suspended until it is in its job so that nothing it starts can slip out before, and the job.
@@ -211,30 +205,28 @@ struct Launched
     DWORD id = 0;
 };
 
-std::optional<Launched> launch(const std::string& commandLine, Show show, const Redirection* redirection,
-                               std::string& error)
+Result<Launched> launch(const std::string& commandLine, Show show, const Redirection* redirection)
 {
     HANDLE job = CreateJobObjectA(nullptr, nullptr);
-    if (!job) {
-        error = systemMessage(GetLastError());
-        return std::nullopt;
-    }
+    if (!job)
+        return Result<Launched>::failure(systemMessage(GetLastError()));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
 
-    PROCESS_INFORMATION started{};
-    if (!createSuspended(commandLine, show, redirection, started, error)) {
+    const auto created = createSuspended(commandLine, show, redirection);
+    if (!created) {
         CloseHandle(job);
-        return std::nullopt;
+        return Result<Launched>::failure(created.error());
     }
+    const PROCESS_INFORMATION& started = *created;
     if (!AssignProcessToJobObject(job, started.hProcess)) {
-        error = systemMessage(GetLastError());
+        const DWORD failure = GetLastError();
         TerminateProcess(started.hProcess, 1);
         CloseHandle(started.hThread);
         CloseHandle(started.hProcess);
         CloseHandle(job);
-        return std::nullopt;
+        return Result<Launched>::failure(systemMessage(failure));
     }
     ResumeThread(started.hThread);
     CloseHandle(started.hThread);
@@ -243,23 +235,26 @@ std::optional<Launched> launch(const std::string& commandLine, Show show, const 
 
 } // namespace
 
-std::unique_ptr<ProcessTree> ProcessTree::start(const std::string& commandLine, Show show, std::string& error)
+Result<std::unique_ptr<ProcessTree>> ProcessTree::start(const std::string& commandLine, Show show)
 {
     // The whole line as one typed word: it reaches the system as it is.
-    return start(Command{{commandLine, true}}, show, {}, error);
+    return start(Command{{commandLine, true}}, show, {});
 }
 
-std::unique_ptr<ProcessTree> ProcessTree::start(const Command& command, Show show, const std::string&,
-                                                std::string& error, const std::string& outputPath)
+Result<std::unique_ptr<ProcessTree>> ProcessTree::start(const Command& command, Show show, const std::string&,
+                                                        const std::string& outputPath)
 {
+    using Started = Result<std::unique_ptr<ProcessTree>>;
     Redirection redirection;
-    if (!outputPath.empty() && !redirection.open(outputPath, error))
-        return nullptr;
+    if (!outputPath.empty()) {
+        if (auto opened = redirection.open(outputPath); !opened)
+            return Started::failure(opened.error());
+    }
     // The job holds every process the head starts, and dies with us: nothing needs a mark to be found later.
     // Our copies of the redirected handles close on the way out; the head has its own.
-    const auto launched = launch(windowsCommandLine(command), show, outputPath.empty() ? nullptr : &redirection, error);
+    const auto launched = launch(windowsCommandLine(command), show, outputPath.empty() ? nullptr : &redirection);
     if (!launched)
-        return nullptr;
+        return Started::failure(launched.error());
     auto native = std::make_unique<Native>();
     native->process = launched->process;
     native->job = launched->job;

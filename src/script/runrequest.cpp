@@ -10,19 +10,30 @@ namespace {
 // The fields in the order the journal has always kept them.
 constexpr std::size_t fieldCount = 8;
 
-std::optional<RequestProblem::Cause> templateCause(TemplateStatus status)
+RequestProblem::Cause templateCause(TemplateProblem::Kind kind)
 {
-    switch (status) {
-    case TemplateStatus::Ok:
-        return std::nullopt;
-    case TemplateStatus::Missing:
+    switch (kind) {
+    case TemplateProblem::Kind::Missing:
         return RequestProblem::Cause::TemplateMissing;
-    case TemplateStatus::Unreadable:
-        return RequestProblem::Cause::TemplateUnreadable;
-    case TemplateStatus::TooLong:
+    case TemplateProblem::Kind::Unreadable:
+        break;
+    case TemplateProblem::Kind::TooLong:
         return RequestProblem::Cause::TemplateTooLong;
     }
     return RequestProblem::Cause::TemplateUnreadable;
+}
+
+RequestProblem::Cause sessionScriptCause(SessionScriptProblem::Kind kind)
+{
+    switch (kind) {
+    case SessionScriptProblem::Kind::Missing:
+        return RequestProblem::Cause::SessionScriptMissing;
+    case SessionScriptProblem::Kind::Unreadable:
+        break;
+    case SessionScriptProblem::Kind::TooLarge:
+        return RequestProblem::Cause::SessionScriptTooLarge;
+    }
+    return RequestProblem::Cause::SessionScriptUnreadable;
 }
 
 } // namespace
@@ -66,14 +77,14 @@ std::optional<RunRequest> requestFromFields(std::span<const std::string> fields)
     return request;
 }
 
-LoadedTemplate loadRequestTemplate(RunRequest& request)
+Result<void, TemplateProblem> loadRequestTemplate(RunRequest& request)
 {
-    LoadedTemplate loaded = loadScriptTemplate(request.templatePath);
-    if (loaded.status == TemplateStatus::Ok) {
-        request.scriptTemplate = loaded.scriptTemplate;
-        request.templateHash = loaded.hash;
-    }
-    return loaded;
+    auto loaded = loadScriptTemplate(request.templatePath);
+    if (!loaded)
+        return Result<void, TemplateProblem>::failure(loaded.error());
+    request.scriptTemplate = std::move(loaded->scriptTemplate);
+    request.templateHash = std::move(loaded->hash);
+    return {};
 }
 
 Result<void, RequestProblem> checkRequest(RunRequest& request, bool withProgram)
@@ -83,24 +94,14 @@ Result<void, RequestProblem> checkRequest(RunRequest& request, bool withProgram)
         return Result<void, RequestProblem>::failure({cause, std::move(path), std::move(detail), std::nullopt});
     };
     if (request.templateHash.empty()) {
-        const LoadedTemplate loaded = loadRequestTemplate(request);
-        if (const auto cause = templateCause(loaded.status))
-            return fail(*cause, request.templatePath, loaded.error);
+        if (const auto loaded = loadRequestTemplate(request); !loaded)
+            return fail(templateCause(loaded.error().kind), request.templatePath, loaded.error().message);
     }
     for (SessionScript* session : {&request.sessionScripts.start, &request.sessionScripts.end}) {
         if (!session->named() || session->read)
             continue;
-        std::string error;
-        switch (readSessionScript(*session, error)) {
-        case SessionScriptStatus::Ok:
-            break;
-        case SessionScriptStatus::Missing:
-            return fail(Cause::SessionScriptMissing, session->path);
-        case SessionScriptStatus::Unreadable:
-            return fail(Cause::SessionScriptUnreadable, session->path, error);
-        case SessionScriptStatus::TooLarge:
-            return fail(Cause::SessionScriptTooLarge, session->path);
-        }
+        if (const auto read = readSessionScript(*session); !read)
+            return fail(sessionScriptCause(read.error().kind), session->path, read.error().message);
     }
     // A line break would let a name inject commands into the CAD program.
     if (auto fault = findLineBreak(request.listingFolder, request.drawings, request.projectName))

@@ -108,6 +108,6 @@ std::vector<std::string> requestFields(const RunRequest& request);
 std::optional<RunRequest> requestFromFields(std::span<const std::string> fields);
 
 // Reads the template at request.templatePath into scriptTemplate and templateHash.
-LoadedTemplate loadRequestTemplate(RunRequest& request);
+Result<void, TemplateProblem> loadRequestTemplate(RunRequest& request);
 
 } // namespace script

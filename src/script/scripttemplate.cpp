@@ -181,19 +181,15 @@ std::string templateHash(std::string_view bytes)
     return hash.text();
 }
 
-LoadedTemplate loadScriptTemplate(const std::string& path)
+Result<LoadedTemplate, TemplateProblem> loadScriptTemplate(const std::string& path)
 {
-    LoadedTemplate result;
-    if (!isVisibleFile(path)) {
-        result.status = TemplateStatus::Missing;
-        return result;
-    }
+    using Loaded = Result<LoadedTemplate, TemplateProblem>;
+    using Kind = TemplateProblem::Kind;
+    if (!isVisibleFile(path))
+        return Loaded::failure({Kind::Missing, {}});
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file) {
-        result.status = TemplateStatus::Unreadable;
-        result.error = std::strerror(errno);
-        return result;
-    }
+    if (!file)
+        return Loaded::failure({Kind::Unreadable, std::strerror(errno)});
     TemplateReader reader;
     TemplateHash hash;
     bool reading = true;
@@ -206,23 +202,15 @@ LoadedTemplate loadScriptTemplate(const std::string& path)
         if (reading && count > 0)
             reading = reader.feed(bytes);
         if (count < sizeof buffer) {
-            if (std::ferror(file.get())) {
-                result.status = TemplateStatus::Unreadable;
-                result.error = std::strerror(errno);
-                return result;
-            }
+            if (std::ferror(file.get()))
+                return Loaded::failure({Kind::Unreadable, std::strerror(errno)});
             break;
         }
     }
     auto scriptTemplate = reader.finish();
-    if (!scriptTemplate) {
-        result.status = TemplateStatus::TooLong;
-        return result;
-    }
-    result.status = TemplateStatus::Ok;
-    result.scriptTemplate = std::move(*scriptTemplate);
-    result.hash = hash.text();
-    return result;
+    if (!scriptTemplate)
+        return Loaded::failure({Kind::TooLong, {}});
+    return LoadedTemplate{std::move(*scriptTemplate), hash.text()};
 }
 
 std::string scriptTemplatePath(std::string_view templateFolder, std::string_view name, char separator)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "os/result.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -101,20 +103,22 @@ private:
 // The template held in bytes. Nothing when it has more than maxBodyLines body lines.
 std::optional<ScriptTemplate> readScriptTemplate(std::string_view bytes, LineEnds lineEnds = nativeLineEnds);
 
-enum class TemplateStatus
+// Why a template file could not be taken.
+struct TemplateProblem
 {
-    Ok,
-    Missing,    // no such file, or not a plain, visible file
-    Unreadable, // could not be opened or read
-    TooLong,    // more than maxBodyLines body lines
+    enum class Kind
+    {
+        Missing,    // no such file, or not a plain, visible file
+        Unreadable, // could not be opened or read
+        TooLong,    // more than maxBodyLines body lines
+    } kind;
+    std::string message; // why the file could not be read, for Unreadable
 };
 
 struct LoadedTemplate
 {
-    TemplateStatus status = TemplateStatus::Missing;
     ScriptTemplate scriptTemplate;
-    std::string error; // why the file could not be read, for Unreadable
-    std::string hash;  // of all the file's bytes, for Ok
+    std::string hash; // of all the file's bytes
 };
 
 // A hash of a template's bytes, as a journal records it to tell an edited template.
@@ -130,7 +134,7 @@ private:
 std::string templateHash(std::string_view bytes);
 
 // Reads the template file at path (bytes, as the file system takes them).
-LoadedTemplate loadScriptTemplate(const std::string& path);
+Result<LoadedTemplate, TemplateProblem> loadScriptTemplate(const std::string& path);
 
 // Where the template called name (leading and trailing spaces ignored) lies in the template folder. An empty
 // name gives the folder with a separator, which never names a file.

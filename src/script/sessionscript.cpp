@@ -65,32 +65,30 @@ void takeSessionScriptBytes(SessionScript& script, std::string_view bytes)
     script.read = true;
 }
 
-SessionScriptStatus readSessionScript(SessionScript& script, std::string& error)
+Result<void, SessionScriptProblem> readSessionScript(SessionScript& script)
 {
+    using Read = Result<void, SessionScriptProblem>;
+    using Kind = SessionScriptProblem::Kind;
     if (!isVisibleFile(script.path))
-        return SessionScriptStatus::Missing;
+        return Read::failure({Kind::Missing, {}});
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(script.path.c_str(), "rb"), &std::fclose);
-    if (!file) {
-        error = std::strerror(errno);
-        return SessionScriptStatus::Unreadable;
-    }
+    if (!file)
+        return Read::failure({Kind::Unreadable, std::strerror(errno)});
     std::string bytes;
     char buffer[64 * 1024];
     for (;;) {
         const std::size_t count = std::fread(buffer, 1, sizeof buffer, file.get());
         bytes.append(buffer, count);
         if (bytes.size() > maxSessionScriptBytes)
-            return SessionScriptStatus::TooLarge;
+            return Read::failure({Kind::TooLarge, {}});
         if (count < sizeof buffer) {
-            if (std::ferror(file.get())) {
-                error = std::strerror(errno);
-                return SessionScriptStatus::Unreadable;
-            }
+            if (std::ferror(file.get()))
+                return Read::failure({Kind::Unreadable, std::strerror(errno)});
             break;
         }
     }
     takeSessionScriptBytes(script, bytes);
-    return SessionScriptStatus::Ok;
+    return {};
 }
 
 bool endsSession(std::string_view line)

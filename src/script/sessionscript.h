@@ -1,5 +1,7 @@
 #pragma once
 
+#include "os/result.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -44,15 +46,19 @@ void nameSessionScripts(SessionScripts& scripts, const std::string& start, const
 // end is a line, the empty end after the last line end is none.
 void takeSessionScriptBytes(SessionScript& script, std::string_view bytes);
 
-enum class SessionScriptStatus
+// Why a session script could not be read.
+struct SessionScriptProblem
 {
-    Ok,
-    Missing,    // no such file, or not a plain, visible file
-    Unreadable, // could not be opened or read (error says why)
-    TooLarge,   // larger than maxSessionScriptBytes
+    enum class Kind
+    {
+        Missing,    // no such file, or not a plain, visible file
+        Unreadable, // could not be opened or read (message says why)
+        TooLarge,   // larger than maxSessionScriptBytes
+    } kind;
+    std::string message;
 };
 // Reads the file script.path names.
-SessionScriptStatus readSessionScript(SessionScript& script, std::string& error);
+Result<void, SessionScriptProblem> readSessionScript(SessionScript& script);
 
 // Whether the line ends the CAD session: the command EXIT or QUIT, in any of the ways a script writes it
 // (".EXIT", "_.QUIT", "exit", blanks around it). The session would end there, before the rest of its script.

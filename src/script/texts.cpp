@@ -47,15 +47,14 @@ std::string templateTooLong(std::string_view path)
     return join({"Scriptmallen ", path, " har fler än ", std::to_string(maxBodyLines), " rader."});
 }
 
-std::string templateProblem(TemplateStatus status, std::string_view path, std::string_view reason)
+std::string templateProblem(const TemplateProblem& problem, std::string_view path)
 {
-    switch (status) {
-    case TemplateStatus::Ok:
-    case TemplateStatus::Missing:
+    switch (problem.kind) {
+    case TemplateProblem::Kind::Missing:
         break;
-    case TemplateStatus::Unreadable:
-        return templateUnreadable(path, reason);
-    case TemplateStatus::TooLong:
+    case TemplateProblem::Kind::Unreadable:
+        return templateUnreadable(path, problem.message);
+    case TemplateProblem::Kind::TooLong:
         return templateTooLong(path);
     }
     return templateNotFound(path);

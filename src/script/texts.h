@@ -18,8 +18,8 @@ inline constexpr std::string_view projectDatabaseFilter = "Projektdatabas (*.pds
 std::string templateNotFound(std::string_view path);
 std::string templateUnreadable(std::string_view path, std::string_view reason);
 std::string templateTooLong(std::string_view path);
-// The text for a template that could not be read (status other than Ok), by its cause.
-std::string templateProblem(TemplateStatus status, std::string_view path, std::string_view reason);
+// The text for a template that could not be read, by its cause.
+std::string templateProblem(const TemplateProblem& problem, std::string_view path);
 std::string projectNameMissing(std::string_view path);
 std::string sessionScriptNotFound(std::string_view path);
 std::string sessionScriptUnreadable(std::string_view path, std::string_view reason);

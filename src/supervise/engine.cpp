@@ -361,10 +361,9 @@ Result<void> RunEngine::writeScripts(Batch& batch, const script::DateTimeFormat&
     }
     if (console) {
         batch.drawingPath = script::joinPath(request.listingFolder, batch.names.front(), request.separator);
-        std::string error;
-        if (!makeFolder(consoleLogFolder(m_setup.journalPath), error))
+        if (const auto made = makeFolder(consoleLogFolder(m_setup.journalPath)); !made)
             return Result<void>::failure("mappen " + consoleLogFolder(m_setup.journalPath) +
-                                         " kan inte skapas: " + error);
+                                         " kan inte skapas: " + made.error());
         batch.outputPath = consoleLogPath(m_setup.journalPath, batch.indices.front());
     }
     return {};

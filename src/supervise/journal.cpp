@@ -517,11 +517,10 @@ JournalContent parseJournal(std::string_view bytes)
 
 Result<JournalContent> readJournal(const std::string& path)
 {
-    std::string bytes;
-    std::string error;
-    if (!readWholeFile(path, bytes, error))
-        return Result<JournalContent>::failure(error);
-    return parseJournal(bytes);
+    const auto bytes = readWholeFile(path);
+    if (!bytes)
+        return Result<JournalContent>::failure(bytes.error());
+    return parseJournal(*bytes);
 }
 
 std::vector<std::size_t> drawingsIn(const JournalContent& content, std::initializer_list<State> states)
@@ -557,28 +556,31 @@ JournalWriter::~JournalWriter() = default;
 
 namespace {
 
-JournalWriter::Opened fromFile(JournalFile::Opened how)
+JournalProblem::Kind fromFile(JournalFile::Problem::Kind kind)
 {
-    switch (how) {
-    case JournalFile::Opened::Ok:
-        return JournalWriter::Opened::Ok;
-    case JournalFile::Opened::Busy:
-        return JournalWriter::Opened::Busy;
-    case JournalFile::Opened::Exists:
-        return JournalWriter::Opened::Exists;
-    case JournalFile::Opened::Failed:
+    switch (kind) {
+    case JournalFile::Problem::Kind::Busy:
+        return JournalProblem::Kind::Busy;
+    case JournalFile::Problem::Kind::Exists:
+        return JournalProblem::Kind::Exists;
+    case JournalFile::Problem::Kind::Failed:
         break;
     }
-    return JournalWriter::Opened::Failed;
+    return JournalProblem::Kind::Failed;
+}
+
+JournalProblem fromFile(const JournalFile::Problem& problem)
+{
+    return {fromFile(problem.kind), problem.message, {}};
 }
 
 } // namespace
 
-std::unique_ptr<JournalWriter> JournalWriter::create(const std::string& path, const script::RunRequest& request,
-                                                     const RunPolicy& policy, Opened& how, std::string& error,
-                                                     const std::string& jobPath,
-                                                     const std::optional<ShardRecord>& shard)
+Result<std::unique_ptr<JournalWriter>, JournalProblem>
+JournalWriter::create(const std::string& path, const script::RunRequest& request, const RunPolicy& policy,
+                      const std::string& jobPath, const std::optional<ShardRecord>& shard)
 {
+    using Answer = Result<std::unique_ptr<JournalWriter>, JournalProblem>;
     std::string bytes = headerLine();
     Record inputs("inputs");
     for (const std::string& field : script::requestFields(request))
@@ -605,73 +607,71 @@ std::unique_ptr<JournalWriter> JournalWriter::create(const std::string& path, co
     }
     Record("drawings").number(static_cast<std::int64_t>(names.size())).field(hex32(listCrc)).appendTo(bytes);
 
-    JournalFile::Opened fileHow{};
-    auto file = JournalFile::create(path, bytes, fileHow, error);
-    how = fromFile(fileHow);
-    if (file)
-        return std::unique_ptr<JournalWriter>(new JournalWriter(path, std::move(file)));
-    if (how != Opened::Exists)
-        return nullptr;
+    auto made = JournalFile::create(path, bytes);
+    if (made)
+        return std::unique_ptr<JournalWriter>(new JournalWriter(path, std::move(*made)));
+    const JournalProblem problem = fromFile(made.error());
+    if (problem.kind != JournalProblem::Kind::Exists)
+        return Answer::failure(problem);
 
     // A journal whose making was cut short holds nothing that ran: the same command starts it afresh. Anything
     // else at the path is left alone.
-    std::string existing;
-    std::string ignored;
-    file = JournalFile::open(path, fileHow, ignored);
+    auto file = JournalFile::open(path);
     if (!file)
-        return nullptr; // held by another run, which is making it or running it: it exists
-    const bool replaceable = file->readAll(existing, ignored) && [&] {
-        const JournalContent content = parseJournal(existing);
+        return Answer::failure(problem); // held by another run, which is making it or running it: it exists
+    const bool replaceable = [&] {
+        const auto existing = (*file)->readAll();
+        if (!existing)
+            return false;
+        const JournalContent content = parseJournal(*existing);
         return content.unfinished && !content.damaged;
     }();
     if (!replaceable)
-        return nullptr;
-    if (!file->truncate(0, error) || !file->append(bytes, true, error)) {
-        how = Opened::Failed;
-        return nullptr;
-    }
-    how = Opened::Ok;
-    return std::unique_ptr<JournalWriter>(new JournalWriter(path, std::move(file)));
+        return Answer::failure(problem);
+    auto rewritten = (*file)->truncate(0);
+    if (rewritten)
+        rewritten = (*file)->append(bytes, true);
+    if (!rewritten)
+        return Answer::failure({JournalProblem::Kind::Failed, rewritten.error(), {}});
+    return std::unique_ptr<JournalWriter>(new JournalWriter(path, std::move(*file)));
 }
 
-std::unique_ptr<JournalWriter> JournalWriter::open(const std::string& path, JournalContent& content, Opened& how,
-                                                   std::string& error)
+Result<OpenedJournal, JournalProblem> JournalWriter::open(const std::string& path)
 {
-    JournalFile::Opened fileHow{};
-    auto file = JournalFile::open(path, fileHow, error);
-    how = fromFile(fileHow);
+    using Answer = Result<OpenedJournal, JournalProblem>;
+    const auto failed = [](const std::string& message) {
+        return Answer::failure({JournalProblem::Kind::Failed, message, {}});
+    };
+    auto file = JournalFile::open(path);
     if (!file)
-        return nullptr;
-    std::string bytes;
-    if (!file->readAll(bytes, error)) {
-        how = Opened::Failed;
-        return nullptr;
-    }
-    content = parseJournal(bytes);
+        return Answer::failure(fromFile(file.error()));
+    const auto bytes = (*file)->readAll();
+    if (!bytes)
+        return failed(bytes.error());
+    OpenedJournal opened;
+    opened.content = parseJournal(*bytes);
+    const JournalContent& content = opened.content;
     if (content.damaged || content.unfinished) {
-        how = content.damaged ? Opened::Damaged : Opened::Unfinished;
-        error = content.problems.empty() ? std::string() : content.problems.front();
-        return nullptr;
+        return Answer::failure({content.damaged ? JournalProblem::Kind::Damaged : JournalProblem::Kind::Unfinished,
+                                content.problems.empty() ? std::string() : content.problems.front(), content.problems});
     }
     // Records added after a torn one would be read as part of it; a whole last record that lost its line
     // feed gets it back.
-    if (content.soundSize < bytes.size() && !file->truncate(content.soundSize, error)) {
-        how = Opened::Failed;
-        return nullptr;
+    if (content.soundSize < bytes->size()) {
+        if (auto cut = (*file)->truncate(content.soundSize); !cut)
+            return failed(cut.error());
     }
-    if (content.soundSize > 0 && bytes[content.soundSize - 1] != '\n' && !file->append("\n", true, error)) {
-        how = Opened::Failed;
-        return nullptr;
+    if (content.soundSize > 0 && (*bytes)[content.soundSize - 1] != '\n') {
+        if (auto ended = (*file)->append("\n", true); !ended)
+            return failed(ended.error());
     }
-    return std::unique_ptr<JournalWriter>(new JournalWriter(path, std::move(file)));
+    opened.writer = std::unique_ptr<JournalWriter>(new JournalWriter(path, std::move(*file)));
+    return opened;
 }
 
 Result<void> JournalWriter::appended(std::string_view bytes, bool sync)
 {
-    std::string error;
-    if (!m_file->append(bytes, sync, error))
-        return Result<void>::failure(error);
-    return {};
+    return m_file->append(bytes, sync);
 }
 
 Result<void> JournalWriter::batchStarted(std::int64_t whenMs, std::span<const std::size_t> indices,

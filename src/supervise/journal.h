@@ -113,29 +113,42 @@ std::vector<std::size_t> drawingsIn(const JournalContent& content, std::initiali
 std::vector<std::size_t> drawingsToResume(const JournalContent& content);
 std::vector<std::size_t> drawingsToRetry(const JournalContent& content);
 
-// Writes the records of runs to one journal, which it holds locked.
-class JournalWriter final
+class JournalWriter;
+
+// Why a journal could not be made or opened.
+struct JournalProblem
 {
-public:
-    enum class Opened
+    enum class Kind
     {
-        Ok,
         Busy,       // another process holds the journal
         Exists,     // create: there is a file at the path already
         Damaged,    // open: the journal is not sound
         Unfinished, // open: its creation never finished (see JournalContent::unfinished)
         Failed,     // the file could not be made, read or written
-    };
+    } kind;
+    std::string message;               // what the system said, or the journal's first problem
+    std::vector<std::string> problems; // Damaged, Unfinished: the journal's problems (JournalContent::problems)
+};
+
+// A journal opened for more runs over it, and what it holds.
+struct OpenedJournal
+{
+    std::unique_ptr<JournalWriter> writer;
+    JournalContent content;
+};
+
+// Writes the records of runs to one journal, which it holds locked.
+class JournalWriter final
+{
+public:
     // A new journal with the run's request, policy and drawings (and the job it comes from, when given), on the
     // disk when this returns. It appears whole or not at all; an unfinished one at the path (a run killed while
     // making it) is replaced.
-    static std::unique_ptr<JournalWriter> create(const std::string& path, const script::RunRequest& request,
-                                                 const RunPolicy& policy, Opened& how, std::string& error,
-                                                 const std::string& jobPath = {},
-                                                 const std::optional<ShardRecord>& shard = {});
-    // An existing journal, read into content; a record torn by a crash is cut off before anything is added.
-    static std::unique_ptr<JournalWriter> open(const std::string& path, JournalContent& content, Opened& how,
-                                               std::string& error);
+    static Result<std::unique_ptr<JournalWriter>, JournalProblem>
+    create(const std::string& path, const script::RunRequest& request, const RunPolicy& policy,
+           const std::string& jobPath = {}, const std::optional<ShardRecord>& shard = {});
+    // An existing journal and what it holds; a record torn by a crash is cut off before anything is added.
+    static Result<OpenedJournal, JournalProblem> open(const std::string& path);
     ~JournalWriter();
     JournalWriter(const JournalWriter&) = delete;
     JournalWriter& operator=(const JournalWriter&) = delete;

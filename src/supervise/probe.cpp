@@ -23,19 +23,24 @@ constexpr milliseconds pollInterval(50);
 // After the mark, the program gets this long to end by itself before it is ended.
 constexpr milliseconds exitGrace(5000);
 
-std::string answersPath(std::string& error)
+Result<std::string> answersPath()
 {
-    const std::string folder = runsFolder(error);
-    return folder.empty() ? std::string() : script::joinPath(folder, "cad-marks.txt", script::nativeSeparator());
+    const auto folder = runsFolder();
+    if (!folder)
+        return folder;
+    return script::joinPath(*folder, "cad-marks.txt", script::nativeSeparator());
 }
 
 // The kept answers, one a line: "1" or "0", a TAB, the program's path.
-std::vector<std::pair<std::string, bool>> readAnswers(const std::string& path)
+std::vector<std::pair<std::string, bool>> readAnswers(const Result<std::string>& path)
 {
     std::vector<std::pair<std::string, bool>> answers;
-    std::string bytes, error;
-    if (path.empty() || !readWholeFile(path, bytes, error))
+    if (!path)
         return answers;
+    const auto read = readWholeFile(*path);
+    if (!read)
+        return answers;
+    const std::string& bytes = *read;
     for (std::size_t at = 0; at < bytes.size();) {
         auto end = bytes.find('\n', at);
         if (end == std::string::npos)
@@ -59,22 +64,22 @@ bool marked(MarksReader& reader)
 
 } // namespace
 
-ProbeAnswer probeMarks(const ProbeRequest& request, const process::Interrupt* interrupt)
+Result<ProbeAnswer> probeMarks(const ProbeRequest& request, const process::Interrupt* interrupt)
 {
-    std::string error;
-    const std::string folder = runsFolder(error);
-    if (folder.empty())
-        return {false, false, systemText("mappen för körningar kan inte skapas: ") + error};
+    using Answer = Result<ProbeAnswer>;
+    const auto folder = runsFolder();
+    if (!folder)
+        return Answer::failure(systemText("mappen för körningar kan inte skapas: ") + folder.error());
     std::string name = "probe-" + newJournalName();
     name.resize(name.size() - std::string_view(".journal").size());
-    const std::string stem = script::joinPath(folder, name, script::nativeSeparator());
+    const std::string stem = script::joinPath(*folder, name, script::nativeSeparator());
     const std::string scriptPath = stem + ".scr", marksPath = stem + ".marks", logPath = stem + ".log";
     if (!script::markablePath(marksPath))
-        return {false, false, systemText("sökvägen ") + marksPath + " kan inte skrivas i ett script"};
+        return Answer::failure(systemText("sökvägen ") + marksPath + " kan inte skrivas i ett script");
     const std::string body =
         script::markLine(script::markPathText(marksPath), script::MarkKind::End, 0) + "\r\n.EXIT\r\n";
     if (const auto written = script::replaceFile(scriptPath, body); !written)
-        return {false, false, "scriptet " + scriptPath + " kan inte skrivas: " + written.error()};
+        return Answer::failure("scriptet " + scriptPath + " kan inte skrivas: " + written.error());
 
     script::RunRequest run;
     run.cad = request.program;
@@ -82,27 +87,27 @@ ProbeAnswer probeMarks(const ProbeRequest& request, const process::Interrupt* in
     // The console's output goes to a file, not to a window of its own or to the terminal of vendrel-run.
     auto tree = process::ProcessTree::start(
         RunEngine::command(run, scriptPath, request.form, request.program.startDrawing), process::Show::Minimized, mark,
-        error, request.form == CommandForm::Console ? logPath : std::string());
-    ProbeAnswer answer;
+        request.form == CommandForm::Console ? logPath : std::string());
+    Answer answer = ProbeAnswer{};
     if (!tree) {
-        answer.detail = "CAD-programmet " + request.program.path + " kan inte startas: " + error;
+        answer = Answer::failure("CAD-programmet " + request.program.path + " kan inte startas: " + tree.error());
     } else {
-        answer.tried = true;
+        process::ProcessTree& program = **tree;
         MarksReader reader(marksPath);
         const auto deadline = steady_clock::now() + request.timeout;
         while (true) {
-            const auto wait = tree->wait(std::min(deadline, steady_clock::now() + pollInterval), interrupt);
-            answer.marksWork = marked(reader);
-            if (answer.marksWork && wait != process::ProcessTree::Wait::Ended)
-                tree->wait(steady_clock::now() + exitGrace, interrupt);
-            if (answer.marksWork || wait != process::ProcessTree::Wait::TimedOut || steady_clock::now() >= deadline)
+            const auto wait = program.wait(std::min(deadline, steady_clock::now() + pollInterval), interrupt);
+            answer->marksWork = marked(reader);
+            if (answer->marksWork && wait != process::ProcessTree::Wait::Ended)
+                program.wait(steady_clock::now() + exitGrace, interrupt);
+            if (answer->marksWork || wait != process::ProcessTree::Wait::TimedOut || steady_clock::now() >= deadline)
                 break;
         }
-        tree->kill();
-        if (!answer.marksWork)
-            answer.detail = tree->ending().killed ? systemText("inget märke inom tidsgränsen")
-                                                  : systemText("CAD-programmet avslutades utan märke (") +
-                                                        process::describe(tree->ending()) + ")";
+        program.kill();
+        if (!answer->marksWork)
+            answer->detail = program.ending().killed ? systemText("inget märke inom tidsgränsen")
+                                                     : systemText("CAD-programmet avslutades utan märke (") +
+                                                           process::describe(program.ending()) + ")";
     }
     std::remove(scriptPath.c_str());
     std::remove(marksPath.c_str());
@@ -112,28 +117,29 @@ ProbeAnswer probeMarks(const ProbeRequest& request, const process::Interrupt* in
 
 std::optional<bool> storedMarks(const std::string& program)
 {
-    std::string error;
     std::optional<bool> found;
-    for (const auto& [path, works] : readAnswers(answersPath(error))) {
+    for (const auto& [path, works] : readAnswers(answersPath())) {
         if (path == program)
             found = works;
     }
     return found;
 }
 
-bool storeMarks(const std::string& program, bool marksWork)
+Result<void> storeMarks(const std::string& program, bool marksWork)
 {
-    std::string error;
-    const std::string path = answersPath(error);
-    if (path.empty() || program.find('\n') != std::string::npos)
-        return false;
+    const auto path = answersPath();
+    if (!path)
+        return Result<void>::failure(path.error());
+    // One answer a line: a path with a line break would be read back as two.
+    if (program.find('\n') != std::string::npos)
+        return Result<void>::failure("sökvägen " + program + " har en radbrytning");
     std::string bytes;
     for (const auto& [other, works] : readAnswers(path)) {
         if (other != program)
             bytes.append(works ? "1\t" : "0\t").append(other).append("\n");
     }
     bytes.append(marksWork ? "1\t" : "0\t").append(program).append("\n");
-    return static_cast<bool>(script::replaceFile(path, bytes));
+    return script::replaceFile(*path, bytes);
 }
 
 bool marksFor(MarksChoice choice, const std::string& program)

@@ -17,43 +17,48 @@ namespace supervise {
 class JournalFile final
 {
 public:
-    enum class Opened
+    // Why a journal file could not be made or opened.
+    struct Problem
     {
-        Ok,
-        Busy,   // another process holds it
-        Exists, // create: something is already there
-        Failed,
+        enum class Kind
+        {
+            Busy,   // another process holds it
+            Exists, // create: something is already there
+            Failed,
+        } kind;
+        std::string message; // what the system said
     };
+    using Opening = Result<std::unique_ptr<JournalFile>, Problem>;
+
     // Creates a new file holding bytes, on the disk when this returns; never replaces one. Where the system
     // allows, the file appears at path only once it is whole, so no reader ever sees it half written.
-    static std::unique_ptr<JournalFile> create(const std::string& path, std::string_view bytes, Opened& how,
-                                               std::string& error);
+    static Opening create(const std::string& path, std::string_view bytes);
     // Opens an existing file for appending.
-    static std::unique_ptr<JournalFile> open(const std::string& path, Opened& how, std::string& error);
+    static Opening open(const std::string& path);
     ~JournalFile();
     JournalFile(const JournalFile&) = delete;
     JournalFile& operator=(const JournalFile&) = delete;
 
-    bool readAll(std::string& bytes, std::string& error);
+    Result<std::string> readAll();
     // Cuts the file to size bytes (a record torn by a crash) and goes on writing at its end.
-    bool truncate(std::uint64_t size, std::string& error);
+    Result<void> truncate(std::uint64_t size);
     // Appends bytes at the end; with sync they are on the disk when this returns. When they cannot all be
     // written (a full disk) or synced, the file is cut back to where it ended before, so it still ends in the
     // last whole record and nothing written later is glued to a piece of these. Should even the cut fail, the
     // next append tries it again before it writes anything.
-    bool append(std::string_view bytes, bool sync, std::string& error);
+    Result<void> append(std::string_view bytes, bool sync);
 
 private:
-    friend bool readWholeFile(const std::string& path, std::string& bytes, std::string& error);
+    friend Result<std::string> readWholeFile(const std::string& path);
     explicit JournalFile(std::intptr_t handle) : m_handle(handle) {}
-    bool cutBack(std::string& error);
+    Result<void> cutBack();
     std::intptr_t m_handle;
     std::int64_t m_cutTo = -1; // where a failed append must still be cut back to, or -1
 };
 
-// The whole file, without taking any lock. False with the reason when it cannot be read or is no plain file
-// (a pipe or a device is refused before anything waits on it).
-bool readWholeFile(const std::string& path, std::string& bytes, std::string& error);
+// The whole file, without taking any lock; why not when it cannot be read or is no plain file (a pipe or a
+// device is refused before anything waits on it).
+Result<std::string> readWholeFile(const std::string& path);
 
 // What names one file on its volume, whatever name it goes by (device and inode; volume and file index).
 struct FileIdentity
@@ -93,11 +98,10 @@ struct FilePiece
 // Never waits: a pipe or a device is refused before anything is read from it.
 Result<FilePiece, FileRefusal> readOwnFile(const std::string& path, std::uint64_t offset, std::size_t limit);
 
-// The folder for the journals (Brannoc/Vendrel/runs in the user's data folder), made when missing. Empty,
-// with the reason in error, when it cannot be made.
-std::string runsFolder(std::string& error);
-// Makes the folder path (its parent must be there); true when it is there afterwards.
-bool makeFolder(const std::string& path, std::string& error);
+// The folder for the journals (Brannoc/Vendrel/runs in the user's data folder), made when missing.
+Result<std::string> runsFolder();
+// Makes the folder path (its parent must be there); succeeds when it is there afterwards.
+Result<void> makeFolder(const std::string& path);
 // The journals in folder (files ending in ".journal"), as paths.
 std::vector<std::string> journalsIn(const std::string& folder);
 

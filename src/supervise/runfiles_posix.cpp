@@ -20,16 +20,17 @@ int fd(std::intptr_t handle)
     return static_cast<int>(handle);
 }
 
-std::unique_ptr<JournalFile> lockOrFail(int descriptor, JournalFile::Opened& how, std::string& error,
-                                        std::unique_ptr<JournalFile> file)
+JournalFile::Opening failedWith(JournalFile::Problem::Kind kind, int code)
 {
-    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
-        how = JournalFile::Opened::Ok;
+    return JournalFile::Opening::failure({kind, std::strerror(code)});
+}
+
+JournalFile::Opening locked(int descriptor, std::unique_ptr<JournalFile> file)
+{
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0)
         return file;
-    }
-    how = errno == EWOULDBLOCK ? JournalFile::Opened::Busy : JournalFile::Opened::Failed;
-    error = std::strerror(errno);
-    return nullptr;
+    return failedWith(errno == EWOULDBLOCK ? JournalFile::Problem::Kind::Busy : JournalFile::Problem::Kind::Failed,
+                      errno);
 }
 
 // A new name in a folder lasts a crash only once the folder itself is on the disk.
@@ -46,25 +47,23 @@ void syncFolderOf(const std::string& path)
 
 } // namespace
 
-static bool makeFolders(const std::string& path, std::string& error)
+static Result<void> makeFolders(const std::string& path)
 {
     std::size_t at = 1;
     while (true) {
         at = path.find('/', at);
         const std::string part = path.substr(0, at);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            error = part + ": " + std::strerror(errno);
-            return false;
-        }
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return Result<void>::failure(part + ": " + std::strerror(errno));
         if (at == std::string::npos)
-            return true;
+            return {};
         ++at;
     }
 }
 
-std::unique_ptr<JournalFile> JournalFile::create(const std::string& path, std::string_view bytes, Opened& how,
-                                                 std::string& error)
+JournalFile::Opening JournalFile::create(const std::string& path, std::string_view bytes)
 {
+    using Kind = Problem::Kind;
     const auto slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     // Made without a name, locked, written and on the disk before it is given its name: a run killed while
@@ -72,65 +71,48 @@ std::unique_ptr<JournalFile> JournalFile::create(const std::string& path, std::s
     const int unnamed = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_APPEND | O_CLOEXEC, 0600);
     if (unnamed >= 0) {
         auto file = std::unique_ptr<JournalFile>(new JournalFile(unnamed));
-        if (::flock(unnamed, LOCK_EX | LOCK_NB) != 0) {
-            how = Opened::Failed;
-            error = std::strerror(errno);
-            return nullptr;
-        }
-        if (!file->append(bytes, true, error)) {
-            how = Opened::Failed;
-            return nullptr;
-        }
+        if (::flock(unnamed, LOCK_EX | LOCK_NB) != 0)
+            return failedWith(Kind::Failed, errno);
+        if (auto written = file->append(bytes, true); !written)
+            return Opening::failure({Kind::Failed, written.error()});
         const std::string self = "/proc/self/fd/" + std::to_string(unnamed);
         if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             syncFolderOf(path);
-            how = Opened::Ok;
             return file;
         }
-        if (errno == EEXIST) {
-            how = Opened::Exists;
-            error = std::strerror(errno);
-            return nullptr;
-        }
+        if (errno == EEXIST)
+            return failedWith(Kind::Exists, errno);
         // Without /proc the name cannot be given: made in place instead.
     }
     const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
-    if (descriptor < 0) {
-        how = errno == EEXIST ? Opened::Exists : Opened::Failed;
-        error = std::strerror(errno);
-        return nullptr;
-    }
+    if (descriptor < 0)
+        return failedWith(errno == EEXIST ? Kind::Exists : Kind::Failed, errno);
     syncFolderOf(path);
-    auto file = lockOrFail(descriptor, how, error, std::unique_ptr<JournalFile>(new JournalFile(descriptor)));
-    if (file && !file->append(bytes, true, error)) {
+    auto file = locked(descriptor, std::unique_ptr<JournalFile>(new JournalFile(descriptor)));
+    if (!file)
+        return file;
+    if (auto written = (*file)->append(bytes, true); !written) {
         // A journal without its drawings is of no use, and its name would stand in the way of the next try.
-        how = Opened::Failed;
-        file.reset();
+        file = Opening::failure({Kind::Failed, written.error()});
         ::unlink(path.c_str());
-        return nullptr;
     }
     return file;
 }
 
-std::unique_ptr<JournalFile> JournalFile::open(const std::string& path, Opened& how, std::string& error)
+JournalFile::Opening JournalFile::open(const std::string& path)
 {
     // Never waits on a pipe or a device: the type is checked before anything is read.
     const int descriptor = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC | O_NONBLOCK);
-    if (descriptor < 0) {
-        how = Opened::Failed;
-        error = std::strerror(errno);
-        return nullptr;
-    }
+    if (descriptor < 0)
+        return failedWith(Problem::Kind::Failed, errno);
     struct stat info
     {
     };
     if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
-        how = Opened::Failed;
-        error = "ingen vanlig fil";
         ::close(descriptor);
-        return nullptr;
+        return Opening::failure({Problem::Kind::Failed, "ingen vanlig fil"});
     }
-    return lockOrFail(descriptor, how, error, std::unique_ptr<JournalFile>(new JournalFile(descriptor)));
+    return locked(descriptor, std::unique_ptr<JournalFile>(new JournalFile(descriptor)));
 }
 
 JournalFile::~JournalFile()
@@ -138,66 +120,56 @@ JournalFile::~JournalFile()
     ::close(fd(m_handle));
 }
 
-bool JournalFile::readAll(std::string& bytes, std::string& error)
+Result<std::string> JournalFile::readAll()
 {
-    bytes.clear();
+    std::string bytes;
     char buffer[64 * 1024];
     off_t offset = 0;
     while (true) {
         const ssize_t got = ::pread(fd(m_handle), buffer, sizeof buffer, offset);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0) {
-            error = std::strerror(errno);
-            return false;
-        }
+        if (got < 0)
+            return Result<std::string>::failure(std::strerror(errno));
         if (got == 0)
-            return true;
+            return bytes;
         bytes.append(buffer, static_cast<std::size_t>(got));
         offset += got;
     }
 }
 
-bool JournalFile::truncate(std::uint64_t size, std::string& error)
+Result<void> JournalFile::truncate(std::uint64_t size)
 {
-    if (::ftruncate(fd(m_handle), static_cast<off_t>(size)) != 0 || ::fdatasync(fd(m_handle)) != 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    return true;
+    if (::ftruncate(fd(m_handle), static_cast<off_t>(size)) != 0 || ::fdatasync(fd(m_handle)) != 0)
+        return Result<void>::failure(std::strerror(errno));
+    return {};
 }
 
-bool JournalFile::cutBack(std::string& error)
+Result<void> JournalFile::cutBack()
 {
     if (m_cutTo < 0)
-        return true;
-    if (::ftruncate(fd(m_handle), static_cast<off_t>(m_cutTo)) != 0) {
-        error = std::strerror(errno);
-        return false;
-    }
+        return {};
+    if (::ftruncate(fd(m_handle), static_cast<off_t>(m_cutTo)) != 0)
+        return Result<void>::failure(std::strerror(errno));
     m_cutTo = -1;
-    return true;
+    return {};
 }
 
-bool JournalFile::append(std::string_view bytes, bool sync, std::string& error)
+Result<void> JournalFile::append(std::string_view bytes, bool sync)
 {
     // A bare sync moves nothing: it may come from another thread while a record is being written.
     if (bytes.empty()) {
-        if (sync && ::fdatasync(fd(m_handle)) != 0) {
-            error = std::strerror(errno);
-            return false;
-        }
-        return true;
+        if (sync && ::fdatasync(fd(m_handle)) != 0)
+            return Result<void>::failure(std::strerror(errno));
+        return {};
     }
-    if (!cutBack(error))
-        return false;
+    if (auto cut = cutBack(); !cut)
+        return cut;
     struct stat info
     {
     };
-    if (::fstat(fd(m_handle), &info) != 0) {
-        error = std::strerror(errno);
-        return false;
-    }
+    if (::fstat(fd(m_handle), &info) != 0)
+        return Result<void>::failure(std::strerror(errno));
     // One write for the whole record set, so a killed process leaves all or nothing of it.
     int failure = 0;
     while (!bytes.empty()) {
@@ -213,32 +185,28 @@ bool JournalFile::append(std::string_view bytes, bool sync, std::string& error)
     if (failure == 0 && sync && ::fdatasync(fd(m_handle)) != 0)
         failure = errno;
     if (failure == 0)
-        return true;
-    error = std::strerror(failure);
+        return {};
     m_cutTo = info.st_size;
-    std::string ignored; // the write's failure is the one to tell; the next append tries the cut again
-    cutBack(ignored);
-    return false;
+    // The write's failure is the one to tell; the next append tries the cut again.
+    (void)cutBack();
+    return Result<void>::failure(std::strerror(failure));
 }
 
-bool readWholeFile(const std::string& path, std::string& bytes, std::string& error)
+Result<std::string> readWholeFile(const std::string& path)
 {
     // Opening a FIFO without O_NONBLOCK waits for a writer that may never come.
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (descriptor < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
+    if (descriptor < 0)
+        return Result<std::string>::failure(std::strerror(errno));
     struct stat info
     {
     };
     if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = "ingen vanlig fil";
         ::close(descriptor);
-        return false;
+        return Result<std::string>::failure("ingen vanlig fil");
     }
     JournalFile reader(descriptor);
-    return reader.readAll(bytes, error);
+    return reader.readAll();
 }
 
 Result<FileIdentity> makeOwnFile(const std::string& path)
@@ -309,7 +277,7 @@ Result<FilePiece, FileRefusal> readOwnFile(const std::string& path, std::uint64_
     return piece;
 }
 
-std::string runsFolder(std::string& error)
+Result<std::string> runsFolder()
 {
     std::string folder;
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/') {
@@ -317,11 +285,12 @@ std::string runsFolder(std::string& error)
     } else if (const char* home = std::getenv("HOME"); home && *home) {
         folder = std::string(home) + "/.local/share";
     } else {
-        error = "varken XDG_DATA_HOME eller HOME är satt";
-        return {};
+        return Result<std::string>::failure("varken XDG_DATA_HOME eller HOME är satt");
     }
     folder += "/Brannoc/Vendrel/runs";
-    return makeFolders(folder, error) ? folder : std::string();
+    if (auto made = makeFolders(folder); !made)
+        return Result<std::string>::failure(made.error());
+    return folder;
 }
 
 std::vector<std::string> journalsIn(const std::string& folder)
@@ -379,12 +348,11 @@ std::string hostName()
 
 namespace supervise {
 
-bool makeFolder(const std::string& path, std::string& error)
+Result<void> makeFolder(const std::string& path)
 {
     if (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST)
-        return true;
-    error = std::strerror(errno);
-    return false;
+        return {};
+    return Result<void>::failure(std::strerror(errno));
 }
 
 } // namespace supervise

@@ -27,57 +27,47 @@ std::string systemMessage(DWORD code)
 
 // The writer shares the file with readers only: a second writer is refused by the system itself. The
 // handle is not inherited by the programs a run starts.
-std::unique_ptr<JournalFile> openWith(const std::string& path, DWORD disposition, JournalFile::Opened& how,
-                                      std::string& error, HANDLE& handle)
+Result<HANDLE, JournalFile::Problem> openWith(const std::string& path, DWORD disposition)
 {
-    handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-        how = JournalFile::Opened::Ok;
-        return nullptr;
-    }
+    using Kind = JournalFile::Problem::Kind;
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE)
+        return handle;
     const DWORD code = GetLastError();
-    how = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ? JournalFile::Opened::Busy
-          : code == ERROR_FILE_EXISTS                                     ? JournalFile::Opened::Exists
-                                                                          : JournalFile::Opened::Failed;
-    error = systemMessage(code);
-    return nullptr;
+    const Kind kind = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ? Kind::Busy
+                      : code == ERROR_FILE_EXISTS                                     ? Kind::Exists
+                                                                                      : Kind::Failed;
+    return Result<HANDLE, JournalFile::Problem>::failure({kind, systemMessage(code)});
 }
 
 } // namespace
 
-std::unique_ptr<JournalFile> JournalFile::create(const std::string& path, std::string_view bytes, Opened& how,
-                                                 std::string& error)
+JournalFile::Opening JournalFile::create(const std::string& path, std::string_view bytes)
 {
     // No writer can open it beside us from the moment it exists; a reader may see it half written, and reads
     // that as a journal whose making never finished.
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    openWith(path, CREATE_NEW, how, error, handle);
-    if (how != Opened::Ok)
-        return nullptr;
-    auto file = std::unique_ptr<JournalFile>(new JournalFile(reinterpret_cast<std::intptr_t>(handle)));
-    if (!file->append(bytes, true, error)) {
+    const auto handle = openWith(path, CREATE_NEW);
+    if (!handle)
+        return Opening::failure(handle.error());
+    auto file = std::unique_ptr<JournalFile>(new JournalFile(reinterpret_cast<std::intptr_t>(*handle)));
+    if (auto written = file->append(bytes, true); !written) {
         // A journal without its drawings is of no use, and its name would stand in the way of the next try.
-        how = Opened::Failed;
         file.reset();
         DeleteFileA(path.c_str());
-        return nullptr;
+        return Opening::failure({Problem::Kind::Failed, written.error()});
     }
     return file;
 }
 
-std::unique_ptr<JournalFile> JournalFile::open(const std::string& path, Opened& how, std::string& error)
+JournalFile::Opening JournalFile::open(const std::string& path)
 {
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    openWith(path, OPEN_EXISTING, how, error, handle);
-    if (how != Opened::Ok)
-        return nullptr;
-    auto file = std::unique_ptr<JournalFile>(new JournalFile(reinterpret_cast<std::intptr_t>(handle)));
-    if (GetFileType(handle) != FILE_TYPE_DISK) {
-        how = Opened::Failed;
-        error = "ingen vanlig fil";
-        return nullptr;
-    }
+    const auto handle = openWith(path, OPEN_EXISTING);
+    if (!handle)
+        return Opening::failure(handle.error());
+    auto file = std::unique_ptr<JournalFile>(new JournalFile(reinterpret_cast<std::intptr_t>(*handle)));
+    if (GetFileType(*handle) != FILE_TYPE_DISK)
+        return Opening::failure({Problem::Kind::Failed, "ingen vanlig fil"});
     return file;
 }
 
@@ -86,70 +76,58 @@ JournalFile::~JournalFile()
     CloseHandle(handleOf(m_handle));
 }
 
-bool JournalFile::readAll(std::string& bytes, std::string& error)
+Result<std::string> JournalFile::readAll()
 {
-    bytes.clear();
+    std::string bytes;
     LARGE_INTEGER start{};
-    if (!SetFilePointerEx(handleOf(m_handle), start, nullptr, FILE_BEGIN)) {
-        error = systemMessage(GetLastError());
-        return false;
-    }
+    if (!SetFilePointerEx(handleOf(m_handle), start, nullptr, FILE_BEGIN))
+        return Result<std::string>::failure(systemMessage(GetLastError()));
     char buffer[64 * 1024];
     while (true) {
         DWORD got = 0;
-        if (!ReadFile(handleOf(m_handle), buffer, sizeof buffer, &got, nullptr)) {
-            error = systemMessage(GetLastError());
-            return false;
-        }
+        if (!ReadFile(handleOf(m_handle), buffer, sizeof buffer, &got, nullptr))
+            return Result<std::string>::failure(systemMessage(GetLastError()));
         if (got == 0)
-            return true;
+            return bytes;
         bytes.append(buffer, got);
     }
 }
 
-bool JournalFile::truncate(std::uint64_t size, std::string& error)
+Result<void> JournalFile::truncate(std::uint64_t size)
 {
     LARGE_INTEGER at{};
     at.QuadPart = static_cast<LONGLONG>(size);
     if (!SetFilePointerEx(handleOf(m_handle), at, nullptr, FILE_BEGIN) || !SetEndOfFile(handleOf(m_handle)) ||
-        !FlushFileBuffers(handleOf(m_handle))) {
-        error = systemMessage(GetLastError());
-        return false;
-    }
-    return true;
+        !FlushFileBuffers(handleOf(m_handle)))
+        return Result<void>::failure(systemMessage(GetLastError()));
+    return {};
 }
 
-bool JournalFile::cutBack(std::string& error)
+Result<void> JournalFile::cutBack()
 {
     if (m_cutTo < 0)
-        return true;
+        return {};
     LARGE_INTEGER at{};
     at.QuadPart = static_cast<LONGLONG>(m_cutTo);
-    if (!SetFilePointerEx(handleOf(m_handle), at, nullptr, FILE_BEGIN) || !SetEndOfFile(handleOf(m_handle))) {
-        error = systemMessage(GetLastError());
-        return false;
-    }
+    if (!SetFilePointerEx(handleOf(m_handle), at, nullptr, FILE_BEGIN) || !SetEndOfFile(handleOf(m_handle)))
+        return Result<void>::failure(systemMessage(GetLastError()));
     m_cutTo = -1;
-    return true;
+    return {};
 }
 
-bool JournalFile::append(std::string_view bytes, bool sync, std::string& error)
+Result<void> JournalFile::append(std::string_view bytes, bool sync)
 {
     // A bare sync moves nothing: it may come from another thread while a record is being written.
     if (bytes.empty()) {
-        if (sync && !FlushFileBuffers(handleOf(m_handle))) {
-            error = systemMessage(GetLastError());
-            return false;
-        }
-        return true;
+        if (sync && !FlushFileBuffers(handleOf(m_handle)))
+            return Result<void>::failure(systemMessage(GetLastError()));
+        return {};
     }
-    if (!cutBack(error))
-        return false;
+    if (auto cut = cutBack(); !cut)
+        return cut;
     LARGE_INTEGER none{}, end{};
-    if (!SetFilePointerEx(handleOf(m_handle), none, &end, FILE_END)) {
-        error = systemMessage(GetLastError());
-        return false;
-    }
+    if (!SetFilePointerEx(handleOf(m_handle), none, &end, FILE_END))
+        return Result<void>::failure(systemMessage(GetLastError()));
     DWORD failure = ERROR_SUCCESS;
     while (!bytes.empty()) {
         DWORD written = 0;
@@ -165,29 +143,25 @@ bool JournalFile::append(std::string_view bytes, bool sync, std::string& error)
     if (failure == ERROR_SUCCESS && sync && !FlushFileBuffers(handleOf(m_handle)))
         failure = GetLastError();
     if (failure == ERROR_SUCCESS)
-        return true;
-    error = systemMessage(failure);
+        return {};
+    const std::string message = systemMessage(failure);
     m_cutTo = end.QuadPart;
-    std::string ignored; // the write's failure is the one to tell; the next append tries the cut again
-    cutBack(ignored);
-    return false;
+    // The write's failure is the one to tell; the next append tries the cut again.
+    (void)cutBack();
+    return Result<void>::failure(message);
 }
 
-bool readWholeFile(const std::string& path, std::string& bytes, std::string& error)
+Result<std::string> readWholeFile(const std::string& path)
 {
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        error = systemMessage(GetLastError());
-        return false;
-    }
+    if (handle == INVALID_HANDLE_VALUE)
+        return Result<std::string>::failure(systemMessage(GetLastError()));
     JournalFile reader(reinterpret_cast<std::intptr_t>(handle));
     // A pipe or a device would keep the read waiting.
-    if (GetFileType(handle) != FILE_TYPE_DISK) {
-        error = "ingen vanlig fil";
-        return false;
-    }
-    return reader.readAll(bytes, error);
+    if (GetFileType(handle) != FILE_TYPE_DISK)
+        return Result<std::string>::failure("ingen vanlig fil");
+    return reader.readAll();
 }
 
 namespace {
@@ -269,21 +243,17 @@ Result<FilePiece, FileRefusal> readOwnFile(const std::string& path, std::uint64_
     return piece;
 }
 
-std::string runsFolder(std::string& error)
+Result<std::string> runsFolder()
 {
     char data[MAX_PATH + 1] = {};
     const DWORD length = GetEnvironmentVariableA("LOCALAPPDATA", data, sizeof data);
-    if (length == 0 || length >= sizeof data) {
-        error = "LOCALAPPDATA är inte satt";
-        return {};
-    }
+    if (length == 0 || length >= sizeof data)
+        return Result<std::string>::failure("LOCALAPPDATA är inte satt");
     std::string folder(data, length);
     for (const char* part : {"\\Brannoc", "\\Vendrel", "\\runs"}) {
         folder += part;
-        if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-            error = folder + ": " + systemMessage(GetLastError());
-            return {};
-        }
+        if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            return Result<std::string>::failure(folder + ": " + systemMessage(GetLastError()));
     }
     return folder;
 }
@@ -342,12 +312,11 @@ std::string hostName()
 
 namespace supervise {
 
-bool makeFolder(const std::string& path, std::string& error)
+Result<void> makeFolder(const std::string& path)
 {
     if (CreateDirectoryA(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
-        return true;
-    error = systemMessage(GetLastError());
-    return false;
+        return {};
+    return Result<void>::failure(systemMessage(GetLastError()));
 }
 
 } // namespace supervise

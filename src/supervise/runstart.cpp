@@ -114,12 +114,11 @@ StartResult createRun(script::RunRequest request, const RunPolicy& policy, const
         return fail(Cause::SameDrawing, request.drawings[same->again], request.drawings[same->first]);
 
     std::string path = journalPath;
-    std::string error;
     if (path.empty()) {
-        const std::string folder = runsFolder(error);
-        if (folder.empty())
-            return fail(Cause::NoRunsFolder, {}, error);
-        path = script::joinPath(folder, newJournalName(), script::nativeSeparator());
+        const auto folder = runsFolder();
+        if (!folder)
+            return fail(Cause::NoRunsFolder, {}, folder.error());
+        path = script::joinPath(*folder, newJournalName(), script::nativeSeparator());
     }
     // The run writes its batch script beside the journal: never over a file it did not make (a journal named
     // after its template would otherwise overwrite the template).
@@ -135,13 +134,13 @@ StartResult createRun(script::RunRequest request, const RunPolicy& policy, const
         }
     }
 
-    JournalWriter::Opened how{};
-    auto journal = JournalWriter::create(path, request, policy, how, error, jobPath, shard);
+    auto journal = JournalWriter::create(path, request, policy, jobPath, shard);
     if (!journal)
-        return fail(how == JournalWriter::Opened::Exists ? Cause::JournalExists : Cause::JournalUnwritable, path,
-                    error);
+        return fail(journal.error().kind == JournalProblem::Kind::Exists ? Cause::JournalExists
+                                                                         : Cause::JournalUnwritable,
+                    path, journal.error().message);
     OpenedRun run;
-    run.journal = std::move(journal);
+    run.journal = std::move(*journal);
     run.content.usable = true;
     run.content.drawings.reserve(request.drawings.size());
     for (std::string& name : request.drawings)
@@ -159,24 +158,22 @@ StartResult createRun(script::RunRequest request, const RunPolicy& policy, const
 
 StartResult openRun(const std::string& journalPath, TakeUp how, const PolicyChange& change)
 {
-    JournalContent content;
-    JournalWriter::Opened opened{};
-    std::string error;
-    auto journal = JournalWriter::open(journalPath, content, opened, error);
-    switch (opened) {
-    case JournalWriter::Opened::Ok:
-        break;
-    case JournalWriter::Opened::Busy:
+    auto opened = JournalWriter::open(journalPath);
+    if (opened)
+        return takeUp(std::move(opened->writer), std::move(opened->content), how, change);
+    const JournalProblem& problem = opened.error();
+    switch (problem.kind) {
+    case JournalProblem::Kind::Busy:
         return fail(Cause::JournalBusy, journalPath);
-    case JournalWriter::Opened::Damaged:
-        return StartResult::failure({Cause::JournalDamaged, journalPath, {}, content.problems, std::nullopt});
-    case JournalWriter::Opened::Unfinished:
+    case JournalProblem::Kind::Damaged:
+        return StartResult::failure({Cause::JournalDamaged, journalPath, {}, problem.problems, std::nullopt});
+    case JournalProblem::Kind::Unfinished:
         return fail(Cause::JournalUnfinished, journalPath);
-    case JournalWriter::Opened::Exists:
-    case JournalWriter::Opened::Failed:
-        return fail(Cause::JournalUnreadable, journalPath, error);
+    case JournalProblem::Kind::Exists:
+    case JournalProblem::Kind::Failed:
+        break;
     }
-    return takeUp(std::move(journal), std::move(content), how, change);
+    return fail(Cause::JournalUnreadable, journalPath, problem.message);
 }
 
 StartResult takeUp(std::unique_ptr<JournalWriter> journal, JournalContent content, TakeUp how,

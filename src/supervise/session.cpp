@@ -26,12 +26,11 @@ private:
 
 Result<std::unique_ptr<Session>> startProcessTree(const SessionStart& start)
 {
-    std::string error;
-    auto tree = process::ProcessTree::start(start.command, process::Show::Minimized, start.processMark, error,
-                                            start.outputPath);
+    auto tree =
+        process::ProcessTree::start(start.command, process::Show::Minimized, start.processMark, start.outputPath);
     if (!tree)
-        return Result<std::unique_ptr<Session>>::failure(std::move(error));
-    return std::unique_ptr<Session>(std::make_unique<ProcessSession>(std::move(tree)));
+        return Result<std::unique_ptr<Session>>::failure(tree.error());
+    return std::unique_ptr<Session>(std::make_unique<ProcessSession>(std::move(*tree)));
 }
 
 RunClock systemClock()

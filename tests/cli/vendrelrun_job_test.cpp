@@ -109,8 +109,8 @@ protected:
     static supervise::JournalContent contentOf(const std::string& journal)
     {
         supervise::JournalContent content;
-        std::string error;
-        EXPECT_TRUE(readBack(journal, content, error)) << error;
+        const auto read = readBack(journal, content);
+        EXPECT_TRUE(read) << read.error();
         return content;
     }
     // The drawings the stand-in opened since the last call, by name, in order.

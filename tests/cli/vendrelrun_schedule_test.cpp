@@ -112,8 +112,7 @@ TEST_F(Scheduling, TheTimerRunsTheJobAndTheTaskIsListedReplacedAndRemoved)
         if (!fs::exists(runs))
             continue;
         for (const auto& entry : fs::directory_iterator(runs)) {
-            std::string error;
-            if (entry.path().extension() != ".journal" || !readBack(entry.path().string(), content, error))
+            if (entry.path().extension() != ".journal" || !readBack(entry.path().string(), content))
                 continue;
             finished = content.drawings.size() == 6 &&
                        std::all_of(content.drawings.begin(), content.drawings.end(),

@@ -109,8 +109,7 @@ protected:
     static std::size_t doneIn(const std::string& journal)
     {
         supervise::JournalContent content;
-        std::string error;
-        if (!readBack(journal, content, error))
+        if (!readBack(journal, content))
             return 0;
         return std::size_t(std::count_if(content.drawings.begin(), content.drawings.end(),
                                          [](const auto& entry) { return entry.state == supervise::State::Done; }));

@@ -189,8 +189,7 @@ TEST_F(VendrelRun, BatchesShareASessionAndItsTimeOutAndLeaveMissingDrawingsOut)
     EXPECT_EQ(opened(), "K01.dwg K03.dwg K04.dwg K05.dwg K06.dwg ");
     EXPECT_TRUE(noStandInLeft());
     supervise::JournalContent content;
-    std::string error;
-    ASSERT_TRUE(readBack(m_journal, content, error));
+    ASSERT_TRUE(readBack(m_journal, content));
     EXPECT_FALSE(content.drawings[0].changed);
     EXPECT_TRUE(content.drawings[2].changed);
     EXPECT_EQ(content.drawings[0].exitStatus, "1");
@@ -210,9 +209,8 @@ TEST_F(VendrelRun, AKilledRunResumesWithoutRedoingADoneDrawing)
         std::this_thread::sleep_for(milliseconds(100));
 
         supervise::JournalContent content;
-        std::string error;
         const std::string record = opened();
-        if (!readBack(m_journal, content, error) || !content.usable)
+        if (!readBack(m_journal, content) || !content.usable)
             continue; // killed before the journal was made: nothing ran
         EXPECT_FALSE(content.damaged);
         std::vector<std::string> done;
@@ -486,9 +484,8 @@ TEST_F(VendrelRun, StatusShowsNamesThatAreNoTextEscaped)
     inputs.listingFolder = m_dir / "ritningar";
     inputs.drawings = {"Plan \xff\xfe.dwg", "Fasad öst.dwg",  "a\tb\nc\rd.dwg",
                        "back\\slash.dwg",   "esc\x1b[2J.dwg", "kort \xc3.dwg"};
-    supervise::JournalWriter::Opened how{};
-    std::string error;
-    ASSERT_TRUE(supervise::JournalWriter::create(m_journal, inputs, {}, how, error)) << error;
+    const auto created = supervise::JournalWriter::create(m_journal, inputs, {});
+    ASSERT_TRUE(created) << created.error().message;
     const Outcome outcome = run({"--status", m_journal});
     EXPECT_EQ(outcome.exitCode, 1) << outcome.err;
     EXPECT_EQ(outcome.out, "pending\tPlan \\xFF\\xFE.dwg\n"
@@ -513,8 +510,8 @@ TEST_F(VendrelRun, AClosedTerminalOrAGoneReaderStopsTheRunAsCtrlCDoes)
     EXPECT_NE(outcome.err.find("fortsätt med --resume " + m_journal), std::string::npos) << outcome.err;
     EXPECT_EQ(status(), "done interrupted not-run not-run not-run not-run ");
     supervise::JournalContent content;
-    std::string error;
-    ASSERT_TRUE(readBack(m_journal, content, error)) << error;
+    const auto read = readBack(m_journal, content);
+    ASSERT_TRUE(read) << read.error();
     EXPECT_TRUE(content.finished);
 
     // Standard error into a pipe whose reader goes after the first line, as `2>&1 | head -1` does; K02 waits
@@ -541,7 +538,8 @@ TEST_F(VendrelRun, AClosedTerminalOrAGoneReaderStopsTheRunAsCtrlCDoes)
     const std::string states = status(journal);
     EXPECT_EQ(states.find("done "), 0u) << states;
     EXPECT_NE(states.find("not-run not-run not-run not-run "), std::string::npos) << states;
-    ASSERT_TRUE(readBack(journal, content, error)) << error;
+    const auto reread = readBack(journal, content);
+    ASSERT_TRUE(reread) << reread.error();
     EXPECT_TRUE(content.finished);
 
     // Both closed from the start: nothing to tell, and no file the run opens takes their place.

@@ -230,11 +230,10 @@ protected:
         std::optional<supervise::ShardRecord> shard;
         if (part)
             shard = supervise::ShardRecord{part->index, part->count, "ws" + std::to_string(part->index)};
-        supervise::JournalWriter::Opened how{};
-        std::string error;
         const std::string path = m_dir.file(name);
-        auto writer = supervise::JournalWriter::create(path, request, {}, how, error, jobPath, shard);
-        EXPECT_TRUE(writer) << error;
+        auto created = supervise::JournalWriter::create(path, request, {}, jobPath, shard);
+        EXPECT_TRUE(created) << created.error().message;
+        auto& writer = *created;
         std::vector<std::size_t> indices;
         std::vector<supervise::DrawingEntry> entries;
         for (std::size_t i = leftOpen ? 1 : 0; i < drawings; ++i) {

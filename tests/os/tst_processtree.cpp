@@ -35,10 +35,9 @@ protected:
     {
         const std::string program = m_dir / "cad stand-in";
         writeFile(program, "#!/bin/sh\n" + body, true);
-        std::string error;
-        auto tree = ProcessTree::start("\"" + program + "\" x", process::Show::Minimized, error);
-        EXPECT_TRUE(tree) << error;
-        return tree;
+        auto tree = ProcessTree::start("\"" + program + "\" x", process::Show::Minimized);
+        EXPECT_TRUE(tree) << tree.error();
+        return tree ? std::move(*tree) : nullptr;
     }
     // A child of the head that would run on, its pid written to a file once it runs.
     std::string leaveChild() const
@@ -99,10 +98,9 @@ TEST_F(Tree, NothingCarryingTheSessionsMarkOutlivesAKeeperKilledFromOutside)
     // The head leaves a child in a session of its own; then its keeper is killed, which ends nothing itself.
     const std::string program = m_dir / "cad stand-in";
     writeFile(program, "#!/bin/sh\nsetsid " + leaveChild() + "sleep 60\n", true);
-    std::string error;
-    auto tree =
-        ProcessTree::start(process::Command{{program}}, process::Show::Minimized, process::newSessionMark(), error);
-    ASSERT_TRUE(tree) << error;
+    auto started = ProcessTree::start(process::Command{{program}}, process::Show::Minimized, process::newSessionMark());
+    ASSERT_TRUE(started) << started.error();
+    auto& tree = *started;
     const std::string child = childPid();
     const std::string stat = readFile("/proc/" + std::to_string(tree->id()) + "/stat");
     std::istringstream fields(stat.substr(stat.rfind(')') + 1));
@@ -137,12 +135,12 @@ TEST_F(Tree, AnInterruptWakesTheWaitAtOnce)
 
 TEST_F(Tree, WhatCannotStartIsReported)
 {
-    std::string error;
-    EXPECT_FALSE(ProcessTree::start("\"" + m_dir / "missing" + "\"", process::Show::Normal, error));
-    EXPECT_FALSE(error.empty());
+    const auto missing = ProcessTree::start("\"" + m_dir / "missing" + "\"", process::Show::Normal);
+    ASSERT_FALSE(missing);
+    EXPECT_FALSE(missing.error().empty());
     writeFile(m_dir / "plain", "#!/bin/sh\n");
-    EXPECT_FALSE(ProcessTree::start("\"" + m_dir / "plain" + "\"", process::Show::Normal, error));
-    EXPECT_FALSE(ProcessTree::start("\"open quote", process::Show::Normal, error));
+    EXPECT_FALSE(ProcessTree::start("\"" + m_dir / "plain" + "\"", process::Show::Normal));
+    EXPECT_FALSE(ProcessTree::start("\"open quote", process::Show::Normal));
 }
 
 } // namespace

@@ -39,11 +39,9 @@ protected:
         request.cad.path = "/opt/cad/cad";
         request.listingFolder = m_dir / "ritningar";
         request.drawings = names;
-        supervise::JournalWriter::Opened how{};
-        std::string error;
-        auto writer = supervise::JournalWriter::create(m_dir / name, request, {}, how, error);
-        EXPECT_TRUE(writer) << error;
-        return writer;
+        auto writer = supervise::JournalWriter::create(m_dir / name, request, {});
+        EXPECT_TRUE(writer) << writer.error().message;
+        return writer ? std::move(*writer) : nullptr;
     }
     static void batch(supervise::JournalWriter& journal, std::size_t session, std::int64_t atS,
                       const std::vector<Settle>& settles)

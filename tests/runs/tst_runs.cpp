@@ -515,8 +515,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cadRecord()) && !m_supervisor->busy(), 20000);
         QCOMPARE(readFile(cadScriptCopy()), shown);
         // The marks name the run's own marks file, with the drawings' places in its list.
-        std::string error;
-        const std::vector<std::string> journals = supervise::journalsIn(supervise::runsFolder(error));
+        const auto runs = supervise::runsFolder();
+        QVERIFY(runs);
+        const std::vector<std::string> journals = supervise::journalsIn(*runs);
         QCOMPARE(journals.size(), std::size_t(1));
         const std::string marks = script::markPathText(supervise::sessionMarksPath(journals.front(), 1));
         QCOMPARE(lines[1], QByteArray::fromStdString(script::markLine(marks, script::MarkKind::Begin, 0)) + '\r');

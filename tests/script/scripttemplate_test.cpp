@@ -182,35 +182,44 @@ TEST(ReadScriptTemplate, TakesAtMostTheLineLimit)
     EXPECT_TRUE(readScriptTemplate(full + "%C comment\r\n%END\r\nmore\r\n"));
 }
 
+// Why the template at path could not be loaded; nothing when it was.
+std::optional<script::TemplateProblem::Kind> problemLoading(const std::string& path)
+{
+    const auto loaded = script::loadScriptTemplate(path);
+    return loaded ? std::nullopt : std::optional(loaded.error().kind);
+}
+
 TEST(LoadScriptTemplate, ReadsAPresentFileAndTellsWhyNot)
 {
+    using Kind = script::TemplateProblem::Kind;
     TempDir dir;
     writeBytes(dir.file("Plot.scr"), "A %f\r\n%END\r\n");
     const auto loaded = script::loadScriptTemplate(dir.file("Plot.scr"));
-    EXPECT_EQ(loaded.status, script::TemplateStatus::Ok);
-    EXPECT_EQ(loaded.scriptTemplate.bodyLines, Lines{"A %f"});
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->scriptTemplate.bodyLines, Lines{"A %f"});
     writeBytes(dir.file("Lf.scr"), "A %f\nB\n");
-    EXPECT_EQ(script::loadScriptTemplate(dir.file("Lf.scr")).scriptTemplate.bodyLines,
+    EXPECT_EQ(script::loadScriptTemplate(dir.file("Lf.scr"))->scriptTemplate.bodyLines,
               script::nativeLineEnds == script::LineEnds::CrLfOrCr ? Lines{"A %f\nB\n"} : (Lines{"A %f", "B"}));
 
-    EXPECT_EQ(script::loadScriptTemplate(dir.file("None.scr")).status, script::TemplateStatus::Missing);
-    EXPECT_EQ(script::loadScriptTemplate(dir.path().string()).status, script::TemplateStatus::Missing);
+    EXPECT_EQ(problemLoading(dir.file("None.scr")), Kind::Missing);
+    EXPECT_EQ(problemLoading(dir.path().string()), Kind::Missing);
 
     std::string tooLong;
     for (std::size_t i = 0; i <= script::maxBodyLines; ++i)
         tooLong += "l\r\n";
     writeBytes(dir.file("Long.scr"), tooLong);
-    EXPECT_EQ(script::loadScriptTemplate(dir.file("Long.scr")).status, script::TemplateStatus::TooLong);
+    EXPECT_EQ(problemLoading(dir.file("Long.scr")), Kind::TooLong);
 
 #ifndef _WIN32
     writeBytes(dir.file(".Hidden.scr"), "A\r\n");
-    EXPECT_EQ(script::loadScriptTemplate(dir.file(".Hidden.scr")).status, script::TemplateStatus::Missing);
+    EXPECT_EQ(problemLoading(dir.file(".Hidden.scr")), Kind::Missing);
     if (geteuid() != 0) {
         writeBytes(dir.file("Locked.scr"), "A\r\n");
         std::filesystem::permissions(dir.file("Locked.scr"), std::filesystem::perms::none);
         const auto locked = script::loadScriptTemplate(dir.file("Locked.scr"));
-        EXPECT_EQ(locked.status, script::TemplateStatus::Unreadable);
-        EXPECT_FALSE(locked.error.empty());
+        ASSERT_FALSE(locked);
+        EXPECT_EQ(locked.error().kind, Kind::Unreadable);
+        EXPECT_FALSE(locked.error().message.empty());
     }
 #endif
 }

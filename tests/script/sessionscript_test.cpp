@@ -33,13 +33,16 @@ TEST(SessionScript, NamingKeepsOnlyAScriptReadUnderTheSameName)
 
 TEST(SessionScript, ReadRefusesWhatIsNoScript)
 {
-    std::string error;
     script::SessionScript missing;
     missing.path = "/nonexistent/vendrel/s.scr";
-    EXPECT_EQ(script::readSessionScript(missing, error), script::SessionScriptStatus::Missing);
+    const auto none = script::readSessionScript(missing);
+    ASSERT_FALSE(none);
+    EXPECT_EQ(none.error().kind, script::SessionScriptProblem::Kind::Missing);
     script::SessionScript folder;
     folder.path = "/";
-    EXPECT_EQ(script::readSessionScript(folder, error), script::SessionScriptStatus::Missing);
+    const auto notAFile = script::readSessionScript(folder);
+    ASSERT_FALSE(notAFile);
+    EXPECT_EQ(notAFile.error().kind, script::SessionScriptProblem::Kind::Missing);
 }
 
 TEST(SessionScript, TellsTheLinesThatEndTheSession)

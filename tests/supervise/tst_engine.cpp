@@ -190,10 +190,9 @@ protected:
             if (std::find(missing.begin(), missing.end(), i) == missing.end())
                 writeFile(request.listingFolder + "/" + name, "dwg");
         }
-        supervise::JournalWriter::Opened how{};
-        std::string error;
-        m_journal = supervise::JournalWriter::create(m_journalPath, request, m_policy, how, error);
-        ASSERT_TRUE(m_journal) << error;
+        auto journal = supervise::JournalWriter::create(m_journalPath, request, m_policy);
+        ASSERT_TRUE(journal) << journal.error().message;
+        m_journal = std::move(*journal);
         for (const std::string& name : request.drawings)
             m_content.drawings.emplace_back().name = name;
         request.drawings.clear();

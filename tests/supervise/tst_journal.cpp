@@ -50,10 +50,9 @@ protected:
     // A journal of four drawings: the first done, the second failed, the third started when the run died.
     std::string writeSample()
     {
-        JournalWriter::Opened how{};
-        std::string error;
-        auto journal = JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error);
-        EXPECT_TRUE(journal) << error;
+        auto created = JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy());
+        EXPECT_TRUE(created) << created.error().message;
+        auto& journal = *created;
         DrawingEntry done{m_names[0], State::Done, true, 1000, 2000, "0"};
         DrawingEntry failed{m_names[1], State::Failed, false, 2000, 3000, "signal 11"};
         const std::size_t first[] = {0, 1};
@@ -75,8 +74,8 @@ TEST_F(Journal, WhatIsWrittenIsReadBack)
 {
     writeSample();
     JournalContent content;
-    std::string error;
-    ASSERT_TRUE(readBack(m_path, content, error)) << error;
+    const auto read = readBack(m_path, content);
+    ASSERT_TRUE(read) << read.error();
     EXPECT_TRUE(content.usable);
     EXPECT_FALSE(content.damaged);
     EXPECT_FALSE(content.finished);
@@ -110,15 +109,13 @@ TEST_F(Journal, ACutAtAnyByteLosesNoSettledDrawingAndNeverPassesForDone)
     }
     // Opening a torn journal cuts the torn record off, so what is added next reads as sound records.
     writeFile(m_path, whole.substr(0, whole.size() - 5));
-    JournalContent content;
-    JournalWriter::Opened how{};
-    std::string error;
-    auto journal = JournalWriter::open(m_path, content, how, error);
-    ASSERT_TRUE(journal) << error;
+    auto opened = JournalWriter::open(m_path);
+    ASSERT_TRUE(opened) << opened.error().message;
+    auto& [journal, content] = *opened;
     EXPECT_EQ(content.drawings[2].state, State::Pending);
     ASSERT_TRUE(journal->finished(4000, "klar"));
     journal.reset();
-    ASSERT_TRUE(readBack(m_path, content, error));
+    ASSERT_TRUE(readBack(m_path, content));
     EXPECT_TRUE(content.problems.empty());
     EXPECT_TRUE(content.finished);
 }
@@ -128,7 +125,6 @@ TEST_F(Journal, DamageAndGarbageAreReportedNotTrusted)
     const std::string whole = writeSample();
     std::string flipped = whole;
     flipped[whole.find("done")] = 'D';
-    std::string error;
     constexpr char elf[] = "\x7f"
                            "ELF\x02\x01\x01\0\0\0garbage\n";
     const std::string garbage(elf, sizeof elf - 1);
@@ -139,10 +135,9 @@ TEST_F(Journal, DamageAndGarbageAreReportedNotTrusted)
         EXPECT_FALSE(content.problems.empty());
         for (const DrawingEntry& entry : content.drawings)
             EXPECT_NE(entry.state, State::Done);
-        JournalContent opened;
-        JournalWriter::Opened how{};
-        EXPECT_FALSE(JournalWriter::open(m_path, opened, how, error));
-        EXPECT_EQ(how, JournalWriter::Opened::Damaged);
+        const auto opened = JournalWriter::open(m_path);
+        ASSERT_FALSE(opened);
+        EXPECT_EQ(opened.error().kind, supervise::JournalProblem::Kind::Damaged);
     }
 }
 
@@ -167,20 +162,22 @@ TEST_F(Journal, AJournalWhoseMakingWasCutShortIsUnfinishedAndMadeAfresh)
     EXPECT_TRUE(supervise::parseJournal(lost).damaged);
 
     // The same command starts an unfinished journal afresh; a sound one or a stranger's file stays.
-    JournalWriter::Opened how{};
-    std::string error;
+    using Kind = supervise::JournalProblem::Kind;
     JournalContent content;
     writeFile(m_path, cuts[3]);
-    EXPECT_FALSE(JournalWriter::open(m_path, content, how, error));
-    EXPECT_EQ(how, JournalWriter::Opened::Unfinished);
-    EXPECT_TRUE(JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error)) << error;
-    ASSERT_TRUE(readBack(m_path, content, error));
+    const auto unfinished = JournalWriter::open(m_path);
+    ASSERT_FALSE(unfinished);
+    EXPECT_EQ(unfinished.error().kind, Kind::Unfinished);
+    const auto afresh = JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy());
+    EXPECT_TRUE(afresh) << afresh.error().message;
+    ASSERT_TRUE(readBack(m_path, content));
     EXPECT_TRUE(content.usable);
     EXPECT_EQ(content.drawings.size(), m_names.size());
     for (const std::string& bytes : {whole, std::string("mina anteckningar\n")}) {
         writeFile(m_path, bytes);
-        EXPECT_FALSE(JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error));
-        EXPECT_EQ(how, JournalWriter::Opened::Exists);
+        const auto created = JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy());
+        ASSERT_FALSE(created);
+        EXPECT_EQ(created.error().kind, Kind::Exists);
         EXPECT_EQ(readFile(m_path), bytes);
     }
 }
@@ -189,11 +186,9 @@ TEST_F(Journal, AWholeLastRecordSurvivesADamagedLineFeedAndDamageIsCountedNotLis
 {
     writeSample();
     {
-        JournalContent content;
-        JournalWriter::Opened how{};
-        std::string error;
-        auto journal = JournalWriter::open(m_path, content, how, error);
-        ASSERT_TRUE(journal) << error;
+        auto opened = JournalWriter::open(m_path);
+        ASSERT_TRUE(opened) << opened.error().message;
+        auto& journal = opened->writer;
         const std::size_t third[] = {2};
         const DrawingEntry done[] = {{m_names[2], State::Done, false, 3000, 4000, "0"}};
         ASSERT_TRUE(journal->settled(third, done));
@@ -202,15 +197,13 @@ TEST_F(Journal, AWholeLastRecordSurvivesADamagedLineFeedAndDamageIsCountedNotLis
         std::string bytes = readFile(m_path);
         bytes.back() = last;
         writeFile(m_path, bytes);
-        JournalContent content;
-        JournalWriter::Opened how{};
-        std::string error;
-        auto journal = JournalWriter::open(m_path, content, how, error);
-        ASSERT_TRUE(journal) << error;
+        auto opened = JournalWriter::open(m_path);
+        ASSERT_TRUE(opened) << opened.error().message;
+        auto& [journal, content] = *opened;
         EXPECT_EQ(content.drawings[2].state, State::Done);
         ASSERT_TRUE(journal->finished(5000, "klar"));
         journal.reset();
-        ASSERT_TRUE(readBack(m_path, content, error));
+        ASSERT_TRUE(readBack(m_path, content));
         EXPECT_TRUE(content.problems.empty()) << content.problems.front();
         EXPECT_EQ(content.drawings[2].state, State::Done);
         EXPECT_TRUE(content.finished);
@@ -234,13 +227,11 @@ TEST_F(Journal, AnAppendCutShortLeavesTheJournalAsItWas)
     ASSERT_GE(child, 0);
     if (child == 0) {
         ::signal(SIGXFSZ, SIG_IGN);
-        JournalContent content;
-        JournalWriter::Opened how{};
-        std::string error;
-        auto journal = JournalWriter::open(m_path, content, how, error);
+        auto opened = JournalWriter::open(m_path);
         rlimit usual{};
-        if (!journal || ::getrlimit(RLIMIT_FSIZE, &usual) != 0)
+        if (!opened || ::getrlimit(RLIMIT_FSIZE, &usual) != 0)
             ::_exit(10);
+        auto& journal = opened->writer;
         const rlimit full{before.size() + 20, usual.rlim_max};
         const std::size_t rest[] = {2, 3};
         const DrawingEntry done[] = {{m_names[2], State::Done, false, 3000, 4000, "0"},
@@ -258,10 +249,9 @@ TEST_F(Journal, AnAppendCutShortLeavesTheJournalAsItWas)
     const std::string after = readFile(m_path);
     ASSERT_EQ(after.substr(0, before.size()), before);
     EXPECT_EQ(std::count(after.begin() + static_cast<std::ptrdiff_t>(before.size()), after.end(), '\n'), 1);
-    JournalContent content;
-    JournalWriter::Opened how{};
-    std::string error;
-    EXPECT_TRUE(JournalWriter::open(m_path, content, how, error)) << error;
+    auto opened = JournalWriter::open(m_path);
+    ASSERT_TRUE(opened) << opened.error().message;
+    const JournalContent& content = opened->content;
     EXPECT_TRUE(content.problems.empty()) << content.problems.front();
     EXPECT_TRUE(content.finished);
     EXPECT_EQ(supervise::drawingsToResume(content), (std::vector<std::size_t>{2, 3}));
@@ -296,12 +286,10 @@ TEST(JournalFirstFormat, IsReadAsItAlwaysWas)
 // list; a policy where no policy may stand is damage.
 TEST_F(Journal, ThePolicyOfTheLastRunOverItHolds)
 {
-    JournalWriter::Opened how{};
-    std::string error;
     {
-        auto journal =
-            JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error, "/jobb/natt.vjob");
-        ASSERT_TRUE(journal) << error;
+        auto created = JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), "/jobb/natt.vjob");
+        ASSERT_TRUE(created) << created.error().message;
+        auto& journal = *created;
         supervise::RunPolicy other = samplePolicy();
         other.sessions = 5;
         other.marks = supervise::MarksChoice::Off;
@@ -322,8 +310,9 @@ TEST_F(Journal, ThePolicyOfTheLastRunOverItHolds)
 
     // Out of bounds (a journal written by hand, or by another version) is brought inside them, not damage.
     {
-        auto journal = JournalWriter::open(m_path, content, how, error);
-        ASSERT_TRUE(journal) << error;
+        auto opened = JournalWriter::open(m_path);
+        ASSERT_TRUE(opened) << opened.error().message;
+        auto& journal = opened->writer;
         supervise::RunPolicy wild;
         wild.batchSize = 5000;
         wild.timeout = std::chrono::milliseconds(1);
@@ -341,21 +330,19 @@ TEST_F(Journal, ThePolicyOfTheLastRunOverItHolds)
 TEST_F(Journal, APartKeepsItsPartAndTheMachineItRanOnLast)
 {
     using supervise::ShardRecord;
-    JournalWriter::Opened how{};
-    std::string error;
     {
-        auto journal = JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error,
-                                             "/jobb/natt.vjob", ShardRecord{1, 3, "ws1"});
-        ASSERT_TRUE(journal) << error;
-        ASSERT_TRUE(journal->shardMoved({1, 3, "ws2"}));
+        auto journal = JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), "/jobb/natt.vjob",
+                                             ShardRecord{1, 3, "ws1"});
+        ASSERT_TRUE(journal) << journal.error().message;
+        ASSERT_TRUE((*journal)->shardMoved({1, 3, "ws2"}));
     }
     JournalContent content = supervise::parseJournal(readFile(m_path));
     ASSERT_FALSE(content.damaged) << content.problems.front();
     EXPECT_EQ(content.shard, (ShardRecord{1, 3, "ws2"}));
     {
-        auto journal = JournalWriter::open(m_path, content, how, error);
-        ASSERT_TRUE(journal) << error;
-        ASSERT_TRUE(journal->shardMoved({2, 3, "ws3"}));
+        auto opened = JournalWriter::open(m_path);
+        ASSERT_TRUE(opened) << opened.error().message;
+        ASSERT_TRUE(opened->writer->shardMoved({2, 3, "ws3"}));
     }
     content = supervise::parseJournal(readFile(m_path));
     EXPECT_TRUE(content.damaged); // another part is no move
@@ -404,10 +391,9 @@ TEST(JournalSecondFormat, KeepsItsSessionOpenUntilAResult)
 TEST_F(Journal, ABatchStaysOpenUntilEachOfItsDrawingsHasAResult)
 {
     {
-        JournalWriter::Opened how{};
-        std::string error;
-        auto journal = JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error);
-        ASSERT_TRUE(journal) << error;
+        auto created = JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy());
+        ASSERT_TRUE(created) << created.error().message;
+        auto& journal = *created;
         const std::size_t first[] = {0, 1}, second[] = {2, 3};
         EXPECT_TRUE(journal->batchStarted(1000, first, {1, "mark-1", true}));
         EXPECT_TRUE(journal->batchStarted(1000, second, {2, "mark-2", false}));
@@ -420,8 +406,8 @@ TEST_F(Journal, ABatchStaysOpenUntilEachOfItsDrawingsHasAResult)
         EXPECT_TRUE(journal->settled(std::span(second, 1), std::span(&failed, 1)));
     }
     JournalContent content;
-    std::string error;
-    ASSERT_TRUE(readBack(m_path, content, error)) << error;
+    const auto read = readBack(m_path, content);
+    ASSERT_TRUE(read) << read.error();
     ASSERT_EQ(content.openBatches.size(), 1u);
     EXPECT_EQ(content.openBatches[0].info.session, 2u);
     EXPECT_FALSE(content.openBatches[0].info.marks);
@@ -434,12 +420,12 @@ TEST_F(Journal, ABatchStaysOpenUntilEachOfItsDrawingsHasAResult)
     // A run that ends with a batch still open lost its results with the journal's writes (a full disk): the
     // batch stays open past the end, so the next run takes up what its marks file says is done.
     {
-        JournalWriter::Opened how{};
-        auto journal = JournalWriter::open(m_path, content, how, error);
-        ASSERT_TRUE(journal) << error;
-        ASSERT_TRUE(journal->finished(2000, "avbruten av fel"));
+        auto opened = JournalWriter::open(m_path);
+        ASSERT_TRUE(opened) << opened.error().message;
+        ASSERT_TRUE(opened->writer->finished(2000, "avbruten av fel"));
     }
-    ASSERT_TRUE(readBack(m_path, content, error)) << error;
+    const auto reread = readBack(m_path, content);
+    ASSERT_TRUE(reread) << reread.error();
     EXPECT_TRUE(content.finished);
     ASSERT_EQ(content.openBatches.size(), 1u);
     EXPECT_EQ(content.openBatches[0].indices, std::vector<std::size_t>{3});
@@ -447,29 +433,31 @@ TEST_F(Journal, ABatchStaysOpenUntilEachOfItsDrawingsHasAResult)
 
 TEST_F(Journal, OneWriterAtATime)
 {
+    using Kind = supervise::JournalProblem::Kind;
     writeSample();
     JournalContent content;
-    JournalWriter::Opened how{};
-    std::string error;
-    auto first = JournalWriter::open(m_path, content, how, error);
-    ASSERT_TRUE(first) << error;
-    EXPECT_FALSE(JournalWriter::open(m_path, content, how, error));
-    EXPECT_EQ(how, JournalWriter::Opened::Busy);
+    auto first = JournalWriter::open(m_path);
+    ASSERT_TRUE(first) << first.error().message;
+    const auto second = JournalWriter::open(m_path);
+    ASSERT_FALSE(second);
+    EXPECT_EQ(second.error().kind, Kind::Busy);
     // Reading is still possible, and a journal is never created over an existing one.
-    EXPECT_TRUE(readBack(m_path, content, error));
-    EXPECT_FALSE(JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy(), how, error));
-    EXPECT_EQ(how, JournalWriter::Opened::Exists);
-    first.reset();
-    EXPECT_TRUE(JournalWriter::open(m_path, content, how, error));
+    EXPECT_TRUE(readBack(m_path, content));
+    const auto created = JournalWriter::create(m_path, sampleInputs(m_names), samplePolicy());
+    ASSERT_FALSE(created);
+    EXPECT_EQ(created.error().kind, Kind::Exists);
+    first->writer.reset();
+    EXPECT_TRUE(JournalWriter::open(m_path));
 }
 
 TEST(RunsFolder, LiesInTheUsersDataFolder)
 {
     TempFolder dir;
     setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
-    std::string error;
-    const std::string folder = supervise::runsFolder(error);
-    EXPECT_EQ(folder, dir / "Brannoc/Vendrel/runs") << error;
+    const auto runs = supervise::runsFolder();
+    ASSERT_TRUE(runs) << runs.error();
+    const std::string& folder = *runs;
+    EXPECT_EQ(folder, dir / "Brannoc/Vendrel/runs");
     EXPECT_TRUE(std::filesystem::is_directory(folder));
     writeFile(dir / "Brannoc/Vendrel/runs/a.journal", "");
     writeFile(dir / "Brannoc/Vendrel/runs/a.scr", "");

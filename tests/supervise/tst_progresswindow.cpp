@@ -270,8 +270,9 @@ private slots:
     void anUnfinishedRunIsOfferedOnce()
     {
         standIn(QString());
-        std::string error;
-        const std::string folder = supervise::runsFolder(error);
+        const auto runs = supervise::runsFolder();
+        QVERIFY(runs);
+        const std::string& folder = *runs;
         for (const std::string& journal : supervise::journalsIn(folder))
             QFile::remove(QFile::decodeName(journal.c_str()));
         // A run that died in its second batch.
@@ -279,9 +280,9 @@ private slots:
         inputs.cad.kind.reset();
         inputs.templateHash = script::templateHash("_.OPEN %f\r\n");
         for (const char* name : {"/a.journal", "/b.journal"}) {
-            supervise::JournalWriter::Opened how{};
-            auto journal = supervise::JournalWriter::create(folder + name, inputs, {}, how, error);
-            QVERIFY(journal);
+            auto created = supervise::JournalWriter::create(folder + name, inputs, {});
+            QVERIFY(created);
+            auto& journal = *created;
             const std::size_t first[] = {0};
             const supervise::DrawingEntry done[] = {{"K01.dwg", supervise::State::Done, false, 1, 2, "0"}};
             QVERIFY(journal->settled(first, done));
@@ -309,7 +310,7 @@ private slots:
         QCOMPARE(asked.size(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(supervisor.progressWindow() && !supervisor.busy(), 10000);
         supervise::JournalContent content;
-        QVERIFY(readBack(folder + "/a.journal", content, error));
+        QVERIFY(readBack(folder + "/a.journal", content));
         for (const supervise::DrawingEntry& entry : content.drawings)
             QCOMPARE(entry.state, supervise::State::Done);
         supervisor.offerResume();
@@ -377,9 +378,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!supervisor.busy(), 20000);
         QCOMPARE(count(window, "failed"), QStringLiteral("1"));
         // What the console wrote, in its UTF-16LE without a byte-order mark.
-        std::string error;
+        const auto runs = supervise::runsFolder();
+        QVERIFY(runs);
         std::string journal;
-        for (const std::string& candidate : supervise::journalsIn(supervise::runsFolder(error))) {
+        for (const std::string& candidate : supervise::journalsIn(*runs)) {
             if (QFileInfo::exists(QFile::decodeName(supervise::consoleLogFolder(candidate).c_str())))
                 journal = candidate;
         }

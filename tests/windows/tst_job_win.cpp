@@ -73,8 +73,8 @@ TEST(JobTool, AJobInAFolderWithSwedishLettersRuns)
     ASSERT_NE(search, INVALID_HANDLE_VALUE);
     FindClose(search);
     supervise::JournalContent content;
-    std::string error;
-    ASSERT_TRUE(readBack(runs + "\\" + found.cFileName, content, error)) << error;
+    const auto read = readBack(runs + "\\" + found.cFileName, content);
+    ASSERT_TRUE(read) << read.error();
     EXPECT_EQ(content.jobPath, jobPath);
     EXPECT_EQ(content.request.templatePath, root + "\\Mallar\\rensa.scr");
     EXPECT_EQ(content.request.listingFolder, root + "\\Ritningar");

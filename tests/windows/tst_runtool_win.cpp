@@ -86,8 +86,8 @@ protected:
     supervise::JournalContent journal() const
     {
         supervise::JournalContent content;
-        std::string error;
-        EXPECT_TRUE(readBack(m_journal, content, error)) << error;
+        const auto read = readBack(m_journal, content);
+        EXPECT_TRUE(read) << read.error();
         return content;
     }
 

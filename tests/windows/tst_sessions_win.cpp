@@ -98,8 +98,8 @@ public:
         EXPECT_TRUE(engine.recordEnd(outcome));
         EXPECT_EQ(outcome.end, supervise::RunOutcome::End::Completed) << outcome.error;
         started->journal.reset();
-        std::string error;
-        EXPECT_TRUE(readBack(journal(), content, error)) << error;
+        const auto read = readBack(journal(), content);
+        EXPECT_TRUE(read) << read.error();
         return content;
     }
 

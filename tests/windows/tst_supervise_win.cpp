@@ -62,11 +62,9 @@ TEST(SupervisedRun, EveryEndIsRecordedAndNoProcessOutlivesItsSession)
     auto& content = started->content;
     const std::string path = journal->path();
     // One writer: a second one is refused while the first holds the journal; readers are welcome.
-    supervise::JournalContent other;
-    supervise::JournalWriter::Opened how{};
-    std::string error;
-    EXPECT_FALSE(supervise::JournalWriter::open(path, other, how, error));
-    EXPECT_EQ(how, supervise::JournalWriter::Opened::Busy);
+    const auto other = supervise::JournalWriter::open(path);
+    ASSERT_FALSE(other);
+    EXPECT_EQ(other.error().kind, supervise::JournalProblem::Kind::Busy);
 
     supervise::RunEngine::Setup setup;
     setup.journalPath = path;
@@ -78,7 +76,8 @@ TEST(SupervisedRun, EveryEndIsRecordedAndNoProcessOutlivesItsSession)
     EXPECT_EQ(outcome.end, supervise::RunOutcome::End::Completed);
     journal.reset();
 
-    ASSERT_TRUE(readBack(path, content, error)) << error;
+    const auto read = readBack(path, content);
+    ASSERT_TRUE(read) << read.error();
     const State expected[] = {State::Done, State::TimedOut, State::Done, State::Failed, State::Done, State::Failed};
     for (std::size_t i = 0; i < names.size(); ++i)
         EXPECT_EQ(content.drawings[i].state, expected[i]) << names[i];
@@ -116,7 +115,6 @@ TEST(SupervisedRun, TheJournalHoldsOneEncoding)
     auto& journal = started->journal;
     auto& content = started->content;
     const std::string path = journal->path();
-    std::string error;
     supervise::RunEngine::Setup setup;
     setup.journalPath = path;
     setup.policy = content.policy;
@@ -131,7 +129,8 @@ TEST(SupervisedRun, TheJournalHoldsOneEncoding)
     EXPECT_NE(bytes.find(names[0]), std::string::npos);
     EXPECT_NE(bytes.find(ansi(L"ritningar \u00e5\u00e4\u00f6")), std::string::npos);
     EXPECT_EQ(bytes.find("\xC3"), std::string::npos) << "UTF-8 in the journal";
-    ASSERT_TRUE(readBack(path, content, error)) << error;
+    const auto read = readBack(path, content);
+    ASSERT_TRUE(read) << read.error();
     EXPECT_EQ(content.drawings[0].state, State::TimedOut);
     EXPECT_EQ(content.drawings[0].exitStatus, ansi(L"d\u00f6dad"));
 }
@@ -146,9 +145,8 @@ TEST(RunTool, TextsAreUtf8WhenRedirected)
     inputs.listingFolder = folder.path();
     inputs.drawings = {name};
     const std::string path = folder.file("run.journal");
-    supervise::JournalWriter::Opened how{};
-    std::string error;
-    ASSERT_TRUE(supervise::JournalWriter::create(path, inputs, {}, how, error)) << error;
+    const auto created = supervise::JournalWriter::create(path, inputs, {});
+    ASSERT_TRUE(created) << created.error().message;
 
     const std::string status = folder.file("status.txt");
     EXPECT_EQ(wintest::runProgram(VENDREL_RUN_TOOL, "--status \"" + path + "\"", status), 1u);
@@ -180,8 +178,8 @@ TEST(RunTool, PathsBeyondAsciiRunAndAreRecordedAsGiven)
               0u)
         << wintest::readFile(out);
     supervise::JournalContent content;
-    std::string error;
-    ASSERT_TRUE(readBack(journal, content, error)) << error;
+    const auto read = readBack(journal, content);
+    ASSERT_TRUE(read) << read.error();
     EXPECT_EQ(content.request.templatePath, place + "\\Rensa.scr");
     EXPECT_EQ(content.request.listingFolder, place);
     ASSERT_EQ(content.drawings.size(), 1u);

@@ -182,7 +182,7 @@ void SupervisedSettingsDialog::startProbe()
     m_probeAnswer->setText(supervisetexts::probing());
     const process::Interrupt* interrupt = m_interrupt.get();
     m_probe = std::thread([this, request = std::move(request), interrupt, program = std::size_t(row)] {
-        supervise::ProbeAnswer answer = supervise::probeMarks(request, interrupt);
+        Result<supervise::ProbeAnswer> answer = supervise::probeMarks(request, interrupt);
         // Dropped by Qt when the dialog is gone by then.
         QMetaObject::invokeMethod(
             this, [this, program, answer = std::move(answer)]() mutable { takeProbe(program, std::move(answer)); },
@@ -190,22 +190,23 @@ void SupervisedSettingsDialog::startProbe()
     });
 }
 
-void SupervisedSettingsDialog::takeProbe(std::size_t program, supervise::ProbeAnswer answer)
+void SupervisedSettingsDialog::takeProbe(std::size_t program, Result<supervise::ProbeAnswer> answer)
 {
     if (m_probe.joinable())
         m_probe.join();
-    if (answer.tried) {
-        (void)supervise::storeMarks(m_programs[program].path, answer.marksWork);
-        m_marks[program] = answer.marksWork;
+    if (answer) {
+        (void)supervise::storeMarks(m_programs[program].path, answer->marksWork);
+        m_marks[program] = answer->marksWork;
     }
-    m_probeAnswer->setText(answer.marksWork ? supervisetexts::marksWork()
-                                            : supervisetexts::marksFail(nativeText(answer.detail)));
+    const bool marksWork = answer && answer->marksWork;
+    m_probeAnswer->setText(marksWork ? supervisetexts::marksWork()
+                                     : supervisetexts::marksFail(nativeText(answer ? answer->detail : answer.error())));
     if (const int needed = layout()->totalHeightForWidth(width()); needed > height())
         resize(width(), needed);
     m_program->setEnabled(true);
     m_probeButton->setEnabled(true);
-    if (m_program->currentIndex() == int(program) && answer.tried)
-        m_marksBox->setChecked(answer.marksWork);
+    if (m_program->currentIndex() == int(program) && answer)
+        m_marksBox->setChecked(answer->marksWork);
 }
 
 supervise::RunPolicy SupervisedSettingsDialog::policy() const

@@ -54,7 +54,7 @@ public:
 private:
     void showProgram(int row);
     void startProbe();
-    void takeProbe(std::size_t program, supervise::ProbeAnswer answer);
+    void takeProbe(std::size_t program, Result<supervise::ProbeAnswer> answer);
     supervise::CommandForm programForm() const;
     // A file field with its browse button, as a row of the form.
     QLineEdit* addScriptField(QFormLayout* form, const QString& label, const QString& browse, const std::string& path,

@@ -102,11 +102,10 @@ supervise::RunPolicy Supervisor::policyFor(const std::string& program, const Sup
 SupervisedPlan Supervisor::plan(const script::RunRequest& request) const
 {
     SupervisedPlan plan;
-    std::string error;
-    const std::string folder = supervise::runsFolder(error);
-    if (folder.empty())
+    const auto folder = supervise::runsFolder();
+    if (!folder)
         return plan; // the run will say why it cannot begin
-    plan.journalPath = script::joinPath(folder, supervise::newJournalName(), script::nativeSeparator());
+    plan.journalPath = script::joinPath(*folder, supervise::newJournalName(), script::nativeSeparator());
     const std::string marksPath = supervise::sessionMarksPath(plan.journalPath, 1);
     const supervise::RunPolicy policy = policyFor(request.cad.path);
     plan.marks = policy.marks == supervise::MarksChoice::On && script::markablePath(marksPath);
@@ -149,23 +148,21 @@ bool Supervisor::begin(supervise::StartResult started)
 
 void Supervisor::offerResume()
 {
-    std::string problem;
-    const std::string folder = supervise::runsFolder(problem);
-    if (folder.empty())
+    const auto folder = supervise::runsFolder();
+    if (!folder)
         return;
-    std::vector<std::string> journals = supervise::journalsIn(folder);
+    std::vector<std::string> journals = supervise::journalsIn(*folder);
     // The names begin with the moment the run began: the newest last.
     std::sort(journals.begin(), journals.end());
     for (auto path = journals.rbegin(); path != journals.rend(); ++path) {
         const auto read = supervise::readJournal(*path);
         if (!read || !read->usable || read->damaged || read->finished || supervise::drawingsToResume(*read).empty())
             continue;
-        supervise::JournalContent content;
         // Held from the question on: a run another Vendrel is working on is not offered.
-        supervise::JournalWriter::Opened how{};
-        auto journal = supervise::JournalWriter::open(*path, content, how, problem);
-        if (!journal)
+        auto opened = supervise::JournalWriter::open(*path);
+        if (!opened)
             continue;
+        auto& [journal, content] = *opened;
         const QString question = supervisetexts::resumeQuestion(
             text(content.request.listingFolder), static_cast<qsizetype>(supervise::drawingsToResume(content).size()),
             static_cast<qsizetype>(content.drawings.size()));
