@@ -124,9 +124,11 @@ private slots:
     {
         auto window = loaded();
         QCOMPARE(read("Theme"), "2");
+#ifndef _WIN32 // Windows keeps the settings in the registry, written at once
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QTRY_VERIFY(storedBytesWithoutArrangement().contains("Theme=2"));
+#endif
     }
 
     void firstStartUsesEveryDefault()
