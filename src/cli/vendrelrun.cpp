@@ -450,8 +450,9 @@ std::optional<std::string> checkJobOptions(Options& options, int modes, bool run
         options.mode = Mode::Job;
     } else if ((options.mode != Mode::Status && options.mode != Mode::Retry && options.mode != Mode::Report) ||
                !options.journal.empty()) {
-        return std::string("--job går med --status, --retry och --report utan journal; --resume behövs inte: --job tar själv "
-                           "upp en körning som inte blev klar");
+        return std::string(
+            "--job går med --status, --retry och --report utan journal; --resume behövs inte: --job tar själv "
+            "upp en körning som inte blev klar");
     }
     if (!options.positional.empty())
         return std::string("--job tar varken TEMPLATE, FOLDER eller ritningar: de står i jobbfilen");
@@ -553,13 +554,14 @@ std::optional<std::string> parseArguments(int argc, char** argv, Options& option
         }
         return std::nullopt;
     };
-    if (auto error = cli::readArguments(argc, argv, {"--probe", "--new", "--check", "--replace", "--schedules"},
-                                        {"--cad", "--params", "--start-drawing", "--batch", "--timeout", "--project",
-                                         "--journal", "--resume", "--retry", "--status", "--sessions", "--marks",
-                                         "--form", "--job", "--shard", "--runs", "--condor", "--requirements",
-                                         "--report", "--output", "--session-start", "--session-end", "--schedule",
-                                         "--name", "--unschedule"},
-                                        options, take))
+    if (auto error =
+            cli::readArguments(argc, argv, {"--probe", "--new", "--check", "--replace", "--schedules"},
+                               {"--cad",           "--params",      "--start-drawing", "--batch",  "--timeout",
+                                "--project",       "--journal",     "--resume",        "--retry",  "--status",
+                                "--sessions",      "--marks",       "--form",          "--job",    "--shard",
+                                "--runs",          "--condor",      "--requirements",  "--report", "--output",
+                                "--session-start", "--session-end", "--schedule",      "--name",   "--unschedule"},
+                               options, take))
         return error;
     if (options.help)
         return std::nullopt;
@@ -1174,9 +1176,9 @@ int jobReport(const Options& options)
         return failure("jobbet " + pathText(loaded->path) + " har ingen journal i " + pathText(loaded->runs));
     for (const std::size_t part : account.missing)
         writeError(partText(part, account.shards) + " har ingen journal i " + pathText(loaded->runs));
-    const std::string base = options.output.empty() ? script::joinPath(loaded->runs, job::jobName(loaded->path),
-                                                                       script::nativeSeparator())
-                                                    : absolutePath(options.output);
+    const std::string base = options.output.empty()
+                                 ? script::joinPath(loaded->runs, job::jobName(loaded->path), script::nativeSeparator())
+                                 : absolutePath(options.output);
     const report::ReportPaths paths = report::reportPathsAt(base);
     if (const auto written = report::writeReportOf(account.journals, paths); !written)
         return failure(written.error());

@@ -1,3 +1,4 @@
+#include "os/markup.h"
 #include "os/pathtext.h"
 #include "report/report.h"
 #include "report/texts.h"
@@ -45,32 +46,6 @@ svg rect.band{opacity:.85}
 .pending{fill:#a5d8ff;background:#a5d8ff}
 section.all{content-visibility:auto;contain-intrinsic-size:auto 2000px}
 )";
-
-// Text for HTML: UTF-8 as pathText gives it, with the five characters that could end or start markup escaped.
-void appendEscaped(std::string& out, std::string_view text)
-{
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        default:
-            out.push_back(c);
-        }
-    }
-}
 
 void appendNumber(std::string& out, double value)
 {
@@ -148,8 +123,8 @@ public:
     }
 
 private:
-    void text(std::string_view utf8) { appendEscaped(m_out, utf8); }
-    void bytes(std::string_view systemBytes) { appendEscaped(m_out, pathText(systemBytes)); }
+    void text(std::string_view utf8) { appendMarkupEscaped(m_out, utf8); }
+    void bytes(std::string_view systemBytes) { appendMarkupEscaped(m_out, pathText(systemBytes)); }
 
     void head()
     {

@@ -1,5 +1,6 @@
 #include "schedule/schedule.h"
 
+#include "os/markup.h"
 #include "os/process.h"
 #include "schedule/texts.h"
 
@@ -53,34 +54,6 @@ std::vector<std::string_view> words(std::string_view text)
         at = end;
     }
     return found;
-}
-
-std::string xmlEscaped(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&apos;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
 }
 
 void appendUtf16(std::string& out, char32_t unit)
@@ -324,8 +297,8 @@ std::string taskXml(const Task& task, std::string_view user, const Moment& today
            "<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">\n"
            "  <RegistrationInfo>\n"
            "    <Author>" +
-           xmlEscaped(user) + "</Author>\n    <Description>" + xmlEscaped(description(task)) +
-           "</Description>\n    <URI>\\" + xmlEscaped(taskPath(task.name)) +
+           markupEscaped(user) + "</Author>\n    <Description>" + markupEscaped(description(task)) +
+           "</Description>\n    <URI>\\" + markupEscaped(taskPath(task.name)) +
            "</URI>\n"
            "  </RegistrationInfo>\n"
            "  <Triggers>\n" +
@@ -334,7 +307,7 @@ std::string taskXml(const Task& task, std::string_view user, const Moment& today
            "  <Principals>\n"
            "    <Principal id=\"Author\">\n"
            "      <UserId>" +
-           xmlEscaped(user) +
+           markupEscaped(user) +
            "</UserId>\n"
            "      <LogonType>InteractiveToken</LogonType>\n"
            "      <RunLevel>LeastPrivilege</RunLevel>\n"
@@ -360,8 +333,8 @@ std::string taskXml(const Task& task, std::string_view user, const Moment& today
            "  <Actions Context=\"Author\">\n"
            "    <Exec>\n"
            "      <Command>" +
-           xmlEscaped(task.program) + "</Command>\n      <Arguments>" + xmlEscaped(taskArguments(task)) +
-           "</Arguments>\n      <WorkingDirectory>" + xmlEscaped(folder) +
+           markupEscaped(task.program) + "</Command>\n      <Arguments>" + markupEscaped(taskArguments(task)) +
+           "</Arguments>\n      <WorkingDirectory>" + markupEscaped(folder) +
            "</WorkingDirectory>\n"
            "    </Exec>\n"
            "  </Actions>\n"

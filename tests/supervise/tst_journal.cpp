@@ -347,7 +347,6 @@ TEST_F(Journal, APartKeepsItsPartAndTheMachineItRanOnLast)
     content = supervise::parseJournal(readFile(m_path));
     EXPECT_TRUE(content.damaged); // another part is no move
     EXPECT_EQ(content.shard, (ShardRecord{1, 3, "ws2"}));
-
 }
 
 // The journal before session scripts: its policy record has no paths for them, and the run has none; a record
