@@ -73,4 +73,30 @@ Result<void> removeTask(std::string_view name)
     return native::remove(name);
 }
 
+namespace native {
+
+Result<process::Captured> runScheduler(std::string_view program, std::vector<std::string> words)
+{
+    using namespace std::chrono_literals;
+    // Both answer at once; a minute only bounds one that hangs on a service that does not answer.
+    auto ran = process::capture(words, 60s);
+    if (!ran)
+        return Result<process::Captured>::failure(texts::notStarted(program, ran.error()));
+    return ran;
+}
+
+std::string refusal(std::string_view program, const process::Captured& ran)
+{
+    return texts::refused(program, ran.exited ? ran.code : -1, trimmed(ran.output));
+}
+
+std::string trimmed(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+} // namespace native
+
 } // namespace schedule

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "os/capture.h"
 #include "os/result.h"
 #include "schedule/schedule.h"
 
@@ -56,6 +57,12 @@ System system();
 Result<std::vector<Listed>> list();
 Result<void> add(const Task& task, bool replacing, const Moment& now);
 Result<void> remove(std::string_view name);
+
+// Shared by both: the scheduler's own program (systemctl, schtasks.exe) run with its output caught, bounded in
+// time against one that hangs; and the failure of a run that did not end with status 0, with what it said.
+Result<process::Captured> runScheduler(std::string_view program, std::vector<std::string> words);
+std::string refusal(std::string_view program, const process::Captured& ran);
+std::string trimmed(std::string text);
 } // namespace native
 
 } // namespace schedule

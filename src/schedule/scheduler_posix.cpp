@@ -15,11 +15,6 @@ namespace schedule::native {
 
 namespace {
 
-using namespace std::chrono_literals;
-
-// systemctl answers at once; a minute only bounds one that hangs on a manager that does not answer.
-constexpr auto patience = 60s;
-
 std::string systemctl()
 {
     const char* standIn = std::getenv("VENDREL_SYSTEMCTL");
@@ -29,17 +24,7 @@ std::string systemctl()
 Result<process::Captured> runSystemctl(std::vector<std::string> words)
 {
     words.insert(words.begin(), {systemctl(), "--user", "--no-ask-password"});
-    auto ran = process::capture(words, patience);
-    if (!ran)
-        return Result<process::Captured>::failure(texts::notStarted("systemctl", ran.error()));
-    return ran;
-}
-
-std::string trimmed(std::string text)
-{
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-        text.pop_back();
-    return text;
+    return runScheduler("systemctl", std::move(words));
 }
 
 Result<void> systemctlDoes(std::vector<std::string> words)
@@ -48,7 +33,7 @@ Result<void> systemctlDoes(std::vector<std::string> words)
     if (!ran)
         return Result<void>::failure(ran.error());
     if (!ran->success())
-        return Result<void>::failure(texts::refused("systemctl", ran->exited ? ran->code : -1, trimmed(ran->output)));
+        return Result<void>::failure(refusal("systemctl", *ran));
     return {};
 }
 

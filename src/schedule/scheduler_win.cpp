@@ -13,10 +13,6 @@ namespace schedule::native {
 
 namespace {
 
-using namespace std::chrono_literals;
-
-constexpr auto patience = 60s;
-
 std::string environment(const char* name)
 {
     char value[512];
@@ -27,17 +23,7 @@ std::string environment(const char* name)
 Result<process::Captured> runSchtasks(std::vector<std::string> words)
 {
     words.insert(words.begin(), "schtasks.exe");
-    auto ran = process::capture(words, patience);
-    if (!ran)
-        return Result<process::Captured>::failure(texts::notStarted("schtasks", ran.error()));
-    return ran;
-}
-
-std::string trimmed(std::string text)
-{
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-        text.pop_back();
-    return text;
+    return runScheduler("schtasks", std::move(words));
 }
 
 // The folder in which the Task Scheduler keeps the tasks' definitions, as files. Readable by administrators
@@ -103,8 +89,7 @@ Result<std::vector<Listed>> list()
     if (!ran)
         return Result<std::vector<Listed>>::failure(ran.error());
     if (!ran->success())
-        return Result<std::vector<Listed>>::failure(
-            texts::refused("schtasks", ran->exited ? ran->code : -1, trimmed(ran->output)));
+        return Result<std::vector<Listed>>::failure(refusal("schtasks", *ran));
     const std::string prefix = "\\" + std::string(taskFolder) + "\\";
     std::istringstream lines(ran->output);
     for (std::string line; std::getline(lines, line);) {
@@ -161,7 +146,7 @@ Result<void> add(const Task& task, bool replacing, const Moment& now)
     if (!ran)
         return Result<void>::failure(ran.error());
     if (!ran->success())
-        return Result<void>::failure(texts::refused("schtasks", ran->exited ? ran->code : -1, trimmed(ran->output)));
+        return Result<void>::failure(refusal("schtasks", *ran));
     return {};
 }
 
@@ -171,7 +156,7 @@ Result<void> remove(std::string_view name)
     if (!ran)
         return Result<void>::failure(ran.error());
     if (!ran->success())
-        return Result<void>::failure(texts::refused("schtasks", ran->exited ? ran->code : -1, trimmed(ran->output)));
+        return Result<void>::failure(refusal("schtasks", *ran));
     return {};
 }
 
