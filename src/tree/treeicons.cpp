@@ -20,8 +20,20 @@ const IconSource iconSources[] = {
     {TreeIcon::Folder, {"folder"}, ":/tree/folder.svg"},
 };
 
+// Whether the desktop has chosen an icon theme. Without one Qt falls back on hicolor, the theme of
+// programs' own icons, which holds no pictures of drives or folders; asking it for them still tries every
+// one of its hundreds of folders on each search path, which costs the start milliseconds where a user's
+// own icon folder has no cache.
+bool desktopHasIconTheme()
+{
+    const QString theme = QIcon::themeName();
+    return !theme.isEmpty() && theme != u"hicolor";
+}
+
 QIcon load(const IconSource& source)
 {
+    if (!desktopHasIconTheme())
+        return QIcon(QString::fromLatin1(source.bundled));
     for (const char* name : source.themeNames)
     {
         const QString themeName = QString::fromLatin1(name);
@@ -42,6 +54,16 @@ static void initTreeResources()
 TreeIcons::TreeIcons()
 {
     initTreeResources();
-    for (const IconSource& source : iconSources)
-        m_icons[static_cast<std::size_t>(source.icon)] = load(source);
+}
+
+const QIcon& TreeIcons::icon(TreeIcon which) const
+{
+    std::optional<QIcon>& icon = m_icons[static_cast<std::size_t>(which)];
+    if (!icon) {
+        for (const IconSource& source : iconSources) {
+            if (source.icon == which)
+                icon = load(source);
+        }
+    }
+    return *icon;
 }

@@ -4,14 +4,17 @@
 
 #include <QIcon>
 #include <array>
+#include <optional>
 
-// The tree's pictures: the desktop's icon theme where it has them, our own drawings otherwise.
+// The tree's pictures: the desktop's icon theme where it has them, our own drawings otherwise. Each is
+// looked up when first asked for: a theme lookup walks every folder of the theme, and most kinds of drive
+// never show.
 class TreeIcons
 {
 public:
     TreeIcons();
-    const QIcon& icon(TreeIcon which) const { return m_icons[static_cast<std::size_t>(which)]; }
+    const QIcon& icon(TreeIcon which) const;
 
 private:
-    std::array<QIcon, 6> m_icons;
+    mutable std::array<std::optional<QIcon>, 6> m_icons;
 };
