@@ -276,6 +276,7 @@ void MainWindow::load()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     holdSettings();
+    m_loading = true;
 
     importInitReg(m_settings);
     m_commands->startCommandBars();
@@ -318,6 +319,7 @@ void MainWindow::load()
 
     QApplication::restoreOverrideCursor();
     restoreWindowPlacement(m_settings, this, settings::mainPlacement, 4000, 7000);
+    m_loading = false;
     arrangeMainWindow();
 }
 
@@ -454,7 +456,7 @@ FreeRect MainWindow::freeClientRect() const
 
 void MainWindow::arrangeMainWindow()
 {
-    if (isMinimized())
+    if (isMinimized() || m_loading)
         return;
     const double outerWidth = twips::fromPixels(frameGeometry().width(), this);
     ::arrangeMainWindow(m_layout, freeClientRect(), outerWidth);

@@ -127,6 +127,7 @@ private:
     std::function<bool(const std::string&)> m_deviceCheck;
     bool m_closed = false;
     bool m_settingsHeld = false;
+    bool m_loading = false; // the load lays the window out once, at its end
     std::unique_ptr<ScriptTemplates> m_scriptTemplates;
     std::unique_ptr<CadLauncher> m_cadLauncher;
     std::unique_ptr<JobCommands> m_jobCommands;
