@@ -137,8 +137,8 @@ void CommandController::startCommandBars()
 {
     const int theme = themeFromSetting(m_settings.text(settings::Theme));
     m_bars.setTheme(theme);
-    applyTheme(theme);
-    buildCommandBars(m_bars);
+    m_settings.setNumber(settings::Theme, theme);
+    buildCommandBars(m_bars); // the surfaces are painted once, when the bars are there
     m_bars.menuBar()->setTitle(menuBarTitle.toString());
     m_faceColour = m_bars.specialColor(CommandBars::toolbarFaceColourNumber);
     paintSurfaces();
