@@ -202,7 +202,8 @@ std::vector<std::string> MainWindow::markedDrawings() const
 
 void MainWindow::createCommandBars()
 {
-    m_commandBars = new CommandBars(*this, m_settings.registry());
+    // Made in the stored theme: themed once, unless Init.reg's import at the load changes it.
+    m_commandBars = new CommandBars(*this, m_settings.registry(), themeFromSetting(m_settings.text(settings::Theme)));
     m_commands = new CommandController(*m_commandBars, m_settings, {this, m_fraFileSelection, m_cboScr}, this);
     CommandHandlers& handlers = m_commands->handlers();
     handlers.closeMainWindow = [this] { close(); };

@@ -136,7 +136,8 @@ CommandController::~CommandController() = default;
 void CommandController::startCommandBars()
 {
     const int theme = themeFromSetting(m_settings.text(settings::Theme));
-    m_bars.setTheme(theme);
+    if (theme != m_bars.theme())
+        m_bars.setTheme(theme);
     m_settings.setNumber(settings::Theme, theme);
     buildCommandBars(m_bars); // the surfaces are painted once, when the bars are there
     m_bars.menuBar()->setTitle(menuBarTitle.toString());

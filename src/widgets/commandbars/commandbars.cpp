@@ -145,10 +145,6 @@ BarControl::~BarControl()
 void BarControl::createAction()
 {
     const bool inMenu = m_bar->type() == CommandBar::Type::Popup || m_bar->type() == CommandBar::Type::SubBar;
-    m_separator = new QAction(&m_owner);
-    m_separator->setSeparator(true);
-    m_separator->setVisible(false);
-
     if (m_kind == ControlKind::Hosted) {
         m_action = new HostAction(nullptr, &m_owner.window(), &m_owner);
         return;
@@ -356,18 +352,28 @@ void CommandBar::insertActions(BarControl* control)
     QAction* next = nullptr;
     if (it != m_controls.end() && std::next(it) != m_controls.end())
         next = (*std::next(it))->firstAction();
-    m_widget->insertAction(next, control->m_separator);
+    if (control->m_separator)
+        m_widget->insertAction(next, control->m_separator);
     m_widget->insertAction(next, control->m_action);
     control->applyToolButtonStyle();
     updateSeparators();
 }
 
+// A control gets its separator the first time it starts a group, and keeps it, hidden, when it no longer
+// does: a toolbar makes a widget for every separator it holds.
 void CommandBar::updateSeparators()
 {
     for (std::size_t i = 0; i < m_controls.size(); ++i) {
         BarControl* control = m_controls[i].get();
+        const bool shown = control->m_separatorBefore && i > 0;
+        if (shown && !control->m_separator && control->m_action) {
+            control->m_separator = new QAction(&m_owner);
+            control->m_separator->setSeparator(true);
+            if (m_widget)
+                m_widget->insertAction(control->m_action, control->m_separator);
+        }
         if (control->m_separator)
-            control->m_separator->setVisible(control->m_separatorBefore && i > 0);
+            control->m_separator->setVisible(shown);
     }
 }
 
@@ -459,8 +465,8 @@ struct CommandBars::Shortcut
     ~Shortcut() { delete shortcut.data(); }
 };
 
-CommandBars::CommandBars(QMainWindow& window, Registry& registry)
-    : QObject(&window), m_window(window), m_registry(registry)
+CommandBars::CommandBars(QMainWindow& window, Registry& registry, int theme)
+    : QObject(&window), m_window(window), m_registry(registry), m_theme(theme)
 {
     takeTheme();
     m_menuBar.reset(new CommandBar(*this, CommandBar::Type::MenuBar, BarPosition::Top, QString(), window.menuBar()));

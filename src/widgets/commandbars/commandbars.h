@@ -252,7 +252,8 @@ public:
     static constexpr int ctrlFlag = 8;
     static constexpr int altFlag = 16;
 
-    CommandBars(QMainWindow& window, Registry& registry);
+    // The bars are made in the given theme; setTheme changes it.
+    CommandBars(QMainWindow& window, Registry& registry, int theme = 0);
     ~CommandBars() override;
 
     // Bars
