@@ -320,6 +320,10 @@ void MainWindow::load()
 
     QApplication::restoreOverrideCursor();
     restoreWindowPlacement(m_settings, this, settings::mainPlacement, 4000, 7000);
+    // A window shown at its restored size has its toolbar rows now; a maximised one gets them at the size
+    // it shows at.
+    if (windowState() == Qt::WindowNoState)
+        m_commandBars->settleToolbarRows();
     m_loading = false;
     arrangeMainWindow();
 }

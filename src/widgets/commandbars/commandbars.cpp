@@ -844,6 +844,14 @@ void CommandBars::watchCentralWidget()
         central->installEventFilter(this);
 }
 
+void CommandBars::settleToolbarRows()
+{
+    if (m_rowsSettled)
+        return;
+    m_rowsSettled = true;
+    wrapToolbarRows();
+}
+
 void CommandBars::wrapToolbarRows()
 {
     // Qt puts every toolbar of an area on one row and squeezes them into the window's width; a new
@@ -897,10 +905,8 @@ bool CommandBars::eventFilter(QObject* watched, QEvent* event)
             refreshLockPanes();
         break;
     case QEvent::Show:
-        if (watched == &m_window && !m_rowsSettled) {
-            m_rowsSettled = true;
-            wrapToolbarRows();
-        }
+        if (watched == &m_window)
+            settleToolbarRows();
         break;
     case QEvent::Move:
     case QEvent::Resize:

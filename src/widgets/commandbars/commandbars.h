@@ -313,6 +313,10 @@ public:
     void saveArrangement(const QString& registryKey, const QString& application, const QString& section);
     // False, leaving the bars as they are, when nothing usable is stored.
     bool restoreArrangement(const QString& registryKey, const QString& application, const QString& section);
+    // Without a restored arrangement the toolbars are put in rows that fit the window's width once, when
+    // the window is first shown. A window that already has its size when it is shown may have them put
+    // now, so that its first layout is its last.
+    void settleToolbarRows();
 
     // Emits update() for every control of every bar, so that toolbar check marks can be set.
     void updateAll();
