@@ -28,6 +28,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QTreeView>
 #include <memory>
 
@@ -442,6 +443,31 @@ private slots:
         second->showMinimized();
         second->close();
         QCOMPARE(read("WinState", "Main"), "0");
+    }
+
+    // The load puts the toolbars in rows that fit the window, so the window shows as the load laid it out:
+    // nothing moves once it is on screen, and no toolbar is squeezed below its own width.
+    void theToolbarsStandWhereTheLoadPutThem()
+    {
+        auto window = loaded();
+        QMap<QString, QRect> placed;
+        for (QToolBar* bar : window->findChildren<QToolBar*>()) {
+            if (!bar->isHidden())
+                placed.insert(bar->objectName(), bar->geometry());
+        }
+        QVERIFY(placed.size() >= 4);
+        const QRect frame = window->fraFileSelection()->geometry();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCoreApplication::processEvents();
+        for (QToolBar* bar : window->findChildren<QToolBar*>()) {
+            if (bar->isHidden())
+                continue;
+            QCOMPARE(bar->geometry(), placed.value(bar->objectName()));
+            QVERIFY2(bar->width() >= bar->sizeHint().width() || bar->width() == window->width(),
+                     qPrintable(bar->objectName()));
+        }
+        QCOMPARE(window->fraFileSelection()->geometry(), frame);
     }
 
     // A window that starts minimised is laid out when it is restored, though its size stays the same.

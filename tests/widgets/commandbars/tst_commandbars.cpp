@@ -2,6 +2,7 @@
 #include "widgets/commandbars/commandbars.h"
 #include "widgets/commandbars/commandbarthemes.h"
 
+#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -203,6 +204,14 @@ void TestCommandBars::noSeparatorAtTheStartOfABar()
     QCOMPARE(visibleSeparators(), (QList<int>{1, 2, 3}));
     second->setSeparatorBefore(false);
     QCOMPARE(visibleSeparators(), (QList<int>{1, 3}));
+
+    // A bar whose controls start no group holds no separator at all, shown or not: a toolbar makes a
+    // widget for each.
+    CommandBar* plain = m_bars->addBar(u"Plain"_s, BarPosition::Top);
+    plain->addControl(ControlKind::Button, 1, u"One"_s);
+    plain->addControl(ControlKind::Button, 2, u"Two"_s);
+    const QList<QAction*> actions = plain->widget()->actions();
+    QVERIFY(std::none_of(actions.begin(), actions.end(), [](QAction* a) { return a->isSeparator(); }));
 }
 
 void TestCommandBars::oneIdReportsAlikeFromMenuToolbarShortcutAndPopup()
