@@ -2,7 +2,6 @@
 #include "widgets/commandbars/commandbars.h"
 #include "widgets/commandbars/commandbarthemes.h"
 
-#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -20,6 +19,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 #include <memory>
 #include <set>
 
