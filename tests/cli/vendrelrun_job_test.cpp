@@ -2,14 +2,13 @@
 // records its scripts and saves the drawings it opens, as a CAD program would.
 
 #include "supervise/journal.h"
+#include "support/childprocess.h"
 #include "support/readback.h"
 #include "support/tempfolder.h"
 
 #include <algorithm>
 #include <csignal>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <utime.h>
@@ -19,11 +18,7 @@ namespace {
 using namespace std::chrono;
 namespace fs = std::filesystem;
 
-struct Outcome
-{
-    int exitCode = -1;
-    std::string err;
-};
+using Outcome = ChildOutcome;
 
 class JobRun : public ::testing::Test
 {
@@ -63,27 +58,12 @@ protected:
 
     pid_t start(std::vector<std::string> words)
     {
-        std::vector<char*> argv;
-        for (std::string& word : words)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
         const std::string err = m_dir / ("stderr" + std::to_string(++m_started));
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::dup2(::open("/dev/null", O_WRONLY), 1);
-            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
+        const pid_t pid = startChild(std::move(words), "", err);
         m_errors[pid] = err;
         return pid;
     }
-    Outcome finish(pid_t pid)
-    {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), readFile(m_errors[pid])};
-    }
+    Outcome finish(pid_t pid) { return finishChild(pid, "", m_errors[pid]); }
     Outcome run(std::vector<std::string> arguments)
     {
         arguments.insert(arguments.begin(), VENDREL_RUN_PROGRAM);

@@ -1,17 +1,16 @@
 // vendrel-run with drawing marks and several sessions, over the stand-in CAD program that carries out marks
 // (tests/standin): each drawing accounted for, sessions side by side, kills at random moments, the probe.
 
+#include "support/childprocess.h"
 #include "support/tempfolder.h"
 
 #include <algorithm>
 #include <csignal>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
 #include <set>
 #include <sstream>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -53,26 +52,9 @@ protected:
     pid_t start(std::vector<std::string> arguments) const
     {
         arguments.insert(arguments.begin(), VENDREL_RUN_PROGRAM);
-        std::vector<char*> argv;
-        for (std::string& word : arguments)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
-        const std::string err = m_dir / "stderr";
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-            ::dup2(::open("/dev/null", O_WRONLY), 1);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        return pid;
+        return startChild(std::move(arguments), "", m_dir / "stderr");
     }
-    static int finish(pid_t pid)
-    {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
+    static int finish(pid_t pid) { return waitChild(pid); }
     int run(const std::vector<std::string>& arguments) const { return finish(start(arguments)); }
     std::vector<std::string> newRun(const std::vector<std::string>& options) const
     {
@@ -88,13 +70,7 @@ protected:
         if (!std::filesystem::exists(m_journal))
             return {};
         const std::string out = m_dir / "status";
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-            ::execl(VENDREL_RUN_PROGRAM, VENDREL_RUN_PROGRAM, "--status", m_journal.c_str(), nullptr);
-            ::_exit(127);
-        }
-        finish(pid);
+        waitChild(startChild({VENDREL_RUN_PROGRAM, "--status", m_journal}, out, ""));
         std::string letters;
         std::istringstream lines(readFile(out));
         for (std::string line; std::getline(lines, line);)

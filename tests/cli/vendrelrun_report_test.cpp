@@ -1,21 +1,15 @@
 // vendrel-run's report: written beside the journal at the end of a run without ever changing its exit status,
 // and made again by --report from one journal or several.
 
+#include "support/childprocess.h"
 #include "support/tempfolder.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-struct Outcome
-{
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = ChildOutcome;
 
 std::size_t occurrences(const std::string& text, const std::string& part)
 {
@@ -43,22 +37,7 @@ protected:
     {
         std::vector<std::string> words = {VENDREL_RUN_PROGRAM};
         words.insert(words.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& word : words)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
-        const std::string out = m_dir / "stdout", err = m_dir / "stderr";
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-            ::dup2(::open("/dev/null", O_RDONLY), 0);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+        return finishChild(startChild(words, m_dir / "stdout", m_dir / "stderr"), m_dir / "stdout", m_dir / "stderr");
     }
     Outcome runTo(const std::string& journal)
     {

@@ -2,14 +2,13 @@
 // the job then runs from the unit's command line, with nobody there.
 
 #include "supervise/journal.h"
+#include "support/childprocess.h"
 #include "support/readback.h"
 #include "support/tempfolder.h"
 
 #include <chrono>
-#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -17,12 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome
-{
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = ChildOutcome;
 
 class Scheduling : public ::testing::Test
 {
@@ -49,21 +43,7 @@ protected:
     Outcome run(std::vector<std::string> words)
     {
         words.insert(words.begin(), VENDREL_RUN_PROGRAM);
-        std::vector<char*> argv;
-        for (std::string& word : words)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
-        const std::string out = m_dir / "stdout", err = m_dir / "stderr";
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), readFile(out), readFile(err)};
+        return finishChild(startChild(words, m_dir / "stdout", m_dir / "stderr"), m_dir / "stdout", m_dir / "stderr");
     }
     std::vector<std::string> units() const
     {

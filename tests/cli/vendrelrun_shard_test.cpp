@@ -3,16 +3,15 @@
 
 #include "job/shard.h"
 #include "supervise/journal.h"
+#include "support/childprocess.h"
 #include "support/readback.h"
 #include "support/tempfolder.h"
 
 #include <algorithm>
 #include <csignal>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -21,12 +20,7 @@ namespace {
 using namespace std::chrono;
 namespace fs = std::filesystem;
 
-struct Outcome
-{
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = ChildOutcome;
 
 class ShardRun : public ::testing::Test
 {
@@ -67,28 +61,12 @@ protected:
     }
     pid_t startProgram(std::vector<std::string> words)
     {
-        std::vector<char*> argv;
-        for (std::string& word : words)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
         const std::string files = m_dir / ("output" + std::to_string(++m_started));
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::dup2(::open((files + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-            ::dup2(::open((files + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
+        const pid_t pid = startChild(std::move(words), files + ".out", files + ".err");
         m_files[pid] = files;
         return pid;
     }
-    Outcome finish(pid_t pid)
-    {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), readFile(m_files[pid] + ".out"),
-                readFile(m_files[pid] + ".err")};
-    }
+    Outcome finish(pid_t pid) { return finishChild(pid, m_files[pid] + ".out", m_files[pid] + ".err"); }
     Outcome run(const std::vector<std::string>& words) { return finish(start(words)); }
     Outcome part(std::size_t index, std::size_t count = 3)
     {

@@ -3,18 +3,17 @@
 
 #include "cli/textwidth.h"
 #include "supervise/journal.h"
+#include "support/childprocess.h"
 #include "support/readback.h"
 #include "support/tempfolder.h"
 
 #include <algorithm>
 #include <csignal>
-#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -22,12 +21,7 @@ namespace {
 
 using namespace std::chrono;
 
-struct Outcome
-{
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = ChildOutcome;
 
 class VendrelRun : public ::testing::Test
 {
@@ -74,30 +68,9 @@ protected:
     {
         std::vector<std::string> words = {VENDREL_RUN_PROGRAM};
         words.insert(words.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& word : words)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
-        const std::string out = m_dir / "stdout", err = m_dir / "stderr";
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-            ::dup2(::open("/dev/null", O_RDONLY), 0);
-            if (before)
-                before();
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        return pid;
+        return startChild(words, m_dir / "stdout", m_dir / "stderr", before);
     }
-    Outcome finish(pid_t pid)
-    {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), readFile(m_dir / "stdout"),
-                readFile(m_dir / "stderr")};
-    }
+    Outcome finish(pid_t pid) { return finishChild(pid, m_dir / "stdout", m_dir / "stderr"); }
     Outcome run(const std::vector<std::string>& arguments, const std::function<void()>& before = {})
     {
         return finish(start(arguments, before));
