@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <initializer_list>
 
 namespace report {
 
@@ -124,6 +125,17 @@ public:
 
 private:
     void text(std::string_view utf8) { appendMarkupEscaped(m_out, utf8); }
+    // Numeric attributes of an SVG element, each with the blank before it.
+    void attributes(std::initializer_list<std::pair<const char*, double>> numbers)
+    {
+        for (const auto& [name, value] : numbers) {
+            m_out += ' ';
+            m_out += name;
+            m_out += "=\"";
+            appendNumber(m_out, value);
+            m_out += '"';
+        }
+    }
     void bytes(std::string_view systemBytes) { appendMarkupEscaped(m_out, pathText(systemBytes)); }
 
     void head()
@@ -218,11 +230,9 @@ private:
         m_out += "</p>\n";
         const double height = axisHeight + double(m_account.lanes.size()) * (laneHeight + laneGap);
         const double width = labelWidth + plotWidth + 40;
-        m_out += "<svg class=\"timeline\" xmlns=\"http://www.w3.org/2000/svg\" width=\"";
-        appendNumber(m_out, width);
-        m_out += "\" height=\"";
-        appendNumber(m_out, height);
-        m_out += "\" viewBox=\"0 0 ";
+        m_out += "<svg class=\"timeline\" xmlns=\"http://www.w3.org/2000/svg\"";
+        attributes({{"width", width}, {"height", height}});
+        m_out += " viewBox=\"0 0 ";
         appendNumber(m_out, width);
         m_out += ' ';
         appendNumber(m_out, height);
@@ -230,19 +240,13 @@ private:
         axis(height);
         for (std::size_t lane = 0; lane < m_account.lanes.size(); ++lane) {
             const double y = laneTop(lane);
-            m_out += "<g class=\"lane\" data-lane=\"" + std::to_string(lane) + "\"><text x=\"0\" y=\"";
-            appendNumber(m_out, y + laneHeight - 6);
-            m_out += "\">";
+            m_out += "<g class=\"lane\" data-lane=\"" + std::to_string(lane) + "\"><text";
+            attributes({{"x", 0}, {"y", y + laneHeight - 6}});
+            m_out += '>';
             text(m_account.lanes[lane].label);
-            m_out += "</text><rect class=\"lane\" x=\"";
-            appendNumber(m_out, labelWidth);
-            m_out += "\" y=\"";
-            appendNumber(m_out, y);
-            m_out += "\" width=\"";
-            appendNumber(m_out, plotWidth);
-            m_out += "\" height=\"";
-            appendNumber(m_out, laneHeight);
-            m_out += "\"/></g>\n";
+            m_out += "</text><rect class=\"lane\"";
+            attributes({{"x", labelWidth}, {"y", y}, {"width", plotWidth}, {"height", laneHeight}});
+            m_out += "/></g>\n";
         }
         for (const Shape& shape : timelineShapes(m_account, plotWidth))
             this->shape(shape);
@@ -268,15 +272,11 @@ private:
         const double scale = plotWidth / double(span);
         for (std::int64_t tick = (m_account.startMs + step - 1) / step * step; tick <= m_account.endMs; tick += step) {
             const double x = labelWidth + double(tick - m_account.startMs) * scale;
-            m_out += "<line x1=\"";
-            appendNumber(m_out, x);
-            m_out += "\" y1=\"14\" x2=\"";
-            appendNumber(m_out, x);
-            m_out += "\" y2=\"";
-            appendNumber(m_out, height);
-            m_out += "\"/><text x=\"";
-            appendNumber(m_out, x + 2);
-            m_out += "\" y=\"12\">";
+            m_out += "<line";
+            attributes({{"x1", x}, {"y1", 14}, {"x2", x}, {"y2", height}});
+            m_out += "/><text";
+            attributes({{"x", x + 2}, {"y", 12}});
+            m_out += '>';
             const std::string clock = clockText(tick);
             text(step >= 60000 ? std::string_view(clock).substr(0, 5) : std::string_view(clock));
             m_out += "</text>\n";
@@ -288,15 +288,12 @@ private:
         const bool band = shape.kind == Shape::Kind::Band;
         m_out += band ? "<rect class=\"band " : "<rect class=\"drawing ";
         m_out += supervise::stateName(shape.state);
-        m_out += "\" x=\"";
-        appendNumber(m_out, labelWidth + shape.x);
-        m_out += "\" y=\"";
-        appendNumber(m_out, laneTop(shape.lane) + 1);
-        m_out += "\" width=\"";
-        appendNumber(m_out, std::max(shape.width, 1.0));
-        m_out += "\" height=\"";
-        appendNumber(m_out, laneHeight - 2);
-        m_out += "\"><title>";
+        m_out += '"';
+        attributes({{"x", labelWidth + shape.x},
+                    {"y", laneTop(shape.lane) + 1},
+                    {"width", std::max(shape.width, 1.0)},
+                    {"height", laneHeight - 2}});
+        m_out += "><title>";
         if (band) {
             text(texts::band(shape.count, texts::stateText(shape.state)));
             m_out += '\n';

@@ -15,6 +15,15 @@ void appendNumber(std::string& text, long long value, int width)
     text.append(digits, end);
 }
 
+void appendClock(std::string& text, const script::LocalDateTime& local)
+{
+    appendNumber(text, local.hour, 2);
+    text.push_back(':');
+    appendNumber(text, local.minute, 2);
+    text.push_back(':');
+    appendNumber(text, local.second, 2);
+}
+
 } // namespace
 
 std::string dateTimeText(std::int64_t ms)
@@ -27,18 +36,14 @@ std::string dateTimeText(std::int64_t ms)
     text.push_back('-');
     appendNumber(text, local.day, 2);
     text.push_back(' ');
-    return text + clockText(ms);
+    appendClock(text, local);
+    return text;
 }
 
 std::string clockText(std::int64_t ms)
 {
-    const script::LocalDateTime local = localTime(ms);
     std::string text;
-    appendNumber(text, local.hour, 2);
-    text.push_back(':');
-    appendNumber(text, local.minute, 2);
-    text.push_back(':');
-    appendNumber(text, local.second, 2);
+    appendClock(text, localTime(ms));
     return text;
 }
 
