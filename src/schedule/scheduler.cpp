@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <ctime>
+#include <fstream>
+#include <sstream>
 
 namespace schedule {
 
@@ -95,6 +97,16 @@ std::string trimmed(std::string text)
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();
     return text;
+}
+
+std::optional<std::string> readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 } // namespace native

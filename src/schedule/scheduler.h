@@ -4,6 +4,7 @@
 #include "os/result.h"
 #include "schedule/schedule.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,6 +64,8 @@ Result<void> remove(std::string_view name);
 Result<process::Captured> runScheduler(std::string_view program, std::vector<std::string> words);
 std::string refusal(std::string_view program, const process::Captured& ran);
 std::string trimmed(std::string text);
+// A unit or task file whole, or nothing where it cannot be read.
+std::optional<std::string> readFile(const std::string& path);
 } // namespace native
 
 } // namespace schedule

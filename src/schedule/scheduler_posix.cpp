@@ -8,7 +8,6 @@
 #include <dirent.h>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <sys/stat.h>
 
 namespace schedule::native {
@@ -46,16 +45,6 @@ std::string unitFolder()
     else
         base = std::string(std::getenv("HOME") ? std::getenv("HOME") : "") + "/.config";
     return base + "/systemd/user";
-}
-
-std::optional<std::string> readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 Result<void> writeFile(const std::string& path, const std::string& text)

@@ -33,16 +33,6 @@ std::string taskFiles()
     return environment("SystemRoot") + "\\System32\\Tasks\\" + std::string(taskFolder);
 }
 
-std::optional<std::string> readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // A task's XML as UTF-8, from a file in UTF-16 LE (with or without its mark) or UTF-8.
 std::string xmlText(const std::string& bytes)
 {
