@@ -1064,6 +1064,12 @@ Result<LoadedJob, int> loadJob(const Options& options)
     return loaded;
 }
 
+// What is said of a job, or a part of one, that has no journal in the runs folder.
+std::string noJournal(const std::string& who, const LoadedJob& loaded)
+{
+    return who + " har ingen journal i " + pathText(loaded.runs);
+}
+
 std::string partText(std::size_t index, std::size_t count)
 {
     return "del " + std::to_string(index) + " av " + std::to_string(count);
@@ -1173,9 +1179,9 @@ int jobReport(const Options& options)
         return loaded.error();
     const job::JobAccount account = job::jobAccount(loaded->path, loaded->runs, options.shard);
     if (account.journals.empty())
-        return failure("jobbet " + pathText(loaded->path) + " har ingen journal i " + pathText(loaded->runs));
+        return failure(noJournal("jobbet " + pathText(loaded->path), *loaded));
     for (const std::size_t part : account.missing)
-        writeError(partText(part, account.shards) + " har ingen journal i " + pathText(loaded->runs));
+        writeError(noJournal(partText(part, account.shards), *loaded));
     const std::string base = options.output.empty()
                                  ? script::joinPath(loaded->runs, job::jobName(loaded->path), script::nativeSeparator())
                                  : absolutePath(options.output);
@@ -1195,7 +1201,7 @@ int jobStatus(const Options& options)
         return loaded.error();
     const job::JobAccount account = job::jobAccount(loaded->path, loaded->runs, options.shard);
     if (account.journals.empty() && account.missing.empty())
-        return failure("jobbet " + pathText(loaded->path) + " har ingen journal i " + pathText(loaded->runs));
+        return failure(noJournal("jobbet " + pathText(loaded->path), *loaded));
     std::string out;
     std::array<std::size_t, 7> counts{};
     std::size_t total = 0;
@@ -1222,7 +1228,7 @@ int jobStatus(const Options& options)
         }
     }
     for (const std::size_t part : account.missing)
-        writeError(partText(part, account.shards) + " har ingen journal i " + pathText(loaded->runs));
+        writeError(noJournal(partText(part, account.shards), *loaded));
     if (!console::write(console::Stream::Output, out))
         return failure("standard ut kan inte skrivas");
     std::string count = std::to_string(total) + " ritningar";
@@ -1250,10 +1256,10 @@ int jobRetry(const Options& options, const StopOnSignal& stop)
         return loaded.error();
     const job::JobAccount account = job::jobAccount(loaded->path, loaded->runs, options.shard);
     if (account.journals.empty() && account.missing.empty())
-        return failure("jobbet " + pathText(loaded->path) + " har ingen journal i " + pathText(loaded->runs));
+        return failure(noJournal("jobbet " + pathText(loaded->path), *loaded));
     int status = 0;
     for (const std::size_t part : account.missing) {
-        writeError(partText(part, account.shards) + " har ingen journal i " + pathText(loaded->runs));
+        writeError(noJournal(partText(part, account.shards), *loaded));
         status = exitNotDone;
     }
     supervise::PolicyChange change;
