@@ -31,7 +31,8 @@ inline pid_t startChild(std::vector<std::string> words, const std::string& out, 
     const pid_t pid = ::fork();
     if (pid == 0) {
         const auto into = [](const std::string& path) {
-            return path.empty() ? ::open("/dev/null", O_WRONLY) : ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            return path.empty() ? ::open("/dev/null", O_WRONLY)
+                                : ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         };
         ::dup2(into(out), 1);
         ::dup2(into(err), 2);
