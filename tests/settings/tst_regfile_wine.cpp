@@ -224,6 +224,7 @@ protected:
             run(QStringLiteral("wineserver"), {QStringLiteral("-k")});
     }
 
+    // The program's exit status, or -1 where it did not start, crashed or did not end.
     int run(const QString& program, const QStringList& arguments)
     {
         QProcess process;
@@ -232,7 +233,8 @@ protected:
         process.setStandardOutputFile(QProcess::nullDevice());
         process.setStandardErrorFile(QProcess::nullDevice());
         process.start(program, arguments);
-        process.waitForFinished(300000);
+        if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit)
+            return -1;
         return process.exitCode();
     }
 
@@ -265,8 +267,16 @@ TEST_F(RegFileAgainstWine, EveryCaseKeepsTheValuesTheRegistryEditorKeeps)
     }
     // Wine starts slowly: one import for all the files that the editor reads to their ends.
     alone.prepend(together);
-    for (const QStringList& batch : alone)
-        run(m_wine, QStringList{QStringLiteral("regedit"), QStringLiteral("/s")} + batch);
+    // A Wine process lost under load (once seen in CI: one case imported nothing) is started again, once; how
+    // each import ended goes with any difference found.
+    std::string imports;
+    for (const QStringList& batch : alone) {
+        const QStringList words = QStringList{QStringLiteral("regedit"), QStringLiteral("/s")} + batch;
+        int status = run(m_wine, words);
+        if (status < 0)
+            status = run(m_wine, words);
+        imports += "\n  " + batch.join(QLatin1Char(' ')).left(60).toStdString() + ": " + std::to_string(status);
+    }
     ASSERT_EQ(run(m_wine, {QStringLiteral("regedit"), QStringLiteral("/e"), QStringLiteral("export.reg"), caseRoot}), 0);
     QFile exported(m_dir.filePath(QStringLiteral("export.reg")));
     ASSERT_TRUE(exported.open(QIODevice::ReadOnly)) << "regedit exported nothing";
@@ -305,7 +315,8 @@ TEST_F(RegFileAgainstWine, EveryCaseKeepsTheValuesTheRegistryEditorKeeps)
     std::string report;
     for (const std::string& difference : differences)
         report += "\n  " + difference;
-    EXPECT_TRUE(differences.empty()) << differences.size() << " values differ:" << report;
+    EXPECT_TRUE(differences.empty()) << differences.size() << " values differ:" << report
+                                     << "\nregedit's imports ended:" << imports;
     EXPECT_GT(keys.size(), files.size()) << "too few keys compared: did regedit import the cases?";
 }
 
